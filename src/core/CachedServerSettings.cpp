@@ -1,0 +1,9 @@
+#include "CachedServerSettings.h"
+
+CachedServerSettings::CachedServerSettings()
+    : Settings(QStringLiteral("CachedServers"))
+    , ServersList(this, QStringLiteral("ServersList"), QString())
+{
+}
+
+CachedServerSettings::~CachedServerSettings() = default;

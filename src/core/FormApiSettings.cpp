@@ -1,0 +1,8 @@
+#include "FormApiSettings.h"
+
+FormApiSettings::FormApiSettings()
+    : BaseConnectionSettings(QStringLiteral("FormApiServer"), QStringLiteral("localhost"), 33999, 39256, false)
+{
+}
+
+FormApiSettings::~FormApiSettings() = default;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "BaseConnectionSettings.h"
+
+// Group "FormApiServer".
+class FormApiSettings : public BaseConnectionSettings
+{
+    Q_OBJECT
+
+public:
+    FormApiSettings();
+    ~FormApiSettings() override;
+};

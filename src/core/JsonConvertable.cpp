@@ -1,0 +1,7 @@
+#include "JsonConvertable.h"
+
+JsonConvertable::JsonConvertable(const QJsonValue&)
+{
+}
+
+JsonConvertable::~JsonConvertable() = default;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "SelfTestFile.h"
+#include "Setting.h"
+#include "Settings.h"
+
+#include <QList>
+
+// Group "SelfTest".
+class SelfTestSettings : public Settings
+{
+    Q_OBJECT
+
+public:
+    SelfTestSettings();
+    ~SelfTestSettings() override;
+
+    QList<SelfTestFile> get_Files();
+
+    Setting<bool> Enabled;
+    Setting<int> PingCount;
+    Setting<int> PingTimeout;
+    Setting<int> StartTimeout;
+    Setting<int> StopTimeout;
+    Setting<int> SoundPeriod;
+};

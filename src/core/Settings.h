@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+// A short-lived object bound to one group of the settings file. Group objects
+// are used by the thread that created them; writers call sync() themselves.
+class Settings : public QSettings
+{
+    Q_OBJECT
+
+public:
+    explicit Settings(const QString& group);
+    ~Settings() override;
+
+    static void setOrganizationName(const QString& name);
+    static void setApplicationName(const QString& name);
+    static void setFileName(const QString& name);
+    static void setIniCodec(const QString& codec);
+    static void setDefaultFormat(QSettings::Format format);
+    static void setScope(QSettings::Scope scope);
+
+    bool isChanged() const { return changed; }
+    void markChanged() { changed = true; }
+
+protected:
+    // QSettings would otherwise sync itself from the event loop of the thread
+    // that created it, racing a writer in another thread.
+    bool event(QEvent* event) override;
+
+private:
+    static QString applicationPart();
+    static QString organizationPart();
+
+    bool changed = false;
+};

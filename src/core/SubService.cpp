@@ -1,0 +1,95 @@
+#include "SubService.h"
+
+#include "BaseWorker.h"
+#include "CancellationCondition.h"
+
+#include <QDebug>
+#include <QDeadlineTimer>
+#include <QMutexLocker>
+#include <QRecursiveMutex>
+#include <QThread>
+
+SubService::SubService(BaseWorker* worker, bool autoStart)
+    : QObject(nullptr)
+    , lock(new QRecursiveMutex)
+    , autoStart(autoStart)
+{
+    if (!worker) {
+        qWarning() << "SubService created without a worker";
+        return;
+    }
+    this->worker = worker;
+    thread = new QThread;
+    thread->setObjectName(worker->workerName());
+    worker->moveToThread(thread);
+    connect(this, &SubService::runService, worker, &BaseWorker::run, Qt::QueuedConnection);
+    connect(this, &SubService::stopService, worker, &BaseWorker::onStopWorker, Qt::QueuedConnection);
+}
+
+SubService::~SubService()
+{
+    {
+        QMutexLocker locker(lock.get());
+        if (started)
+            stopLocked();
+    }
+    if (thread && thread->isRunning()) {
+        // Deleting a running QThread aborts the process; leave it and its worker.
+        qCritical().noquote() << "Thread of" << (worker ? worker->workerName() : QString())
+                              << "is still running; it is left behind";
+    } else {
+        if (worker)
+            worker->deleteLater();
+        if (thread)
+            thread->deleteLater();
+        abandoned.clear();
+    }
+    worker = nullptr;
+    thread = nullptr;
+}
+
+void SubService::Start()
+{
+    QMutexLocker locker(lock.get());
+    if (!worker)
+        return;
+    if (started)
+        stopLocked();
+    qDebug().noquote() << "Start begin:" << worker->workerName();
+    condition = std::make_shared<CancellationCondition>();
+    thread->start(QThread::InheritPriority);
+    emit runService(condition.get());
+    started = true;
+    qDebug().noquote() << "Start end:" << worker->workerName();
+}
+
+void SubService::Stop()
+{
+    QMutexLocker locker(lock.get());
+    if (!started)
+        return;
+    stopLocked();
+}
+
+void SubService::stopLocked()
+{
+    qDebug().noquote() << "Stop begin:" << worker->workerName();
+    condition->cancel();
+    emit stopService(condition.get());
+
+    unsigned long elapsed = 0;
+    while (!worker->isWorkDone(condition.get()) && elapsed < stopTimeout) {
+        QThread::msleep(pollInterval);
+        elapsed += pollInterval;
+    }
+
+    thread->quit();
+    if (!thread->wait(QDeadlineTimer(qint64(stopTimeout)))) {
+        qCritical().noquote() << "Worker" << worker->workerName() << "did not stop within"
+                              << stopTimeout << "ms";
+        abandoned.push_back(condition);
+    }
+    condition.reset();
+    started = false;
+    qDebug().noquote() << "Stop end:" << worker->workerName();
+}

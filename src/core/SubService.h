@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+class BaseWorker;
+class CancellationCondition;
+class QRecursiveMutex;
+class QThread;
+
+// Owns one worker and the thread it runs in; starts and stops it.
+// Start, Stop and the destructor run in the caller's thread (the GUI thread).
+class SubService : public QObject
+{
+    Q_OBJECT
+
+public:
+    SubService(BaseWorker* worker, bool autoStart);
+    ~SubService() override;
+
+    bool isAutoStart() const { return autoStart; }
+    bool isStarted() const { return started; }
+    BaseWorker* getWorker() const { return worker; }
+    QThread* getThread() const { return thread; }
+
+    // Limits of the stop protocol, settable for tests.
+    void setStopTimeout(unsigned long msecs) { stopTimeout = msecs; }
+    void setPollInterval(unsigned long msecs) { pollInterval = msecs; }
+
+signals:
+    void runService(CancellationCondition* cancellationCondition);
+    void stopService(CancellationCondition* cancellationCondition);
+
+public slots:
+    void Start();
+    void Stop();
+
+private:
+    void stopLocked();
+
+    unsigned long stopTimeout = 5000;
+    unsigned long pollInterval = 100;
+    std::unique_ptr<QRecursiveMutex> lock;
+    QThread* thread = nullptr;
+    BaseWorker* worker = nullptr;
+    std::shared_ptr<CancellationCondition> condition;
+    // Conditions of stops that gave up on a thread still running: kept until it ends.
+    std::vector<std::shared_ptr<CancellationCondition>> abandoned;
+    bool started = false;
+    bool autoStart;
+};

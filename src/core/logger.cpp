@@ -1,0 +1,157 @@
+#include "logger.h"
+
+#include "AppVariables.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <easylogging++.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const char FallbackConfiguration[] =
+    "* GLOBAL:\n"
+    "  FORMAT = \"%datetime %level: [%logger] %msg\"\n"
+    "  FILENAME = \"${AppDataLocation}/logs/log_${DateTime:yyyy-MM-dd HH-mm-ss}.log\"\n"
+    "  ENABLED  = true\n"
+    "  TO_FILE  = true\n"
+    "  TO_STANDARD_OUTPUT = true\n"
+    "  SUBSECOND_PRECISION = 1\n"
+    "  PERFORMANCE_TRACKING = false\n"
+    "  MAX_LOG_FILE_SIZE = 1024000\n";
+
+el::Level toLevel(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return el::Level::Debug;
+    case QtInfoMsg:
+        return el::Level::Info;
+    case QtWarningMsg:
+        return el::Level::Warning;
+    case QtCriticalMsg:
+        return el::Level::Error;
+    case QtFatalMsg:
+        return el::Level::Fatal;
+    }
+    return el::Level::Unknown;
+}
+
+// easylogging++ accepts only these characters in a logger id and complains on
+// stderr at every message otherwise.
+std::string loggerId(const char* category)
+{
+    if (!category || !*category)
+        return "default";
+    std::string id(category);
+    for (char& c : id) {
+        const bool valid = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '.' || c == '_';
+        if (!valid)
+            c = '_';
+    }
+    return id;
+}
+
+void vmLogHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const std::string id = loggerId(context.category);
+    el::base::Writer writer(toLevel(type), context.file ? context.file : "", context.line,
+                            context.function ? context.function : "", el::base::DispatchAction::NormalLog, 0);
+    writer.construct(1, id.c_str()) << message.toUtf8().toStdString();
+}
+
+// The library truncates a full log file; keep the full one beside it first so a
+// long session never loses its early lines. Runs with the library's lock held:
+// it must not log.
+void keepFullLogFile(const char* fileName, std::size_t)
+{
+    if (!fileName)
+        return;
+    const QString path = QString::fromLocal8Bit(fileName);
+    for (int n = 1; n < 100000; ++n) {
+        const QString backup = QStringLiteral("%1.%2").arg(path).arg(n);
+        if (!QFileInfo::exists(backup)) {
+            std::rename(fileName, backup.toLocal8Bit().constData());
+            return;
+        }
+    }
+}
+
+bool applyConfiguration(const QString& text)
+{
+    el::Configurations configurations;
+    if (!configurations.parseFromText(text.toStdString()))
+        return false;
+    el::Loggers::setDefaultConfigurations(configurations, true);
+    return true;
+}
+
+} // namespace
+
+QString fallbackLoggerConfiguration()
+{
+    return QString::fromLatin1(FallbackConfiguration);
+}
+
+void InitLogger(int argc, char** argv)
+{
+    QStringList problems;
+    el::Loggers::addFlag(el::LoggingFlag::CreateLoggerAutomatically);
+    // Let Qt decide what a fatal message does.
+    el::Loggers::addFlag(el::LoggingFlag::DisableApplicationAbortOnFatalLog);
+    // A log that is still in a buffer when the program dies is of no use.
+    el::Loggers::addFlag(el::LoggingFlag::ImmediateFlush);
+    el::Helpers::installPreRollOutCallback(keepFullLogFile);
+    qInstallMessageHandler(vmLogHandler);
+
+    const AppVariables& vars = AppVariables::sm_stdVars;
+    const QString path = QDir(vars.get(QStringLiteral("AppStartLocation"), QString()))
+                             .filePath(QStringLiteral("log.ini"));
+    bool fileConfigurationUsed = false;
+    if (!QFileInfo::exists(path))
+        problems << QStringLiteral("File %1 not found").arg(path);
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        problems << QStringLiteral("Cannot open logger configuration %1\n Error: %2").arg(path, file.errorString());
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (bytes.isEmpty()) {
+            if (file.error() == QFileDevice::NoError)
+                problems << QStringLiteral("Logger configuration %1 is empty").arg(path);
+            else
+                problems << QStringLiteral("Cannot read logger configuration %1\n Error: %2").arg(path, file.errorString());
+        } else {
+            const int zero = bytes.indexOf('\0');
+            const QString text = vars.substitute(QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero)));
+            if (applyConfiguration(text))
+                fileConfigurationUsed = true;
+            else
+                problems << QStringLiteral("Cannot parse logger configuration %1").arg(path);
+        }
+    }
+
+    QString fallback;
+    if (!fileConfigurationUsed) {
+        fallback = vars.substitute(fallbackLoggerConfiguration());
+        if (!applyConfiguration(fallback))
+            problems << QStringLiteral("Failed to configure logger, only console log is used.");
+    }
+
+    el::Helpers::setArgs(argc, argv);
+
+    qInfo() << "Logger started at "
+            << vars.get(QStringLiteral("datetime"), QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData()
+            << " Version: " << vars.get(QStringLiteral("build"), QStringLiteral("Version")).toUtf8().constData();
+    for (const QString& problem : problems)
+        qWarning().noquote() << problem;
+    if (!fileConfigurationUsed)
+        qWarning().noquote() << "Logger have used fallback configuration\n" + fallback;
+}

@@ -1,0 +1,235 @@
+#include "BaseWorker.h"
+#include "CancellationCondition.h"
+#include "Exception.h"
+#include "RepeatWorker.h"
+#include "SubService.h"
+
+#include <QtTest>
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+QMutex logMutex;
+QStringList capturedLog;
+QtMessageHandler previousHandler = nullptr;
+
+void captureHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    {
+        QMutexLocker lock(&logMutex);
+        capturedLog << message;
+    }
+    if (type != QtDebugMsg)
+        previousHandler(type, context, message);
+}
+
+int countLog(const QString& text)
+{
+    QMutexLocker lock(&logMutex);
+    int n = 0;
+    for (const QString& line : capturedLog)
+        n += line.contains(text) ? 1 : 0;
+    return n;
+}
+
+class CountingWorker : public RepeatWorker
+{
+    Q_OBJECT
+public:
+    explicit CountingWorker(unsigned long period) : RepeatWorker(period) {}
+    void initialize() override { ++initialized; }
+    void cleanUp() override { ++cleanedUp; }
+    void repeatableWork(CancellationCondition* condition) override
+    {
+        if (steps.load() == 0)
+            firstStep.start();
+        ++steps;
+        if (throwOnStep)
+            throw Exception("x");
+        if (cancelAfter > 0 && steps.load() >= cancelAfter)
+            condition->cancel();
+    }
+    std::atomic<int> steps{0};
+    std::atomic<int> initialized{0};
+    std::atomic<int> cleanedUp{0};
+    bool throwOnStep = false;
+    int cancelAfter = 0;
+    QElapsedTimer firstStep;
+};
+
+// Ignores cancellation for a while, like a step blocked in a system call.
+class StubbornWorker : public BaseWorker
+{
+    Q_OBJECT
+public:
+    void process(CancellationCondition* condition) override
+    {
+        entered = true;
+        QThread::msleep(blockMs);
+        stillSawCondition = !condition->isCanceled() || condition->isCanceled();
+        finished = true;
+    }
+    unsigned long blockMs = 1500;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> stillSawCondition{false};
+};
+
+class FailingInitWorker : public BaseWorker
+{
+    Q_OBJECT
+public:
+    void initialize() override { throw Exception("init failed"); }
+    void process(CancellationCondition*) override { processed = true; }
+    void cleanUp() override { cleaned = true; }
+    std::atomic<bool> processed{false};
+    std::atomic<bool> cleaned{false};
+};
+
+} // namespace
+
+class TestWorkers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void stopWithoutStartIsSilent();
+    void repeatsAtPeriodAndStopsPromptly();
+    void restartRunsAgainWithFreshCondition();
+    void failingStepIsThrottled();
+    void stepCancellingItselfLeavesServiceStarted();
+    void failingInitializeStillCleansUp();
+    void stubbornWorkerIsNotWaitedForever();
+    void threadIsNamedAfterWorker();
+};
+
+void TestWorkers::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(captureHandler);
+}
+
+void TestWorkers::stopWithoutStartIsSilent()
+{
+    SubService service(new CountingWorker(100), true);
+    const int before = countLog(QStringLiteral("Stop begin"));
+    QElapsedTimer timer;
+    timer.start();
+    service.Stop();
+    QVERIFY(timer.elapsed() < 50);
+    QCOMPARE(countLog(QStringLiteral("Stop begin")), before);
+    QVERIFY(service.isAutoStart());
+}
+
+void TestWorkers::repeatsAtPeriodAndStopsPromptly()
+{
+    auto* worker = new CountingWorker(200);
+    SubService service(worker, false);
+    QElapsedTimer started;
+    started.start();
+    service.Start();
+    QTRY_COMPARE_WITH_TIMEOUT(worker->steps.load(), 1, 150); // first step at once
+    QTest::qWait(650);
+    const int steps = worker->steps.load();
+    QVERIFY2(steps >= 3 && steps <= 5, qPrintable(QString::number(steps)));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    service.Stop();
+    QVERIFY2(stopping.elapsed() < 400, qPrintable(QString::number(stopping.elapsed())));
+    QVERIFY(!service.isStarted());
+    QCOMPARE(worker->cleanedUp.load(), 1);
+    QVERIFY(countLog(QStringLiteral("cancellationCondition->isCanceled() - 1")) >= 1);
+}
+
+void TestWorkers::restartRunsAgainWithFreshCondition()
+{
+    auto* worker = new CountingWorker(50);
+    SubService service(worker, false);
+    service.Start();
+    QTRY_VERIFY(worker->steps.load() > 0);
+    const int stopsBefore = countLog(QStringLiteral("Stop end:"));
+    service.Start();
+    QCOMPARE(countLog(QStringLiteral("Stop end:")), stopsBefore + 1);
+    QTRY_COMPARE(worker->initialized.load(), 2);
+    const int stepsAfterRestart = worker->steps.load();
+    QTRY_VERIFY(worker->steps.load() > stepsAfterRestart);
+    service.Stop();
+}
+
+void TestWorkers::failingStepIsThrottled()
+{
+    auto* worker = new CountingWorker(0);
+    worker->throwOnStep = true;
+    SubService service(worker, false);
+    service.Start();
+    QTest::qWait(550);
+    service.Stop();
+    const int steps = worker->steps.load();
+    QVERIFY2(steps >= 2 && steps <= 8, qPrintable(QString::number(steps)));
+    QVERIFY(countLog(QStringLiteral("Error in subService [CountingWorker]: \nx")) >= 2);
+}
+
+void TestWorkers::stepCancellingItselfLeavesServiceStarted()
+{
+    auto* worker = new CountingWorker(10);
+    worker->cancelAfter = 3;
+    SubService service(worker, false);
+    service.Start();
+    QTRY_COMPARE(worker->cleanedUp.load(), 1);
+    QCOMPARE(worker->steps.load(), 3);
+    QVERIFY(service.isStarted());
+    QElapsedTimer stopping;
+    stopping.start();
+    service.Stop();
+    QVERIFY(stopping.elapsed() < 300);
+}
+
+void TestWorkers::failingInitializeStillCleansUp()
+{
+    auto* worker = new FailingInitWorker;
+    SubService service(worker, false);
+    service.Start();
+    QTRY_VERIFY(worker->cleaned.load());
+    QVERIFY(!worker->processed.load());
+    QTRY_VERIFY(countLog(QStringLiteral("External cycle error in subService [FailingInitWorker]: \ninit failed")) == 1);
+    service.Stop();
+}
+
+void TestWorkers::stubbornWorkerIsNotWaitedForever()
+{
+    auto* worker = new StubbornWorker;
+    auto* service = new SubService(worker, false);
+    service->setStopTimeout(200);
+    service->setPollInterval(20);
+    service->Start();
+    QTRY_VERIFY(worker->entered.load());
+    QElapsedTimer stopping;
+    stopping.start();
+    service->Stop();
+    QVERIFY2(stopping.elapsed() < 700, qPrintable(QString::number(stopping.elapsed())));
+    QVERIFY(!worker->finished.load());
+    // The worker still reads its condition after the stop gave up: it must still exist.
+    QTRY_VERIFY_WITH_TIMEOUT(worker->finished.load(), 3000);
+    QVERIFY(worker->stillSawCondition.load());
+    QThread* thread = service->getThread();
+    QTRY_VERIFY(thread->isFinished() || !thread->isRunning());
+    delete service;
+}
+
+void TestWorkers::threadIsNamedAfterWorker()
+{
+    auto* worker = new CountingWorker(1000);
+    SubService service(worker, true);
+    QCOMPARE(worker->workerName(), QStringLiteral("CountingWorker"));
+    QCOMPARE(service.getThread()->objectName(), QStringLiteral("CountingWorker"));
+    QCOMPARE(worker->thread(), service.getThread());
+}
+
+QTEST_GUILESS_MAIN(TestWorkers)
+#include "TestWorkers.moc"

@@ -1,0 +1,42 @@
+#include "TestHome.h"
+
+#include "Settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace TestHome {
+
+QString path()
+{
+    const QByteArray home = qgetenv("SCRIVORA_TEST_HOME");
+    if (home.isEmpty())
+        return QDir::temp().filePath(QStringLiteral("scrivora-test-home"));
+    return QString::fromLocal8Bit(home);
+}
+
+void wipe()
+{
+    const QString root = path();
+    // Refuse anything that does not look like a test home.
+    if (!root.contains(QLatin1String("test-home")) && !root.contains(QLatin1String("scrivora-test-home")))
+        return;
+    QDir(root).removeRecursively();
+    QDir().mkpath(root);
+}
+
+QString settingsFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::ConfigLocation)
+        + QStringLiteral("/Orvanta Labs/Scrivora/settings.ini");
+}
+
+void useApplicationIdentity()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvanta Labs"));
+    QCoreApplication::setApplicationName(QStringLiteral("Scrivora"));
+    Settings::setFileName(QStringLiteral("settings"));
+}
+
+} // namespace TestHome

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// The per-test folders that CTest hands each test (XDG_*_HOME under SCRIVORA_TEST_HOME).
+namespace TestHome {
+// Removes everything the test wrote under its home, so each run starts fresh.
+void wipe();
+QString path();
+QString settingsFile();
+// The application identity main() sets: organisation, application and settings file name.
+void useApplicationIdentity();
+} // namespace TestHome
