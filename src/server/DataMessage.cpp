@@ -1,0 +1,3 @@
+#include "DataMessage.h"
+
+DataMessage::DataMessage() = default;

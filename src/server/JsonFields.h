@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// Reading rules shared by every server record: a missing or ill-typed value
+// becomes its type's empty value, so no message is ever rejected.
+namespace JsonFields {
+
+QString text(const QJsonObject& object, const QString& key);
+// 0 unless the value is a whole number that fits in 32 bits.
+int integer(const QJsonObject& object, const QString& key);
+bool flag(const QJsonObject& object, const QString& key);
+double number(const QJsonObject& object, const QString& key);
+QJsonObject object(const QJsonObject& object, const QString& key);
+
+// One record per array element, in array order; an element that is not an
+// object gives a record built from an empty object.
+template<typename Record>
+QList<Record> list(const QJsonObject& object, const QString& key)
+{
+    QList<Record> records;
+    const QJsonArray array = object.value(key).toArray();
+    records.reserve(array.size());
+    for (const QJsonValue& element : array)
+        records.append(Record(element.toObject()));
+    return records;
+}
+
+template<typename Record>
+QJsonArray array(const QList<Record>& records)
+{
+    QJsonArray result;
+    for (const Record& record : records)
+        result.append(record.toJson());
+    return result;
+}
+
+} // namespace JsonFields
