@@ -1,0 +1,81 @@
+#include "DataMessageProcessor.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaType>
+#include <QtDebug>
+
+namespace {
+// Enough to recognise a frame in the log without copying megabytes into it.
+QString excerpt(const QString& message)
+{
+    constexpr int limit = 200;
+    if (message.size() <= limit)
+        return message;
+    return message.left(limit) + QStringLiteral("… (%1 characters)").arg(message.size());
+}
+} // namespace
+
+DataMessageProcessor::DataMessageProcessor(QObject* parent)
+    : QObject(parent)
+{
+    // Listeners in other threads get the records through queued connections.
+    qRegisterMetaType<RecognitionModeInfo>("RecognitionModeInfo");
+    qRegisterMetaType<TextResult>("TextResult");
+    qRegisterMetaType<UserNotification>("UserNotification");
+    qRegisterMetaType<ServerThemesInfo>("ServerThemesInfo");
+    qRegisterMetaType<TtsStateInfo>("TtsStateInfo");
+}
+
+DataMessageProcessor::~DataMessageProcessor() = default;
+
+void DataMessageProcessor::onTextMessageReceived(QString message)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8(), &error);
+    if (!document.isObject()) {
+        qWarning().noquote() << "DataMessageProcessor: dropped a frame that is not a JSON object ("
+                                + (error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("wrong top level"))
+                                + "): " + excerpt(message);
+        return;
+    }
+    const QJsonObject envelope = document.object();
+    const QJsonValue typeValue = envelope.value(QStringLiteral("MessageType"));
+    const int type = typeValue.toInt(0);
+    const QJsonObject data = envelope.value(QStringLiteral("Data")).toObject();
+
+    try {
+        switch (static_cast<unsigned>(type)) {
+        case ModeChanged:
+            emit modeChanged(RecognitionModeInfo(data));
+            return;
+        case Result:
+            emit resultReceived(TextResult(data));
+            return;
+        case Notification:
+            emit userNotified(UserNotification(data));
+            return;
+        case ThemeChoices:
+            emit themeChoicesReceived(ServerThemesInfo(data));
+            return;
+        case TtsState:
+            emit ttsStateReceived(TtsStateInfo(data));
+            return;
+        case WorkDenied:
+            emit workDenied();
+            return;
+        default:
+            qWarning().noquote() << "DataMessageProcessor: dropped a frame of unknown type: " + excerpt(message);
+            return;
+        }
+    } catch (const std::exception& e) {
+        // A listener connected directly threw; the frame is lost, the link is not.
+        qWarning().noquote() << "DataMessageProcessor: error while handling a frame: "
+                                + QString::fromLocal8Bit(e.what());
+    }
+}
+
+void DataMessageProcessor::onBinaryMessageReceived(QByteArray message)
+{
+    emit ttsSound(message);
+}

@@ -1,0 +1,97 @@
+#include "WebSocketClient.h"
+
+#include "ClientInfoSettings.h"
+#include "ConnectionHelper.h"
+#include "CookiesSource.h"
+#include "DataMessageProcessor.h"
+
+#include <QNetworkProxy>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QTimer>
+#include <QUrl>
+#include <QVariant>
+#include <QWebSocket>
+#include <QtDebug>
+
+WebSocketClient::WebSocketClient(QObject* parent)
+    : WebSocketClient(parent, DefaultConnectTimeoutMs, new CookiesSource())
+{
+}
+
+WebSocketClient::WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesSource* cookies)
+    : WebSocketConnection(parent, nullptr)
+    , m_connectTimer(nullptr)
+    , m_connectTimerInterval(connectTimeoutMs)
+    , m_messageProcessor(nullptr)
+    , m_cookiesSource(cookies)
+{
+    qRegisterMetaType<DataMessageProcessor*>("DataMessageProcessor*");
+    m_messageProcessor = new DataMessageProcessor(this);
+    m_connectTimer = new QTimer(this);
+    m_connectTimer->setInterval(m_connectTimerInterval);
+
+    QWebSocket* ws = socket();
+    connect(ws, &QWebSocket::binaryMessageReceived, m_messageProcessor, &DataMessageProcessor::onBinaryMessageReceived);
+    connect(ws, &QWebSocket::textMessageReceived, m_messageProcessor, &DataMessageProcessor::onTextMessageReceived);
+    connect(ws, &QWebSocket::textMessageReceived, m_messageProcessor, &DataMessageProcessor::textMessageReceived);
+    connect(this, &WebSocketClient::startTimer, this, &WebSocketClient::onStartTimer);
+    connect(ws, &QWebSocket::connected, m_connectTimer, &QTimer::stop);
+    connect(ws, &QWebSocket::disconnected, m_connectTimer, &QTimer::stop);
+    connect(m_connectTimer, &QTimer::timeout, this, &WebSocketClient::onClose);
+    connect(this, &WebSocketClient::open, this, &WebSocketClient::onOpen);
+    connect(ws, &QWebSocket::pong, this, &WebSocketClient::onPong);
+}
+
+WebSocketClient::~WebSocketClient()
+{
+    delete m_cookiesSource;
+}
+
+QString WebSocketClient::serverUrl(const QString& ipAddress, int port, bool useTls)
+{
+    return QStringLiteral("%1://%2:%3/").arg(useTls ? QStringLiteral("wss") : QStringLiteral("ws"), ipAddress).arg(port);
+}
+
+void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
+{
+    const QUrl url(serverUrl(ipAddress, port, useTls), QUrl::TolerantMode);
+    qInfo().noquote() << "Connection web socket url " + url.toString();
+
+    QWebSocket* ws = socket();
+    if (ws->state() != QAbstractSocket::UnconnectedState)
+        return;
+
+    // A stored value that is not a boolean reads as false: no proxy.
+    const bool useProxy = ClientInfoSettings().UseProxy;
+    ws->setProxy(useProxy ? ConnectionHelper::getProxy(url) : QNetworkProxy(QNetworkProxy::NoProxy));
+
+#ifndef QT_NO_SSL
+    // Certificate errors may only be passed over when the settings ask for the
+    // insecure mode; in strict mode they must fail the handshake.
+    if (ws->sslConfiguration().peerVerifyMode() != QSslSocket::VerifyPeer)
+        ws->ignoreSslErrors();
+#endif
+
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(m_cookiesSource->getCookies()));
+    ws->open(request);
+    emit startTimer();
+}
+
+void WebSocketClient::onStartTimer()
+{
+    qInfo() << "Websocket client timer start";
+    m_connectTimer->start();
+}
+
+void WebSocketClient::onPing()
+{
+    m_pongReceived.store(false);
+    socket()->ping(QByteArray());
+}
+
+void WebSocketClient::onPong()
+{
+    m_pongReceived.store(true);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "WebSocketConnection.h"
+
+#include <QString>
+
+#include <atomic>
+
+class CookiesSource;
+class DataMessageProcessor;
+class QTimer;
+
+// The link to one recognition server: opens ws:// or wss:// with the identity
+// cookies, guards the handshake with a timer and answers the heartbeat.
+// Lives in the WebSocketWorker thread.
+class WebSocketClient : public WebSocketConnection
+{
+    Q_OBJECT
+    Q_PROPERTY(DataMessageProcessor* messageProcessor READ messageProcessor)
+
+public:
+    static constexpr int DefaultConnectTimeoutMs = 3000;
+
+    explicit WebSocketClient(QObject* parent = nullptr);
+    // For tests: the handshake limit and the cookies source (taken over).
+    WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesSource* cookies);
+    ~WebSocketClient() override;
+
+    CookiesSource* getCookiesSource() const { return m_cookiesSource; }
+    DataMessageProcessor* messageProcessor() const { return m_messageProcessor; }
+    // True when a pong arrived since the last ping; read by the heartbeat's thread.
+    bool pongReceived() const { return m_pongReceived.load(); }
+
+    static QString serverUrl(const QString& ipAddress, int port, bool useTls);
+
+signals:
+    void open(QString ipAddress, int port, bool useTls);
+    void startTimer();
+
+public slots:
+    void onPing();
+    void onStartTimer();
+
+private slots:
+    void onPong();
+    void onOpen(QString ipAddress, int port, bool useTls);
+
+private:
+    std::atomic<bool> m_pongReceived{false};
+    QTimer* m_connectTimer;
+    int m_connectTimerInterval;
+    DataMessageProcessor* m_messageProcessor;
+    CookiesSource* m_cookiesSource;
+};

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QList>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QString>
+#include <QStringList>
+
+class QWebSocket;
+class QWebSocketServer;
+
+// A stand-in recognition server for tests: a QWebSocketServer on 127.0.0.1
+// with a port chosen by the system. It speaks the real protocol, records what
+// the client sends and checks it as it arrives.
+//
+// Receiving
+//   - textMessages(): every text frame, parsed into type and data. A frame that
+//     is not a well-formed envelope (one compact JSON object with exactly the
+//     members "Data" and "MessageType", the type an integer) is still recorded,
+//     with `valid` false, and its fault is added to envelopeErrors().
+//   - binaryMessages(): every binary frame, byte for byte.
+//   - lastRequest(), lastCookies(), cookieValue(): the opening handshake of
+//     the latest connection, with its Cookie header split in order (names may
+//     repeat, values stay as sent, percent-encoding included).
+// Sending (to the latest connected client; false when none)
+//   - sendMessage(type, data) writes the envelope; sendRaw() any text frame;
+//     sendBinary() one binary frame.
+//   - one helper per message type the client dispatches: sendModeChanged (2),
+//     sendResult (3), sendNotification (5), sendThemeChoices (10),
+//     sendTtsState (22), sendWorkDenied (26), and sendTtsSound (binary).
+// Waiting: the signals below, or waitForClient()/waitForMessages() with a limit.
+// Pings are answered by QWebSocket itself.
+class FakeRecognitionServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Message
+    {
+        int type = 0;
+        QJsonValue data;
+        QString raw;
+        bool valid = false;
+    };
+
+    explicit FakeRecognitionServer(QObject* parent = nullptr);
+    ~FakeRecognitionServer() override;
+
+    // Plain ws:// on 127.0.0.1, port 0.
+    bool listen();
+    // wss:// with the given certificate and key.
+    bool listenSecure(const QSslConfiguration& configuration);
+    void close();
+
+    QString host() const { return QStringLiteral("127.0.0.1"); }
+    quint16 port() const;
+
+    bool hasClient() const;
+    int connectionCount() const { return m_connectionCount; }
+    // Closes the latest client's socket from the server side.
+    void disconnectClient();
+
+    QList<Message> textMessages() const { return m_textMessages; }
+    QList<Message> messagesOfType(int type) const;
+    QList<QByteArray> binaryMessages() const { return m_binaryMessages; }
+    QStringList envelopeErrors() const { return m_envelopeErrors; }
+    void clearReceived();
+
+    QNetworkRequest lastRequest() const { return m_lastRequest; }
+    QList<QPair<QByteArray, QByteArray>> lastCookies() const { return m_lastCookies; }
+    QStringList lastCookieNames() const;
+    // The first cookie of that name; a null array when absent.
+    QByteArray cookieValue(const QByteArray& name) const;
+
+    bool sendMessage(int type, const QJsonValue& data);
+    bool sendRaw(const QString& text);
+    bool sendBinary(const QByteArray& bytes);
+    bool sendModeChanged(int mode, int state, const QString& info = QString());
+    bool sendResult(const QString& text, bool isFinal, const QString& commandId = QString(),
+                    const QJsonArray& words = QJsonArray());
+    bool sendNotification(const QString& message, int type, int action);
+    bool sendThemeChoices(const QJsonArray& themeInfos);
+    bool sendTtsState(int state, const QStringList& voices, const QString& selectedVoice, double speed);
+    bool sendWorkDenied();
+    bool sendTtsSound(const QByteArray& sound) { return sendBinary(sound); }
+
+    bool waitForClient(int timeoutMs = 5000);
+    bool waitForMessages(int count, int timeoutMs = 5000);
+    bool waitForBinaryMessages(int count, int timeoutMs = 5000);
+
+signals:
+    void clientConnected();
+    void clientDisconnected();
+    void messageReceived(FakeRecognitionServer::Message message);
+    void binaryMessageReceived(QByteArray bytes);
+
+private:
+    bool startListening(QWebSocketServer* server);
+    void onNewConnection();
+    void onTextMessage(const QString& text);
+
+    QWebSocketServer* m_server = nullptr;
+    QPointer<QWebSocket> m_client;
+    int m_connectionCount = 0;
+    QList<Message> m_textMessages;
+    QList<QByteArray> m_binaryMessages;
+    QStringList m_envelopeErrors;
+    QNetworkRequest m_lastRequest;
+    QList<QPair<QByteArray, QByteArray>> m_lastCookies;
+};
+
+Q_DECLARE_METATYPE(FakeRecognitionServer::Message)
