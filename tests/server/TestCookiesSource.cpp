@@ -191,25 +191,25 @@ void TestCookiesSource::slowIdentityDoesNotHoldUpTheHandshake()
 void TestCookiesSource::additionalCookiesUnderConcurrentUse()
 {
     CookiesSource source;
+    source.setAdditionalCookies({QNetworkCookie("MIS_TYPE", "0")});
     std::atomic<bool> stop{false};
     QThread* setter = QThread::create([&] {
-        int round = 0;
-        while (!stop.load()) {
+        for (int round = 0; !stop.load(); ++round) {
             QList<QNetworkCookie> cookies;
             for (int i = 0; i <= round % 5; ++i)
                 cookies.append(QNetworkCookie("MIS_TYPE", QByteArray::number(i)));
             source.setAdditionalCookies(cookies);
-            ++round;
         }
     });
     setter->start();
-    for (int i = 0; i < 200; ++i) {
-        const int count = source.getCookies().size();
-        QVERIFY(count >= 22 && count <= 26);
-    }
+    QList<int> counts;
+    for (int i = 0; i < 200; ++i)
+        counts.append(source.getCookies().size());
     stop = true;
     setter->wait();
     delete setter;
+    for (int count : counts)
+        QVERIFY2(count >= 22 && count <= 26, qPrintable(QString::number(count)));
 }
 
 QTEST_GUILESS_MAIN(TestCookiesSource)

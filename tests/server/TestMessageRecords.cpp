@@ -163,6 +163,8 @@ void TestMessageRecords::modeCommandCopiesOwnStorage()
     RecognitionModeCommand copy(*source);
     RecognitionModeCommand assigned;
     assigned = *source;
+    QVERIFY(copy.type() != source->type());
+    QVERIFY(assigned.type() != source->type());
     source.reset();
     QVERIFY(copy.type() != nullptr);
     QCOMPARE(int(*copy.type()), 3);
