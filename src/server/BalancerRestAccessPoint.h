@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BaseRestAccessPoint.h"
+#include "ServerListDTO.h"
 
 // The balancer ("BalancerConnection" settings).
 class BalancerRestAccessPoint : public BaseRestAccessPoint
@@ -12,4 +13,7 @@ public:
     ~BalancerRestAccessPoint() override;
 
     std::unique_ptr<BaseConnectionSettings> getSettings() const override;
+
+    // POST /api/Servers; throws Exception "Не удалось получить список серверов от балансера <Ip>".
+    ServerListDTO GetServers();
 };

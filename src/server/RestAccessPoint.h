@@ -1,6 +1,10 @@
 #pragma once
 
 #include "BaseRestAccessPoint.h"
+#include "ClientClaim.h"
+#include "ClientThemeInfo.h"
+
+#include <QList>
 
 // The recognition server's REST port ("AsrClient" settings).
 class RestAccessPoint : public BaseRestAccessPoint
@@ -12,4 +16,9 @@ public:
     ~RestAccessPoint() override;
 
     std::unique_ptr<BaseConnectionSettings> getSettings() const override;
+
+    // Throws Exception "Не удалось получить список тем" on any failure.
+    QList<ClientThemeInfo> getThemes();
+    // False on any failure, after logging it.
+    bool sendClaim(ClientClaim claim);
 };
