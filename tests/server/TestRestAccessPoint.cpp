@@ -1,3 +1,5 @@
+#include "BalancerConnectionSettings.h"
+#include "BalancerRestAccessPoint.h"
 #include "ClientConnectionSettings.h"
 #include "ClientInfoSettings.h"
 #include "FakeHttpServer.h"
@@ -158,6 +160,94 @@ private slots:
                 }
             },
             Exception);
+    }
+
+    void getsThemes()
+    {
+        FakeHttpServer server;
+        server.setResponse(FakeHttpResponse::json(
+            R"({"Error":null,"Data":[{"Id":"a","Name":"Первая"},{"Id":"b","ThemeId":"c","CompositionType":2}]})"));
+        pointAsrClientAt(server);
+        RestAccessPoint point;
+        const QList<ClientThemeInfo> themes = point.getThemes();
+        QCOMPARE(themes.size(), 2);
+        QCOMPARE(themes[0].name(), QStringLiteral("Первая"));
+        QCOMPARE(themes[1].themeId(), QStringLiteral("c"));
+        QCOMPARE(themes[1].compositionType(), 2);
+        const FakeHttpRequest request = server.requests().value(0);
+        QCOMPARE(request.method, QByteArray("GET"));
+        QCOMPARE(request.target, QByteArray("/api/Theme"));
+
+        server.setResponse(FakeHttpResponse::json(R"({"Data":{"Id":"a"}})"));
+        QVERIFY(point.getThemes().isEmpty());
+    }
+
+    void failedThemesRaiseTheirOwnMessage()
+    {
+        FakeHttpServer server;
+        server.setResponse(FakeHttpResponse::json(R"({"Error":{"Text":"t","DebugText":"d"}})"));
+        pointAsrClientAt(server);
+        RestAccessPoint point;
+        QTest::ignoreMessage(QtWarningMsg, "Theme: t | d");
+        try {
+            point.getThemes();
+            QFAIL("no exception");
+        } catch (const Exception& e) {
+            QCOMPARE(e.message(), QStringLiteral("Не удалось получить список тем"));
+        }
+    }
+
+    void sendsClaim()
+    {
+        FakeHttpServer server;
+        server.setResponse(FakeHttpResponse::json(R"({"Data":{}})"));
+        pointAsrClientAt(server);
+        RestAccessPoint point;
+        ClientClaim claim;
+        claim.setEmail(QStringLiteral("a@b.c"));
+        claim.setDescription(QStringLiteral("не слышно"));
+        QVERIFY(point.sendClaim(claim));
+        const FakeHttpRequest request = server.requests().value(0);
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.target, QByteArray("/api/Claim"));
+        QCOMPARE(request.body, QJsonDocument(claim.toJson()).toJson(QJsonDocument::Indented));
+
+        server.setResponse(FakeHttpResponse::json(R"({"Error":{"Text":"t","DebugText":"d"},"Data":""})"));
+        QTest::ignoreMessage(QtWarningMsg, "Claim: t | d");
+        QVERIFY(!point.sendClaim(claim));
+    }
+
+    void asksBalancerForServers()
+    {
+        FakeHttpServer balancer;
+        balancer.setResponse(FakeHttpResponse::json(
+            R"({"Data":{"ServerList":[{"ServerId":"s1","ConnectionString":"127.0.0.1;1;2"}],"VacEnabled":true}})"));
+        {
+            BalancerConnectionSettings settings;
+            settings.Ip = FakeHttpServer::host();
+            settings.RestPort = int(balancer.port());
+            settings.sync();
+        }
+        BalancerRestAccessPoint point;
+        const ServerListDTO list = point.GetServers();
+        QCOMPARE(list.ServerList.size(), 1);
+        QCOMPARE(list.ServerList[0].ServerId, QStringLiteral("s1"));
+        QVERIFY(list.vacEnabled);
+
+        const FakeHttpRequest request = balancer.requests().value(0);
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.target, "/api/Servers?clientId=" + ClientInfoSettings().DesktopId.value().toByteArray()
+                                     + "&getVacFeatureStatus=true&requestIp=127.0.0.1");
+        QVERIFY(request.header("Cookie").startsWith("CLIENT_APP_NAME=QTClient;"));
+
+        balancer.close();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Servers: "));
+        try {
+            point.GetServers();
+            QFAIL("no exception");
+        } catch (const Exception& e) {
+            QCOMPARE(e.message(), QStringLiteral("Не удалось получить список серверов от балансера 127.0.0.1"));
+        }
     }
 };
 

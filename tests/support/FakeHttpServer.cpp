@@ -77,6 +77,13 @@ private:
     void onReadyRead(QTcpSocket* socket, QByteArray& buffer)
     {
         buffer += socket->readAll();
+        // Not a request line (a TLS hello to a plain server): drop it the way a real server would.
+        if (!buffer.isEmpty() && (buffer.at(0) < 'A' || buffer.at(0) > 'Z')) {
+            owner->reject();
+            buffer.clear();
+            socket->abort();
+            return;
+        }
         const int headerEnd = buffer.indexOf("\r\n\r\n");
         if (headerEnd < 0)
             return;
@@ -189,6 +196,18 @@ void FakeHttpServer::close()
                 socket->abort();
         },
         Qt::BlockingQueuedConnection);
+}
+
+int FakeHttpServer::rejectedCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_rejected;
+}
+
+void FakeHttpServer::reject()
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_rejected;
 }
 
 FakeHttpResponse FakeHttpServer::answer(const FakeHttpRequest& request)

@@ -66,6 +66,8 @@ public:
     QList<FakeHttpRequest> requests() const;
     int requestCount() const;
     void clearRequests();
+    // Connections that did not start with an HTTP request line (TLS hellos).
+    int rejectedCount() const;
 
     // Stops listening and drops open connections: later connects are refused.
     void close();
@@ -73,10 +75,12 @@ public:
 private:
     friend class FakeHttpListener;
     FakeHttpResponse answer(const FakeHttpRequest& request);
+    void reject();
 
     mutable QMutex m_mutex;
     Handler m_handler;
     QList<FakeHttpRequest> m_requests;
+    int m_rejected = 0;
     QThread* m_thread = nullptr;
     QTcpServer* m_listener = nullptr;
     quint16 m_port = 0;

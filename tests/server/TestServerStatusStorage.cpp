@@ -1,0 +1,281 @@
+#include "BalancerConnectionSettings.h"
+#include "BalancerReply.h"
+#include "CachedServerSettings.h"
+#include "FakeHttpServer.h"
+#include "ServerStatusStorage.h"
+#include "TestCertificate.h"
+#include "TestHome.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QSslSocket>
+#include <QtTest>
+
+#include <limits>
+
+using namespace BalancerReply;
+
+namespace {
+QStringList ids(const QList<ServerInfoDTO>& servers)
+{
+    QStringList result;
+    for (const ServerInfoDTO& server : servers)
+        result << server.ServerId;
+    return result;
+}
+
+QJsonObject storedCache()
+{
+    return QJsonDocument::fromJson(CachedServerSettings().ServersList.value().toString().toUtf8()).object();
+}
+
+void writeCache(const QJsonObject& list)
+{
+    CachedServerSettings settings;
+    settings.ServersList = QString::fromUtf8(QJsonDocument(list).toJson());
+    settings.sync();
+}
+
+const QJsonArray threeServers{server("a", 0.5), server("b", 0.1), server("c", 0.9)};
+} // namespace
+
+class TestServerStatusStorage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        TestHome::useApplicationIdentity();
+        TestHome::wipe();
+    }
+    void init()
+    {
+        writeCache(QJsonObject());
+        BalancerReply::pointBalancerAt(1);
+    }
+
+    void ordersServers_data()
+    {
+        QTest::addColumn<QList<double>>("loads");
+        QTest::addColumn<QStringList>("serverIds");
+        QTest::addColumn<QString>("recommended");
+        QTest::addColumn<QStringList>("expected");
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("by load") << QList<double>{0.5, 0.1, 0.9} << QStringList{"a", "b", "c"} << QString()
+                                 << QStringList{"b", "a", "c"};
+        QTest::newRow("recommended first though busiest")
+            << QList<double>{0.5, 0.1, 0.9} << QStringList{"a", "b", "c"} << "c" << QStringList{"c", "b", "a"};
+        QTest::newRow("ties keep balancer order")
+            << QList<double>{0.3, 0.1, 0.3, 0.3} << QStringList{"a", "b", "c", "d"} << QString()
+            << QStringList{"b", "a", "c", "d"};
+        QTest::newRow("repeated recommended id")
+            << QList<double>{0.5, 0.9, 0.1, 0.2} << QStringList{"a", "r", "b", "r"} << "r"
+            << QStringList{"r", "r", "b", "a"};
+        QTest::newRow("nan last") << QList<double>{nan, 0.2, 0.1, nan} << QStringList{"n1", "a", "b", "n2"}
+                                  << QString() << QStringList{"b", "a", "n1", "n2"};
+    }
+    void ordersServers()
+    {
+        QFETCH(QList<double>, loads);
+        QFETCH(QStringList, serverIds);
+        QFETCH(QString, recommended);
+        QFETCH(QStringList, expected);
+        QList<ServerInfoDTO> servers;
+        for (int i = 0; i < loads.size(); ++i) {
+            ServerInfoDTO server(QJsonObject{{"ServerId", serverIds[i]}});
+            server.EstimatedLoadLevel = float(loads[i]);
+            servers.append(server);
+        }
+        ServerStatusStorage::sortServers(servers, recommended);
+        QCOMPARE(ids(servers), expected);
+    }
+
+    void receivesListAndCachesIt()
+    {
+        FakeHttpServer balancer;
+        balancer.setResponse(list(threeServers, "c", QDateTime(), true));
+        pointBalancerAt(balancer.port());
+        ServerStatusStorage storage;
+        QSignalSpy vac(&storage, &ServerStatusStorage::ReceivedVACSettingsFromBalancer);
+        bool fromBalancer = false;
+
+        QCOMPARE(ids(storage.GetServers(&fromBalancer)), (QStringList{"c", "b", "a"}));
+        QVERIFY(fromBalancer);
+        QCOMPARE(vac.size(), 1);
+        QCOMPARE(vac[0], (QList<QVariant>{true, true}));
+        const QJsonObject cache = storedCache();
+        QCOMPARE(cache.value("Authority").toString(), "127.0.0.1:" + QString::number(balancer.port()));
+        QCOMPARE(cache.value("ServerList").toArray().size(), 3);
+        QCOMPARE(cache.value("RecommendedServer").toObject().value("ServerId").toString(), QStringLiteral("c"));
+    }
+
+    void fallsBackToCacheOfSameBalancer_data()
+    {
+        QTest::addColumn<QString>("ip");
+        QTest::addColumn<QString>("cachedAuthority");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<bool>("cacheDropped");
+        QTest::newRow("same address") << "127.0.0.1" << "127.0.0.1:%1" << QStringList{"b", "a", "c"} << false;
+        QTest::newRow("same address other case") << "localhost" << "LocalHost:%1" << QStringList{"b", "a", "c"}
+                                                 << false;
+        QTest::newRow("no authority") << "127.0.0.1" << "" << QStringList{"b", "a", "c"} << false;
+        QTest::newRow("other port") << "127.0.0.1" << "127.0.0.1:1%1" << QStringList() << true;
+        QTest::newRow("other address") << "127.0.0.1" << "127.0.0.2:%1" << QStringList() << true;
+    }
+    void fallsBackToCacheOfSameBalancer()
+    {
+        QFETCH(QString, ip);
+        QFETCH(QString, cachedAuthority);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, cacheDropped);
+        quint16 port = 0;
+        {
+            FakeHttpServer down;
+            port = down.port();
+        }
+        pointBalancerAt(port, ip);
+        writeCache(QJsonObject{{"ServerList", threeServers}, {"Authority", cachedAuthority.arg(port)}});
+        ServerStatusStorage storage;
+        QSignalSpy vac(&storage, &ServerStatusStorage::ReceivedVACSettingsFromBalancer);
+        bool fromBalancer = true;
+
+        QCOMPARE(ids(storage.GetServers(&fromBalancer)), expected);
+        QVERIFY(!fromBalancer);
+        QCOMPARE(vac.size(), 1);
+        QCOMPARE(vac[0], (QList<QVariant>{false, false}));
+        QCOMPARE(storedCache().value("ServerList").toArray().isEmpty(), cacheDropped);
+        if (cacheDropped)
+            QCOMPARE(storedCache().value("Authority").toString(), QString());
+    }
+
+    void balancerAddressChangedAfterCaching()
+    {
+        FakeHttpServer first;
+        first.setResponse(list(threeServers));
+        pointBalancerAt(first.port());
+        ServerStatusStorage storage;
+        bool fromBalancer = false;
+        QCOMPARE(storage.GetServers(&fromBalancer).size(), 3);
+
+        FakeHttpServer second;
+        second.close();
+        pointBalancerAt(second.port());
+        QVERIFY(storage.GetServers(&fromBalancer).isEmpty());
+        QVERIFY(!fromBalancer);
+        QVERIFY(storedCache().value("ServerList").toArray().isEmpty());
+        // Back on the first address, nothing cached is left to fall back on.
+        first.close();
+        pointBalancerAt(first.port());
+        QVERIFY(storage.GetServers(&fromBalancer).isEmpty());
+    }
+
+    void unexpectedBalancerReplies_data()
+    {
+        QTest::addColumn<FakeHttpResponse>("reply");
+        QTest::addColumn<bool>("fromBalancer");
+        FakeHttpResponse html = FakeHttpResponse::json("<html><body>502 Bad Gateway</body></html>");
+        html.headers = {qMakePair(QByteArray("Content-Type"), QByteArray("text/html"))};
+        QTest::newRow("html page") << html << false;
+        QTest::newRow("truncated") << FakeHttpResponse::json(R"({"Data":{"ServerList":[{"ServerId":"x")") << false;
+        QTest::newRow("server error") << FakeHttpResponse::json("{}", 500, "Internal Server Error") << false;
+        QTest::newRow("error object") << FakeHttpResponse::json(R"({"Error":{"Text":"t"}})") << false;
+        QTest::newRow("wrong types") << FakeHttpResponse::json(R"({"Data":{"ServerList":"x","TimeStamp":5}})")
+                                     << true;
+        QTest::newRow("elements not objects") << FakeHttpResponse::json(R"({"Data":{"ServerList":[1,"a",null]}})")
+                                              << true;
+        QTest::newRow("data not an object") << FakeHttpResponse::json(R"({"Data":"x"})") << true;
+        QTest::newRow("empty list") << list(QJsonArray()) << true;
+    }
+    void unexpectedBalancerReplies()
+    {
+        QFETCH(FakeHttpResponse, reply);
+        QFETCH(bool, fromBalancer);
+        FakeHttpServer balancer;
+        balancer.setResponse(reply);
+        pointBalancerAt(balancer.port());
+        writeCache(QJsonObject{{"ServerList", threeServers},
+                               {"Authority", "127.0.0.1:" + QString::number(balancer.port())}});
+        ServerStatusStorage storage;
+        bool received = !fromBalancer;
+        const QList<ServerInfoDTO> servers = storage.GetServers(&received);
+        QCOMPARE(received, fromBalancer);
+        if (fromBalancer) {
+            for (const ServerInfoDTO& s : servers)
+                QVERIFY(s.ServerId.isEmpty());
+        } else {
+            QCOMPARE(ids(servers), (QStringList{"b", "a", "c"}));
+        }
+    }
+
+    void triesHttpsFirstThenHttp()
+    {
+        if (!QSslSocket::supportsSsl())
+            QSKIP("no TLS library");
+        const TestCertificate& certificate = TestCertificate::localhost();
+        QVERIFY(certificate.isValid());
+        FakeHttpServer tlsBalancer(certificate.certificate, certificate.key);
+        tlsBalancer.setResponse(list(threeServers));
+        pointBalancerAt(tlsBalancer.port(), FakeHttpServer::host(), false);
+        ServerStatusStorage storage;
+        bool fromBalancer = false;
+        QCOMPARE(storage.GetServers(&fromBalancer).size(), 3);
+        QVERIFY(fromBalancer);
+        QVERIFY(BalancerConnectionSettings().UseTls);
+
+        FakeHttpServer plainBalancer;
+        plainBalancer.setResponse(list(threeServers));
+        pointBalancerAt(plainBalancer.port(), FakeHttpServer::host(), true);
+        // The last request succeeded, so the stored scheme is used directly: HTTPS fails
+        // here, and the cache of the other address is not used.
+        QVERIFY(storage.GetServers(&fromBalancer).isEmpty() && !fromBalancer);
+        QCOMPARE(plainBalancer.rejectedCount(), 1);
+        // After a failure HTTPS is tried first, then HTTP.
+        QVERIFY(storage.GetServers(&fromBalancer).size() == 3 && fromBalancer);
+        QCOMPARE(plainBalancer.rejectedCount(), 2);
+        QCOMPARE(plainBalancer.requestCount(), 1);
+        QVERIFY(!BalancerConnectionSettings().UseTls);
+        // And after that success plain HTTP straight away.
+        QVERIFY(storage.GetServers(&fromBalancer).size() == 3 && fromBalancer);
+        QCOMPARE(plainBalancer.rejectedCount(), 2);
+        QCOMPARE(plainBalancer.requestCount(), 2);
+        // Clear() starts over with HTTPS.
+        storage.Clear();
+        QVERIFY(storage.GetServers(&fromBalancer).size() == 3 && fromBalancer);
+        QCOMPARE(plainBalancer.rejectedCount(), 3);
+    }
+
+    void keepsStatusPerServer()
+    {
+        ServerStatusStorage storage;
+        QDateTime clock = QDateTime::currentDateTime();
+        storage.setClock([&clock] { return clock; });
+        QCOMPARE(storage.GetStatus("x"), NoDisconnect);
+        QVERIFY(storage.GetConnectionStatus("x").lastChange().isNull());
+
+        storage.SetStatus("x", ConnectionLost);
+        QCOMPARE(storage.GetStatus("x"), ConnectionLost);
+        QCOMPARE(storage.GetStatus("y"), NoDisconnect);
+        QCOMPARE(storage.GetConnectionStatus("x").ServerId(), QStringLiteral("x"));
+        QCOMPARE(storage.GetConnectionStatus("x").lastChange(), clock);
+
+        clock = clock.addSecs(5);
+        storage.SetStatus("x", NoDisconnect);
+        QCOMPARE(storage.GetConnectionStatus("x").lastChange(), clock);
+        storage.Clear();
+        QVERIFY(storage.GetConnectionStatus("x").ServerId().isEmpty());
+    }
+
+    void timeSinceUpdateAgainstCachedTimeStamp()
+    {
+        const QDateTime stamp(QDate(2024, 5, 1), QTime(12, 0, 0, 500));
+        writeCache(QJsonObject{{"TimeStamp", stamp.toString(Qt::ISODateWithMs)}});
+        ServerStatusStorage storage;
+        QCOMPARE(storage.TimeSinceUpdate(ServerInfoDTO(server("a", 0, stamp.addSecs(-42)))), 42);
+        QCOMPARE(storage.TimeSinceUpdate(ServerInfoDTO(server("a", 0, stamp.addSecs(3)))), -3);
+        QCOMPARE(storage.TimeSinceUpdate(ServerInfoDTO(QJsonObject{{"ServerId", "a"}})), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerStatusStorage)
+#include "TestServerStatusStorage.moc"
