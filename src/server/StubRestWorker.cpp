@@ -107,8 +107,17 @@ void StubRestWorker::quitThread()
     workerThread->quit();
 }
 
-void StubRestWorker::failWith(const QString& errorText)
+void StubRestWorker::failWithCurrentException()
 {
+    QString errorText;
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        errorText = QString::fromUtf8(e.what());
+        qWarning().noquote() << QStringLiteral("Request error: ") + errorText;
+    } catch (...) {
+        qWarning().noquote() << "Unknown request error!";
+    }
     QMutexLocker lock(&mutex);
     storeDefaultError(errorText);
 }
@@ -173,12 +182,8 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
         pendingReply = reply;
         connect(reply, &QNetworkReply::finished, this, &StubRestWorker::onExecuteFinished);
         return;
-    } catch (const std::exception& e) {
-        qWarning().noquote() << QStringLiteral("Request error: ") + QString::fromUtf8(e.what());
-        failWith(QString::fromUtf8(e.what()));
     } catch (...) {
-        qWarning().noquote() << "Unknown request error!";
-        failWith(QString());
+        failWithCurrentException();
     }
     quitThread();
 }
@@ -192,12 +197,8 @@ void StubRestWorker::onExecuteFinished()
         QMutexLocker lock(&mutex);
         storeResult(reply);
         pendingReply = nullptr;
-    } catch (const std::exception& e) {
-        qWarning().noquote() << QStringLiteral("Request error: ") + QString::fromUtf8(e.what());
-        failWith(QString::fromUtf8(e.what()));
     } catch (...) {
-        qWarning().noquote() << "Unknown request error!";
-        failWith(QString());
+        failWithCurrentException();
     }
     {
         QMutexLocker lock(&mutex);

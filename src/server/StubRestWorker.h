@@ -55,7 +55,8 @@ protected:
     // Runs the typed result building for a finished reply; may throw.
     virtual void storeResult(QNetworkReply* reply) = 0;
 
-    void failWith(const QString& errorText);
+    // Only inside a catch block: logs the exception and makes it the result.
+    void failWithCurrentException();
     void quitThread();
 
     // Guards the result and the pending reply.
