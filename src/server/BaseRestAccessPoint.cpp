@@ -3,7 +3,7 @@
 #include "AppVariables.h"
 #include "BaseConnectionSettings.h"
 #include "ClientInfoSettings.h"
-#include "CookieEncoding.h"
+#include "CookiesSource.h"
 
 BaseRestAccessPoint::BaseRestAccessPoint(QObject* parent)
     : QObject(parent)
@@ -24,7 +24,7 @@ QByteArray BaseRestAccessPoint::identityCookie()
     };
     QByteArray cookie;
     for (auto it = pairs.cbegin(); it != pairs.cend(); ++it)
-        cookie += it.key().toUtf8() + '=' + CookieEncoding::encode(it.value()) + ';';
+        cookie += it.key().toUtf8() + '=' + CookiesSource::encodeValue(it.value()) + ';';
     return cookie;
 }
 

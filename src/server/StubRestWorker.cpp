@@ -1,10 +1,7 @@
 #include "StubRestWorker.h"
 
 #include "ClientInfoSettings.h"
-#if __has_include("ConnectionHelper.h")
 #include "ConnectionHelper.h"
-#define HAVE_CONNECTION_HELPER 1
-#endif
 
 #include <QCoreApplication>
 #include <QMutexLocker>
@@ -155,11 +152,9 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
                 request.setRawHeader(it.key(), it.value());
         }
 
-#ifdef HAVE_CONNECTION_HELPER
         if (ClientInfoSettings().UseProxy)
             manager->setProxy(ConnectionHelper::getProxy(requestUrl));
         else
-#endif
             manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
 
         QMutexLocker lock(&mutex);

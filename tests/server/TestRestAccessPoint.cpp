@@ -46,6 +46,7 @@ private slots:
     {
         TestHome::useApplicationIdentity();
         TestHome::wipe();
+        FakeHttpServer::bypassSystemProxy();
     }
 
     void sendsIdentityCookie_data()

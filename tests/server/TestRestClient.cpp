@@ -2,7 +2,7 @@
 #include "RestClient.h"
 #include "RestJsonWorker.h"
 #include "SslSettings.h"
-#include "TestCertificate.h"
+#include "SelfSignedCertificate.h"
 #include "TestHome.h"
 
 #include <QElapsedTimer>
@@ -43,6 +43,7 @@ private slots:
     {
         TestHome::useApplicationIdentity();
         TestHome::wipe();
+        FakeHttpServer::bypassSystemProxy();
     }
 
     void composesUrl_data()
@@ -252,14 +253,14 @@ private slots:
         QFETCH(bool, succeeds);
         if (!QSslSocket::supportsSsl())
             QSKIP("no TLS library");
-        const TestCertificate& certificate = TestCertificate::localhost();
-        QVERIFY(certificate.isValid());
+        const SelfSignedCertificate certificate;
+        QVERIFY2(certificate.isValid(), qPrintable(certificate.error()));
         {
             SslSettings ssl;
             ssl.SslCertificateVerification = verification;
             ssl.sync();
         }
-        FakeHttpServer server(certificate.certificate, certificate.key);
+        FakeHttpServer server(certificate.serverConfiguration());
         RestClient client;
         client.initialize(server.host(), server.port(), true);
         if (!succeeds) {

@@ -3,7 +3,7 @@
 #include "CachedServerSettings.h"
 #include "FakeHttpServer.h"
 #include "ServerStatusStorage.h"
-#include "TestCertificate.h"
+#include "SelfSignedCertificate.h"
 #include "TestHome.h"
 
 #include <QJsonDocument>
@@ -48,6 +48,7 @@ private slots:
     {
         TestHome::useApplicationIdentity();
         TestHome::wipe();
+        FakeHttpServer::bypassSystemProxy();
     }
     void init()
     {
@@ -186,9 +187,9 @@ private slots:
     {
         if (!QSslSocket::supportsSsl())
             QSKIP("no TLS library");
-        const TestCertificate& certificate = TestCertificate::localhost();
-        QVERIFY(certificate.isValid());
-        FakeHttpServer tlsBalancer(certificate.certificate, certificate.key);
+        const SelfSignedCertificate certificate;
+        QVERIFY2(certificate.isValid(), qPrintable(certificate.error()));
+        FakeHttpServer tlsBalancer(certificate.serverConfiguration());
         tlsBalancer.setResponse(list(threeServers));
         pointBalancerAt(tlsBalancer.port(), FakeHttpServer::host(), false);
         ServerStatusStorage storage;

@@ -35,6 +35,7 @@ private slots:
     {
         TestHome::useApplicationIdentity();
         TestHome::wipe();
+        FakeHttpServer::bypassSystemProxy();
     }
 
     void handsOutServersOnceEach()

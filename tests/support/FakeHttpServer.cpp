@@ -1,5 +1,7 @@
 #include "FakeHttpServer.h"
 
+#include "ClientInfoSettings.h"
+
 #include <QHostAddress>
 #include <QMutexLocker>
 #include <QSslSocket>
@@ -42,10 +44,9 @@ FakeHttpResponse FakeHttpResponse::json(const QByteArray& body, int status, cons
 class FakeHttpListener : public QTcpServer
 {
 public:
-    FakeHttpListener(FakeHttpServer* owner, const QSslCertificate& certificate, const QSslKey& key)
+    FakeHttpListener(FakeHttpServer* owner, const QSslConfiguration& tls)
         : owner(owner)
-        , certificate(certificate)
-        , key(key)
+        , tls(tls)
     {
     }
 
@@ -53,18 +54,13 @@ protected:
     void incomingConnection(qintptr descriptor) override
     {
         QTcpSocket* socket = nullptr;
-        if (certificate.isNull()) {
+        if (tls.localCertificate().isNull()) {
             socket = new QTcpSocket(this);
             socket->setSocketDescriptor(descriptor);
         } else {
             auto* ssl = new QSslSocket(this);
             ssl->setSocketDescriptor(descriptor);
-            ssl->setLocalCertificate(certificate);
-            ssl->setPrivateKey(key);
-            ssl->setPeerVerifyMode(QSslSocket::VerifyNone);
-            // A client that refuses the certificate just goes away.
-            connect(ssl, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), ssl,
-                    [ssl](const QList<QSslError>&) { ssl->ignoreSslErrors(); });
+            ssl->setSslConfiguration(tls);
             ssl->startServerEncryption();
             socket = ssl;
         }
@@ -122,22 +118,21 @@ private:
     }
 
     FakeHttpServer* owner;
-    QSslCertificate certificate;
-    QSslKey key;
+    QSslConfiguration tls;
 };
 
 FakeHttpServer::FakeHttpServer()
-    : FakeHttpServer(QSslCertificate(), QSslKey())
+    : FakeHttpServer(QSslConfiguration())
 {
 }
 
-FakeHttpServer::FakeHttpServer(const QSslCertificate& certificate, const QSslKey& key)
+FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls)
     : m_handler([](const FakeHttpRequest&) { return FakeHttpResponse::json("{}"); })
     , m_thread(new QThread())
 {
     m_thread->setObjectName(QStringLiteral("FakeHttpServer"));
     m_thread->start();
-    auto* listener = new FakeHttpListener(this, certificate, key);
+    auto* listener = new FakeHttpListener(this, tls);
     listener->moveToThread(m_thread);
     m_listener = listener;
     QMetaObject::invokeMethod(
@@ -155,6 +150,13 @@ FakeHttpServer::~FakeHttpServer()
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
+}
+
+void FakeHttpServer::bypassSystemProxy()
+{
+    ClientInfoSettings settings;
+    settings.UseProxy = false;
+    settings.sync();
 }
 
 void FakeHttpServer::setHandler(Handler handler)

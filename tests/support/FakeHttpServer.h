@@ -5,8 +5,7 @@
 #include <QMetaType>
 #include <QMutex>
 #include <QPair>
-#include <QSslCertificate>
-#include <QSslKey>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrlQuery>
 
@@ -44,17 +43,21 @@ struct FakeHttpResponse
 
 // An HTTP/1.1 server on 127.0.0.1 (port 0) answering from its own thread, so
 // a test may block its own thread in a synchronous client call. With a
-// certificate and key it speaks HTTPS.
+// server TLS configuration it speaks HTTPS.
 class FakeHttpServer
 {
 public:
     using Handler = std::function<FakeHttpResponse(const FakeHttpRequest&)>;
 
     FakeHttpServer();
-    FakeHttpServer(const QSslCertificate& certificate, const QSslKey& key);
+    explicit FakeHttpServer(const QSslConfiguration& tls);
     ~FakeHttpServer();
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
+
+    // Stores "ClientInfo" UseProxy=false, so that a proxy in the test
+    // environment cannot take the client's requests off the loopback.
+    static void bypassSystemProxy();
 
     quint16 port() const { return m_port; }
     static QString host() { return QStringLiteral("127.0.0.1"); }
