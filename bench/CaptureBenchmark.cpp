@@ -40,7 +40,7 @@ qint64 nowNs(clockid_t clock)
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-// CPU time per thread (name -> ms), from /proc.
+// CPU time per thread (name -> ms) and its wakeups (name + " wakeups"), from /proc.
 QMap<QString, double> threadCpu()
 {
     QMap<QString, double> result;
@@ -57,6 +57,13 @@ QMap<QString, double> threadCpu()
             continue;
         const QString name = QString::fromUtf8(line.mid(open + 1, close - open - 1)) + QLatin1Char('/') + tid;
         result[name] = (fields.at(11).toDouble() + fields.at(12).toDouble()) * tick;
+        QFile status(QStringLiteral("/proc/self/task/%1/status").arg(tid));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& entry : status.readAll().split('\n')) {
+                if (entry.startsWith("voluntary_ctxt_switches:"))
+                    result[name + QStringLiteral(" wakeups")] = entry.mid(24).trimmed().toDouble();
+            }
+        }
     }
     return result;
 }
@@ -185,7 +192,8 @@ int main(int argc, char** argv)
     for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it) {
         const double used = it.value() - threadsBefore.value(it.key(), 0.0);
         if (used > 0)
-            std::printf("  thread %-24s %.0f ms\n", qPrintable(it.key()), used);
+            std::printf("  thread %-32s %.0f%s\n", qPrintable(it.key()), used,
+                it.key().endsWith(QLatin1String("wakeups")) ? "" : " ms");
     }
     audio.Stop();
     return delays.size() == size_t(frames) ? 0 : 2;
