@@ -29,12 +29,10 @@ public:
     ExtAudioDeviceInfoList DeviceList() const { return devices; }
     int SelectedIndex() const { return selectedIndex; }
     ExtAudioDeviceInfo CurrentDevice() const { return currentDevice; }
-    AudioListManager* ListManager() const { return listManager; }
 
     // How long a device that failed to start or stopped with an error waits before
     // the next attempt; settable for tests.
     void setRestartDelay(int msecs) { restartTimer.setInterval(msecs); }
-    int restartDelay() const { return restartTimer.interval(); }
 
     virtual ExtAudioDeviceInfo DefaultDevice() const = 0;
     virtual void StopDevice() = 0;

@@ -20,7 +20,7 @@ public:
     QAudio::Mode Mode() const { return mode; }
     ExtAudioDeviceInfoList DeviceList() const;
     // Rebuilds the list; the first call always announces it, later ones only on change.
-    virtual void UpdateDeviceList();
+    void UpdateDeviceList();
     // The device with its description, or an empty entry when it is to be left out.
     virtual ExtAudioDeviceInfo CreateExtDeviceInfo(const QAudioDeviceInfo& device) = 0;
 

@@ -32,7 +32,6 @@ public:
 
     int Gain() const { return gain; }
     int CurrentLevel() const { return level; }
-    const QAudioFormat& Format() const { return format; }
 
     // While not 0, captured audio is read and thrown away; written from other threads.
     QAtomicInt paused{0};
