@@ -1,0 +1,174 @@
+#include "SystemTray.h"
+
+#include "ASRSettings.h"
+#include "AppVariables.h"
+#include "SelfTestSettings.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMenu>
+#include <QTimer>
+
+// The app library is static: its resources must be registered by hand.
+static void registerAppResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
+namespace {
+QString appName()
+{
+    return AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("AppName"));
+}
+} // namespace
+
+SystemTray::SystemTray(QObject* parent)
+    : QObject(parent)
+{
+    registerAppResources();
+    createMenu();
+    m_trayIcon = new QSystemTrayIcon;
+    m_trayIcon->setContextMenu(m_menu);
+    showWarningIcon();
+    m_trayIcon->setToolTip(appName());
+    DelayShow();
+}
+
+SystemTray::~SystemTray()
+{
+    delete m_trayIcon;
+    delete m_menu;
+}
+
+QAction* SystemTray::addAction(const QString& text, void (SystemTray::*signal)())
+{
+    auto* action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, signal);
+    m_menu->addAction(action);
+    return action;
+}
+
+void SystemTray::createMenu()
+{
+    m_menu = new QMenu;
+    ApplyMenuStyle(m_menu);
+
+    connectAction = addAction(QStringLiteral("Подключиться к серверу"), &SystemTray::signalConnectRequest);
+    connectSeparator = m_menu->addSeparator();
+    settingsAction = addAction(QStringLiteral("Настройки"), &SystemTray::signalShowSettings);
+    replacesAction = addAction(QStringLiteral("Автозамена"), &SystemTray::signalShowReplaces);
+    m_menu->addSeparator();
+    feedbackAction = addAction(QStringLiteral("Обратная связь"), &SystemTray::signalShowFeedback);
+    kivaroAction = addAction(QStringLiteral("Мои слова"), &SystemTray::signalShowKivaro);
+    kivaroAction->setVisible(ASRSettings().CanEditKivaroWords);
+
+    const QString helpFile = AppVariables::sm_stdVars.get(QStringLiteral("HelpFile"), QString());
+    if (QFileInfo::exists(helpFile)) {
+        manualAction = new QAction(QStringLiteral("Руководство пользователя"), this);
+        connect(manualAction, &QAction::triggered, this, [this, helpFile] { emit signalShowManual(helpFile); });
+        m_menu->addAction(manualAction);
+    }
+    if (SelfTestSettings().Enabled)
+        selfTestAction = addAction(QStringLiteral("Тесты"), &SystemTray::signalSelfTest);
+
+    m_menu->addSeparator();
+    quitAction = addAction(QStringLiteral("Выход"), &SystemTray::signalQuit);
+}
+
+void SystemTray::ApplyMenuStyle(QMenu* menu)
+{
+    QFile style(QStringLiteral(":/qss/menuStyle.qss"));
+    if (style.open(QIODevice::ReadOnly))
+        menu->setStyleSheet(QString::fromUtf8(style.readAll()));
+    menu->setWindowFlags(menu->windowFlags() | Qt::NoDropShadowWindowHint);
+}
+
+void SystemTray::DelayShow()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_trayIcon->setVisible(true);
+        return;
+    }
+    qDebug() << "System tray Unavaliable, wait...";
+    QTimer::singleShot(1000, this, &SystemTray::DelayShow);
+}
+
+void SystemTray::showMessage(QString title, QString msg, QSystemTrayIcon::MessageIcon icon)
+{
+    m_trayIcon->showMessage(title, msg, icon, messageDisplayTime);
+}
+
+void SystemTray::showMessage(QString title, QString msg)
+{
+    showMessage(title, msg, QSystemTrayIcon::Information);
+}
+
+void SystemTray::showDefaultIcon()
+{
+    m_trayIcon->setIcon(QIcon(defaultIconPath));
+}
+
+void SystemTray::showWarningIcon()
+{
+    m_trayIcon->setIcon(QIcon(warningIconPath));
+}
+
+void SystemTray::hideTrayIcon()
+{
+    m_trayIcon->hide();
+}
+
+void SystemTray::setToolTip(QString toolTip)
+{
+    m_trayIcon->setToolTip(toolTip);
+}
+
+QString SystemTray::toolTip() const
+{
+    return m_trayIcon->toolTip();
+}
+
+void SystemTray::showError(QString& error)
+{
+    showMessage(QStringLiteral("error"), error, QSystemTrayIcon::Warning);
+}
+
+void SystemTray::onRecognitionParametersChanged(bool canEditKivaro)
+{
+    kivaroAction->setVisible(canEditKivaro);
+}
+
+void SystemTray::onConnectionStateChanged(ConnectionStateInfo info)
+{
+    settingsAction->setEnabled(true);
+    replacesAction->setEnabled(true);
+    switch (info.state()) {
+    case 0:
+    case 1:
+        connectAction->setVisible(true);
+        connectSeparator->setVisible(true);
+        connectAction->setEnabled(true);
+        showWarningIcon();
+        setToolTip(QStringLiteral("%1\nОтключен от сервера\nБалансер %2").arg(appName(), info.balancerHost()));
+        if (info.state() == 0 && !connectionErrorShown) {
+            showMessage(QString(), info.message(), QSystemTrayIcon::Critical);
+            connectionErrorShown = true;
+        }
+        break;
+    case 14:
+        connectAction->setVisible(false);
+        connectSeparator->setVisible(false);
+        connectAction->setEnabled(false);
+        showDefaultIcon();
+        setToolTip(QStringLiteral("%1\nСервер %2\nБалансер %3").arg(appName(), info.serverHost(), info.balancerHost()));
+        connectionErrorShown = false;
+        break;
+    default:
+        connectAction->setEnabled(false);
+        setToolTip(QStringLiteral("%1\nПодключается к %2\nБалансер %3").arg(appName(), info.serverHost(), info.balancerHost()));
+        break;
+    }
+}

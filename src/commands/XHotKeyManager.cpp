@@ -1,0 +1,85 @@
+#include "XHotKeyManager.h"
+
+#include "GlobalHotkey.h"
+#include "KeyboardListener.h"
+#include "SubService.h"
+
+XHotKeyManager::XHotKeyManager()
+    : HotKeyManager(nullptr)
+{
+    keyboardHookReg();
+    applyHotkeySettings();
+    startKeyListener();
+}
+
+XHotKeyManager::~XHotKeyManager()
+{
+    keyboardHookUnreg();
+}
+
+bool XHotKeyManager::IsInitialized() const
+{
+    return listener && listener->IsInitialized();
+}
+
+void XHotKeyManager::applyHotkeySettings(HotkeyClass hotkeyClass, int hotkeyId)
+{
+    if (listener)
+        listener->ResetKeys(hotkeyClass == HotkeyClass::PushToTalk);
+    for (GlobalHotkey* hotkey : qAsConst(hotkeys)) {
+        const bool chosen = hotkey->hotkeyClass() == static_cast<int>(hotkeyClass) && hotkey->hotkeyId() == hotkeyId;
+        hotkey->setEnabled(chosen);
+        // Also the chosen ones: a key held while the listener restarts never reports its release.
+        hotkey->reset();
+        if (chosen && listener)
+            listener->AddKey(hotkey->key(), hotkey->modifiers());
+    }
+}
+
+void XHotKeyManager::keyboardHookReg()
+{
+    if (service)
+        return;
+    listener = new KeyboardListener;
+    service = new SubService(listener, true);
+    connect(listener, &KeyboardListener::keyEventAction, this, &XHotKeyManager::onKeyEvent);
+}
+
+void XHotKeyManager::keyboardHookUnreg()
+{
+    if (!service)
+        return;
+    stopKeyListener();
+    disconnect(listener, &KeyboardListener::keyEventAction, this, &XHotKeyManager::onKeyEvent);
+    // The service disposes of the listener and its thread.
+    delete service;
+    service = nullptr;
+    listener = nullptr;
+}
+
+void XHotKeyManager::startKeyListener()
+{
+    if (service)
+        service->Start();
+}
+
+void XHotKeyManager::stopKeyListener()
+{
+    // Ends a push-to-talk recording that may be running.
+    emit activated(static_cast<int>(HotkeyClass::PushToTalk), -1, static_cast<int>(KeyPressType::Released));
+    if (service)
+        service->Stop();
+}
+
+void XHotKeyManager::muteListener()
+{
+}
+
+void XHotKeyManager::unmuteListener()
+{
+}
+
+void XHotKeyManager::onKeyEvent(bool isUp, int qtKey)
+{
+    checkHotkeys(isUp, qtKey);
+}

@@ -1,0 +1,141 @@
+#include "SystemTray.h"
+#include "TestHome.h"
+
+#include "ASRSettings.h"
+#include "SelfTestSettings.h"
+
+#include <QtTest>
+
+#include <QAction>
+#include <QMenu>
+
+namespace {
+
+class RecordingTray : public SystemTray
+{
+public:
+    using SystemTray::SystemTray;
+    void showMessage(QString title, QString msg, QSystemTrayIcon::MessageIcon icon) override
+    {
+        messages << QStringLiteral("%1|%2|%3").arg(title, msg).arg(int(icon));
+    }
+    QStringList messages;
+};
+
+ConnectionStateInfo stateInfo(int state, const QString& message = QString())
+{
+    ConnectionStateInfo info;
+    info.setState(state);
+    info.setMessage(message);
+    info.setBalancerHost(QStringLiteral("balancer.local"));
+    info.setServerHost(QStringLiteral("asr.local"));
+    return info;
+}
+
+QStringList visibleEntries(QMenu* menu)
+{
+    QStringList entries;
+    for (QAction* action : menu->actions()) {
+        if (action->isVisible())
+            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return entries;
+}
+
+} // namespace
+
+class TestSystemTray : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void defaultMenu();
+    void optionalEntries();
+    void connectionStates();
+    void failureMessageShownOnceUntilReady();
+    void menuSignals();
+};
+
+void TestSystemTray::init()
+{
+    TestHome::useApplicationIdentity();
+    TestHome::wipe();
+}
+
+void TestSystemTray::defaultMenu()
+{
+    RecordingTray tray;
+    QCOMPARE(visibleEntries(tray.menu()),
+             (QStringList{QStringLiteral("Подключиться к серверу"), QStringLiteral("-"), QStringLiteral("Настройки"),
+                          QStringLiteral("Автозамена"), QStringLiteral("-"), QStringLiteral("Обратная связь"),
+                          QStringLiteral("-"), QStringLiteral("Выход")}));
+    QCOMPARE(tray.toolTip(), QStringLiteral("Quillora Client"));
+    QVERIFY(!tray.menu()->styleSheet().isEmpty());
+    QVERIFY(!tray.trayIcon()->icon().isNull());
+}
+
+void TestSystemTray::optionalEntries()
+{
+    {
+        ASRSettings asr;
+        asr.CanEditKivaroWords = true;
+        SelfTestSettings selfTest;
+        selfTest.Enabled = true;
+    }
+    RecordingTray tray;
+    QStringList entries = visibleEntries(tray.menu());
+    QVERIFY(entries.contains(QStringLiteral("Мои слова")));
+    QCOMPARE(entries.at(entries.size() - 3), QStringLiteral("Тесты"));
+    QVERIFY(!entries.contains(QStringLiteral("Руководство пользователя"))); // no help file here
+
+    tray.onRecognitionParametersChanged(false);
+    QVERIFY(!visibleEntries(tray.menu()).contains(QStringLiteral("Мои слова")));
+}
+
+void TestSystemTray::connectionStates()
+{
+    RecordingTray tray;
+    tray.onConnectionStateChanged(stateInfo(3));
+    QCOMPARE(tray.toolTip(), QStringLiteral("Quillora Client\nПодключается к asr.local\nБалансер balancer.local"));
+    QVERIFY(!tray.menu()->actions().first()->isEnabled());
+
+    tray.onConnectionStateChanged(stateInfo(14));
+    QCOMPARE(tray.toolTip(), QStringLiteral("Quillora Client\nСервер asr.local\nБалансер balancer.local"));
+    QVERIFY(!visibleEntries(tray.menu()).contains(QStringLiteral("Подключиться к серверу")));
+    QCOMPARE(visibleEntries(tray.menu()).first(), QStringLiteral("Настройки"));
+
+    tray.onConnectionStateChanged(stateInfo(1));
+    QCOMPARE(tray.toolTip(), QStringLiteral("Quillora Client\nОтключен от сервера\nБалансер balancer.local"));
+    QVERIFY(tray.menu()->actions().first()->isVisible());
+    QVERIFY(tray.menu()->actions().first()->isEnabled());
+    QVERIFY(tray.messages.isEmpty());
+}
+
+void TestSystemTray::failureMessageShownOnceUntilReady()
+{
+    RecordingTray tray;
+    tray.onConnectionStateChanged(stateInfo(0, QStringLiteral("Нет доступных серверов")));
+    tray.onConnectionStateChanged(stateInfo(2));
+    tray.onConnectionStateChanged(stateInfo(0, QStringLiteral("Нет доступных серверов")));
+    QCOMPARE(tray.messages, QStringList{QStringLiteral("|Нет доступных серверов|3")});
+    tray.onConnectionStateChanged(stateInfo(14));
+    tray.onConnectionStateChanged(stateInfo(0, QStringLiteral("снова")));
+    QCOMPARE(tray.messages.size(), 2);
+}
+
+void TestSystemTray::menuSignals()
+{
+    RecordingTray tray;
+    QSignalSpy quit(&tray, &SystemTray::signalQuit);
+    QSignalSpy connectRequest(&tray, &SystemTray::signalConnectRequest);
+    for (QAction* action : tray.menu()->actions()) {
+        if (action->text() == QStringLiteral("Выход") || action->text() == QStringLiteral("Подключиться к серверу"))
+            action->trigger();
+    }
+    QCOMPARE(quit.count(), 1);
+    QCOMPARE(connectRequest.count(), 1);
+}
+
+QTEST_MAIN(TestSystemTray)
+#include "TestSystemTray.moc"

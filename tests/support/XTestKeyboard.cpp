@@ -1,0 +1,124 @@
+#include "XTestKeyboard.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+namespace {
+// setxkbmap -query prints "layout:     us,ru" among other lines.
+QString queryLayout()
+{
+    QProcess process;
+    process.start(QStringLiteral("setxkbmap"), {QStringLiteral("-query")});
+    if (!process.waitForFinished(10000))
+        return QString();
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1String("layout:")))
+            return line.mid(7).trimmed();
+    }
+    return QString();
+}
+} // namespace
+
+XTestKeyboard::XTestKeyboard()
+    : display(XOpenDisplay(nullptr))
+{
+}
+
+XTestKeyboard::~XTestKeyboard()
+{
+    if (!display)
+        return;
+    releaseAll();
+    restoreLayout();
+    XCloseDisplay(display);
+}
+
+unsigned XTestKeyboard::keycodeOf(const char* keysymName) const
+{
+    return display ? XKeysymToKeycode(display, XStringToKeysym(keysymName)) : 0;
+}
+
+unsigned long XTestKeyboard::keysymAt(unsigned keycode) const
+{
+    if (!display)
+        return 0;
+    int perKeycode = 0;
+    KeySym* keysyms = XGetKeyboardMapping(display, static_cast<KeyCode>(keycode), 1, &perKeycode);
+    const unsigned long keysym = keysyms && perKeycode > 0 ? keysyms[0] : 0;
+    if (keysyms)
+        XFree(keysyms);
+    return keysym;
+}
+
+void XTestKeyboard::fake(unsigned keycode, bool press)
+{
+    if (!display || keycode == 0)
+        return;
+    if (press)
+        pressed[keycode / 8] |= char(1 << (keycode % 8));
+    else
+        pressed[keycode / 8] &= char(~(1 << (keycode % 8)));
+    XTestFakeKeyEvent(display, keycode, press ? True : False, 0);
+    XSync(display, False);
+}
+
+void XTestKeyboard::press(const char* keysymName)
+{
+    fake(keycodeOf(keysymName), true);
+}
+
+void XTestKeyboard::release(const char* keysymName)
+{
+    fake(keycodeOf(keysymName), false);
+}
+
+void XTestKeyboard::tap(const char* keysymName)
+{
+    press(keysymName);
+    release(keysymName);
+}
+
+void XTestKeyboard::releaseAll()
+{
+    if (!display)
+        return;
+    for (unsigned keycode = 0; keycode < 256; ++keycode) {
+        if (pressed[keycode / 8] & (1 << (keycode % 8)))
+            fake(keycode, false);
+    }
+    XkbLockModifiers(display, XkbUseCoreKbd, LockMask | Mod2Mask, 0);
+    XSync(display, False);
+}
+
+void XTestKeyboard::focus(unsigned long window)
+{
+    if (!display)
+        return;
+    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+}
+
+void XTestKeyboard::focusNone()
+{
+    focus(None);
+}
+
+bool XTestKeyboard::setLayout(const QString& layouts)
+{
+    if (originalLayout.isEmpty())
+        originalLayout = queryLayout();
+    return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layouts}) == 0;
+}
+
+void XTestKeyboard::restoreLayout()
+{
+    if (originalLayout.isEmpty())
+        return;
+    QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), originalLayout});
+    originalLayout.clear();
+}

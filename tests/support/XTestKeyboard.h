@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+struct _XDisplay;
+
+// Presses keys through XTest, moves the keyboard focus and switches the
+// keyboard layout for tests, on its own X connection. A layout it changed is
+// put back when it is destroyed (the display is shared by every X test).
+class XTestKeyboard
+{
+public:
+    XTestKeyboard();
+    ~XTestKeyboard();
+    XTestKeyboard(const XTestKeyboard&) = delete;
+    XTestKeyboard& operator=(const XTestKeyboard&) = delete;
+
+    bool isOpen() const { return display != nullptr; }
+
+    unsigned keycodeOf(const char* keysymName) const;
+    // The first keysym on a keycode in the server's current map (0 for none).
+    unsigned long keysymAt(unsigned keycode) const;
+
+    void press(const char* keysymName);
+    void release(const char* keysymName);
+    void tap(const char* keysymName);
+    // Releases every key this object pressed and unlocks Caps Lock and Num Lock.
+    void releaseAll();
+
+    void focus(unsigned long window);
+    // No window has the focus.
+    void focusNone();
+
+    // Runs setxkbmap with the layout list ("us,ru"); false when it failed.
+    bool setLayout(const QString& layouts);
+    void restoreLayout();
+
+private:
+    void fake(unsigned keycode, bool press);
+
+    _XDisplay* display = nullptr;
+    QString originalLayout;
+    char pressed[32] = {};
+};
