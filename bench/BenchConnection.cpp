@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -62,9 +63,13 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
 
 int main(int argc, char** argv)
 {
+    // Settings and the word list of the run go to a folder of its own.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toLocal8Bit());
     QCoreApplication app(argc, argv);
     TestHome::useApplicationIdentity();
-    TestHome::wipe();
     {
         ConnectionManagerSettings settings;
         settings.QuietConnectionEnabled = true;

@@ -8,6 +8,7 @@
 #include "WebSocketClient.h"
 
 #include <QJsonDocument>
+#include <QMetaEnum>
 #include <QMutexLocker>
 #include <QtDebug>
 
@@ -29,10 +30,9 @@ AsrManager::AsrManager(WebSocketClient* client)
     qRegisterMetaType<AsrState>("AsrState");
     qRegisterMetaType<RecognitionMode>("RecognitionMode");
 
-    for (RecognitionMode mode : {RecognitionModeNamespace::Off, RecognitionModeNamespace::VoiceActivation,
-                                 RecognitionModeNamespace::Text, RecognitionModeNamespace::TemplatedForm,
-                                 RecognitionModeNamespace::TemplatedWizardForm})
-        modeStates.insert(mode, Stopped);
+    const QMetaEnum modes = QMetaEnum::fromType<RecognitionMode>();
+    for (int i = 0; i < modes.keyCount(); ++i)
+        modeStates.insert(RecognitionMode(modes.value(i)), Stopped);
 
     if (client)
         connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, this, &AsrManager::updateModeStateInfo);

@@ -14,6 +14,7 @@
 #include "TargetModeInfo.h"
 #include "WebSocketClient.h"
 
+#include <QMetaEnum>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -213,11 +214,10 @@ void ConnectionManager::onOutOfServers()
     if (asrManager) {
         asrManager->getTargetModeInfo()->ResetTargetMode();
         // The recognition manager lives in the GUI thread: its reports go there queued.
-        for (RecognitionMode mode : {RecognitionModeNamespace::Off, RecognitionModeNamespace::VoiceActivation,
-                                     RecognitionModeNamespace::Text, RecognitionModeNamespace::TemplatedForm,
-                                     RecognitionModeNamespace::TemplatedWizardForm}) {
+        const QMetaEnum modes = QMetaEnum::fromType<RecognitionMode>();
+        for (int i = 0; i < modes.keyCount(); ++i) {
             RecognitionModeInfo info;
-            info.setMode(mode);
+            info.setMode(RecognitionMode(modes.value(i)));
             info.setState(Stopped);
             QMetaObject::invokeMethod(asrManager, "updateModeStateInfo", Qt::QueuedConnection,
                                       Q_ARG(RecognitionModeInfo, info));
