@@ -75,6 +75,7 @@ private slots:
     void noServersOffered();
     void stopEndsRetryWaitAtOnce();
     void droppedLinkReconnectsAndResumesMode();
+    void reconnectRequestStartsFreshCycle();
     void heartbeatTimeoutDropsLink();
     void audioFollowsModeAndState();
     void modeReportsAndMalformedFrames();
@@ -83,6 +84,8 @@ private:
     // Connects to `server`, with a second server offered behind it.
     FakeRecognitionServer* connectTo(FakeRecognitionServer* server);
     void waitForAsrState(AsrState state);
+    // Returns once the driver has handled everything queued to it so far.
+    void flushDriver();
 
     std::unique_ptr<LoopbackConnection> link;
 };
@@ -119,6 +122,11 @@ FakeRecognitionServer* TestConnectionManager::connectTo(FakeRecognitionServer* s
 void TestConnectionManager::waitForAsrState(AsrState state)
 {
     QTRY_COMPARE(link->worker()->asrManager()->currentState(), state);
+}
+
+void TestConnectionManager::flushDriver()
+{
+    QMetaObject::invokeMethod(link->driver(), [] {}, Qt::BlockingQueuedConnection);
 }
 
 void TestConnectionManager::connectsAndSendsEverything()
@@ -245,6 +253,21 @@ void TestConnectionManager::droppedLinkReconnectsAndResumesMode()
     QCOMPARE(backup->connectionCount(), 1);
 }
 
+void TestConnectionManager::reconnectRequestStartsFreshCycle()
+{
+    FakeRecognitionServer* server = link->addServer();
+    connectTo(server);
+    const int requests = link->balancerRequests();
+    link->clearStates();
+
+    QMetaObject::invokeMethod(link->driver(), "onReconnectRequested", Qt::QueuedConnection);
+    QVERIFY(link->waitForState(14));
+    // Back to the balancer and the first server, with every step after connecting run again.
+    QCOMPARE(link->states(), (QList<int>{1, 2, 3, 4, 8, 9, 14}));
+    QVERIFY(link->balancerRequests() > requests);
+    QCOMPARE(server->connectionCount(), 2);
+}
+
 void TestConnectionManager::heartbeatTimeoutDropsLink()
 {
     FakeRecognitionServer* server = link->addServer();
@@ -275,6 +298,7 @@ void TestConnectionManager::audioFollowsModeAndState()
     server->sendModeChanged(2, 0);
     waitForAsrState(Starting);
     emit capture->SoundAvailable(QByteArray("starting"));
+    flushDriver();
     server->sendModeChanged(2, 1);
     waitForAsrState(Started);
     emit capture->SoundAvailable(QByteArray("started-1"));
@@ -283,6 +307,7 @@ void TestConnectionManager::audioFollowsModeAndState()
     // Stopping dictation: the idle mode takes no audio.
     asr->stopRecognition();
     emit capture->SoundAvailable(QByteArray("idle"));
+    flushDriver();
 
     // The wizard form mode takes audio while starting.
     FormMetadata form;
@@ -324,6 +349,12 @@ void TestConnectionManager::modeReportsAndMalformedFrames()
     QCOMPARE(changes.at(1).at(1).value<AsrState>(), Stopped);
     QCOMPARE(link->driver()->getState(), 14);
     QVERIFY(server->hasClient());
+
+    // A notification that disconnects the user reaches the manager without holding up the link.
+    AsrManager* asr = link->worker()->asrManager();
+    QVERIFY(asr->getEnabled());
+    server->sendNotification(QStringLiteral("Работа запрещена"), 3, 1);
+    QTRY_VERIFY(!asr->getEnabled());
 }
 
 QTEST_MAIN(TestConnectionManager)
