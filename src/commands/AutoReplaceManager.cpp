@@ -1,0 +1,8 @@
+#include "AutoReplaceManager.h"
+
+AutoReplaceManager::AutoReplaceManager(QObject* parent)
+    : QObject(parent)
+{
+}
+
+AutoReplaceManager::~AutoReplaceManager() = default;
