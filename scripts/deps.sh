@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev libqt5websockets5-dev qtmultimedia5-dev
+    qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev qtbase5-private-dev qtdeclarative5-private-dev qtquickcontrols2-5-private-dev libqt5websockets5-dev qtmultimedia5-dev
     libqt5multimedia5-plugins
     qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-layouts
     qml-module-qtquick-controls2 qml-module-qtquick-dialogs

@@ -127,6 +127,16 @@ FakeHttpServer::FakeHttpServer()
 }
 
 FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls)
+    : FakeHttpServer(tls, 0)
+{
+}
+
+FakeHttpServer::FakeHttpServer(quint16 port)
+    : FakeHttpServer(QSslConfiguration(), port)
+{
+}
+
+FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls, quint16 port)
     : m_handler([](const FakeHttpRequest&) { return FakeHttpResponse::json("{}"); })
     , m_thread(new QThread())
 {
@@ -136,8 +146,8 @@ FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls)
     listener->moveToThread(m_thread);
     m_listener = listener;
     QMetaObject::invokeMethod(
-        listener, [this, listener] {
-            listener->listen(QHostAddress::LocalHost, 0);
+        listener, [this, listener, port] {
+            listener->listen(QHostAddress::LocalHost, port);
             m_port = listener->serverPort();
         },
         Qt::BlockingQueuedConnection);

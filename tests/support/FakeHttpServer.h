@@ -51,6 +51,8 @@ public:
 
     FakeHttpServer();
     explicit FakeHttpServer(const QSslConfiguration& tls);
+    // Plain HTTP on a fixed port (0: chosen by the system); port() is 0 when it is taken.
+    explicit FakeHttpServer(quint16 port);
     ~FakeHttpServer();
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
@@ -77,6 +79,7 @@ public:
 
 private:
     friend class FakeHttpListener;
+    FakeHttpServer(const QSslConfiguration& tls, quint16 port);
     FakeHttpResponse answer(const FakeHttpRequest& request);
     void reject();
 

@@ -51,9 +51,10 @@ FakeRecognitionServer::~FakeRecognitionServer()
     close();
 }
 
-bool FakeRecognitionServer::listen()
+bool FakeRecognitionServer::listen(quint16 port)
 {
-    return startListening(new QWebSocketServer(QStringLiteral("FakeRecognitionServer"), QWebSocketServer::NonSecureMode, this));
+    return startListening(
+        new QWebSocketServer(QStringLiteral("FakeRecognitionServer"), QWebSocketServer::NonSecureMode, this), port);
 }
 
 bool FakeRecognitionServer::listenSecure(const QSslConfiguration& configuration)
@@ -63,12 +64,12 @@ bool FakeRecognitionServer::listenSecure(const QSslConfiguration& configuration)
     return startListening(server);
 }
 
-bool FakeRecognitionServer::startListening(QWebSocketServer* server)
+bool FakeRecognitionServer::startListening(QWebSocketServer* server, quint16 port)
 {
     close();
     m_server = server;
     connect(m_server, &QWebSocketServer::newConnection, this, &FakeRecognitionServer::onNewConnection);
-    return m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+    return m_server->listen(QHostAddress(QStringLiteral("127.0.0.1")), port);
 }
 
 void FakeRecognitionServer::close()

@@ -52,8 +52,8 @@ public:
     explicit FakeRecognitionServer(QObject* parent = nullptr);
     ~FakeRecognitionServer() override;
 
-    // Plain ws:// on 127.0.0.1, port 0.
-    bool listen();
+    // Plain ws:// on 127.0.0.1; port 0 lets the system choose.
+    bool listen(quint16 port = 0);
     // wss:// with the given certificate and key.
     bool listenSecure(const QSslConfiguration& configuration);
     void close();
@@ -101,7 +101,7 @@ signals:
     void binaryMessageReceived(QByteArray bytes);
 
 private:
-    bool startListening(QWebSocketServer* server);
+    bool startListening(QWebSocketServer* server, quint16 port = 0);
     void onNewConnection();
     void onTextMessage(const QString& text);
 

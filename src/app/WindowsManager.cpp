@@ -1,0 +1,649 @@
+#include "WindowsManager.h"
+
+#include "ASRSettings.h"
+#include "AboutSettingsViewModel.h"
+#include "AsrManager.h"
+#include "AudioDeviceSettingsViewModel.h"
+#include "AutoReplaceManager.h"
+#include "CommandsViewModel.h"
+#include "ConnectionHeartbeat.h"
+#include "ConnectionManager.h"
+#include "DataMessageProcessor.h"
+#include "FeedbackViewModel.h"
+#include "FixedWindow.h"
+#include "FormApiSettings.h"
+#include "HotKeyManager.h"
+#include "HotkeySettings.h"
+#include "HotkeyTypes.h"
+#include "KivaroViewModel.h"
+#include "LaunchManager.h"
+#include "LaunchSettingsViewModel.h"
+#include "Method.h"
+#include "MonitorViewModel.h"
+#include "NetworkSettingsViewModel.h"
+#include "PendingCommandsApi.h"
+#include "PlaybackDeviceManager.h"
+#include "PulseAudioManager.h"
+#include "RecognitionModeInfo.h"
+#include "RecognitionSettingsViewModel.h"
+#include "RecordingDeviceManager.h"
+#include "RestProxyServer.h"
+#include "ResultManager.h"
+#include "RunGuard.h"
+#include "SelfTest.h"
+#include "SelfTestSettings.h"
+#include "SelfTestViewModel.h"
+#include "ServerThemesInfo.h"
+#include "SettingsContainerViewModel.h"
+#include "StatisticsSettings.h"
+#include "StatisticsSettingsViewModel.h"
+#include "StatisticsViewModel.h"
+#include "SubService.h"
+#include "SynthesisSettingsViewModel.h"
+#include "SystemTray.h"
+#include "TextResult.h"
+#include "TextWriter.h"
+#include "TtsManager.h"
+#include "TtsStateInfo.h"
+#include "UserCommandsManager.h"
+#include "VexStyle.h"
+#include "WebSocketClient.h"
+#include "WebSocketProxyServer.h"
+#include "WebSocketWorker.h"
+#include "X11Display.h"
+#include "logger.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFont>
+#include <QIcon>
+#include <QMap>
+#include <QMessageBox>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+
+#include <exception>
+
+using ParameterDictionary = QMap<QString, QString>;
+
+const char* const WindowsManager::RestartMarker = "SCRIVORA_RESTARTED";
+
+// The qml library is static: its resources must be registered by hand.
+static void registerQmlResources()
+{
+    Q_INIT_RESOURCE(qml);
+}
+
+namespace {
+const QString SoundOn = QStringLiteral(":/Assets/SpeechOn.wav");
+const QString SoundOff = QStringLiteral(":/Assets/SpeechOff.wav");
+
+template<typename T>
+QString displayNameOrFirst(const QString& invariantName)
+{
+    try {
+        return Enum<T>::ToString(Enum<T>::FromInvariantString(invariantName));
+    } catch (const std::exception&) {
+        // A hand-edited name falls back to the first choice, as the hotkey manager does.
+        return Enum<T>::Values.empty() ? QString() : Enum<T>::Values.begin()->second->name();
+    }
+}
+
+UserNotification notification(NotificationType type, const QString& title, const QString& message, bool force)
+{
+    UserNotification n;
+    n.setType(type);
+    n.setTitle(title);
+    n.setMessage(message);
+    n.setAction(NotificationActionShow);
+    n.setForce(force);
+    return n;
+}
+
+QSystemTrayIcon::MessageIcon iconOf(NotificationType type)
+{
+    switch (type) {
+    case NotificationTypeInformation:
+        return QSystemTrayIcon::Information;
+    case NotificationTypeWarning:
+        return QSystemTrayIcon::Warning;
+    case NotificationTypeCritical:
+        return QSystemTrayIcon::Critical;
+    default:
+        return QSystemTrayIcon::NoIcon;
+    }
+}
+} // namespace
+
+WindowsManager::WindowsManager(QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<RecognitionModeInfo>("RecognitionModeInfo");
+    qRegisterMetaType<TtsStateInfo>("TtsStateInfo");
+    qRegisterMetaType<UserNotification>("UserNotification");
+    qRegisterMetaType<ServerThemesInfo>("ServerThemesInfo");
+    qRegisterMetaType<TextResult>("TextResult");
+    qRegisterMetaType<AsrState>("AsrState");
+    qRegisterMetaType<ConnectionStateInfo>("ConnectionStateInfo");
+    qRegisterMetaType<Method>("Method");
+    qRegisterMetaType<ParameterDictionary>("ParameterDictionary");
+    qmlRegisterType<FixedWindow>("QLR", 1, 0, "QFixedWindow");
+    display = X11Display::open(&rootWindow);
+}
+
+WindowsManager::~WindowsManager()
+{
+    X11Display::close(display);
+    if (ttsManager)
+        ttsManager->deleteLater();
+}
+
+int WindowsManager::start(int argc, char** argv)
+{
+    if (startCalled)
+        return -1;
+    startCalled = true;
+
+    QFont font(fontFamily);
+    QApplication::setFont(font);
+    QApplication app(argc, argv);
+    // Closing the last QML window must not end the program behind the tray's back.
+    app.setQuitOnLastWindowClosed(false);
+    InitLogger(argc, argv);
+
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        qCritical() << "Application exception at startup: ";
+        qCritical() << e.what();
+        qCritical() << "Startup failed";
+        TextWriter::Cleanup();
+        return -1;
+    }
+}
+
+bool WindowsManager::acquireGuard(RunGuard& guard)
+{
+    const bool restarted = qEnvironmentVariableIsSet(RestartMarker);
+    qunsetenv(RestartMarker);
+    if (guard.tryToRun())
+        return true;
+    if (!restarted)
+        return false;
+    // The copy that restarted us lets go of the guard only once its event loop has ended.
+    QDeadlineTimer deadline(guardWaitMs);
+    while (!deadline.hasExpired()) {
+        QThread::msleep(100);
+        if (guard.tryToRun())
+            return true;
+    }
+    qCritical() << "The previous copy did not end within" << guardWaitMs << "ms";
+    return false;
+}
+
+int WindowsManager::run(int argc, char** argv)
+{
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    QApplication::setWindowIcon(QIcon(windowIconPath));
+
+    // Before anything heavy: a second copy only shows its message.
+    RunGuard guard(RunGuard::clientKey());
+    if (!acquireGuard(guard)) {
+        qWarning() << "Another copy is running for this user";
+        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QStringLiteral("Приложение уже запущено"),
+                              QMessageBox::Ok);
+        return -1;
+    }
+    auto engine = std::make_unique<QQmlApplicationEngine>();
+
+    {
+        ASRSettings asr;
+        if (!asr.PunctuationEnabled && asr.UsePunctuation) {
+            asr.UsePunctuation = false;
+            asr.sync();
+        }
+    }
+
+    UserCommandsManager userCommandsManager;
+    AutoReplaceManager autoReplaceManager;
+    PulseAudioManager pulseAudioManager;
+    playbackManager = pulseAudioManager.PlaybackManager();
+    recordingManager = pulseAudioManager.RecordingManager();
+
+    HotKeyManager* hotkeys = HotKeyManager::getHotkeyManager();
+    connect(&userCommandsManager, &UserCommandsManager::CommandExecutionError, this, &WindowsManager::OnCommandError);
+    connect(hotkeys, &HotKeyManager::activated, this, &WindowsManager::onHotkeyActivated);
+    connect(hotkeys, &HotKeyManager::activationModeChanged, this, &WindowsManager::onHotkeyChanged);
+
+    qmlRegisterUncreatableType<VexStyle>("VexStyle", 1, 0, "VexStyle", QStringLiteral("VexStyle attached properties"));
+
+    tray = new SystemTray;
+    QQmlContext* context = engine->rootContext();
+    context->setContextProperty(QStringLiteral("systemTray"), tray);
+
+    NetworkSettingsViewModel networkSettings;
+    RecognitionSettingsViewModel recognitionSettings;
+    createWebSocketWorker(&autoReplaceManager, &recognitionSettings, &userCommandsManager);
+    AsrManager* asr = worker->asrManager();
+
+    connect(recordingManager, &RecordingDeviceManager::SelectedIndexChanged, this,
+            &WindowsManager::onRecordingDeviceChanged);
+    pulseAudioManager.Start();
+
+    createConnectionManager(engine.get(), &networkSettings, recordingManager);
+
+    heartbeat = new ConnectionHeartbeat(worker->wsClient());
+    connect(heartbeat, &ConnectionHeartbeat::timeout, connection, &ConnectionManager::onDisconnectRequested,
+            Qt::QueuedConnection);
+    heartbeatService = new SubService(heartbeat, false);
+    services.append(heartbeatService);
+
+    AudioDeviceSettingsViewModel audioSettings(recordingManager, playbackManager);
+    AboutSettingsViewModel aboutSettings;
+    LaunchSettingsViewModel launchSettings(worker->launchManager());
+    // Emitted in the connection driver's thread: the page must handle it in its own.
+    connect(connection, &ConnectionManager::vacStateChanged, &launchSettings,
+            &LaunchSettingsViewModel::VACSettingsVisibleChanged, Qt::QueuedConnection);
+    connect(&launchSettings, &LaunchSettingsViewModel::vacSettingsVisibleChanged, this,
+            &WindowsManager::onVACSettingsVisibleChanged);
+    connect(&launchSettings, &LaunchSettingsViewModel::activationChanged, asr, &AsrManager::stopRecognition);
+    connect(&launchSettings, &LaunchSettingsViewModel::activationChanged, worker->launchManager(),
+            &LaunchManager::updateSettings);
+    connect(&launchSettings, &LaunchSettingsViewModel::hotKeysChanged, hotkeys, &HotKeyManager::onSettingsChanged);
+    connect(connection, &ConnectionManager::disconnected, worker->resultManager(), &ResultManager::flushResult);
+    connect(asr, &AsrManager::currentModeOrStateChanged, this, &WindowsManager::onAsrModeStateChanged);
+    connect(asr, &AsrManager::errorNotification, tray, &SystemTray::showError);
+
+    SynthesisSettingsViewModel synthesisSettings;
+    QList<AppSettingsViewModel*> pages{&audioSettings,     &launchSettings,  &recognitionSettings,
+                                       &synthesisSettings, &networkSettings, &aboutSettings};
+
+    StatisticsSettingsViewModel statisticsSettings;
+    statisticsEnabled = StatisticsSettings().FillOrganisationUserInfo;
+    if (statisticsEnabled) {
+        pages.append(&statisticsSettings);
+        connect(&statisticsSettings, &StatisticsSettingsViewModel::needRestartApplication, this,
+                &WindowsManager::restartApplication);
+    }
+
+    SettingsContainerViewModel settingsContainer(pages, connection);
+    CommandsViewModel commandsViewModel;
+    context->setContextProperty(QStringLiteral("settingsViewModel"), &settingsContainer);
+    context->setContextProperty(QStringLiteral("recognitionSettingsViewModel"), &recognitionSettings);
+    context->setContextProperty(QStringLiteral("commandsViewModel"), &commandsViewModel);
+
+    auto* restProxyServer = new RestProxyServer;
+    context->setContextProperty(QStringLiteral("restProxyServer"), restProxyServer);
+
+    feedbackViewModel = new FeedbackViewModel(asr, recordingManager);
+    connect(feedbackViewModel, &FeedbackViewModel::notifyUser, this, &WindowsManager::processUserNotification);
+    context->setContextProperty(QStringLiteral("feedbackViewModel"), feedbackViewModel);
+    kivaroViewModel = new KivaroViewModel(asr, worker->localKivaroManager());
+    connect(kivaroViewModel, &KivaroViewModel::notifyUser, this, &WindowsManager::processUserNotification);
+    context->setContextProperty(QStringLiteral("kivaroViewModel"), kivaroViewModel);
+    statisticsViewModel = new StatisticsViewModel;
+    context->setContextProperty(QStringLiteral("statisticsViewModel"), statisticsViewModel);
+
+    PendingCommandsApi::connectThemeToCommands(asr, &userCommandsManager);
+    PendingCommandsApi::handOverAsrManager(&userCommandsManager, asr);
+    loadUserCommands(&userCommandsManager);
+    commandsViewModel.set_CommandsManager(&userCommandsManager, PendingCommandsApi::commandTypes(&userCommandsManager));
+    PendingCommandsApi::setManagers(&autoReplaceManager, asr, &userCommandsManager);
+
+    MonitorViewModel monitorViewModel(asr, worker->resultManager(), recordingManager, connection);
+    context->setContextProperty(QStringLiteral("asrManager"), asr);
+    context->setContextProperty(QStringLiteral("monitorViewModel"), &monitorViewModel);
+
+    connect(&networkSettings, &NetworkSettingsViewModel::ApplyNetworkSettings, this,
+            &WindowsManager::onApplyNetworkSettings);
+    connect(connection, &ConnectionManager::stateChanged, restProxyServer, &RestProxyServer::onWsConnectionState);
+
+    connect(this, &WindowsManager::activationHotkey, asr, &AsrManager::startRecognition);
+    connect(this, &WindowsManager::deactivationHotkey, asr, &AsrManager::stopRecognition);
+    connect(this, &WindowsManager::modeChangeHotkey, asr, &AsrManager::changeRecognition);
+    connect(&commandsViewModel, &CommandsViewModel::commandsChanged, asr, &AsrManager::stopRecognition);
+
+    ttsManager = createTtsManager(playbackManager, &synthesisSettings);
+
+    if (SelfTestSettings().Enabled) {
+        auto* selfTestViewModel = new SelfTestViewModel(this);
+        new SelfTest(selfTestViewModel, worker, connection, heartbeat, recordingManager, this);
+        context->setContextProperty(QStringLiteral("selfTestViewModel"), selfTestViewModel);
+    }
+    context->setContextProperty(QStringLiteral("windowsManager"), this);
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        screenX = available.left();
+        screenY = available.top();
+        emit changed_ScreenX(screenX);
+        emit changed_ScreenY(screenY);
+    }
+
+    // Also on the way out by an exception: the workers stop before the objects
+    // they use go, and the QML engine goes before the view models it shows.
+    struct Teardown
+    {
+        WindowsManager* manager;
+        std::unique_ptr<QQmlApplicationEngine>& engine;
+        ~Teardown()
+        {
+            manager->stopSubServices();
+            engine.reset();
+        }
+    } teardown{this, engine};
+
+    registerQmlResources();
+    engine->load(QUrl(mainViewUrl));
+    if (engine->rootObjects().isEmpty()) {
+        qCritical() << "The main view could not be loaded:" << mainViewUrl;
+        return -1;
+    }
+    window = qobject_cast<QWindow*>(engine->rootObjects().constLast());
+    TextWriter::Init();
+    const int result = QApplication::exec();
+
+    stopSubServices();
+    engine.reset();
+    TextWriter::Cleanup();
+    pulseAudioManager.Stop();
+    disconnect(connection, &ConnectionManager::stateChanged, restProxyServer, &RestProxyServer::onWsConnectionState);
+    delete restProxyServer;
+    return result;
+}
+
+void WindowsManager::loadUserCommands(UserCommandsManager* userCommandsManager)
+{
+    try {
+        PendingCommandsApi::loadAll(userCommandsManager);
+    } catch (const std::exception& e) {
+        // The files stay as they are: the user may fix them by hand.
+        const QString error = QString::fromUtf8(e.what());
+        qWarning().noquote() << "User commands could not be loaded:" << error;
+        tray->showMessage(QStringLiteral("Не удалось загрузить команды"), error, QSystemTrayIcon::Warning);
+    }
+}
+
+WebSocketWorker* WindowsManager::createWebSocketWorker(AutoReplaceManager* autoReplaceManager,
+                                                       RecognitionSettingsViewModel* recognitionSettings,
+                                                       UserCommandsManager* userCommandsManager)
+{
+    worker = new WebSocketWorker(autoReplaceManager, userCommandsManager);
+    AsrManager* asr = worker->asrManager();
+    recognitionSettings->set_AsrManager(asr);
+
+    connect(recognitionSettings, &RecognitionSettingsViewModel::recognitionSettingsChanged, asr,
+            &AsrManager::applyRecognitionSettings);
+    PendingCommandsApi::connectRecognitionSettings(
+        recognitionSettings, &RecognitionSettingsViewModel::recognitionSettingsChanged, autoReplaceManager);
+    connect(recognitionSettings, &RecognitionSettingsViewModel::selectedThemeChanged, asr, &AsrManager::selectedTheme);
+    connect(recognitionSettings, &RecognitionSettingsViewModel::canEditKivaroChanged, tray,
+            &SystemTray::onRecognitionParametersChanged);
+    connect(this, &WindowsManager::needStopRecognition, asr, &AsrManager::stopRecognition);
+    connect(worker->wsClient()->messageProcessor(), &DataMessageProcessor::userNotified, this,
+            &WindowsManager::processUserNotification);
+
+    services.append(new SubService(worker, true));
+    return worker;
+}
+
+ConnectionManager* WindowsManager::createConnectionManager(QQmlApplicationEngine* engine,
+                                                           NetworkSettingsViewModel* networkSettings,
+                                                           RecordingDeviceManager* recordingDeviceManager)
+{
+    connection = new ConnectionManager(worker->wsClient(), worker->asrManager(), recordingDeviceManager);
+    auto* connectionService = new SubService(connection, true);
+    services.append(connectionService);
+
+    // A running driver reconnects by itself, without blocking this thread; a
+    // stopped one (the user cancelled) is started again.
+    connect(this, &WindowsManager::needReconnect, this, [this, connectionService] {
+        if (connectionService->isStarted())
+            QMetaObject::invokeMethod(connection, &ConnectionManager::onReconnectRequested, Qt::QueuedConnection);
+        else
+            connectionService->Start();
+    });
+    connect(connection, &ConnectionManager::stateChanged, networkSettings,
+            &NetworkSettingsViewModel::onConnectionStateChanged, Qt::QueuedConnection);
+    connect(connection, &ConnectionManager::disconnected, this, &WindowsManager::wsDisconnected, Qt::QueuedConnection);
+    connect(
+        this, &WindowsManager::restartConnection, this,
+        [this, connectionService] {
+            connectionCancelled = false;
+            connectionService->Start();
+        },
+        Qt::QueuedConnection);
+    // Never a blocking call into the driver: it may itself be waiting on this thread.
+    connect(this, &WindowsManager::requestDisconnect, connection, &ConnectionManager::onDisconnectRequested,
+            Qt::QueuedConnection);
+    connect(
+        this, &WindowsManager::requestCancel, this,
+        [this, connectionService] {
+            connectionCancelled = true;
+            connectionService->Stop();
+        },
+        Qt::QueuedConnection);
+    connect(connection, &ConnectionManager::stateChanged, this, &WindowsManager::onConnectionStateChanged,
+            Qt::QueuedConnection);
+    connect(connection, &ConnectionManager::stateChanged, tray, &SystemTray::onConnectionStateChanged,
+            Qt::QueuedConnection);
+    connect(connection, &ConnectionManager::themeCheckRequested, this, &WindowsManager::themeCheckRequested,
+            Qt::QueuedConnection);
+    connect(this, &WindowsManager::themeCheckSuccess, connection, &ConnectionManager::onThemeCheckSuccess,
+            Qt::QueuedConnection);
+
+    engine->rootContext()->setContextProperty(QStringLiteral("connectionManager"), connection);
+    return connection;
+}
+
+TtsManager* WindowsManager::createTtsManager(PlaybackDeviceManager* playback, SynthesisSettingsViewModel* synthesis)
+{
+    auto* tts = new TtsManager(this);
+    synthesis->set_TtsManager(tts);
+    DataMessageProcessor* processor = worker->wsClient()->messageProcessor();
+
+    connect(tts, &TtsManager::stateChanged, synthesis, &SynthesisSettingsViewModel::OnTtsStateChanged,
+            Qt::QueuedConnection);
+    connect(synthesis, &SynthesisSettingsViewModel::ttsSettingsChanged, tts, &TtsManager::onTtsSettingsChanged);
+    connect(connection, &ConnectionManager::stateChanged, tts, &TtsManager::onConnectionStateChanged,
+            Qt::DirectConnection);
+    connect(processor, &DataMessageProcessor::ttsStateReceived, tts, &TtsManager::onTtsStateReceived);
+    connect(processor, &DataMessageProcessor::ttsSound, tts, &TtsManager::onSoundRecived);
+    connect(tts, &TtsManager::playSound, playback, &PlaybackDeviceManager::playSound, Qt::QueuedConnection);
+    connect(tts, &TtsManager::sendTtsParams, worker->wsClient(), &WebSocketConnection::sendObject);
+    connect(tts, &TtsManager::sendVoiceRequest, worker->wsClient(), &WebSocketConnection::sendObject);
+    return tts;
+}
+
+void WindowsManager::onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged)
+{
+    Q_UNUSED(restProxyChanged)
+    const bool restartFormApi = formApiChanged || connectionCancelled;
+    if (asrChanged || connectionCancelled) {
+        emit needReconnect();
+        if (!restartFormApi) {
+            connectionCancelled = false;
+            return;
+        }
+    }
+    if (restartFormApi) {
+        WebSocketProxyServer* formServer = worker->webSocketProxyServer();
+        emit formServer->stop();
+        emit formServer->start(FormApiSettings().Port);
+    }
+    connectionCancelled = false;
+}
+
+void WindowsManager::onRecordingDeviceChanged()
+{
+    if (recordingManager->SelectedIndex() != -1)
+        return;
+    showNoMicrophone();
+    worker->asrManager()->stopRecognition();
+}
+
+void WindowsManager::showNoMicrophone()
+{
+    tray->showMessage(QStringLiteral("Микрофон не обнаружен"), QStringLiteral("Убедитесь что устройство подключено правильно"),
+                      QSystemTrayIcon::Critical);
+}
+
+void WindowsManager::startSubServices()
+{
+    if (subServicesStarted)
+        return;
+    subServicesStarted = true;
+    for (SubService* service : qAsConst(services)) {
+        if (service->isAutoStart())
+            service->Start();
+    }
+}
+
+void WindowsManager::stopSubServices()
+{
+    for (int i = services.size() - 1; i >= 0; --i)
+        services.at(i)->Stop();
+}
+
+void WindowsManager::stopAndHide()
+{
+    stopSubServices();
+    HotKeyManager::getHotkeyManager()->keyboardHookUnreg();
+    if (tray)
+        tray->hideTrayIcon();
+}
+
+void WindowsManager::closeApplication()
+{
+    stopAndHide();
+    QCoreApplication::quit();
+}
+
+void WindowsManager::restartApplication()
+{
+    // The new copy is started first, so that a failure leaves this one running.
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    QProcess process;
+    process.setProgram(QCoreApplication::applicationFilePath());
+    process.setArguments(arguments);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(RestartMarker), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
+        qCritical().noquote() << "Restart failed:" << process.program() << process.errorString();
+        if (tray)
+            tray->showMessage(QStringLiteral("Не удалось перезапустить приложение"), process.errorString(),
+                              QSystemTrayIcon::Critical);
+        return;
+    }
+    qInfo() << "Restarting as process" << pid;
+    closeApplication();
+}
+
+void WindowsManager::processUserNotification(UserNotification n)
+{
+    QMutexLocker locker(&notificationMutex);
+    if ((!connection || connection->getState() != ConnectionManager::Ready) && !n.force())
+        return;
+    qInfo().noquote() << "Notification: " + n.message();
+    switch (n.action()) {
+    case NotificationActionShow:
+        tray->showMessage(n.title(), n.message(), iconOf(n.type()));
+        break;
+    case NotificationActionDisconnect:
+        connection->onDisconnectRequested();
+        break;
+    case NotificationActionStopRecognition:
+        worker->asrManager()->stopRecognition();
+        tray->showMessage(n.title(), n.message(), iconOf(n.type()));
+        break;
+    }
+}
+
+void WindowsManager::onHotkeyActivated(int hotkeyClass, int hotkeyId, int pressType)
+{
+    qInfo().noquote() << QStringLiteral("HOTKEY ACTIVATED: %1|%2|%3|").arg(hotkeyClass).arg(hotkeyId).arg(pressType);
+    if (hotkeyClass == static_cast<int>(HotkeyClass::Toggle)) {
+        emit modeChangeHotkey();
+    } else if (hotkeyClass == static_cast<int>(HotkeyClass::PushToTalk)) {
+        if (pressType == static_cast<int>(KeyPressType::Pressed))
+            emit activationHotkey();
+        else if (pressType == static_cast<int>(KeyPressType::Released))
+            emit deactivationHotkey();
+    }
+}
+
+void WindowsManager::onHotkeyChanged(int, int)
+{
+    notifyHotkey();
+}
+
+void WindowsManager::notifyHotkey()
+{
+    HotkeySettings settings;
+    const QString message = settings.UseHotkey
+        ? QStringLiteral("Зарегистрирована горячая клавиша включения распознавания: '%1'.")
+              .arg(displayNameOrFirst<Hotkey>(settings.HotKey))
+        : QStringLiteral("Зарегистрирована горячая клавиша включения распознавания (режим Push2Talk): '%1'.")
+              .arg(displayNameOrFirst<Push2TalkKey>(settings.P2TKey));
+    processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"), message, false));
+}
+
+void WindowsManager::onVACSettingsVisibleChanged(bool vacVisible)
+{
+    const QString message = vacVisible ? QStringLiteral("В настройках доступен запуск распознавания голосовой командой.")
+                                       : QStringLiteral("Запуск распознавания голосовой командой недоступен.");
+    processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Голосовая активация"), message, true));
+}
+
+void WindowsManager::OnCommandError(QString errorText)
+{
+    processUserNotification(notification(NotificationTypeCritical, QString(), errorText, false));
+}
+
+void WindowsManager::onConnectionStateChanged(ConnectionStateInfo stateInfo)
+{
+    emit connectionStateChanged(stateInfo);
+    switch (stateInfo.state()) {
+    case ConnectionManager::Connected:
+        heartbeatService->Start();
+        break;
+    case ConnectionManager::Ready:
+        if (hotkeyNoticePending) {
+            notifyHotkey();
+            hotkeyNoticePending = false;
+        }
+        break;
+    case ConnectionManager::Disconnected:
+        heartbeatService->Stop();
+        break;
+    default:
+        break;
+    }
+}
+
+void WindowsManager::onAsrModeStateChanged(RecognitionMode mode, AsrState state)
+{
+    if (mode == RecognitionModeNamespace::Off || mode == RecognitionModeNamespace::VoiceActivation)
+        return;
+    AsrManager* asr = worker->asrManager();
+    const RecognitionMode last = asr->getLastStartedMode();
+    if (state == Started && mode != last) {
+        if (recordingManager->SelectedIndex() == -1) {
+            showNoMicrophone();
+            asr->stopRecognition();
+            playbackManager->playSoundFile(SoundOff);
+        } else {
+            playbackManager->playSoundFile(SoundOn);
+        }
+    } else if (state == Stopping && mode == last) {
+        playbackManager->playSoundFile(SoundOff);
+    }
+}

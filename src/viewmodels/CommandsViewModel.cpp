@@ -1,0 +1,14 @@
+#include "CommandsViewModel.h"
+
+CommandsViewModel::CommandsViewModel(QObject* parent)
+    : QObject(parent)
+{
+}
+
+CommandsViewModel::~CommandsViewModel() = default;
+
+void CommandsViewModel::set_CommandsManager(UserCommandsManager* manager, const QList<int>& types)
+{
+    commandsManager = manager;
+    commandTypes = types;
+}

@@ -1,0 +1,8 @@
+#include "FixedWindow.h"
+
+FixedWindow::FixedWindow(QWindow* parent)
+    : QQuickApplicationWindow(parent)
+{
+}
+
+FixedWindow::~FixedWindow() = default;

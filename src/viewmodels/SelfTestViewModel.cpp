@@ -1,0 +1,8 @@
+#include "SelfTestViewModel.h"
+
+SelfTestViewModel::SelfTestViewModel(QObject* parent)
+    : QObject(parent)
+{
+}
+
+SelfTestViewModel::~SelfTestViewModel() = default;

@@ -1,0 +1,8 @@
+#include "StatisticsViewModel.h"
+
+StatisticsViewModel::StatisticsViewModel(QObject* parent)
+    : QObject(parent)
+{
+}
+
+StatisticsViewModel::~StatisticsViewModel() = default;

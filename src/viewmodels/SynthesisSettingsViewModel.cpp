@@ -1,0 +1,92 @@
+#include "SynthesisSettingsViewModel.h"
+
+#include "TTSSettings.h"
+#include "TtsManager.h"
+
+SynthesisSettingsViewModel::SynthesisSettingsViewModel(QObject* parent)
+    : AppSettingsViewModel(QStringLiteral("Синтез"), true, parent)
+{
+}
+
+SynthesisSettingsViewModel::~SynthesisSettingsViewModel() = default;
+
+void SynthesisSettingsViewModel::set_ErrorMessage(QString message)
+{
+    if (message == errorMessage)
+        return;
+    errorMessage = message;
+    emit changed_ErrorMessage(message);
+}
+
+void SynthesisSettingsViewModel::set_Voices(QStringList list)
+{
+    if (list == voices)
+        return;
+    voices = list;
+    emit changed_Voices(list);
+}
+
+void SynthesisSettingsViewModel::set_SelectedVoiceIndex(int index)
+{
+    if (index == selectedVoiceIndex)
+        return;
+    selectedVoiceIndex = index;
+    emit changed_SelectedVoiceIndex(index);
+}
+
+void SynthesisSettingsViewModel::set_TTSSpeed(double speed)
+{
+    if (qFuzzyCompare(speed, ttsSpeed))
+        return;
+    ttsSpeed = speed;
+    emit changed_TTSSpeed(speed);
+}
+
+void SynthesisSettingsViewModel::Load()
+{
+    TTSSettings settings;
+    storedEnabled = settings.IsTtsEnabled;
+    isTtsEnabled = storedEnabled;
+    emit changed_IsTtsEnabled(isTtsEnabled);
+    set_TTSSpeed(settings.Speed);
+    if (ttsManager) {
+        ttsManager->reloadTtsState();
+        voices.clear();
+        set_SelectedVoiceIndex(-1);
+    }
+}
+
+void SynthesisSettingsViewModel::Apply()
+{
+    const QString voice = selectedVoiceIndex >= 0 && selectedVoiceIndex < voices.size() ? voices.at(selectedVoiceIndex)
+                                                                                        : QString();
+    if (TTSSettings().saveTtsSettings(voice, storedEnabled, ttsSpeed))
+        emit ttsSettingsChanged();
+}
+
+void SynthesisSettingsViewModel::OnTtsStateChanged(TtsStateInfo ttsState)
+{
+    QStringList names;
+    for (const VoiceInfo& voice : ttsState.voiceList())
+        names << voice.name();
+    set_Voices(names);
+
+    const int stored = names.indexOf(QString(TTSSettings().Voice));
+    if (stored >= 0)
+        set_SelectedVoiceIndex(stored);
+    else if (!names.isEmpty())
+        set_SelectedVoiceIndex(0);
+
+    switch (ttsState.state()) {
+    case 0:
+        set_ErrorMessage(QString());
+        break;
+    case 1:
+        set_ErrorMessage(QStringLiteral("Ошибка инициализации TTS"));
+        isTtsEnabled = false;
+        emit changed_IsTtsEnabled(false);
+        break;
+    default:
+        break;
+    }
+}

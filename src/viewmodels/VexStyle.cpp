@@ -1,0 +1,14 @@
+#include "VexStyle.h"
+
+VexStyle::VexStyle(QObject* parent)
+    : QObject(parent)
+    , defaultBackground(QStringLiteral("#FF0000"))
+{
+}
+
+VexStyle::~VexStyle() = default;
+
+VexStyle* VexStyle::qmlAttachedProperties(QObject* object)
+{
+    return new VexStyle(object);
+}

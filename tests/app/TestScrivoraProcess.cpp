@@ -1,0 +1,182 @@
+#include "FakeServerSet.h"
+#include "TestHome.h"
+#include "X11Windows.h"
+#include "XTestKeyboard.h"
+
+#include <QtTest>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+// The real program in its own process, with its own settings and data folders.
+class Client
+{
+public:
+    Client()
+    {
+        const QString home = TestHome::path() + QStringLiteral("/child");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&process, &QProcess::readyRead, [this] { output += QString::fromUtf8(process.readAll()); });
+    }
+    ~Client()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    static QString settingsFile()
+    {
+        return TestHome::path() + QStringLiteral("/child/config/Orvanta Labs/Scrivora/settings.ini");
+    }
+
+    void start() { process.start(QStringLiteral(SCRIVORA_BINARY), QStringList()); }
+    bool finished(int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs)
+            QTest::qWait(20);
+        return process.state() == QProcess::NotRunning;
+    }
+
+    QProcess process;
+    QString output;
+};
+
+std::optional<X11Windows::Window> findWindow(const std::function<bool(const X11Windows::Window&)>& match)
+{
+    for (const X11Windows::Window& window : X11Windows::list()) {
+        if (match(window))
+            return window;
+    }
+    return std::nullopt;
+}
+
+std::optional<X11Windows::Window> trayIcon()
+{
+    return findWindow([](const X11Windows::Window& w) {
+        return w.instanceName == QLatin1String("scrivora") && w.topLevelClass == QLatin1String("trayer") && w.viewable;
+    });
+}
+
+} // namespace
+
+// The program as a user starts it: one copy per user, its tray icon on the
+// tray host, its connection to a (fake) recognition server, and its ending
+// from the tray menu with every worker stopped.
+class TestScrivoraProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void startsConnectedWithTrayIcon();
+    void secondCopyIsRefused();
+    void quitFromTrayMenuStopsWorkers();
+
+private:
+    std::unique_ptr<FakeServerSet> servers;
+    std::unique_ptr<Client> first;
+};
+
+void TestScrivoraProcess::initTestCase()
+{
+    TestHome::wipe();
+    servers = std::make_unique<FakeServerSet>();
+    QVERIFY(servers->isListening());
+    QDir().mkpath(QFileInfo(Client::settingsFile()).path());
+    servers->writeClientSettings(Client::settingsFile(), true);
+    first = std::make_unique<Client>();
+    first->start();
+    QVERIFY(first->process.waitForStarted());
+}
+
+void TestScrivoraProcess::startsConnectedWithTrayIcon()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(first->output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);
+    QVERIFY(servers->recognition()->hasClient());
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        QTRY_VERIFY_WITH_TIMEOUT(trayIcon().has_value(), 10000);
+    else
+        QTRY_VERIFY(first->output.contains(QLatin1String("System tray Unavaliable")));
+}
+
+void TestScrivoraProcess::secondCopyIsRefused()
+{
+    Client second;
+    second.start();
+    std::optional<X11Windows::Window> box;
+    QTRY_VERIFY_WITH_TIMEOUT((box = findWindow([](const X11Windows::Window& w) {
+                                  return w.name == QStringLiteral("Ошибка") && w.instanceName == QLatin1String("scrivora")
+                                      && w.viewable;
+                              })).has_value(),
+                             10000);
+    QVERIFY(second.output.contains(QLatin1String("Another copy is running")));
+    QVERIFY(X11Windows::requestClose(box->id));
+    QVERIFY(second.finished(10000));
+    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.process.exitCode(), 255);
+    QCOMPARE(first->process.state(), QProcess::Running);
+}
+
+void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QSKIP("No tray host on this display");
+    const std::optional<X11Windows::Window> icon = trayIcon();
+    QVERIFY(icon.has_value());
+    X11Windows::click(icon->geometry.center().x(), icon->geometry.center().y(), 3);
+
+    std::optional<X11Windows::Window> menu;
+    QTRY_VERIFY_WITH_TIMEOUT((menu = findWindow([](const X11Windows::Window& w) {
+                                  return w.instanceName == QLatin1String("scrivora") && w.viewable
+                                      && w.topLevelClass == QLatin1String("Scrivora") && w.geometry.height() > 100;
+                              })).has_value(),
+                             5000);
+    QTest::qWait(300); // let the menu paint before the picture is taken
+    const QRect shot = menu->geometry.united(icon->geometry).adjusted(-8, -8, 8, 8);
+    const QString output = QStringLiteral(SCRIVORA_TEST_OUTPUT);
+    QDir().mkpath(output);
+    QVERIFY(QGuiApplication::primaryScreen()
+                ->grabWindow(0, shot.x(), shot.y(), shot.width(), shot.height())
+                .save(output + QStringLiteral("/tray-menu.png")));
+
+    XTestKeyboard keyboard;
+    QVERIFY(keyboard.isOpen());
+    keyboard.tap("Up"); // from no selection, the last entry: "Выход"
+    QElapsedTimer timer;
+    timer.start();
+    keyboard.tap("Return");
+    QVERIFY(first->finished(20000));
+    QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(first->process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first->process.exitCode(), 0);
+
+    const QString& log = first->output;
+    const int heartbeat = log.indexOf(QLatin1String("Stop end: ConnectionHeartbeat"));
+    const int driver = log.indexOf(QLatin1String("Stop end: ConnectionManager"));
+    const int worker = log.indexOf(QLatin1String("Stop end: WebSocketWorker"));
+    QVERIFY2(heartbeat >= 0 && driver > heartbeat && worker > driver, qPrintable(log.right(3000)));
+    QVERIFY(!log.contains(QLatin1String("did not stop within")));
+    QVERIFY(log.indexOf(QLatin1String("Quit app")) > worker);
+    QTRY_VERIFY(!servers->recognition()->hasClient());
+}
+
+QTEST_MAIN(TestScrivoraProcess)
+#include "TestScrivoraProcess.moc"

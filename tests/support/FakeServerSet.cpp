@@ -1,0 +1,79 @@
+#include "FakeServerSet.h"
+
+#include "BalancerReply.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutexLocker>
+#include <QSettings>
+
+namespace {
+constexpr int ModeCommand = 1;
+constexpr int TextMode = 2;
+constexpr int Started = 1;
+constexpr int Stopped = 2;
+} // namespace
+
+FakeServerSet::FakeServerSet(quint16 balancerPort, quint16 recognitionPort)
+    : http(balancerPort)
+{
+    if (!recognitionServer.listen(recognitionPort))
+        qWarning() << "FakeServerSet: the recognition server cannot listen on port" << recognitionPort;
+    http.setHandler([this](const FakeHttpRequest& request) { return answer(request); });
+    connect(&recognitionServer, &FakeRecognitionServer::messageReceived, this, &FakeServerSet::onMessage);
+}
+
+FakeServerSet::~FakeServerSet() = default;
+
+bool FakeServerSet::isListening() const
+{
+    return http.port() != 0 && recognitionServer.port() != 0;
+}
+
+int FakeServerSet::balancerRequests() const
+{
+    QMutexLocker locker(&mutex);
+    return requests;
+}
+
+FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
+{
+    if (request.path().endsWith("/Servers")) {
+        QMutexLocker locker(&mutex);
+        ++requests;
+        QJsonObject server = BalancerReply::server(QStringLiteral("fake-1"), 0.1);
+        server.insert(QStringLiteral("ConnectionString"),
+                      QStringLiteral("127.0.0.1;%1;%2").arg(recognitionServer.port()).arg(http.port()));
+        return BalancerReply::list(QJsonArray{server});
+    }
+    if (request.path().endsWith("/Theme")) {
+        const QJsonArray themes{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
+        return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", themes}}).toJson());
+    }
+    return FakeHttpResponse::json("{}", 404, "Not Found");
+}
+
+void FakeServerSet::onMessage(const FakeRecognitionServer::Message& message)
+{
+    if (!message.valid || message.type != ModeCommand)
+        return;
+    const QJsonValue type = message.data.toObject().value(QStringLiteral("Type"));
+    const int mode = type.isDouble() ? type.toInt() : TextMode;
+    if (currentMode >= 0 && currentMode != mode)
+        recognitionServer.sendModeChanged(currentMode, Stopped);
+    currentMode = mode;
+    recognitionServer.sendModeChanged(mode, Started);
+}
+
+void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck) const
+{
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(QStringLiteral("BalancerConnection/Ip"), FakeHttpServer::host());
+    settings.setValue(QStringLiteral("BalancerConnection/RestPort"), http.port());
+    settings.setValue(QStringLiteral("BalancerConnection/UseTls"), false);
+    // A proxy in the environment must not take the requests off the loopback.
+    settings.setValue(QStringLiteral("ClientInfo/UseProxy"), false);
+    if (skipThemeCheck)
+        settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
+    settings.sync();
+}

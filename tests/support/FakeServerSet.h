@@ -1,0 +1,43 @@
+#pragma once
+
+#include "FakeHttpServer.h"
+#include "FakeRecognitionServer.h"
+
+#include <QJsonArray>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+// A fake balancer (which also serves the recognition server's REST calls)
+// and one fake recognition server on 127.0.0.1, enough for a client to reach
+// the ready state. The recognition server answers each mode request (type 1)
+// by reporting the requested mode started, and the mode before it stopped.
+class FakeServerSet : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Port 0: chosen by the system.
+    FakeServerSet(quint16 balancerPort = 0, quint16 recognitionPort = 0);
+    ~FakeServerSet() override;
+
+    bool isListening() const;
+    quint16 balancerPort() const { return http.port(); }
+    quint16 recognitionPort() const { return recognitionServer.port(); }
+    FakeRecognitionServer* recognition() { return &recognitionServer; }
+    int balancerRequests() const;
+
+    // Writes into the INI settings file at `path` what points a client at these
+    // servers; with `skipThemeCheck` the client does not wait for a theme choice.
+    void writeClientSettings(const QString& path, bool skipThemeCheck) const;
+
+private:
+    FakeHttpResponse answer(const FakeHttpRequest& request);
+    void onMessage(const FakeRecognitionServer::Message& message);
+
+    FakeHttpServer http;
+    FakeRecognitionServer recognitionServer;
+    mutable QMutex mutex;
+    int requests = 0;
+    int currentMode = -1;
+};

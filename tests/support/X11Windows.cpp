@@ -1,0 +1,131 @@
+#include "X11Windows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace X11Windows {
+namespace {
+
+class Connection
+{
+public:
+    Connection() : display(XOpenDisplay(nullptr)) {}
+    ~Connection()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+    Display* display;
+};
+
+QString utf8Property(Display* display, ::Window window, const char* property)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const Atom atom = XInternAtom(display, property, False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    QString text;
+    if (XGetWindowProperty(display, window, atom, 0, 1024, False, utf8, &type, &format, &count, &after, &data)
+            == Success
+        && data) {
+        text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(count));
+    }
+    if (data)
+        XFree(data);
+    return text;
+}
+
+QString windowName(Display* display, ::Window window)
+{
+    QString name = utf8Property(display, window, "_NET_WM_NAME");
+    if (!name.isEmpty())
+        return name;
+    char* raw = nullptr;
+    if (XFetchName(display, window, &raw) && raw) {
+        name = QString::fromLocal8Bit(raw);
+        XFree(raw);
+    }
+    return name;
+}
+
+void walk(Display* display, ::Window window, const QString& topLevelClass, QList<Window>* out)
+{
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return;
+    for (unsigned int i = 0; i < count; ++i) {
+        Window info;
+        info.id = children[i];
+        info.name = windowName(display, children[i]);
+        XClassHint hint{nullptr, nullptr};
+        if (XGetClassHint(display, children[i], &hint)) {
+            info.instanceName = QString::fromLocal8Bit(hint.res_name);
+            info.className = QString::fromLocal8Bit(hint.res_class);
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        info.topLevelClass = topLevelClass.isNull() ? info.className : topLevelClass;
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, children[i], &attributes)) {
+            int x = 0;
+            int y = 0;
+            ::Window child = 0;
+            XTranslateCoordinates(display, children[i], root, 0, 0, &x, &y, &child);
+            info.geometry = QRect(x, y, attributes.width, attributes.height);
+            info.viewable = attributes.map_state == IsViewable;
+        }
+        out->append(info);
+        walk(display, children[i], info.topLevelClass.isNull() ? QString(QLatin1String("")) : info.topLevelClass, out);
+    }
+    if (children)
+        XFree(children);
+}
+
+} // namespace
+
+QList<Window> list()
+{
+    Connection connection;
+    QList<Window> windows;
+    if (connection.display)
+        walk(connection.display, DefaultRootWindow(connection.display), QString(), &windows);
+    return windows;
+}
+
+bool requestClose(unsigned long window)
+{
+    Connection connection;
+    if (!connection.display)
+        return false;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(connection.display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(connection.display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(connection.display, window, False, NoEventMask, &event);
+    XFlush(connection.display);
+    return sent;
+}
+
+void click(int x, int y, int button)
+{
+    Connection connection;
+    if (!connection.display)
+        return;
+    XTestFakeMotionEvent(connection.display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(connection.display, unsigned(button), True, CurrentTime);
+    XTestFakeButtonEvent(connection.display, unsigned(button), False, 20);
+    XFlush(connection.display);
+}
+
+} // namespace X11Windows

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+// The X display's window tree as another client sees it, for tests that
+// check what a program shows (tray icons, message boxes, menus) and act on it.
+namespace X11Windows {
+
+struct Window
+{
+    unsigned long id = 0;
+    QString name;          // _NET_WM_NAME, else WM_NAME
+    QString instanceName;  // WM_CLASS
+    QString className;     // WM_CLASS
+    QString topLevelClass; // WM_CLASS class of the root's child that holds it
+    QRect geometry;        // in root coordinates
+    bool viewable = false;
+};
+
+// Every window below the root, depth first; empty without a display.
+QList<Window> list();
+// Asks the window to close as a window manager would (WM_DELETE_WINDOW).
+bool requestClose(unsigned long window);
+// Presses and releases a pointer button at a root position through XTest.
+void click(int x, int y, int button);
+
+} // namespace X11Windows
