@@ -79,6 +79,12 @@ static void registerQmlResources()
 }
 
 namespace {
+bool needsXDisplay()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return platform.isEmpty() || platform.startsWith("xcb");
+}
+
 const QString SoundOn = QStringLiteral(":/Assets/SpeechOn.wav");
 const QString SoundOff = QStringLiteral(":/Assets/SpeechOff.wav");
 
@@ -147,6 +153,11 @@ int WindowsManager::start(int argc, char** argv)
     if (startCalled)
         return -1;
     startCalled = true;
+    if (!display && needsXDisplay()) {
+        // Qt would abort; say what is missing instead.
+        qCritical() << "No X display" << qgetenv("DISPLAY") << ": the client needs an X11 desktop";
+        return -1;
+    }
 
     QFont font(fontFamily);
     QApplication::setFont(font);
@@ -156,7 +167,7 @@ int WindowsManager::start(int argc, char** argv)
     InitLogger(argc, argv);
 
     try {
-        return run(argc, argv);
+        return run();
     } catch (const std::exception& e) {
         qCritical() << "Application exception at startup: ";
         qCritical() << e.what();
@@ -185,10 +196,8 @@ bool WindowsManager::acquireGuard(RunGuard& guard)
     return false;
 }
 
-int WindowsManager::run(int argc, char** argv)
+int WindowsManager::run()
 {
-    Q_UNUSED(argc)
-    Q_UNUSED(argv)
     QApplication::setWindowIcon(QIcon(windowIconPath));
 
     // Before anything heavy: a second copy only shows its message.
@@ -558,7 +567,8 @@ void WindowsManager::processUserNotification(UserNotification n)
         tray->showMessage(n.title(), n.message(), iconOf(n.type()));
         break;
     case NotificationActionDisconnect:
-        connection->onDisconnectRequested();
+        // The driver lives in its own thread: ask it there, without waiting for it.
+        QMetaObject::invokeMethod(connection, &ConnectionManager::onDisconnectRequested, Qt::QueuedConnection);
         break;
     case NotificationActionStopRecognition:
         worker->asrManager()->stopRecognition();

@@ -97,7 +97,7 @@ public slots:
     void processUserNotification(UserNotification notification);
 
 private:
-    int run(int argc, char** argv);
+    int run();
     bool acquireGuard(RunGuard& guard);
     WebSocketWorker* createWebSocketWorker(AutoReplaceManager* autoReplaceManager,
                                            RecognitionSettingsViewModel* recognitionSettings,

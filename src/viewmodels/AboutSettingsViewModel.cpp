@@ -2,6 +2,7 @@
 
 #include "AppVariables.h"
 #include "ClientInfoSettings.h"
+#include "PropertyChange.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -34,16 +35,10 @@ AboutSettingsViewModel::~AboutSettingsViewModel() = default;
 
 void AboutSettingsViewModel::set_BackgroundWidth(int width)
 {
-    if (width == backgroundWidth)
-        return;
-    backgroundWidth = width;
-    emit changed_BackgroundWidth(width);
+    changeProperty(this, backgroundWidth, width, &AboutSettingsViewModel::changed_BackgroundWidth);
 }
 
 void AboutSettingsViewModel::set_BackgroundColor(QString color)
 {
-    if (color == backgroundColor)
-        return;
-    backgroundColor = color;
-    emit changed_BackgroundColor(color);
+    changeProperty(this, backgroundColor, color, &AboutSettingsViewModel::changed_BackgroundColor);
 }

@@ -2,6 +2,7 @@
 
 #include "AppSettingsViewModel.h"
 #include "ConnectionManager.h"
+#include "PropertyChange.h"
 
 SettingsContainerViewModel::SettingsContainerViewModel(QList<AppSettingsViewModel*> pages,
                                                        ConnectionManager* connectionManager, QObject* parent)
@@ -15,10 +16,7 @@ SettingsContainerViewModel::~SettingsContainerViewModel() = default;
 
 void SettingsContainerViewModel::set_currentIndex(int index)
 {
-    if (index == currentIndex)
-        return;
-    currentIndex = index;
-    emit changed_currentIndex(index);
+    changeProperty(this, currentIndex, index, &SettingsContainerViewModel::changed_currentIndex);
 }
 
 bool SettingsContainerViewModel::Validate()

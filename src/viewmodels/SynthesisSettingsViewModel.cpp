@@ -1,5 +1,6 @@
 #include "SynthesisSettingsViewModel.h"
 
+#include "PropertyChange.h"
 #include "TTSSettings.h"
 #include "TtsManager.h"
 
@@ -12,34 +13,22 @@ SynthesisSettingsViewModel::~SynthesisSettingsViewModel() = default;
 
 void SynthesisSettingsViewModel::set_ErrorMessage(QString message)
 {
-    if (message == errorMessage)
-        return;
-    errorMessage = message;
-    emit changed_ErrorMessage(message);
+    changeProperty(this, errorMessage, message, &SynthesisSettingsViewModel::changed_ErrorMessage);
 }
 
 void SynthesisSettingsViewModel::set_Voices(QStringList list)
 {
-    if (list == voices)
-        return;
-    voices = list;
-    emit changed_Voices(list);
+    changeProperty(this, voices, list, &SynthesisSettingsViewModel::changed_Voices);
 }
 
 void SynthesisSettingsViewModel::set_SelectedVoiceIndex(int index)
 {
-    if (index == selectedVoiceIndex)
-        return;
-    selectedVoiceIndex = index;
-    emit changed_SelectedVoiceIndex(index);
+    changeProperty(this, selectedVoiceIndex, index, &SynthesisSettingsViewModel::changed_SelectedVoiceIndex);
 }
 
 void SynthesisSettingsViewModel::set_TTSSpeed(double speed)
 {
-    if (qFuzzyCompare(speed, ttsSpeed))
-        return;
-    ttsSpeed = speed;
-    emit changed_TTSSpeed(speed);
+    changeProperty(this, ttsSpeed, speed, &SynthesisSettingsViewModel::changed_TTSSpeed);
 }
 
 void SynthesisSettingsViewModel::Load()

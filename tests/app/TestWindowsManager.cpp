@@ -1,0 +1,255 @@
+#include "ASRSettings.h"
+#include "AppSettingsViewModel.h"
+#include "ConnectionManager.h"
+#include "FakeServerSet.h"
+#include "HotKeyManager.h"
+#include "HotkeySettings.h"
+#include "RunGuard.h"
+#include "ScrivoraMain.h"
+#include "SettingsContainerViewModel.h"
+#include "SubService.h"
+#include "SystemTray.h"
+#include "TestHome.h"
+#include "WindowsManager.h"
+#include "XTestKeyboard.h"
+
+#include <QtTest>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QThread>
+
+#include <csignal>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+bool isRestartedCopy()
+{
+    return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
+}
+
+QQuickWindow* windowTitled(const QString& title)
+{
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->title() == title)
+            return quick;
+    }
+    return nullptr;
+}
+
+// The "Type" of the latest mode request; -1 for none, 2 (dictation) for null.
+int lastRequestedMode(FakeRecognitionServer* server)
+{
+    const QList<FakeRecognitionServer::Message> requests = server->messagesOfType(1);
+    if (requests.isEmpty())
+        return -1;
+    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
+    return type.isDouble() ? type.toInt() : 2;
+}
+
+// Other running processes of this program file.
+QList<pid_t> otherCopies()
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    QList<pid_t> pids;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = pid_t(entry.toInt(&ok));
+        if (ok && pid != ::getpid()
+            && QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() == self)
+            pids << pid;
+    }
+    return pids;
+}
+
+} // namespace
+
+// The running program in this process, driven the way its own QML and the
+// user drive it, against a fake balancer and recognition server.
+class TestWindowsManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    std::unique_ptr<FakeServerSet> servers;
+
+private slots:
+    void initTestCase();
+    void themeCheckLeadsToReady();
+    void startupSettingsAndPublishedObjects();
+    void hotkeysDriveRecognition();
+    void restartStopsWorkersAndHandsOver();
+
+private:
+    WindowsManager* manager = nullptr;
+    SystemTray* tray = nullptr;
+};
+
+void TestWindowsManager::initTestCase()
+{
+    QTRY_VERIFY(windowTitled(QStringLiteral("Scrivora")));
+    QQmlContext* context = qmlContext(windowTitled(QStringLiteral("Scrivora")));
+    QVERIFY(context);
+    manager = qobject_cast<WindowsManager*>(context->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
+    tray = qobject_cast<SystemTray*>(context->contextProperty(QStringLiteral("systemTray")).value<QObject*>());
+    QVERIFY(manager && tray);
+}
+
+void TestWindowsManager::themeCheckLeadsToReady()
+{
+    ConnectionManager* connection = manager->connectionManager();
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
+    QQuickWindow* themeCheck = nullptr;
+    QTRY_VERIFY((themeCheck = windowTitled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), 10000);
+    QVERIFY(!themeCheck->isVisible());
+    QTRY_COMPARE(tray->toolTip(), QStringLiteral("Quillora Client\nСервер 127.0.0.1\nБалансер 127.0.0.1"));
+    QVERIFY(tray->trayIcon()->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TestWindowsManager::startupSettingsAndPublishedObjects()
+{
+    QQmlContext* context = qmlContext(manager->mainWindow());
+    const char* names[] = {"systemTray",       "connectionManager",  "settingsViewModel", "recognitionSettingsViewModel",
+                           "commandsViewModel", "restProxyServer",   "feedbackViewModel", "kivaroViewModel",
+                           "statisticsViewModel", "asrManager",      "monitorViewModel",  "windowsManager"};
+    for (const char* name : names)
+        QVERIFY2(context->contextProperty(QLatin1String(name)).value<QObject*>(), name);
+    QVERIFY(!context->contextProperty(QStringLiteral("selfTestViewModel")).isValid());
+    QCOMPARE(QSettings(TestHome::settingsFile(), QSettings::IniFormat).value(QStringLiteral("ASR/UsePunctuation")).toBool(),
+             false);
+
+    // The build enables the profile page, which comes last.
+    auto* settings = qobject_cast<SettingsContainerViewModel*>(
+        context->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
+    QStringList classes;
+    for (AppSettingsViewModel* page : settings->pages())
+        classes << page->get_ClassName();
+    QCOMPARE(classes, QStringList({"AudioDeviceSettingsViewModel", "LaunchSettingsViewModel",
+                                   "RecognitionSettingsViewModel", "SynthesisSettingsViewModel",
+                                   "NetworkSettingsViewModel", "AboutSettingsViewModel", "StatisticsSettingsViewModel"}));
+}
+
+void TestWindowsManager::hotkeysDriveRecognition()
+{
+    FakeRecognitionServer* server = servers->recognition();
+    HotKeyManager* hotkeys = HotKeyManager::getHotkeyManager();
+    QTRY_VERIFY(hotkeys->IsInitialized());
+    XTestKeyboard keyboard;
+    QVERIFY(keyboard.isOpen());
+    const auto doubleCtrl = [&keyboard] {
+        keyboard.tap("Control_L");
+        QTest::qWait(60);
+        keyboard.tap("Control_L");
+    };
+
+    // Toggle class: a double Ctrl starts dictation, the next one stops it.
+    server->clearReceived();
+    doubleCtrl();
+    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTest::qWait(300); // apart from the first pair, so the presses are not counted as one run
+    doubleCtrl();
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+
+    // Push-to-talk class, chosen the way the launch page applies it.
+    HotkeySettings settings;
+    settings.UseHotkey = false;
+    settings.P2TKey = QStringLiteral("Ctrl");
+    settings.sync();
+    hotkeys->onSettingsChanged();
+    QTRY_VERIFY(hotkeys->IsInitialized());
+    QTest::qWait(300);
+    server->clearReceived();
+    keyboard.press("Control_L");
+    QTRY_COMPARE(lastRequestedMode(server), 2);
+    keyboard.release("Control_L");
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+}
+
+void TestWindowsManager::restartStopsWorkersAndHandsOver()
+{
+    QElapsedTimer timer;
+    timer.start();
+    manager->restartApplication();
+    // Three workers, each stopped within its two 5 s limits (they take far less).
+    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+    for (SubService* service : manager->subServices()) {
+        QVERIFY(!service->isStarted());
+        QVERIFY(service->getThread()->isFinished());
+    }
+    QVERIFY(!tray->trayIcon()->isVisible());
+    QVERIFY(servers->recognition()->connectionCount() >= 1);
+}
+
+// The program runs with this test in its event loop. A copy restarted by the
+// last case runs the same file with the restart marker and is the plain program.
+static TestWindowsManager* testObject = nullptr;
+static int testResult = 0;
+
+static void scheduleTests()
+{
+    if (isRestartedCopy())
+        return;
+    TestHome::wipe();
+    testObject = new TestWindowsManager;
+    testObject->servers = std::make_unique<FakeServerSet>();
+    // No theme auto-selection: the start-up theme check must be passed.
+    testObject->servers->writeClientSettings(TestHome::settingsFile(), false);
+    // A punctuation choice the build does not offer is switched off at start-up.
+    ASRSettings asr;
+    asr.PunctuationEnabled = false;
+    asr.UsePunctuation = true;
+    asr.sync();
+    QTimer::singleShot(0, [] {
+        testResult = QTest::qExec(testObject, QCoreApplication::arguments());
+        delete testObject;
+        testObject = nullptr;
+    });
+}
+Q_COREAPP_STARTUP_FUNCTION(scheduleTests)
+
+// After this copy ended, exactly one new copy must hold the guard.
+static bool restartedCopyTookOver()
+{
+    const QList<pid_t> before = otherCopies();
+    QElapsedTimer timer;
+    timer.start();
+    bool guarded = false;
+    while (!guarded && timer.elapsed() < 15000) {
+        QThread::msleep(100);
+        guarded = RunGuard(RunGuard::clientKey()).isAnotherRunning();
+    }
+    const QList<pid_t> copies = otherCopies();
+    for (pid_t pid : copies)
+        ::kill(pid, SIGTERM);
+    // Asking also frees the segment the terminated copy leaves behind once it is gone.
+    timer.restart();
+    while (RunGuard(RunGuard::clientKey()).isAnotherRunning() && timer.elapsed() < 5000)
+        QThread::msleep(50);
+    if (!guarded || copies.size() != 1) {
+        qCritical() << "After the restart: guard taken" << guarded << ", copies running" << copies.size()
+                    << "(before" << before.size() << ")";
+        return false;
+    }
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    if (isRestartedCopy())
+        return scrivoraMain(argc, argv);
+    const int programResult = scrivoraMain(argc, argv);
+    const bool tookOver = restartedCopyTookOver();
+    if (programResult != 0)
+        qCritical() << "The program ended with" << programResult;
+    return testResult != 0 || programResult != 0 || !tookOver ? 1 : 0;
+}
+
+#include "TestWindowsManager.moc"
