@@ -1,0 +1,120 @@
+#include "RestClient.h"
+
+#include "ConveterException.h"
+#include "RestHttpWorker.h"
+#include "RestJsonWorker.h"
+#include "SslCertificateVerification.h"
+#include "SslSettings.h"
+
+#include <QJsonDocument>
+#include <QSslConfiguration>
+#include <QSslSocket>
+
+RestClient::RestClient(QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<Method>("Method");
+    qRegisterMetaType<QMap<QString, QString>>("QMap<QString,QString>");
+}
+
+RestClient::~RestClient()
+{
+    delete sslConfiguration;
+}
+
+void RestClient::initialize(QString host, int port, bool tls)
+{
+    this->host = host;
+    this->port = port;
+    if (!tls) {
+        chosenTemplate = httpTemplate;
+        return;
+    }
+    chosenTemplate = httpsTemplate;
+    delete sslConfiguration;
+    sslConfiguration = new QSslConfiguration(QSslConfiguration::defaultConfiguration());
+    QSslSocket::PeerVerifyMode mode = QSslSocket::QueryPeer;
+    try {
+        const QString stored = SslSettings().SslCertificateVerification;
+        if (Enum<SslCertificateVerification>::FromInvariantString(stored) == Strict)
+            mode = QSslSocket::VerifyPeer;
+    } catch (const ConveterException&) {
+        // An unknown name falls back to querying the peer only.
+    }
+    sslConfiguration->setPeerVerifyMode(mode);
+}
+
+void RestClient::addHeaders(QMap<QByteArray, QByteArray> headers)
+{
+    qDebug().noquote() << "Headers:\n";
+    for (auto it = headers.cbegin(); it != headers.cend(); ++it) {
+        this->headers.insert(it.key(), it.value());
+        qDebug().noquote() << "   " + QString::fromUtf8(it.key()) + ":" + QString::fromUtf8(it.value());
+    }
+}
+
+QString RestClient::trimSlashes(QString path)
+{
+    auto isTrimmed = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char(' '); };
+    int begin = 0;
+    int end = path.size();
+    while (begin < end && isTrimmed(path.at(begin)))
+        ++begin;
+    while (end > begin && isTrimmed(path.at(end - 1)))
+        --end;
+    return path.mid(begin, end - begin);
+}
+
+QString RestClient::composeUrl(const QString& path) const
+{
+    // One pass of arg(): a %N inside the host or the path stays as it is.
+    return chosenTemplate.arg(host, QString::number(port), apiPrefix, trimSlashes(path));
+}
+
+bool RestClient::run(StubRestWorker* worker, Qt::ConnectionType connection, const QString& url, Method method,
+                     const QByteArray& data, const QMap<QString, QString>& parameters)
+{
+    connect(this, &RestClient::startExecute, worker, &StubRestWorker::restExecute, connection);
+    emit startExecute(url, method, data, parameters);
+    disconnect(this, &RestClient::startExecute, worker, nullptr);
+
+    if (worker->waitForFinished(timeoutMsecs))
+        return true;
+    worker->abortLater();
+    if (worker->waitForFinished(abortGraceMsecs))
+        return true;
+    qWarning().noquote() << "REST worker did not end after the abort of " + url;
+    worker->abandon();
+    return false;
+}
+
+QJsonObject RestClient::execute(QString path, Method method, QByteArray data, QMap<QString, QString> parameters)
+{
+    const QString url = composeUrl(path);
+    auto* worker = new RestJsonWorker(sslConfiguration, headers);
+    QJsonObject result;
+    if (run(worker, Qt::BlockingQueuedConnection, url, method, data, parameters)) {
+        result = worker->result();
+        delete worker;
+    } else {
+        result = RestJsonWorker::createErrorResult(RestJsonWorker::defaultErrorText(), StubRestWorker::abortedText());
+    }
+    qInfo().noquote() << QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Indented));
+    return result;
+}
+
+QByteArray RestClient::executeClearHttp(QString path, Method method, QByteArray data,
+                                        QMap<QString, QString> parameters)
+{
+    const QString url = composeUrl(path);
+    auto* worker = new RestHttpWorker(sslConfiguration, headers);
+    // Computed up front: an abandoned worker may be gone by the time it is needed.
+    const QByteArray timedOut = worker->createDefaultErrorResult(StubRestWorker::abortedText());
+    QByteArray result = timedOut;
+    if (run(worker, Qt::AutoConnection, url, method, data, parameters)) {
+        result = worker->result();
+        delete worker;
+    }
+    qDebug().noquote() << QString::fromUtf8(result);
+    return result;
+}

@@ -1,0 +1,224 @@
+#include "FakeHttpServer.h"
+
+#include "ClientInfoSettings.h"
+
+#include <QHostAddress>
+#include <QMutexLocker>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QThread>
+#include <QUrl>
+
+QByteArray FakeHttpRequest::path() const
+{
+    const int question = target.indexOf('?');
+    return question < 0 ? target : target.left(question);
+}
+
+QUrlQuery FakeHttpRequest::query() const
+{
+    const int question = target.indexOf('?');
+    return question < 0 ? QUrlQuery() : QUrlQuery(QString::fromUtf8(target.mid(question + 1)));
+}
+
+QByteArray FakeHttpRequest::header(const QByteArray& name) const
+{
+    for (const auto& pair : headers) {
+        if (pair.first.toLower() == name.toLower())
+            return pair.second;
+    }
+    return QByteArray();
+}
+
+FakeHttpResponse FakeHttpResponse::json(const QByteArray& body, int status, const QByteArray& reason)
+{
+    FakeHttpResponse response;
+    response.status = status;
+    response.reason = reason;
+    response.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/json")));
+    response.body = body;
+    return response;
+}
+
+// Lives in the server thread; sockets are its children.
+class FakeHttpListener : public QTcpServer
+{
+public:
+    FakeHttpListener(FakeHttpServer* owner, const QSslConfiguration& tls)
+        : owner(owner)
+        , tls(tls)
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        QTcpSocket* socket = nullptr;
+        if (tls.localCertificate().isNull()) {
+            socket = new QTcpSocket(this);
+            socket->setSocketDescriptor(descriptor);
+        } else {
+            auto* ssl = new QSslSocket(this);
+            ssl->setSocketDescriptor(descriptor);
+            ssl->setSslConfiguration(tls);
+            ssl->startServerEncryption();
+            socket = ssl;
+        }
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] { onReadyRead(socket, *buffer); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+
+private:
+    void onReadyRead(QTcpSocket* socket, QByteArray& buffer)
+    {
+        buffer += socket->readAll();
+        // Not a request line (a TLS hello to a plain server): drop it the way a real server would.
+        if (!buffer.isEmpty() && (buffer.at(0) < 'A' || buffer.at(0) > 'Z')) {
+            owner->reject();
+            buffer.clear();
+            socket->abort();
+            return;
+        }
+        const int headerEnd = buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
+        FakeHttpRequest request;
+        const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+        request.method = requestLine.value(0);
+        request.target = requestLine.value(1);
+        int contentLength = 0;
+        for (int i = 1; i < lines.size(); ++i) {
+            const int colon = lines[i].indexOf(':');
+            if (colon < 0)
+                continue;
+            const QByteArray name = lines[i].left(colon).trimmed();
+            const QByteArray value = lines[i].mid(colon + 1).trimmed();
+            request.headers.append(qMakePair(name, value));
+            if (name.toLower() == "content-length")
+                contentLength = value.toInt();
+        }
+        if (buffer.size() < headerEnd + 4 + contentLength)
+            return;
+        request.body = buffer.mid(headerEnd + 4, contentLength);
+        buffer.clear();
+
+        const FakeHttpResponse response = owner->answer(request);
+        if (response.silent)
+            return;
+        QByteArray text = "HTTP/1.1 " + QByteArray::number(response.status) + " " + response.reason + "\r\n";
+        for (const auto& header : response.headers)
+            text += header.first + ": " + header.second + "\r\n";
+        if (response.addContentLength)
+            text += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        text += "Connection: close\r\n\r\n" + response.body;
+        socket->write(text);
+        socket->disconnectFromHost();
+    }
+
+    FakeHttpServer* owner;
+    QSslConfiguration tls;
+};
+
+FakeHttpServer::FakeHttpServer()
+    : FakeHttpServer(QSslConfiguration())
+{
+}
+
+FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls)
+    : m_handler([](const FakeHttpRequest&) { return FakeHttpResponse::json("{}"); })
+    , m_thread(new QThread())
+{
+    m_thread->setObjectName(QStringLiteral("FakeHttpServer"));
+    m_thread->start();
+    auto* listener = new FakeHttpListener(this, tls);
+    listener->moveToThread(m_thread);
+    m_listener = listener;
+    QMetaObject::invokeMethod(
+        listener, [this, listener] {
+            listener->listen(QHostAddress::LocalHost, 0);
+            m_port = listener->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+FakeHttpServer::~FakeHttpServer()
+{
+    QTcpServer* listener = m_listener;
+    QMetaObject::invokeMethod(listener, [listener] { delete listener; }, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+}
+
+void FakeHttpServer::bypassSystemProxy()
+{
+    ClientInfoSettings settings;
+    settings.UseProxy = false;
+    settings.sync();
+}
+
+void FakeHttpServer::setHandler(Handler handler)
+{
+    QMutexLocker lock(&m_mutex);
+    m_handler = std::move(handler);
+}
+
+void FakeHttpServer::setResponse(const FakeHttpResponse& response)
+{
+    setHandler([response](const FakeHttpRequest&) { return response; });
+}
+
+QList<FakeHttpRequest> FakeHttpServer::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+int FakeHttpServer::requestCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests.size();
+}
+
+void FakeHttpServer::clearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+}
+
+void FakeHttpServer::close()
+{
+    QTcpServer* listener = m_listener;
+    QMetaObject::invokeMethod(
+        listener, [listener] {
+            listener->close();
+            for (QTcpSocket* socket : listener->findChildren<QTcpSocket*>())
+                socket->abort();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+int FakeHttpServer::rejectedCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_rejected;
+}
+
+void FakeHttpServer::reject()
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_rejected;
+}
+
+FakeHttpResponse FakeHttpServer::answer(const FakeHttpRequest& request)
+{
+    Handler handler;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.append(request);
+        handler = m_handler;
+    }
+    return handler(request);
+}
