@@ -1,0 +1,88 @@
+#pragma once
+
+#include "PulseDeviceInfo.h"
+
+#include <QAudio>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <cstdint>
+
+class PlaybackDeviceManager;
+class PulseAudioListManager;
+class QTimer;
+class RecordingDeviceManager;
+struct PulseCallbacks;
+struct pa_context;
+struct pa_threaded_mainloop;
+
+// Follows the sound server's devices over a libpulse context and owns the two device
+// lists and the two device managers. Built in the GUI thread; Start moves it, with its
+// lists, into its own thread "AudioManager". The device managers stay in the GUI thread.
+class PulseAudioManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PulseAudioManager(QObject* parent = nullptr);
+    ~PulseAudioManager() override;
+
+    void Start();
+    void Stop();
+
+    PulseAudioListManager* InputListManager() const { return inputList; }
+    PulseAudioListManager* OutputListManager() const { return outputList; }
+    RecordingDeviceManager* RecordingManager() const { return recordingManager; }
+    PlaybackDeviceManager* PlaybackManager() const { return playbackManager; }
+
+    // Synchronous queries by device name; callable from any thread but libpulse's.
+    PulseDeviceInfo GetDeviceInfo(QAudio::Mode mode, const QString& name);
+    PulseDeviceInfo GetInputDeviceInfo(const QString& name);
+    PulseDeviceInfo GetOutputDeviceInfo(const QString& name);
+
+    // Whether a ready context is held now.
+    bool IsConnected();
+    // Settable for tests; takes effect at the next failure.
+    void setReconnectDelay(int msecs) { reconnectDelay = msecs; }
+
+signals:
+    void inputDeviceAdded(uint32_t index);
+    void inputDeviceRemoved(uint32_t index);
+    void inputDeviceChanged(uint32_t index);
+    void outputDeviceAdded(uint32_t index);
+    void outputDeviceRemoved(uint32_t index);
+    void outputDeviceChanged(uint32_t index);
+
+private slots:
+    void Init();
+    void Cleanup();
+    void onContextFailed();
+
+private:
+    friend struct PulseCallbacks;
+
+    void ScheduleReconnect();
+    void ConnectionFailed(const char* message);
+    void RefreshLists();
+
+    int reconnectDelay = 1000;
+    pa_threaded_mainloop* mainloop = nullptr;
+    pa_context* context = nullptr;
+    QThread thread;
+    PulseAudioListManager* inputList = nullptr;
+    PulseAudioListManager* outputList = nullptr;
+    RecordingDeviceManager* recordingManager = nullptr;
+    PlaybackDeviceManager* playbackManager = nullptr;
+    QTimer* reconnectTimer = nullptr;
+    QList<QMetaObject::Connection> eventConnections;
+    bool started = false;
+    // Set in the manager's thread: no reconnection after Stop.
+    bool stopped = false;
+    // Set by Stop in the caller's thread.
+    bool halted = false;
+    // Failures in a row; only the first of a series is logged as a warning.
+    int failedAttempts = 0;
+};

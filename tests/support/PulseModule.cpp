@@ -1,0 +1,26 @@
+#include "PulseModule.h"
+
+#include "PulseTestServer.h"
+
+PulseModule::PulseModule(const QString& name, const QStringList& arguments)
+{
+    const QString out = PulseTestServer::pactl(QStringList{QStringLiteral("load-module"), name} + arguments);
+    bool ok = false;
+    const int loaded = out.trimmed().toInt(&ok);
+    if (ok)
+        index = loaded;
+}
+
+PulseModule::~PulseModule()
+{
+    unload();
+}
+
+bool PulseModule::unload()
+{
+    if (index < 0)
+        return false;
+    const bool ok = !PulseTestServer::pactl({QStringLiteral("unload-module"), QString::number(index)}).isNull();
+    index = -1;
+    return ok;
+}
