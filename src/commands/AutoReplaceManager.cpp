@@ -1,7 +1,9 @@
 #include "AutoReplaceManager.h"
 
 #include "ASRSettings.h"
+#include "AsrManager.h"
 #include "Exception.h"
+#include "UserCommandsManager.h"
 
 #include <QMutexLocker>
 #include <QRegularExpressionMatchIterator>
@@ -169,9 +171,66 @@ void AutoReplaceManager::clearRules()
     currentThemeId.clear();
 }
 
-// TEMPORARY until the recognition session objects are available.
-void AutoReplaceManager::set_Managers(AsrManager*, UserCommandsManager*) {}
-void AutoReplaceManager::OnRecognitionSettingsChanged() {}
-void AutoReplaceManager::RefreshAllTextCommands() {}
-void AutoReplaceManager::asrThemeChanged() {}
-void AutoReplaceManager::AppendThemeCommands(const QString&) {}
+void AutoReplaceManager::set_Managers(AsrManager* asr, UserCommandsManager* userCommands)
+{
+    {
+        QMutexLocker locker(&mutex);
+        if (managersSet)
+            throw Exception(QStringLiteral("AutoReplaceManager: Managers already set"));
+        managersSet = true;
+        asrManager = asr;
+        userCommandsManager = userCommands;
+    }
+    if (userCommands)
+        connect(userCommands, &UserCommandsManager::CommandsChanged, this, &AutoReplaceManager::RefreshAllTextCommands);
+    if (asr)
+        connect(asr, &AsrManager::selectedThemeChanged, this, &AutoReplaceManager::asrThemeChanged);
+    RefreshAllTextCommands();
+}
+
+void AutoReplaceManager::OnRecognitionSettingsChanged()
+{
+    if (asrManager)
+        asrManager->stopRecognition();
+    RefreshAllTextCommands();
+}
+
+void AutoReplaceManager::RefreshAllTextCommands()
+{
+    // Results wait on the mutex meanwhile, so none sees a half-built rule set.
+    QMutexLocker locker(&mutex);
+    clearRules();
+    AppendThemeCommands(QString());
+    asrThemeChanged();
+}
+
+void AutoReplaceManager::AppendThemeCommands(const QString& themeId)
+{
+    if (userCommandsManager)
+        AppendCommands(themeId, userCommandsManager->get_ThemeCommands(themeId));
+}
+
+void AutoReplaceManager::asrThemeChanged()
+{
+    QMutexLocker locker(&mutex);
+    if (!currentThemeId.isEmpty()) {
+        // values() lists the latest rule first: the common rule that was in force.
+        const QList<Info> common = rulesByTheme.values(QString());
+        for (const Info& themeRule : rulesByTheme.values(currentThemeId)) {
+            compiledRules.remove(themeRule);
+            const auto restored = std::find(common.cbegin(), common.cend(), themeRule);
+            if (restored != common.cend())
+                compile(*restored);
+        }
+        rulesByTheme.remove(currentThemeId);
+        currentThemeId.clear();
+    }
+    if (asrManager) {
+        const ClientThemeInfo selected = asrManager->getSelectedTheme();
+        if (!selected.id().isEmpty()) {
+            currentThemeId = selected.themeId();
+            AppendThemeCommands(currentThemeId);
+        }
+    }
+    publishRules();
+}

@@ -96,6 +96,7 @@ private:
 
     QRecursiveMutex mutex;
     QString currentThemeId;
+    bool managersSet = false;
     AsrManager* asrManager = nullptr;
     UserCommandsManager* userCommandsManager = nullptr;
     QMultiMap<QString, Info> rulesByTheme;

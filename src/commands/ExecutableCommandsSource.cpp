@@ -1,0 +1,13 @@
+#include "ExecutableCommandsSource.h"
+
+ExecutableCommandsSource::ExecutableCommandsSource(QObject* parent)
+    : QObject(parent)
+{
+}
+
+ExecutableCommandsSource::~ExecutableCommandsSource() = default;
+
+QList<CommandInfo> ExecutableCommandsSource::executableCommands() const
+{
+    return commands;
+}

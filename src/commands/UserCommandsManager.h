@@ -1,0 +1,75 @@
+#pragma once
+
+#include "ClientThemeInfo.h"
+#include "ExecutableCommandsSource.h"
+#include "UserCommand.h"
+
+#include <QList>
+#include <QMap>
+#include <QRecursiveMutex>
+#include <QSet>
+#include <QString>
+
+class AsrManager;
+class UserCommandExecutor;
+
+// The user's voice commands per recognition theme, merged with the system
+// rules: loaded from and saved to the command files, offered to the server as
+// executable commands (all but the Text ones, which auto-replace applies on the
+// client) and run through the executor of their type when recognised.
+// Lives in the GUI thread.
+class UserCommandsManager : public ExecutableCommandsSource
+{
+    Q_OBJECT
+
+public:
+    explicit UserCommandsManager(QObject* parent = nullptr);
+    ~UserCommandsManager() override;
+
+    // Set before LoadAll; without it only the commands of all themes are in force.
+    void setAsrManager(AsrManager* asrManager);
+
+    // Reads the system rules and the user's files once at start-up.
+    void LoadAll();
+    QList<UserCommand> LoadFrom(const QString& path, ClientThemeInfo* theme, bool isSystem);
+    void SaveTo(const QString& path, const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+    // Writes the user's commands of the theme to its file (removes the file when there are none).
+    void Save(const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+
+    // Replaces and saves the lists of the given themes; refuses the whole edit
+    // when one theme is unknown or cannot name a file.
+    void set_Commands(const QMap<QString, QList<UserCommand>>& commands);
+    QList<UserCommand> get_ThemeCommands(const QString& themeId);
+    QList<ClientThemeInfo> get_Themes();
+    // Throws Exception when the server's theme list cannot be fetched.
+    void UpdateThemesFromAsr();
+    // The commands of all themes, then those of the selected theme.
+    QList<UserCommand> getCommandList();
+    QList<UserCommandType> get_CommandTypes() const;
+
+    QString executeCommand(CommandInfo command) const override;
+    void onCommandsRefreshed() const override;
+    QString executeUserCommand(const UserCommand& command);
+
+    static QString commandsFolder();
+    static QString systemRulesPath();
+
+public slots:
+    void updateCommands();
+
+signals:
+    void CommandsChanged();
+    void CommandExecutionError(QString errorText);
+
+private:
+    void writeThemeFile(const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+
+    QRecursiveMutex mutex;
+    AsrManager* asrManager = nullptr;
+    QMap<QString, ClientThemeInfo> knownThemes;
+    QMap<QString, ClientThemeInfo> currentThemes;
+    QMap<QString, QList<UserCommand>> commandsByTheme;
+    // Files left out at load because they could not be read; kept aside before they are replaced.
+    QSet<QString> damagedFiles;
+    QMap<UserCommandType, UserCommandExecutor*> executors;
+};

@@ -1,0 +1,266 @@
+#include "AsrManager.h"
+
+#include "ASRSettings.h"
+#include "DataMessageProcessor.h"
+#include "RecognitionModeCommand.h"
+#include "RecognitionParameters.h"
+#include "RestAccessPoint.h"
+#include "WebSocketClient.h"
+
+#include <QJsonDocument>
+#include <QMetaEnum>
+#include <QMutexLocker>
+#include <QtDebug>
+
+#include <optional>
+
+namespace {
+const int ReadyState = 14;
+const int DisconnectedState = 1;
+const int FailedState = 0;
+const QString NotConnectedMessage = QStringLiteral("Не удалось подключиться к серверу");
+} // namespace
+
+AsrManager::AsrManager(WebSocketClient* client)
+    : QObject(nullptr)
+    , client(client)
+{
+    qRegisterMetaType<RecognitionModeInfo>("RecognitionModeInfo");
+    qRegisterMetaType<ConnectionStateInfo>("ConnectionStateInfo");
+    qRegisterMetaType<AsrState>("AsrState");
+    qRegisterMetaType<RecognitionMode>("RecognitionMode");
+
+    const QMetaEnum modes = QMetaEnum::fromType<RecognitionMode>();
+    for (int i = 0; i < modes.keyCount(); ++i)
+        modeStates.insert(RecognitionMode(modes.value(i)), Stopped);
+
+    if (client)
+        connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, this, &AsrManager::updateModeStateInfo);
+}
+
+AsrManager::~AsrManager() = default;
+
+void AsrManager::startRecognitionMode(RecognitionMode* mode, bool backup)
+{
+    const QString themeId = getSelectedTheme().id();
+
+    QMutexLocker locker(&stateMutex);
+    const RecognitionMode requested = mode ? *mode : RecognitionModeNamespace::Text;
+    const std::optional<RecognitionMode> current = targetModeInfo.mode();
+    const bool same = current && *current == requested;
+    const bool offWithoutTarget = !current && mode && *mode == RecognitionModeNamespace::Off;
+    if (!same && !offWithoutTarget) {
+        RecognitionModeInfo stopping;
+        stopping.setMode(current.value_or(RecognitionModeNamespace::Off));
+        stopping.setState(Stopping);
+        updateModeStateInfo(stopping);
+    }
+
+    if (backup)
+        targetModeInfo.BackupTargetMode(&requested, nullptr, nullptr, themeId);
+
+    RecognitionModeCommand command;
+    command.setType(mode);
+    if (client)
+        client->sendData(ModeCommandMessage, &command);
+}
+
+void AsrManager::startUninteractiveMode()
+{
+    QMutexLocker locker(&stateMutex);
+    RecognitionMode idle = isVoiceActivationEnabled.load() ? RecognitionModeNamespace::VoiceActivation
+                                                           : RecognitionModeNamespace::Off;
+    startRecognitionMode(&idle, true);
+}
+
+void AsrManager::startTargetMode()
+{
+    std::optional<FormMetadata> form;
+    std::optional<QString> element;
+    RecognitionMode mode = targetModeInfo.getTargetModeInfo(&form, &element);
+
+    if (!TargetModeInfo::isFormMode(mode)) {
+        startRecognitionMode(&mode, true);
+        return;
+    }
+    TtsMute();
+    if (client && form)
+        client->sendData(FormMetadataMessage, &*form);
+    if (client && element)
+        client->sendJson(FormElementMessage, QJsonValue(*element));
+    TtsUnmute();
+}
+
+AsrState AsrManager::currentState()
+{
+    QMutexLocker locker(&stateMutex);
+    const RecognitionMode mode = targetModeInfo.mode().value_or(RecognitionModeNamespace::Off);
+    return modeStates.value(mode, Stopped);
+}
+
+RecognitionMode AsrManager::getLastStartedMode()
+{
+    QMutexLocker locker(&stateMutex);
+    return lastStartedMode;
+}
+
+ClientThemeInfo AsrManager::getSelectedTheme()
+{
+    QMutexLocker locker(&themeMutex);
+    return currentTheme;
+}
+
+QList<ClientThemeInfo> AsrManager::get_Themes(bool force)
+{
+    {
+        QMutexLocker locker(&themeMutex);
+        if (!themes.isEmpty() && !force)
+            return themes;
+    }
+
+    // The fetch blocks for up to the REST limit: no lock is held across it,
+    // and each caller's thread gets its own access point.
+    const QList<ClientThemeInfo> fetched = RestAccessPoint().getThemes();
+    {
+        QMutexLocker locker(&themeMutex);
+        themes = fetched;
+    }
+
+    std::optional<ClientThemeInfo> found;
+    if (targetModeInfo.FindTargetTheme(fetched, &found))
+        updateSelectedThemeInfo(found ? found->id() : QString(ASRSettings().SelectedTheme));
+
+    QMutexLocker locker(&themeMutex);
+    return themes;
+}
+
+void AsrManager::updateSelectedThemeInfo(const QString& themeId)
+{
+    {
+        QMutexLocker locker(&themeMutex);
+        for (const ClientThemeInfo& theme : qAsConst(themes)) {
+            if (theme.id() == themeId) {
+                currentTheme = theme;
+                break;
+            }
+        }
+    }
+    emit selectedThemeChanged();
+}
+
+void AsrManager::applySelectedTheme(bool stop)
+{
+    if (stop)
+        stopRecognition();
+    updateSelectedThemeInfo(ASRSettings().SelectedTheme);
+    ClientThemeInfo theme = getSelectedTheme();
+    if (client && !theme.id().isEmpty())
+        client->sendData(SelectedThemeMessage, &theme);
+}
+
+void AsrManager::TtsMute()
+{
+    if (client)
+        client->sendJson(TtsMuteMessage, QJsonValue());
+}
+
+void AsrManager::TtsUnmute()
+{
+    if (client)
+        client->sendJson(TtsUnmuteMessage, QJsonValue());
+}
+
+void AsrManager::updateModeStateInfo(RecognitionModeInfo modeInfo)
+{
+    QMutexLocker locker(&stateMutex);
+    const RecognitionMode mode = modeInfo.mode();
+    const AsrState state = modeInfo.state();
+    auto it = modeStates.find(mode);
+    if (it == modeStates.end() || it.value() == state)
+        return;
+
+    const QString line = QStringLiteral("Mode changed: ")
+        + QString::fromUtf8(QJsonDocument(modeInfo.toJson()).toJson(QJsonDocument::Compact));
+    qInfo().noquote() << line;
+    it.value() = state;
+    qWarning().noquote() << line;
+    emit currentModeOrStateChanged(mode, state);
+
+    if (state == Started)
+        lastStartedMode = mode;
+}
+
+void AsrManager::startRecognition()
+{
+    QMutexLocker locker(&stateMutex);
+    if (connectedFlag.load()) {
+        startRecognitionMode(nullptr, true);
+        return;
+    }
+    QString error = connectionMessage.isEmpty() ? NotConnectedMessage : connectionMessage;
+    locker.unlock();
+    emit errorNotification(error);
+}
+
+void AsrManager::stopRecognition()
+{
+    startUninteractiveMode();
+}
+
+void AsrManager::changeRecognition()
+{
+    QMutexLocker locker(&stateMutex);
+    const std::optional<RecognitionMode> mode = targetModeInfo.mode();
+    if (mode && *mode >= RecognitionModeNamespace::Text)
+        stopRecognition();
+    else
+        startRecognition();
+}
+
+void AsrManager::reportTargetMode(AsrState state, const QString& info)
+{
+    RecognitionModeInfo report;
+    report.setMode(targetModeInfo.mode().value_or(RecognitionModeNamespace::Off));
+    report.setState(state);
+    report.setInfo(info);
+    updateModeStateInfo(report);
+}
+
+void AsrManager::connectionStateChanged(ConnectionStateInfo stateInfo)
+{
+    QMutexLocker locker(&stateMutex);
+    connectedFlag.store(false);
+    const int state = stateInfo.state();
+
+    if (state == ReadyState) {
+        connectionMessage.clear();
+        connectedFlag.store(true);
+        locker.unlock();
+        applyRecognitionSettings();
+        applySelectedTheme(false);
+        emit connected();
+        startTargetMode();
+        return;
+    }
+
+    if (state == DisconnectedState) {
+        enabled.store(true);
+        reportTargetMode(Starting);
+    } else if (state == FailedState) {
+        reportTargetMode(Stopped, QStringLiteral("On disconnected"));
+    }
+    connectionMessage = stateInfo.message().isEmpty() ? NotConnectedMessage : stateInfo.message();
+}
+
+void AsrManager::applyRecognitionSettings()
+{
+    ASRSettings settings;
+    RecognitionParameters parameters(settings.SendingMode, settings.UsePunctuation);
+    if (client)
+        client->sendData(RecognitionParametersMessage, &parameters);
+}
+
+void AsrManager::selectedTheme()
+{
+    applySelectedTheme(true);
+}

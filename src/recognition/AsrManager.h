@@ -1,0 +1,95 @@
+#pragma once
+
+#include "AsrState.h"
+#include "ClientThemeInfo.h"
+#include "ConnectionStateInfo.h"
+#include "RecognitionMode.h"
+#include "RecognitionModeInfo.h"
+#include "TargetModeInfo.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+
+#include <atomic>
+
+class WebSocketClient;
+
+// Decides which recognition mode the client asks the server for, keeps each
+// mode's state as reported, holds the dictation target and the themes, and
+// follows the connection state. Lives in the GUI thread; the connection
+// driver reads the target and the current state from its own thread.
+class AsrManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum OutgoingMessage {
+        ModeCommandMessage = 1,
+        SelectedThemeMessage = 9,
+        RecognitionParametersMessage = 13,
+        FormElementMessage = 105,
+        FormMetadataMessage = 106,
+        TtsMuteMessage = 119,
+        TtsUnmuteMessage = 120
+    };
+
+    explicit AsrManager(WebSocketClient* client);
+    ~AsrManager() override;
+
+    // `mode` null asks the server to choose ("Type": null).
+    void startRecognitionMode(RecognitionMode* mode, bool backup);
+    void startUninteractiveMode();
+    void startTargetMode();
+
+    AsrState currentState();
+    TargetModeInfo* getTargetModeInfo() { return &targetModeInfo; }
+    RecognitionMode getLastStartedMode();
+    bool isConnected() const { return connectedFlag.load(); }
+    bool getEnabled() const { return enabled.load(); }
+    void setEnabled(bool value) { enabled.store(value); }
+    bool getIsVoiceActivationEnabled() const { return isVoiceActivationEnabled.load(); }
+    void setIsVoiceActivationEnabled(bool value) { isVoiceActivationEnabled.store(value); }
+
+    ClientThemeInfo getSelectedTheme();
+    // The theme list, fetched from the server when empty or forced. Throws
+    // Exception when the fetch fails; the list is then unchanged.
+    QList<ClientThemeInfo> get_Themes(bool force);
+    void updateSelectedThemeInfo(const QString& themeId);
+    void applySelectedTheme(bool stop);
+    void TtsMute();
+    void TtsUnmute();
+
+signals:
+    void selectedThemeChanged();
+    void currentModeOrStateChanged(RecognitionMode mode, AsrState state);
+    void connected();
+    void errorNotification(QString& error);
+
+public slots:
+    void updateModeStateInfo(RecognitionModeInfo modeInfo);
+    void startRecognition();
+    void stopRecognition();
+    void changeRecognition();
+    void connectionStateChanged(ConnectionStateInfo stateInfo);
+    void applyRecognitionSettings();
+    void selectedTheme();
+
+private:
+    void reportTargetMode(AsrState state, const QString& info = QString());
+
+    WebSocketClient* client;
+    std::atomic<bool> connectedFlag{false};
+    QRecursiveMutex stateMutex;
+    QRecursiveMutex themeMutex;
+    QMap<RecognitionMode, AsrState> modeStates;
+    TargetModeInfo targetModeInfo;
+    QList<ClientThemeInfo> themes;
+    ClientThemeInfo currentTheme;
+    std::atomic<bool> isVoiceActivationEnabled{false};
+    RecognitionMode lastStartedMode = RecognitionModeNamespace::Off;
+    std::atomic<bool> enabled{true};
+    QString connectionMessage;
+};

@@ -1,0 +1,185 @@
+#include "LoopbackConnection.h"
+
+#include "AsrManager.h"
+#include "AudioListManager.h"
+#include "AutoReplaceManager.h"
+#include "BalancerReply.h"
+#include "ConnectionHeartbeat.h"
+#include "ConnectionManager.h"
+#include "RecordingDeviceManager.h"
+#include "ResultManager.h"
+#include "SubService.h"
+#include "TtsManager.h"
+#include "UserCommandsManager.h"
+#include "WebSocketClient.h"
+#include "WebSocketWorker.h"
+
+#include <QJsonDocument>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QtTest>
+
+LoopbackConnection::LoopbackConnection()
+{
+    m_http.setHandler([this](const FakeHttpRequest& request) { return answer(request); });
+    BalancerReply::pointBalancerAt(m_http.port());
+}
+
+LoopbackConnection::~LoopbackConnection()
+{
+    stop();
+    m_heartbeatService.reset();
+    m_driverService.reset();
+    m_workerService.reset();
+    m_tts.reset();
+    delete m_capture;
+    m_userCommands.reset();
+    m_autoReplace.reset();
+    qDeleteAll(m_recognitionServers);
+}
+
+FakeRecognitionServer* LoopbackConnection::addServer()
+{
+    auto* server = new FakeRecognitionServer;
+    if (!server->listen())
+        qWarning() << "LoopbackConnection: a recognition server could not listen";
+    m_recognitionServers.append(server);
+    return server;
+}
+
+quint16 LoopbackConnection::deadPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+QJsonObject LoopbackConnection::entry(const QString& id, quint16 wsPort, double load) const
+{
+    return entryWithString(id, QStringLiteral("127.0.0.1;%1;%2").arg(wsPort).arg(m_http.port()), load);
+}
+
+QJsonObject LoopbackConnection::entryWithString(const QString& id, const QString& connectionString, double load)
+{
+    QJsonObject server = BalancerReply::server(id, load);
+    server.insert(QStringLiteral("ConnectionString"), connectionString);
+    return server;
+}
+
+void LoopbackConnection::offerServers(const QJsonArray& servers)
+{
+    QMutexLocker locker(&m_replyMutex);
+    m_servers = servers;
+}
+
+void LoopbackConnection::offerThemes(const QJsonArray& themes)
+{
+    QMutexLocker locker(&m_replyMutex);
+    m_themes = themes;
+}
+
+int LoopbackConnection::balancerRequests() const
+{
+    QMutexLocker locker(&m_replyMutex);
+    return m_balancerRequests;
+}
+
+FakeHttpResponse LoopbackConnection::answer(const FakeHttpRequest& request)
+{
+    QMutexLocker locker(&m_replyMutex);
+    if (request.path().endsWith("/Servers")) {
+        ++m_balancerRequests;
+        return BalancerReply::list(m_servers);
+    }
+    if (request.path().endsWith("/Theme"))
+        return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", m_themes}}).toJson());
+    return FakeHttpResponse::json("{}", 404, "Not Found");
+}
+
+namespace {
+// The loopback link feeds the driver's audio input itself: no device is ever listed.
+class NoCaptureDevices : public AudioListManager
+{
+public:
+    NoCaptureDevices() : AudioListManager(QAudio::AudioInput) {}
+    ExtAudioDeviceInfo CreateExtDeviceInfo(const QAudioDeviceInfo&) override { return ExtAudioDeviceInfo(); }
+
+protected:
+    QList<QAudioDeviceInfo> AvailableDevices() const override { return {}; }
+};
+} // namespace
+
+void LoopbackConnection::build(int retryDelayMs)
+{
+    m_autoReplace = std::make_unique<AutoReplaceManager>();
+    m_userCommands = std::make_unique<UserCommandsManager>();
+    m_worker = new WebSocketWorker(m_autoReplace.get(), m_userCommands.get());
+    m_workerService = std::make_unique<SubService>(m_worker, true);
+
+    m_capture = new RecordingDeviceManager(new NoCaptureDevices);
+    m_driver = new ConnectionManager(m_worker->wsClient(), m_worker->asrManager(), m_capture);
+    m_driver->setRetryDelay(retryDelayMs);
+    m_driverService = std::make_unique<SubService>(m_driver, true);
+    m_driverService->setPollInterval(10);
+
+    m_tts = std::make_unique<TtsManager>();
+    connect(m_driver, &ConnectionManager::stateChanged, m_tts.get(), &TtsManager::onConnectionStateChanged);
+    connect(m_tts.get(), &TtsManager::sendTtsParams, m_worker->wsClient(), &WebSocketConnection::sendObject);
+
+    connect(m_driver, &ConnectionManager::stateChanged, this, [this](const ConnectionStateInfo& info) {
+        m_states.append(info.state());
+        m_messages.append(info.message());
+    });
+}
+
+void LoopbackConnection::wireDictation()
+{
+    AsrManager* asr = m_worker->asrManager();
+    m_userCommands->setAsrManager(asr);
+    m_userCommands->LoadAll();
+    m_autoReplace->set_Managers(asr, m_userCommands.get());
+    connect(asr, &AsrManager::selectedThemeChanged, m_userCommands.get(), &UserCommandsManager::updateCommands);
+    connect(m_driver, &ConnectionManager::disconnected, m_worker->resultManager(), &ResultManager::flushResult);
+}
+
+void LoopbackConnection::addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs)
+{
+    m_heartbeat = new ConnectionHeartbeat(m_worker->wsClient(), periodMs, timeoutDelayMs);
+    connect(m_heartbeat, &ConnectionHeartbeat::timeout, m_driver, &ConnectionManager::onDisconnectRequested,
+            Qt::QueuedConnection);
+    m_heartbeatService = std::make_unique<SubService>(m_heartbeat, true);
+    m_heartbeatService->setPollInterval(10);
+    m_heartbeatService->Start();
+}
+
+void LoopbackConnection::start()
+{
+    m_workerService->Start();
+    m_driverService->Start();
+}
+
+void LoopbackConnection::stop()
+{
+    if (m_heartbeatService)
+        m_heartbeatService->Stop();
+    if (m_driverService)
+        m_driverService->Stop();
+    if (m_workerService)
+        m_workerService->Stop();
+}
+
+void LoopbackConnection::clearStates()
+{
+    m_states.clear();
+    m_messages.clear();
+}
+
+bool LoopbackConnection::waitForState(int state, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_states.contains(state) && !deadline.hasExpired())
+        QTest::qWait(5);
+    return m_states.contains(state);
+}

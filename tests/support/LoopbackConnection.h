@@ -1,0 +1,94 @@
+#pragma once
+
+#include "FakeHttpServer.h"
+#include "FakeRecognitionServer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+
+#include <memory>
+
+class AutoReplaceManager;
+class ConnectionHeartbeat;
+class ConnectionManager;
+class RecordingDeviceManager;
+class SubService;
+class TtsManager;
+class UserCommandsManager;
+class WebSocketWorker;
+
+// The client's whole recognition link wired as the program wires it (worker
+// and connection driver each in their own thread, speech synthesis, an idle
+// capture device) against a fake balancer and fake recognition servers, all
+// on 127.0.0.1. The fake balancer also serves the theme list.
+class LoopbackConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    LoopbackConnection();
+    ~LoopbackConnection() override;
+
+    // A listening recognition server, owned by this object.
+    FakeRecognitionServer* addServer();
+    // A port on which nothing listens.
+    static quint16 deadPort();
+    // A balancer entry for the connection string "127.0.0.1;port;<REST port>".
+    QJsonObject entry(const QString& id, quint16 wsPort, double load = 0.5) const;
+    static QJsonObject entryWithString(const QString& id, const QString& connectionString, double load = 0.5);
+    void offerServers(const QJsonArray& servers);
+    void offerThemes(const QJsonArray& themes);
+    int balancerRequests() const;
+
+    // Builds the client objects; the settings in force are read from here on.
+    void build(int retryDelayMs);
+    // After build, wires the user commands, auto-replace and result handling
+    // as the program does: commands loaded, rules built, a dropped link
+    // committing the pending partial result.
+    void wireDictation();
+    void start();
+    void stop();
+    // A heartbeat on the link that drops it through the driver on a time-out.
+    void addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs);
+
+    WebSocketWorker* worker() const { return m_worker; }
+    ConnectionManager* driver() const { return m_driver; }
+    RecordingDeviceManager* capture() const { return m_capture; }
+    TtsManager* tts() const { return m_tts.get(); }
+    UserCommandsManager* userCommands() const { return m_userCommands.get(); }
+    AutoReplaceManager* autoReplace() const { return m_autoReplace.get(); }
+    SubService* driverService() const { return m_driverService.get(); }
+
+    // Every state published, in order, as received in this thread.
+    QList<int> states() const { return m_states; }
+    QList<QString> stateMessages() const { return m_messages; }
+    void clearStates();
+    bool waitForState(int state, int timeoutMs = 10000);
+
+private:
+    FakeHttpResponse answer(const FakeHttpRequest& request);
+
+    FakeHttpServer m_http;
+    mutable QMutex m_replyMutex;
+    QJsonArray m_servers;
+    QJsonArray m_themes;
+    int m_balancerRequests = 0;
+    QList<FakeRecognitionServer*> m_recognitionServers;
+
+    std::unique_ptr<AutoReplaceManager> m_autoReplace;
+    std::unique_ptr<UserCommandsManager> m_userCommands;
+    WebSocketWorker* m_worker = nullptr;
+    std::unique_ptr<SubService> m_workerService;
+    RecordingDeviceManager* m_capture = nullptr;
+    ConnectionManager* m_driver = nullptr;
+    std::unique_ptr<SubService> m_driverService;
+    ConnectionHeartbeat* m_heartbeat = nullptr;
+    std::unique_ptr<SubService> m_heartbeatService;
+    std::unique_ptr<TtsManager> m_tts;
+
+    QList<int> m_states;
+    QList<QString> m_messages;
+};
