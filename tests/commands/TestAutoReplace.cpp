@@ -1,6 +1,7 @@
 #include "ASRSettings.h"
 #include "AutoReplaceManager.h"
 #include "TestHome.h"
+#include "UserCommandFixtures.h"
 
 #include <QtTest>
 
@@ -9,9 +10,7 @@ Q_DECLARE_METATYPE(UserCommand)
 namespace {
 UserCommand rule(const QString& pattern, const QString& text, bool isPunctuation = false)
 {
-    UserCommand command(UserCommandNamespace::Text);
-    command.Pattern = pattern;
-    command.Text = text;
+    UserCommand command = UserCommandFixtures::text(pattern, text);
     command.IsPunctuation = isPunctuation;
     return command;
 }

@@ -1,14 +1,13 @@
 #include "FileCopyCommandExecutor.h"
 #include "ProcessCommandExecutor.h"
+#include "UserCommandFixtures.h"
 
 #include <QtTest>
 
 namespace {
 UserCommand command(UserCommandType type, const QString& text)
 {
-    UserCommand result(type);
-    result.Text = text;
-    return result;
+    return UserCommandFixtures::command(type, QString(), text);
 }
 } // namespace
 
@@ -21,7 +20,6 @@ private slots:
     void documentText_data();
     void documentText();
     void unreadableDocument();
-    void programStartsDetached();
     void programPathWithBlankIsOneProgram();
     void programThatCannotStart_data();
     void programThatCannotStart();
@@ -39,15 +37,8 @@ void TestCommandExecutors::initTestCase()
 
 QString TestCommandExecutors::writeScript(const QString& name)
 {
-    // Leaves a marker named after itself, so a start can be told from another.
     const QString path = work.filePath(name);
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly))
-        return QString();
-    script.write("#!/bin/sh\ntouch \"$0.started\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
+    return UserCommandFixtures::writeMarkerScript(path) ? path : QString();
 }
 
 void TestCommandExecutors::documentText_data()
@@ -87,15 +78,6 @@ void TestCommandExecutors::unreadableDocument()
     QCOMPARE(result.error(), QStringLiteral("Файла не существует"));
 }
 
-void TestCommandExecutors::programStartsDetached()
-{
-    const QString script = writeScript(QStringLiteral("marker.sh"));
-    const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, script));
-    QCOMPARE(result.error(), QString());
-    QCOMPARE(result.result(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(script + ".started"), 10000);
-}
-
 void TestCommandExecutors::programPathWithBlankIsOneProgram()
 {
     // A program "run" taking "me.sh" as its argument must not be what starts.
@@ -103,6 +85,7 @@ void TestCommandExecutors::programPathWithBlankIsOneProgram()
     const QString whole = writeScript(QStringLiteral("run me.sh"));
     const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, whole));
     QCOMPARE(result.error(), QString());
+    QCOMPARE(result.result(), QString());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), 10000);
     QVERIFY(!QFileInfo::exists(split + ".started"));
 }

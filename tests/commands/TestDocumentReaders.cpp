@@ -35,7 +35,6 @@ private slots:
     void archiveNameWithWildcards();
     void unreadableDocumentsAreErrors_data();
     void unreadableDocumentsAreErrors();
-    void missingUnzipIsAnError();
     void hangingUnzipIsKilled();
     void plainTextEncodings_data();
     void plainTextEncodings();
@@ -213,15 +212,6 @@ void TestDocumentReaders::unreadableDocumentsAreErrors()
     QCOMPARE(error, readError);
 }
 
-void TestDocumentReaders::missingUnzipIsAnError()
-{
-    const QString path = makeOdt(QStringLiteral("doc.odt"), wrapBody("<text:p>x</text:p>").toUtf8());
-    qputenv("PATH", work.filePath(QStringLiteral("nowhere")).toLocal8Bit());
-    QString error;
-    QCOMPARE(OpenFileReader().ReadFile(path, &error), QString());
-    QCOMPARE(error, readError);
-}
-
 void TestDocumentReaders::hangingUnzipIsKilled()
 {
     const QString path = makeOdt(QStringLiteral("doc.odt"), wrapBody("<text:p>x</text:p>").toUtf8());
@@ -257,8 +247,6 @@ void TestDocumentReaders::plainTextEncodings_data()
     for (const QChar c : text)
         utf16.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
     QTest::newRow("utf-16 with bom") << utf16 << text;
-    QTest::newRow("crlf kept as written") << QByteArray("a\r\nb") << QStringLiteral("a\nb");
-    QTest::newRow("empty") << QByteArray() << QString();
 }
 
 void TestDocumentReaders::plainTextEncodings()

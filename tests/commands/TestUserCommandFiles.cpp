@@ -1,5 +1,6 @@
 #include "ConveterException.h"
 #include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
 
 #include <QtTest>
 
@@ -7,22 +8,8 @@
 #include <sys/resource.h>
 
 namespace {
-UserCommand make(UserCommandType type, const QString& pattern, const QString& text, const QString& id = QString())
-{
-    UserCommand command(type);
-    command.Pattern = pattern;
-    command.Text = text;
-    command.Id = id;
-    return command;
-}
-
-QStringList patterns(const QList<UserCommand>& commands)
-{
-    QStringList result;
-    for (const UserCommand& command : commands)
-        result << command.Pattern + (command.IsSystem ? QStringLiteral("|system") : QString());
-    return result;
-}
+using UserCommandFixtures::patterns;
+using UserCommandFixtures::command;
 
 // Files larger than this cannot be written while it is in force, as on a full disk.
 class FileSizeLimit
@@ -61,11 +48,11 @@ private slots:
     void damagedSystemRulesMeanNone_data();
     void damagedSystemRulesMeanNone();
     void failedSaveKeepsTheOldFile();
-    void saveIntoMissingFolderFails();
     void themeFileNames_data();
     void themeFileNames();
-    void damagedFileIsSetAside();
     void shippedSystemRules();
+    void speakablePatterns_data();
+    void speakablePatterns();
 
 private:
     QString write(const QString& name, const QByteArray& bytes);
@@ -87,8 +74,8 @@ void TestUserCommandFiles::init()
     systemRules = work->filePath(QStringLiteral("autoreplaces.json"));
     ClientThemeInfo none;
     UserCommandFiles::Save(systemRules, none,
-                           {make(UserCommandNamespace::Text, "точка", "."), make(UserCommandNamespace::Text, "запятая", ","),
-                            make(UserCommandNamespace::Text, "тире", "\u0001")});
+                           {command(UserCommandNamespace::Text, "точка", "."), command(UserCommandNamespace::Text, "запятая", ","),
+                            command(UserCommandNamespace::Text, "тире", "\u0001")});
 }
 
 void TestUserCommandFiles::cleanup()
@@ -129,12 +116,12 @@ UserCommandFiles::Contents TestUserCommandFiles::loadAll() const
 
 void TestUserCommandFiles::roundTrip()
 {
-    UserCommand punctuation = make(UserCommandNamespace::Text, "Открыть кавычки", "\u0002");
+    UserCommand punctuation = command(UserCommandNamespace::Text, "Открыть кавычки", "\u0002");
     punctuation.IsPunctuation = true;
-    UserCommand system = make(UserCommandNamespace::Key, "сохранить", "Ctrl+s", "{id-1}");
+    UserCommand system = command(UserCommandNamespace::Key, "сохранить", "Ctrl+s", "{id-1}");
     system.IsSystem = true;
-    const QList<UserCommand> commands{punctuation, system, make(UserCommandNamespace::Exe, "блокнот", "/usr/bin/x y", "{id-2}"),
-                                      make(UserCommandNamespace::FileCopy, "шаблон", "/home/u/шаблон.odt", "{id-3}")};
+    const QList<UserCommand> commands{punctuation, system, command(UserCommandNamespace::Exe, "блокнот", "/usr/bin/x y", "{id-2}"),
+                                      command(UserCommandNamespace::FileCopy, "шаблон", "/home/u/шаблон.odt", "{id-3}")};
     const QString path = write(QStringLiteral("theme_t1.json"), QStringLiteral("t1"), commands);
     QVERIFY(!read(path).contains("IsSystem"));
 
@@ -185,7 +172,7 @@ void TestUserCommandFiles::singleFileErrors()
 void TestUserCommandFiles::userCommandReplacesSystemRule()
 {
     write(QStringLiteral("default.json"), QString(),
-          {make(UserCommandNamespace::Text, "свой", "1"), make(UserCommandNamespace::Text, "  ЗАПЯТАЯ ", ";")});
+          {command(UserCommandNamespace::Text, "свой", "1"), command(UserCommandNamespace::Text, "  ЗАПЯТАЯ ", ";")});
     const UserCommandFiles::Contents contents = loadAll();
     const QList<UserCommand> common = contents.commands.value(QString());
     QCOMPARE(patterns(common), (QStringList{"точка|system", "тире|system", "  ЗАПЯТАЯ ", "свой"}));
@@ -196,9 +183,9 @@ void TestUserCommandFiles::userCommandReplacesSystemRule()
 
 void TestUserCommandFiles::filesOfOneThemeAreJoined()
 {
-    write(QStringLiteral("theme_a.json"), QStringLiteral("t"), {make(UserCommandNamespace::Text, "раз", "1")});
+    write(QStringLiteral("theme_a.json"), QStringLiteral("t"), {command(UserCommandNamespace::Text, "раз", "1")});
     write(QStringLiteral("theme_b.json"), QStringLiteral("t"),
-          {make(UserCommandNamespace::Text, "два", "2"), make(UserCommandNamespace::Text, "раз", "3")});
+          {command(UserCommandNamespace::Text, "два", "2"), command(UserCommandNamespace::Text, "раз", "3")});
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("theme_a.json.*theme_b.json.*both hold theme"));
     const UserCommandFiles::Contents contents = loadAll();
     QCOMPARE(patterns(contents.commands.value(QStringLiteral("t"))), (QStringList{"раз", "два"}));
@@ -210,8 +197,8 @@ void TestUserCommandFiles::filesOfOneThemeAreJoined()
 void TestUserCommandFiles::missingIdsAreAddedAndStored()
 {
     const QString path = write(QStringLiteral("theme_x.json"), QStringLiteral("x"),
-                               {make(UserCommandNamespace::Text, "текст", "t"), make(UserCommandNamespace::Key, "клавиша", "Ctrl+a"),
-                                make(UserCommandNamespace::Exe, "программа", "/bin/true", "{kept}")});
+                               {command(UserCommandNamespace::Text, "текст", "t"), command(UserCommandNamespace::Key, "клавиша", "Ctrl+a"),
+                                command(UserCommandNamespace::Exe, "программа", "/bin/true", "{kept}")});
     const QList<UserCommand> loaded = loadAll().commands.value(QStringLiteral("x"));
     QCOMPARE(loaded[0].Id, QString());
     QVERIFY(QRegularExpression("^\\{[0-9a-f-]{36}\\}$").match(loaded[1].Id).hasMatch());
@@ -237,7 +224,7 @@ void TestUserCommandFiles::damagedUserFilesAreSkippedUntouched()
     QFETCH(QByteArray, bytes);
 
     const QString damaged = write(QStringLiteral("theme_d.json"), bytes);
-    write(QStringLiteral("theme_e.json"), QStringLiteral("e"), {make(UserCommandNamespace::Text, "есть", "1")});
+    write(QStringLiteral("theme_e.json"), QStringLiteral("e"), {command(UserCommandNamespace::Text, "есть", "1")});
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Command file skipped"));
     const UserCommandFiles::Contents contents = loadAll();
     QCOMPARE(contents.damagedFiles, QSet<QString>{damaged});
@@ -264,18 +251,18 @@ void TestUserCommandFiles::damagedSystemRulesMeanNone()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    write(QStringLiteral("default.json"), QString(), {make(UserCommandNamespace::Text, "свой", "1")});
+    write(QStringLiteral("default.json"), QString(), {command(UserCommandNamespace::Text, "свой", "1")});
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No system auto-replace rules"));
     QCOMPARE(patterns(loadAll().commands.value(QString())), QStringList{"свой"});
 }
 
 void TestUserCommandFiles::failedSaveKeepsTheOldFile()
 {
-    const QString path = write(QStringLiteral("default.json"), QString(), {make(UserCommandNamespace::Text, "старый", "1")});
+    const QString path = write(QStringLiteral("default.json"), QString(), {command(UserCommandNamespace::Text, "старый", "1")});
     const QByteArray before = read(path);
     QList<UserCommand> many;
     for (int i = 0; i < 500; ++i)
-        many << make(UserCommandNamespace::Text, QStringLiteral("правило %1").arg(i), QStringLiteral("замена"));
+        many << command(UserCommandNamespace::Text, QStringLiteral("правило %1").arg(i), QStringLiteral("замена"));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot write"));
     try {
@@ -287,13 +274,6 @@ void TestUserCommandFiles::failedSaveKeepsTheOldFile()
     }
     QCOMPARE(read(path), before);
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"default.json"});
-}
-
-void TestUserCommandFiles::saveIntoMissingFolderFails()
-{
-    const QString path = work->filePath(QStringLiteral("gone/default.json"));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot write"));
-    QVERIFY_EXCEPTION_THROWN(UserCommandFiles::Save(path, ClientThemeInfo(), {}), Exception);
 }
 
 void TestUserCommandFiles::themeFileNames_data()
@@ -329,19 +309,6 @@ void TestUserCommandFiles::themeFileNames()
     }
 }
 
-void TestUserCommandFiles::damagedFileIsSetAside()
-{
-    const QString path = write(QStringLiteral("default.json"), QByteArray("{broken"));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("kept as .*default.json.damaged\"$"));
-    UserCommandFiles::SetAside(path);
-    write(QStringLiteral("default.json"), QByteArray("{broken again"));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("kept as .*default.json.damaged.1\"$"));
-    UserCommandFiles::SetAside(path);
-    QVERIFY(!QFileInfo::exists(path));
-    QCOMPARE(read(path + ".damaged"), QByteArray("{broken"));
-    QCOMPARE(read(path + ".damaged.1"), QByteArray("{broken again"));
-}
-
 void TestUserCommandFiles::shippedSystemRules()
 {
     const QList<UserCommand> rules = UserCommandFiles::Load(QStringLiteral(SHIPPED_SYSTEM_RULES), nullptr, true);
@@ -360,6 +327,27 @@ void TestUserCommandFiles::shippedSystemRules()
     }
     const auto punctuation = std::count_if(rules.begin(), rules.end(), [](const UserCommand& r) { return r.IsPunctuation; });
     QVERIFY(punctuation > 0 && punctuation < rules.size());
+}
+
+void TestUserCommandFiles::speakablePatterns_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("valid");
+
+    QTest::newRow("russian words, digits, blanks") << "Вставить шаблон 2 Ёлка" << true;
+    QTest::newRow("latin") << "open MS Word" << true;
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("hyphen") << "кто-то" << false;
+    QTest::newRow("punctuation") << "стоп!" << false;
+    QTest::newRow("other alphabet") << "ΣΑΣ" << false;
+    QTest::newRow("tab") << "а\tб" << false;
+}
+
+void TestUserCommandFiles::speakablePatterns()
+{
+    QFETCH(QString, pattern);
+    QFETCH(bool, valid);
+    QCOMPARE(UserCommand::ValidatePatternSymbols(pattern), valid);
 }
 
 QTEST_GUILESS_MAIN(TestUserCommandFiles)

@@ -4,6 +4,7 @@
 #include "FakeThemeList.h"
 #include "TestHome.h"
 #include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
 #include "UserCommandsManager.h"
 #include "WebSocketClient.h"
 
@@ -12,22 +13,8 @@
 #include <memory>
 
 namespace {
-UserCommand make(UserCommandType type, const QString& pattern, const QString& text, const QString& id = QString())
-{
-    UserCommand command(type);
-    command.Pattern = pattern;
-    command.Text = text;
-    command.Id = id;
-    return command;
-}
-
-QStringList patterns(const QList<UserCommand>& commands)
-{
-    QStringList result;
-    for (const UserCommand& command : commands)
-        result << command.Pattern;
-    return result;
-}
+using UserCommandFixtures::patterns;
+using UserCommandFixtures::command;
 
 QStringList ids(const QList<CommandInfo>& commands)
 {
@@ -79,7 +66,7 @@ void TestUserCommandsManager::initTestCase()
 {
     TestHome::useApplicationIdentity();
     UserCommandFiles::Save(UserCommandsManager::systemRulesPath(), ClientThemeInfo(),
-                           {make(UserCommandNamespace::Text, "точка", "."), make(UserCommandNamespace::Text, "запятая", ",")});
+                           {command(UserCommandNamespace::Text, "точка", "."), command(UserCommandNamespace::Text, "запятая", ",")});
 }
 
 void TestUserCommandsManager::cleanupTestCase()
@@ -126,11 +113,11 @@ void TestUserCommandsManager::selectTheme(const QString& themeId)
 void TestUserCommandsManager::commandsInForceFollowTheSelectedTheme()
 {
     writeUserFile("default.json", QString(),
-                  {make(UserCommandNamespace::Key, "сохранить", "Ctrl+s", "{save}"), make(UserCommandNamespace::Text, "ок", "OK")});
-    writeUserFile("theme_t1.json", "t1", {make(UserCommandNamespace::Exe, "блокнот", "/bin/true", "{pad}")});
+                  {command(UserCommandNamespace::Key, "сохранить", "Ctrl+s", "{save}"), command(UserCommandNamespace::Text, "ок", "OK")});
+    writeUserFile("theme_t1.json", "t1", {command(UserCommandNamespace::Exe, "блокнот", "/bin/true", "{pad}")});
     manager->LoadAll();
 
-    QCOMPARE(patterns(manager->getCommandList()), (QStringList{"точка", "запятая", "сохранить", "ок"}));
+    QCOMPARE(patterns(manager->getCommandList()), (QStringList{"точка|system", "запятая|system", "сохранить", "ок"}));
     QCOMPARE(ids(manager->executableCommands()), QStringList{"{save}"});
     QCOMPARE(manager->executableCommands().first().type(), CommandTypeUser);
     QCOMPARE(manager->get_Themes().size(), 1);
@@ -154,9 +141,9 @@ void TestUserCommandsManager::editsAreSavedPerTheme()
     manager->LoadAll();
     manager->UpdateThemesFromAsr();
     QList<UserCommand> common = manager->get_ThemeCommands(QString());
-    common << make(UserCommandNamespace::Text, "свой", "1");
+    common << command(UserCommandNamespace::Text, "свой", "1");
     QSignalSpy changed(manager.get(), &UserCommandsManager::CommandsChanged);
-    manager->set_Commands({{QString(), common}, {"t2", {make(UserCommandNamespace::Key, "копия", "Ctrl+c", "{copy}")}}});
+    manager->set_Commands({{QString(), common}, {"t2", {command(UserCommandNamespace::Key, "копия", "Ctrl+c", "{copy}")}}});
     QCOMPARE(changed.size(), 1);
 
     QCOMPARE(patterns(UserCommandFiles::Load(filePath("default.json"), nullptr, false)), QStringList{"свой"});
@@ -172,17 +159,17 @@ void TestUserCommandsManager::editsAreSavedPerTheme()
     UserCommandsManager reloaded;
     reloaded.LoadAll();
     QCOMPARE(patterns(reloaded.get_ThemeCommands("t2")), QStringList{"копия"});
-    QCOMPARE(patterns(reloaded.get_ThemeCommands(QString())), (QStringList{"точка", "запятая"}));
+    QCOMPARE(patterns(reloaded.get_ThemeCommands(QString())), (QStringList{"точка|system", "запятая|system"}));
 }
 
 void TestUserCommandsManager::refusedEditChangesNothing()
 {
-    writeUserFile("default.json", QString(), {make(UserCommandNamespace::Text, "старое", "1")});
+    writeUserFile("default.json", QString(), {command(UserCommandNamespace::Text, "старое", "1")});
     themes->offer({"t1", "../t1"});
     manager->LoadAll();
     manager->UpdateThemesFromAsr();
     const QByteArray before = contentOf(filePath("default.json"));
-    const QList<UserCommand> edited{make(UserCommandNamespace::Text, "новое", "2")};
+    const QList<UserCommand> edited{command(UserCommandNamespace::Text, "новое", "2")};
     QSignalSpy changed(manager.get(), &UserCommandsManager::CommandsChanged);
 
     for (const QString& bad : {QStringLiteral("unknown"), QStringLiteral("../t1")}) {
@@ -205,7 +192,7 @@ void TestUserCommandsManager::failedWriteIsReported()
     // A folder where the theme's file should be: the write cannot succeed.
     QVERIFY(QDir().mkpath(filePath("theme_t2.json")));
     QSignalSpy changed(manager.get(), &UserCommandsManager::CommandsChanged);
-    const QList<UserCommand> edited{make(UserCommandNamespace::Text, "новое", "2")};
+    const QList<UserCommand> edited{command(UserCommandNamespace::Text, "новое", "2")};
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot write"));
     try {
         manager->set_Commands({{QString(), edited}, {"t2", edited}});
@@ -227,10 +214,10 @@ void TestUserCommandsManager::damagedFileIsKeptAsideWhenReplaced()
     damaged.close();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Command file skipped"));
     manager->LoadAll();
-    QCOMPARE(patterns(manager->get_ThemeCommands(QString())), (QStringList{"точка", "запятая"}));
+    QCOMPARE(patterns(manager->get_ThemeCommands(QString())), (QStringList{"точка|system", "запятая|system"}));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("kept as"));
-    manager->set_Commands({{QString(), {make(UserCommandNamespace::Text, "новое", "1")}}});
+    manager->set_Commands({{QString(), {command(UserCommandNamespace::Text, "новое", "1")}}});
     QVERIFY(contentOf(filePath("default.json.damaged")).endsWith("потеря"));
     QCOMPARE(patterns(UserCommandFiles::Load(filePath("default.json"), nullptr, false)), QStringList{"новое"});
 }
@@ -243,9 +230,9 @@ void TestUserCommandsManager::commandsRunThroughTheirExecutor()
     document.write("a\nb");
     document.close();
     writeUserFile("default.json", QString(),
-                  {make(UserCommandNamespace::FileCopy, "шаблон", document.fileName(), "{file}"),
-                   make(UserCommandNamespace::Exe, "сломано", work.filePath("нет"), "{exe}"),
-                   make(UserCommandNamespace::FileCopy, "пропал", work.filePath("нет.txt"), "{gone}")});
+                  {command(UserCommandNamespace::FileCopy, "шаблон", document.fileName(), "{file}"),
+                   command(UserCommandNamespace::Exe, "сломано", work.filePath("нет"), "{exe}"),
+                   command(UserCommandNamespace::FileCopy, "пропал", work.filePath("нет.txt"), "{gone}")});
     manager->LoadAll();
     QSignalSpy errors(manager.get(), &UserCommandsManager::CommandExecutionError);
     CommandInfo info;
@@ -267,9 +254,9 @@ void TestUserCommandsManager::commandsRunThroughTheirExecutor()
 
 void TestUserCommandsManager::autoReplacePerTheme()
 {
-    writeUserFile("default.json", QString(), {make(UserCommandNamespace::Text, "норма", "N")});
+    writeUserFile("default.json", QString(), {command(UserCommandNamespace::Text, "норма", "N")});
     writeUserFile("theme_t1.json", "t1",
-                  {make(UserCommandNamespace::Text, "точка", ";"), make(UserCommandNamespace::Text, "давление", "АД")});
+                  {command(UserCommandNamespace::Text, "точка", ";"), command(UserCommandNamespace::Text, "давление", "АД")});
     manager->LoadAll();
     AutoReplaceManager autoReplace;
     autoReplace.set_Managers(asr.get(), manager.get());
@@ -284,14 +271,16 @@ void TestUserCommandsManager::autoReplacePerTheme()
 
     // Saved commands and the punctuation setting rebuild the rules.
     manager->UpdateThemesFromAsr();
-    manager->set_Commands({{"t2", {make(UserCommandNamespace::Text, "норма", "норм.")}}});
+    manager->set_Commands({{"t2", {command(UserCommandNamespace::Text, "норма", "норм.")}}});
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление норм. ."));
+    UserCommand punctuation = command(UserCommandNamespace::Text, "точка", ".");
+    punctuation.IsPunctuation = true;
+    manager->set_Commands({{QString(), {punctuation}}});
     QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление норм. ."));
     ASRSettings settings;
     settings.UsePunctuation = true;
     settings.sync();
-    UserCommand punctuation = make(UserCommandNamespace::Text, "точка", ".");
-    punctuation.IsPunctuation = true;
-    manager->set_Commands({{QString(), {punctuation}}});
+    autoReplace.OnRecognitionSettingsChanged();
     QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление норм. точка"));
 }
 

@@ -8,6 +8,7 @@
 #include "TestHome.h"
 #include "TextWriter.h"
 #include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
 #include "UserCommandsManager.h"
 #include "WebSocketWorker.h"
 #include "XTestKeyboard.h"
@@ -19,13 +20,7 @@
 namespace {
 constexpr unsigned controlMask = 0x04;
 
-UserCommand make(UserCommandType type, const QString& pattern, const QString& text)
-{
-    UserCommand command(type);
-    command.Pattern = pattern;
-    command.Text = text;
-    return command;
-}
+using UserCommandFixtures::command;
 
 // The id the client registered (message 11) for a spoken phrase.
 QString registeredId(const FakeRecognitionServer* server, const QString& pattern)
@@ -100,20 +95,16 @@ void TestDictation::init()
     QVERIFY(document.open(QIODevice::WriteOnly));
     document.write("Жалоб нет.\r\nАД 120/80");
     document.close();
-    QFile script(work.filePath(QStringLiteral("отметка.sh")));
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\ntouch \"$0.started\"\n");
-    script.close();
-    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile::remove(script.fileName() + ".started");
+    const QString script = work.filePath(QStringLiteral("отметка.sh"));
+    QVERIFY(UserCommandFixtures::writeMarkerScript(script));
 
     const QString folder = UserCommandsManager::commandsFolder();
     QVERIFY(QDir().mkpath(folder));
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
-                           {make(UserCommandNamespace::Text, "давление", "АД"),
-                            make(UserCommandNamespace::FileCopy, "вставить шаблон", document.fileName()),
-                            make(UserCommandNamespace::Key, "выделить всё", "Ctrl+a"),
-                            make(UserCommandNamespace::Exe, "поставить отметку", script.fileName())});
+                           {command(UserCommandNamespace::Text, "давление", "АД"),
+                            command(UserCommandNamespace::FileCopy, "вставить шаблон", document.fileName()),
+                            command(UserCommandNamespace::Key, "выделить всё", "Ctrl+a"),
+                            command(UserCommandNamespace::Exe, "поставить отметку", script)});
 
     link = std::make_unique<LoopbackConnection>();
     server = link->addServer();

@@ -7,6 +7,7 @@
 #include "ResultManager.h"
 #include "TestHome.h"
 #include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
 #include "UserCommandsManager.h"
 #include "WebSocketClient.h"
 
@@ -32,14 +33,7 @@ RecognitionModeInfo report(RecognitionMode mode, AsrState state)
     return info;
 }
 
-UserCommand make(UserCommandType type, const QString& pattern, const QString& text, const QString& id)
-{
-    UserCommand command(type);
-    command.Pattern = pattern;
-    command.Text = text;
-    command.Id = id;
-    return command;
-}
+using UserCommandFixtures::command;
 
 constexpr RecognitionMode textMode = RecognitionModeNamespace::Text;
 } // namespace
@@ -88,9 +82,9 @@ void TestResultManager::initTestCase()
     const QString folder = UserCommandsManager::commandsFolder();
     QVERIFY(QDir().mkpath(folder));
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
-                           {make(UserCommandNamespace::Text, "точка", ".", QString()),
-                            make(UserCommandNamespace::FileCopy, "вставить шаблон", document.fileName(), "{file}"),
-                            make(UserCommandNamespace::Exe, "запустить", work.filePath("нет такой программы"), "{exe}")});
+                           {command(UserCommandNamespace::Text, "точка", ".", QString()),
+                            command(UserCommandNamespace::FileCopy, "вставить шаблон", document.fileName(), "{file}"),
+                            command(UserCommandNamespace::Exe, "запустить", work.filePath("нет такой программы"), "{exe}")});
 }
 
 void TestResultManager::init()
