@@ -21,7 +21,6 @@
 #include "Method.h"
 #include "MonitorViewModel.h"
 #include "NetworkSettingsViewModel.h"
-#include "PendingCommandsApi.h"
 #include "PlaybackDeviceManager.h"
 #include "PulseAudioManager.h"
 #include "RecognitionModeInfo.h"
@@ -298,11 +297,11 @@ int WindowsManager::run()
     statisticsViewModel = new StatisticsViewModel;
     context->setContextProperty(QStringLiteral("statisticsViewModel"), statisticsViewModel);
 
-    PendingCommandsApi::connectThemeToCommands(asr, &userCommandsManager);
-    PendingCommandsApi::handOverAsrManager(&userCommandsManager, asr);
+    connect(asr, &AsrManager::selectedThemeChanged, &userCommandsManager, &UserCommandsManager::updateCommands);
+    userCommandsManager.setAsrManager(asr);
     loadUserCommands(&userCommandsManager);
-    commandsViewModel.set_CommandsManager(&userCommandsManager, PendingCommandsApi::commandTypes(&userCommandsManager));
-    PendingCommandsApi::setManagers(&autoReplaceManager, asr, &userCommandsManager);
+    commandsViewModel.set_CommandsManager(&userCommandsManager, userCommandsManager.get_CommandTypes());
+    autoReplaceManager.set_Managers(asr, &userCommandsManager);
 
     MonitorViewModel monitorViewModel(asr, worker->resultManager(), recordingManager, connection);
     context->setContextProperty(QStringLiteral("asrManager"), asr);
@@ -368,14 +367,20 @@ int WindowsManager::run()
 
 void WindowsManager::loadUserCommands(UserCommandsManager* userCommandsManager)
 {
+    // Start-up goes on with what could be read; the files stay as they are for the user to mend.
+    QString problem;
     try {
-        PendingCommandsApi::loadAll(userCommandsManager);
+        userCommandsManager->LoadAll();
+        const QStringList unreadable = userCommandsManager->get_UnreadableFiles();
+        if (!unreadable.isEmpty())
+            problem = QStringLiteral("Не удалось прочитать: ") + unreadable.join(QStringLiteral(", "));
     } catch (const std::exception& e) {
-        // The files stay as they are: the user may fix them by hand.
-        const QString error = QString::fromUtf8(e.what());
-        qWarning().noquote() << "User commands could not be loaded:" << error;
-        tray->showMessage(QStringLiteral("Не удалось загрузить команды"), error, QSystemTrayIcon::Warning);
+        problem = QString::fromUtf8(e.what());
     }
+    if (problem.isEmpty())
+        return;
+    qWarning().noquote() << "User command files could not be read:" << problem;
+    tray->showMessage(QStringLiteral("Команды загружены не полностью"), problem, QSystemTrayIcon::Warning);
 }
 
 WebSocketWorker* WindowsManager::createWebSocketWorker(AutoReplaceManager* autoReplaceManager,
@@ -388,8 +393,8 @@ WebSocketWorker* WindowsManager::createWebSocketWorker(AutoReplaceManager* autoR
 
     connect(recognitionSettings, &RecognitionSettingsViewModel::recognitionSettingsChanged, asr,
             &AsrManager::applyRecognitionSettings);
-    PendingCommandsApi::connectRecognitionSettings(
-        recognitionSettings, &RecognitionSettingsViewModel::recognitionSettingsChanged, autoReplaceManager);
+    connect(recognitionSettings, &RecognitionSettingsViewModel::recognitionSettingsChanged, autoReplaceManager,
+            &AutoReplaceManager::OnRecognitionSettingsChanged);
     connect(recognitionSettings, &RecognitionSettingsViewModel::selectedThemeChanged, asr, &AsrManager::selectedTheme);
     connect(recognitionSettings, &RecognitionSettingsViewModel::canEditKivaroChanged, tray,
             &SystemTray::onRecognitionParametersChanged);

@@ -1,18 +1,233 @@
 #include "UserCommandsManager.h"
 
+#include "AppVariables.h"
+#include "AsrManager.h"
+#include "Exception.h"
+#include "FileCopyCommandExecutor.h"
+#include "HotKeyCommandExecutor.h"
+#include "ProcessCommandExecutor.h"
+#include "UserCommandFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QtDebug>
+
 UserCommandsManager::UserCommandsManager(QObject* parent)
     : ExecutableCommandsSource(parent)
 {
+    executors.insert(UserCommandNamespace::Exe, new ProcessCommandExecutor(this));
+    executors.insert(UserCommandNamespace::Key, new HotKeyCommandExecutor(this));
+    executors.insert(UserCommandNamespace::FileCopy, new FileCopyCommandExecutor(this));
 }
 
 UserCommandsManager::~UserCommandsManager() = default;
 
-// No user command is held yet, so no id can reach here.
-QString UserCommandsManager::executeCommand(CommandInfo) const
+void UserCommandsManager::setAsrManager(AsrManager* manager)
 {
+    asrManager = manager;
+}
+
+QString UserCommandsManager::commandsFolder()
+{
+    const QString local = AppVariables::sm_stdVars.get(QStringLiteral("AppLocalDataLocation"), QString());
+    return QDir(local).filePath(UserCommandFiles::FolderName);
+}
+
+QString UserCommandsManager::systemRulesPath()
+{
+    const QString program = AppVariables::sm_stdVars.get(QStringLiteral("AppBinaryLocation"), QString());
+    return QDir(program).filePath(UserCommandFiles::SystemRulesFileName);
+}
+
+QList<UserCommand> UserCommandsManager::LoadFrom(const QString& path, ClientThemeInfo* theme, bool isSystem)
+{
+    return UserCommandFiles::Load(path, theme, isSystem);
+}
+
+void UserCommandsManager::SaveTo(const QString& path, const ClientThemeInfo& theme, const QList<UserCommand>& commands)
+{
+    UserCommandFiles::Save(path, theme, commands);
+}
+
+void UserCommandsManager::LoadAll()
+{
+    const QString folder = commandsFolder();
+    QDir().mkpath(folder);
+    if (!QFileInfo(folder).isDir()) {
+        const QString local = AppVariables::sm_stdVars.get(QStringLiteral("AppLocalDataLocation"), QString());
+        throw Exception(QStringLiteral("Directory '") + UserCommandFiles::FolderName + QStringLiteral("' at path '")
+                        + QDir(local).absolutePath() + QStringLiteral("' doesn't exist"));
+    }
+    const UserCommandFiles::Contents contents = UserCommandFiles::LoadAll(folder, systemRulesPath());
+    {
+        QMutexLocker locker(&mutex);
+        knownThemes = contents.themes;
+        commandsByTheme = contents.commands;
+        damagedFiles = contents.damagedFiles;
+        unreadableFiles = contents.unreadableFiles;
+        currentThemes.clear();
+        currentThemes.insert(QString(), knownThemes.value(QString()));
+    }
+    updateCommands();
+}
+
+QStringList UserCommandsManager::get_UnreadableFiles()
+{
+    QMutexLocker locker(&mutex);
+    return unreadableFiles;
+}
+
+void UserCommandsManager::writeThemeFile(const ClientThemeInfo& theme, const QList<UserCommand>& commands)
+{
+    const QString folder = commandsFolder();
+    QDir().mkpath(folder);
+    const QString path = UserCommandFiles::ThemeFilePath(folder, theme.themeId());
+    {
+        QMutexLocker locker(&mutex);
+        if (damagedFiles.contains(path)) {
+            UserCommandFiles::SetAside(path);
+            damagedFiles.remove(path);
+        }
+    }
+    QList<UserCommand> own;
+    for (const UserCommand& command : commands) {
+        if (!command.IsSystem)
+            own.append(command);
+    }
+    if (!own.isEmpty()) {
+        UserCommandFiles::Save(path, theme, own);
+    } else if (QFileInfo::exists(path) && !QFile::remove(path)) {
+        qWarning() << "Cannot remove" << path;
+        throw Exception(UserCommandFiles::CannotWrite(path));
+    }
+}
+
+void UserCommandsManager::Save(const ClientThemeInfo& theme, const QList<UserCommand>& commands)
+{
+    writeThemeFile(theme, commands);
+    updateCommands();
+}
+
+void UserCommandsManager::set_Commands(const QMap<QString, QList<UserCommand>>& commands)
+{
+    QList<ClientThemeInfo> themes;
+    {
+        QMutexLocker locker(&mutex);
+        for (auto entry = commands.cbegin(); entry != commands.cend(); ++entry) {
+            if (!knownThemes.contains(entry.key()) || !UserCommandFiles::IsSafeThemeId(entry.key()))
+                throw Exception(UserCommandFiles::ThemeNotFound(entry.key()));
+            themes.append(knownThemes.value(entry.key()));
+        }
+    }
+
+    // Each list replaces the one in memory once its file is written, so a
+    // failed write leaves memory and disk alike for every theme.
+    int replaced = 0;
+    try {
+        for (auto entry = commands.cbegin(); entry != commands.cend(); ++entry, ++replaced) {
+            writeThemeFile(themes.at(replaced), entry.value());
+            QMutexLocker locker(&mutex);
+            commandsByTheme.insert(entry.key(), entry.value());
+        }
+    } catch (...) {
+        if (replaced > 0) {
+            updateCommands();
+            emit CommandsChanged();
+        }
+        throw;
+    }
+    updateCommands();
+    emit CommandsChanged();
+}
+
+QList<UserCommand> UserCommandsManager::get_ThemeCommands(const QString& themeId)
+{
+    QMutexLocker locker(&mutex);
+    return commandsByTheme.value(themeId);
+}
+
+QList<ClientThemeInfo> UserCommandsManager::get_Themes()
+{
+    QMutexLocker locker(&mutex);
+    return currentThemes.values();
+}
+
+void UserCommandsManager::UpdateThemesFromAsr()
+{
+    if (!asrManager)
+        return;
+    const QList<ClientThemeInfo> serverThemes = asrManager->get_Themes(false);
+    QMutexLocker locker(&mutex);
+    currentThemes.clear();
+    currentThemes.insert(QString(), knownThemes.value(QString()));
+    for (const ClientThemeInfo& theme : serverThemes) {
+        const QString id = theme.themeId();
+        knownThemes.insert(id, theme);
+        currentThemes.insert(id, theme);
+        if (!commandsByTheme.contains(id))
+            commandsByTheme.insert(id, QList<UserCommand>());
+    }
+}
+
+QList<UserCommand> UserCommandsManager::getCommandList()
+{
+    QMutexLocker locker(&mutex);
+    QList<UserCommand> list = commandsByTheme.value(QString());
+    if (asrManager) {
+        const ClientThemeInfo selected = asrManager->getSelectedTheme();
+        if (!selected.id().isEmpty())
+            list.append(commandsByTheme.value(selected.themeId()));
+    }
+    return list;
+}
+
+QList<UserCommandType> UserCommandsManager::get_CommandTypes() const
+{
+    return {UserCommandNamespace::Text, UserCommandNamespace::Key, UserCommandNamespace::Exe,
+            UserCommandNamespace::FileCopy};
+}
+
+void UserCommandsManager::updateCommands()
+{
+    clearCommands();
+    for (const UserCommand& command : getCommandList()) {
+        if (command.Type == UserCommandNamespace::Text)
+            continue;
+        CommandInfo info;
+        info.setId(command.Id);
+        info.setPattern(command.Pattern);
+        info.setType(CommandTypeUser);
+        commands.append(info);
+    }
+    emit commandsChanged();
+}
+
+QString UserCommandsManager::executeCommand(CommandInfo command) const
+{
+    // The registry calls through a const interface; running a command may report an error.
+    auto* self = const_cast<UserCommandsManager*>(this);
+    for (const UserCommand& userCommand : self->getCommandList()) {
+        if (userCommand.Id == command.id())
+            return self->executeUserCommand(userCommand);
+    }
     return QString();
 }
 
 void UserCommandsManager::onCommandsRefreshed() const
 {
+}
+
+QString UserCommandsManager::executeUserCommand(const UserCommand& command)
+{
+    UserCommandExecutor* executor = executors.value(command.Type);
+    if (!executor) {
+        qWarning() << "No executor for command" << command.Pattern;
+        return QString();
+    }
+    const CommandResult result = executor->Execute(command);
+    if (!result.error().isEmpty())
+        emit CommandExecutionError(result.error());
+    return result.result();
 }

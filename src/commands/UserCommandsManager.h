@@ -1,9 +1,24 @@
 #pragma once
 
+#include "ClientThemeInfo.h"
 #include "ExecutableCommandsSource.h"
+#include "UserCommand.h"
 
-// The user's own voice commands as a command source. This is the part the
-// server link needs; the command files, editing and the executors extend it.
+#include <QList>
+#include <QMap>
+#include <QRecursiveMutex>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class AsrManager;
+class UserCommandExecutor;
+
+// The user's voice commands per recognition theme, merged with the system
+// rules: loaded from and saved to the command files, offered to the server as
+// executable commands (all but the Text ones, which auto-replace applies on the
+// client) and run through the executor of their type when recognised.
+// Lives in the GUI thread.
 class UserCommandsManager : public ExecutableCommandsSource
 {
     Q_OBJECT
@@ -12,9 +27,53 @@ public:
     explicit UserCommandsManager(QObject* parent = nullptr);
     ~UserCommandsManager() override;
 
+    // Set before LoadAll; without it only the commands of all themes are in force.
+    void setAsrManager(AsrManager* asrManager);
+
+    // Reads the system rules and the user's files once at start-up.
+    void LoadAll();
+    QList<UserCommand> LoadFrom(const QString& path, ClientThemeInfo* theme, bool isSystem);
+    void SaveTo(const QString& path, const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+    // Writes the user's commands of the theme to its file (removes the file when there are none).
+    void Save(const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+
+    // Replaces and saves the lists of the given themes; refuses the whole edit
+    // when one theme is unknown or cannot name a file.
+    void set_Commands(const QMap<QString, QList<UserCommand>>& commands);
+    QList<UserCommand> get_ThemeCommands(const QString& themeId);
+    QList<ClientThemeInfo> get_Themes();
+    // Throws Exception when the server's theme list cannot be fetched.
+    void UpdateThemesFromAsr();
+    // The commands of all themes, then those of the selected theme.
+    QList<UserCommand> getCommandList();
+    QList<UserCommandType> get_CommandTypes() const;
+    // The files the last LoadAll could not read (left as they are on disk).
+    QStringList get_UnreadableFiles();
+
     QString executeCommand(CommandInfo command) const override;
     void onCommandsRefreshed() const override;
+    QString executeUserCommand(const UserCommand& command);
+
+    static QString commandsFolder();
+    static QString systemRulesPath();
+
+public slots:
+    void updateCommands();
 
 signals:
-    void CommandExecutionError(QString error);
+    void CommandsChanged();
+    void CommandExecutionError(QString errorText);
+
+private:
+    void writeThemeFile(const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+
+    QRecursiveMutex mutex;
+    AsrManager* asrManager = nullptr;
+    QMap<QString, ClientThemeInfo> knownThemes;
+    QMap<QString, ClientThemeInfo> currentThemes;
+    QMap<QString, QList<UserCommand>> commandsByTheme;
+    // Files left out at load because they could not be read; kept aside before they are replaced.
+    QSet<QString> damagedFiles;
+    QStringList unreadableFiles;
+    QMap<UserCommandType, UserCommandExecutor*> executors;
 };

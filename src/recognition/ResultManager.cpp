@@ -1,8 +1,15 @@
 #include "ResultManager.h"
 
+#include "ASRSettings.h"
+#include "AsrManager.h"
+#include "AutoReplaceManager.h"
 #include "DataMessageProcessor.h"
 #include "ExecutableCommandsManager.h"
+#include "LaunchSettings.h"
+#include "TextWriter.h"
 #include "WebSocketClient.h"
+
+#include <QtDebug>
 
 ResultManager::ResultManager(WebSocketClient* client, AsrManager* asrManager, AutoReplaceManager* autoReplaceManager,
                              ExecutableCommandsManager* executableCommandsManager)
@@ -13,13 +20,29 @@ ResultManager::ResultManager(WebSocketClient* client, AsrManager* asrManager, Au
     , executableCommandsManager(executableCommandsManager)
 {
     qRegisterMetaType<TextResult>("TextResult");
+    qRegisterMetaType<RecognitionModeInfo>("RecognitionModeInfo");
     if (client) {
         connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, this, &ResultManager::modeChanged);
         connect(client->messageProcessor(), &DataMessageProcessor::resultReceived, this, &ResultManager::resultReceived);
     }
+    if (asrManager)
+        connect(asrManager, &AsrManager::currentModeOrStateChanged, this, &ResultManager::modeStateChanged);
+    connect(this, &ResultManager::resultReady, this, &ResultManager::writeTextResult);
 }
 
 ResultManager::~ResultManager() = default;
+
+QString ResultManager::formatText(const QString& text, bool isFinal)
+{
+    return formatter.formatText(text, isFinal);
+}
+
+QString ResultManager::formatTextResult(const QString& text, bool isFinal)
+{
+    qDebug().noquote() << "source text: " + text + (isFinal ? QStringLiteral(" [final]") : QString());
+    const QString replaced = autoReplaceManager ? autoReplaceManager->ProcessText(text) : text;
+    return formatText(replaced, isFinal);
+}
 
 QString ResultManager::processCommand(const QString& id)
 {
@@ -34,11 +57,103 @@ void ResultManager::modeChanged(RecognitionModeInfo info)
 
 void ResultManager::resultReceived(TextResult result)
 {
-    const bool idle = mode == RecognitionModeNamespace::Off || mode == RecognitionModeNamespace::VoiceActivation;
-    if (idle && !result.commandId().isEmpty())
+    if (processResults == 0)
+        return;
+    switch (mode) {
+    case RecognitionModeNamespace::Off:
+    case RecognitionModeNamespace::VoiceActivation:
+        processVoiceActivationResult(result);
+        break;
+    case RecognitionModeNamespace::Text:
+        processTextResult(result);
+        break;
+    case RecognitionModeNamespace::TemplatedForm:
+    case RecognitionModeNamespace::TemplatedWizardForm:
+        processTemplateResult(result);
+        break;
+    }
+}
+
+void ResultManager::processVoiceActivationResult(const TextResult& result)
+{
+    if (!result.commandId().isEmpty())
         processCommand(result.commandId());
+}
+
+void ResultManager::processTemplateResult(const TextResult&)
+{
+}
+
+void ResultManager::processTextResult(const TextResult& result)
+{
+    setLastResult(result.isFinal() ? nullptr : result.clone());
+    if (result.commandId().isEmpty()) {
+        emit resultReady(formatTextResult(result.text(), result.isFinal()), result.isFinal());
+    } else {
+        emit resultReady(processCommand(result.commandId()), true);
+    }
+}
+
+void ResultManager::writeTextResult(QString text, bool isFinal)
+{
+    if (isFinal)
+        TextWriter::WriteText(getResultWindow(), text);
+}
+
+unsigned long ResultManager::getResultWindow()
+{
+    return fixWindow ? resultWindow : TextWriter::GetFocusedWindow();
+}
+
+void ResultManager::setLastResult(TextResult* result)
+{
+    lastResult.reset(result);
+}
+
+void ResultManager::modeStateChanged(RecognitionMode changedMode, AsrState state)
+{
+    if (state == Started) {
+        reset();
+        return;
+    }
+    if (changedMode != RecognitionModeNamespace::Text)
+        return;
+    if (state == Starting) {
+        fixWindow = LaunchSettings().OutputToBackground;
+        if (!fixWindow) {
+            resultWindow = 0;
+            return;
+        }
+        unsigned long recorded = 0;
+        TargetModeInfo* target = asrManager ? asrManager->getTargetModeInfo() : nullptr;
+        if (target && target->GetTargetHandles(&recorded)) {
+            resultWindow = recorded;
+        } else {
+            resultWindow = TextWriter::GetFocusedWindow();
+            qInfo() << "Result window:" << resultWindow;
+            if (target)
+                target->UpdateTargetHandles(resultWindow);
+        }
+    } else if (state == Stopped) {
+        if (fixWindow)
+            qInfo() << "Clear Result window";
+        resultWindow = 0;
+        // Whatever the server left unfinished belongs to a dictation that is over.
+        lastResult.reset();
+    }
+}
+
+void ResultManager::reset()
+{
+    formatter.reset(ASRSettings().CapitalLetterAfterStart);
+    lastResult.reset();
 }
 
 void ResultManager::flushResult()
 {
+    const std::unique_ptr<TextResult> pending = std::move(lastResult);
+    if (!pending)
+        return;
+    pending->setIsFinal(true);
+    processTextResult(*pending);
 }

@@ -1,19 +1,26 @@
 #pragma once
 
+#include "AsrState.h"
 #include "RecognitionMode.h"
 #include "RecognitionModeInfo.h"
+#include "ResultFormatter.h"
 #include "TextResult.h"
 
 #include <QObject>
+#include <QString>
+
+#include <memory>
 
 class AsrManager;
 class AutoReplaceManager;
 class ExecutableCommandsManager;
 class WebSocketClient;
 
-// Receives the server's recognition results. So far it runs the voice
-// commands recognised while dictation is idle; formatting and typing text
-// results into the result window come with text output. Lives in the GUI thread.
+// Receives every recognition result and decides by the running mode what it
+// is: a voice command to run, dictated text to auto-replace, format and type
+// into the result window, or a form result handled by the form session.
+// Results and mode reports arrive queued from the link's thread; the object
+// lives in the GUI thread and types synchronously.
 class ResultManager : public QObject
 {
     Q_OBJECT
@@ -23,12 +30,32 @@ public:
                   ExecutableCommandsManager* executableCommandsManager);
     ~ResultManager() override;
 
+    QString formatText(const QString& text, bool isFinal);
+    // Auto-replace, then formatting; used for form values too.
+    QString formatTextResult(const QString& text, bool isFinal);
     QString processCommand(const QString& id);
+    void processTextResult(const TextResult& result);
+    void processVoiceActivationResult(const TextResult& result);
+    void processTemplateResult(const TextResult& result);
+    // The fixed window, or the window focused now when results follow the focus.
+    unsigned long getResultWindow();
+    const TextResult* getLastResult() const { return lastResult.get(); }
+    // Takes ownership.
+    void setLastResult(TextResult* result);
+    void reset();
+
+    // While 0 every result is ignored (the self-test plays its own audio).
+    int processResults = 1;
+
+signals:
+    void resultReady(QString text, bool isFinal);
 
 public slots:
     void modeChanged(RecognitionModeInfo info);
     void resultReceived(TextResult result);
-    // Nothing is held back yet, so there is nothing to commit on a disconnect.
+    void modeStateChanged(RecognitionMode mode, AsrState state);
+    void writeTextResult(QString text, bool isFinal);
+    // Types the pending partial result as final; the link dropped before the server finished it.
     void flushResult();
 
 private:
@@ -37,4 +64,8 @@ private:
     AutoReplaceManager* autoReplaceManager;
     ExecutableCommandsManager* executableCommandsManager;
     RecognitionMode mode = RecognitionModeNamespace::Off;
+    unsigned long resultWindow = 0;
+    bool fixWindow = false;
+    ResultFormatter formatter;
+    std::unique_ptr<TextResult> lastResult;
 };

@@ -7,7 +7,7 @@ CommandsViewModel::CommandsViewModel(QObject* parent)
 
 CommandsViewModel::~CommandsViewModel() = default;
 
-void CommandsViewModel::set_CommandsManager(UserCommandsManager* manager, const QList<int>& types)
+void CommandsViewModel::set_CommandsManager(UserCommandsManager* manager, const QList<UserCommandType>& types)
 {
     commandsManager = manager;
     commandTypes = types;

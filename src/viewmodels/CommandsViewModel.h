@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UserCommandType.h"
+
 #include <QList>
 #include <QObject>
 
@@ -15,14 +17,14 @@ public:
     ~CommandsViewModel() override;
 
     // The commands source and the command types it offers, in tab order; set once at start-up.
-    void set_CommandsManager(UserCommandsManager* manager, const QList<int>& commandTypes);
+    void set_CommandsManager(UserCommandsManager* manager, const QList<UserCommandType>& commandTypes);
     UserCommandsManager* get_CommandsManager() const { return commandsManager; }
-    QList<int> get_CommandTypes() const { return commandTypes; }
+    QList<UserCommandType> get_CommandTypes() const { return commandTypes; }
 
 signals:
     void commandsChanged();
 
 private:
-    QList<int> commandTypes;
+    QList<UserCommandType> commandTypes;
     UserCommandsManager* commandsManager = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "SubService.h"
 #include "SystemTray.h"
 #include "TestHome.h"
+#include "UserCommandsManager.h"
 #include "WindowsManager.h"
 #include "XTestKeyboard.h"
 
@@ -20,6 +21,7 @@
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <csignal>
@@ -50,6 +52,20 @@ int lastRequestedMode(FakeRecognitionServer* server)
         return -1;
     const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
     return type.isDouble() ? type.toInt() : 2;
+}
+
+const QByteArray DamagedCommands = "{\"Commands\": [";
+
+QString damagedCommandFile()
+{
+    return UserCommandsManager::commandsFolder() + QStringLiteral("/default.json");
+}
+
+QString programLog()
+{
+    QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
+    QFile file(logs.filePath(logs.entryList({QStringLiteral("log_*.log")}, QDir::Files, QDir::Time).value(0)));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // Other running processes of this program file.
@@ -127,6 +143,11 @@ void TestWindowsManager::startupSettingsAndPublishedObjects()
     QVERIFY(!context->contextProperty(QStringLiteral("selfTestViewModel")).isValid());
     QCOMPARE(QSettings(TestHome::settingsFile(), QSettings::IniFormat).value(QStringLiteral("ASR/UsePunctuation")).toBool(),
              false);
+    QFile damaged(damagedCommandFile());
+    QVERIFY(damaged.open(QIODevice::ReadOnly));
+    QCOMPARE(damaged.readAll(), DamagedCommands);
+    QVERIFY(programLog().contains(QStringLiteral("User command files could not be read: Не удалось прочитать: ")
+                                  + damagedCommandFile()));
 
     // The build enables the profile page, which comes last.
     auto* settings = qobject_cast<SettingsContainerViewModel*>(
@@ -213,6 +234,11 @@ static void scheduleTests()
     HotkeySettings hotkeys;
     hotkeys.HotKey = QStringLiteral("DoubleShift");
     hotkeys.sync();
+    // A damaged command file must not stop start-up, and stays as it is.
+    QDir().mkpath(UserCommandsManager::commandsFolder());
+    QFile damaged(damagedCommandFile());
+    if (damaged.open(QIODevice::WriteOnly))
+        damaged.write(DamagedCommands);
     QTimer::singleShot(0, [] {
         testResult = QTest::qExec(testObject, QCoreApplication::arguments());
         delete testObject;

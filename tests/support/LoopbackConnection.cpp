@@ -7,6 +7,7 @@
 #include "ConnectionHeartbeat.h"
 #include "ConnectionManager.h"
 #include "RecordingDeviceManager.h"
+#include "ResultManager.h"
 #include "SubService.h"
 #include "TtsManager.h"
 #include "UserCommandsManager.h"
@@ -131,6 +132,16 @@ void LoopbackConnection::build(int retryDelayMs)
         m_states.append(info.state());
         m_messages.append(info.message());
     });
+}
+
+void LoopbackConnection::wireDictation()
+{
+    AsrManager* asr = m_worker->asrManager();
+    m_userCommands->setAsrManager(asr);
+    m_userCommands->LoadAll();
+    m_autoReplace->set_Managers(asr, m_userCommands.get());
+    connect(asr, &AsrManager::selectedThemeChanged, m_userCommands.get(), &UserCommandsManager::updateCommands);
+    connect(m_driver, &ConnectionManager::disconnected, m_worker->resultManager(), &ResultManager::flushResult);
 }
 
 void LoopbackConnection::addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs)

@@ -45,6 +45,10 @@ public:
 
     // Builds the client objects; the settings in force are read from here on.
     void build(int retryDelayMs);
+    // After build, wires the user commands, auto-replace and result handling
+    // as the program does: commands loaded, rules built, a dropped link
+    // committing the pending partial result.
+    void wireDictation();
     void start();
     void stop();
     // A heartbeat on the link that drops it through the driver on a time-out.
@@ -54,6 +58,8 @@ public:
     ConnectionManager* driver() const { return m_driver; }
     RecordingDeviceManager* capture() const { return m_capture; }
     TtsManager* tts() const { return m_tts.get(); }
+    UserCommandsManager* userCommands() const { return m_userCommands.get(); }
+    AutoReplaceManager* autoReplace() const { return m_autoReplace.get(); }
     SubService* driverService() const { return m_driverService.get(); }
 
     // Every state published, in order, as received in this thread.

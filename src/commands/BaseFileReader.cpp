@@ -1,0 +1,8 @@
+#include "BaseFileReader.h"
+
+BaseFileReader::BaseFileReader(QObject* parent)
+    : QObject(parent)
+{
+}
+
+BaseFileReader::~BaseFileReader() = default;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "BaseFileReader.h"
+
+// Picks the reader by suffix: "odt" (exactly, lower case) is an OpenDocument
+// text, anything else plain text.
+class CompositeFileReader : public BaseFileReader
+{
+    Q_OBJECT
+
+public:
+    explicit CompositeFileReader(QObject* parent = nullptr);
+    ~CompositeFileReader() override;
+
+    QString ReadFile(QString path, QString* error) override;
+};

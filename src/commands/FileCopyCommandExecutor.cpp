@@ -1,0 +1,24 @@
+#include "FileCopyCommandExecutor.h"
+
+FileCopyCommandExecutor::FileCopyCommandExecutor(QObject* parent)
+    : UserCommandExecutor(parent)
+    , reader(new CompositeFileReader(this))
+{
+}
+
+FileCopyCommandExecutor::~FileCopyCommandExecutor() = default;
+
+CommandResult FileCopyCommandExecutor::Execute(UserCommand command) const
+{
+    QString error;
+    QString text = reader->ReadFile(command.Text, &error);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\r"));
+    text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+    if (!text.isEmpty() && !text.at(0).isSpace())
+        text.prepend(QLatin1Char(' '));
+
+    CommandResult result;
+    result.setResult(text);
+    result.setError(error);
+    return result;
+}

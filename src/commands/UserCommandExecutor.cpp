@@ -1,0 +1,8 @@
+#include "UserCommandExecutor.h"
+
+UserCommandExecutor::UserCommandExecutor(QObject* parent)
+    : QObject(parent)
+{
+}
+
+UserCommandExecutor::~UserCommandExecutor() = default;

@@ -1,0 +1,207 @@
+#include "AsrManager.h"
+#include "ConnectionManager.h"
+#include "ConnectionManagerSettings.h"
+#include "KeyRecorderWindow.h"
+#include "LoopbackConnection.h"
+#include "RecordingDeviceManager.h"
+#include "ResultManager.h"
+#include "TestHome.h"
+#include "TextWriter.h"
+#include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
+#include "UserCommandsManager.h"
+#include "WebSocketWorker.h"
+#include "XTestKeyboard.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+constexpr unsigned controlMask = 0x04;
+
+using UserCommandFixtures::command;
+
+// The id the client registered (message 11) for a spoken phrase.
+QString registeredId(const FakeRecognitionServer* server, const QString& pattern)
+{
+    const QList<FakeRecognitionServer::Message> lists = server->messagesOfType(11);
+    if (lists.isEmpty())
+        return QString();
+    for (const QJsonValue& command : lists.last().data.toObject().value("Commands").toArray()) {
+        if (command.toObject().value("Pattern").toString() == pattern)
+            return command.toObject().value("Id").toString();
+    }
+    return QString();
+}
+} // namespace
+
+// One dictation end to end: the fake balancer and recognition server on
+// 127.0.0.1, the client's link, result handling and the X11 writer typing
+// into a recorder window that has the focus. The system rules shipped beside
+// the program apply.
+class TestDictation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void onlyFinalTextIsTyped();
+    void recognisedCommandsRun();
+    void droppedLinkTypesThePendingPartial();
+
+private:
+    void startDictation();
+    bool waitForText(const QString& expected);
+
+    QTemporaryDir work;
+    std::unique_ptr<XTestKeyboard> keyboard;
+    std::unique_ptr<KeyRecorderWindow> recorder;
+    std::unique_ptr<LoopbackConnection> link;
+    FakeRecognitionServer* server = nullptr;
+    FakeRecognitionServer* backup = nullptr;
+};
+
+void TestDictation::initTestCase()
+{
+    TestHome::useApplicationIdentity();
+    QVERIFY(work.isValid());
+    keyboard = std::make_unique<XTestKeyboard>();
+    QVERIFY2(keyboard->isOpen(), "this test needs an X display");
+    // A keyboard with Cyrillic keys types without borrowing a keycode per letter.
+    QVERIFY(keyboard->setLayout(QStringLiteral("us,ru")));
+    recorder = std::make_unique<KeyRecorderWindow>(QRect(60, 80, 400, 160));
+    QVERIFY(recorder->isOpen());
+}
+
+void TestDictation::cleanupTestCase()
+{
+    recorder.reset();
+    keyboard->restoreLayout();
+    keyboard.reset();
+}
+
+void TestDictation::init()
+{
+    TestHome::wipe();
+    ConnectionManagerSettings connection;
+    connection.QuietConnectionEnabled = true;
+    connection.sync();
+
+    QFile document(work.filePath(QStringLiteral("шаблон.txt")));
+    QVERIFY(document.open(QIODevice::WriteOnly));
+    document.write("Жалоб нет.\r\nАД 120/80");
+    document.close();
+    const QString script = work.filePath(QStringLiteral("отметка.sh"));
+    QVERIFY(UserCommandFixtures::writeMarkerScript(script));
+
+    const QString folder = UserCommandsManager::commandsFolder();
+    QVERIFY(QDir().mkpath(folder));
+    UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
+                           {command(UserCommandNamespace::Text, "давление", "АД"),
+                            command(UserCommandNamespace::FileCopy, "вставить шаблон", document.fileName()),
+                            command(UserCommandNamespace::Key, "выделить всё", "Ctrl+a"),
+                            command(UserCommandNamespace::Exe, "поставить отметку", script)});
+
+    link = std::make_unique<LoopbackConnection>();
+    server = link->addServer();
+    backup = link->addServer();
+    link->offerServers({link->entry("A", server->port(), 0.1), link->entry("B", backup->port(), 0.9)});
+    link->build(200);
+    link->wireDictation();
+    TextWriter::Init();
+    link->start();
+    QVERIFY(link->waitForState(ConnectionManager::Ready));
+    QTRY_VERIFY(link->worker()->asrManager()->isConnected());
+
+    keyboard->focus(recorder->windowId());
+    recorder->clear();
+}
+
+void TestDictation::cleanup()
+{
+    link.reset();
+    TextWriter::Cleanup();
+}
+
+void TestDictation::startDictation()
+{
+    AsrManager* asr = link->worker()->asrManager();
+    asr->startRecognition();
+    // No mode named: the server chooses.
+    QTRY_VERIFY(!server->messagesOfType(1).isEmpty()
+                && server->messagesOfType(1).last().data.toObject().value("Type").isNull());
+    server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
+    server->sendModeChanged(RecognitionModeNamespace::Text, Started);
+    QTRY_COMPARE(asr->currentState(), Started);
+}
+
+bool TestDictation::waitForText(const QString& expected)
+{
+    QDeadlineTimer deadline(10000);
+    while (recorder->text() != expected && !deadline.hasExpired())
+        QTest::qWait(10);
+    if (recorder->text() != expected)
+        qWarning() << "typed:" << recorder->text() << "expected:" << expected;
+    return recorder->text() == expected;
+}
+
+void TestDictation::onlyFinalTextIsTyped()
+{
+    startDictation();
+    emit link->capture()->SoundAvailable(QByteArray("pcm-1"));
+    emit link->capture()->SoundAvailable(QByteArray("pcm-2"));
+    QVERIFY(server->waitForBinaryMessages(2));
+    QCOMPARE(server->binaryMessages(), (QList<QByteArray>{"pcm-1", "pcm-2"}));
+
+    server->sendResult(QStringLiteral("давление"), false);
+    server->sendResult(QStringLiteral("давление сто двадцать точка"), false);
+    server->sendResult(QStringLiteral("давление сто двадцать точка новая строка жалоб нет"), true);
+    QVERIFY(waitForText(QStringLiteral("АД сто двадцать.\nЖалоб нет")));
+    server->sendResult(QStringLiteral("запятая спит"), true);
+    QVERIFY(waitForText(QStringLiteral("АД сто двадцать.\nЖалоб нет, спит")));
+}
+
+void TestDictation::recognisedCommandsRun()
+{
+    QTRY_VERIFY(!registeredId(server, "поставить отметку").isEmpty());
+    // Text commands stay on the client.
+    QVERIFY(registeredId(server, "давление").isEmpty());
+    startDictation();
+
+    server->sendResult(QStringLiteral("вставить шаблон"), true, registeredId(server, "вставить шаблон"));
+    QVERIFY(waitForText(QStringLiteral(" Жалоб нет.\nАД 120/80")));
+
+    recorder->clear();
+    server->sendResult(QStringLiteral("выделить всё"), true, registeredId(server, "выделить всё"));
+    QTRY_VERIFY(!recorder->presses().isEmpty() && recorder->presses().last().keysym == 'a');
+    QVERIFY(recorder->presses().last().state & controlMask);
+    QVERIFY(!recorder->presses().last().synthetic);
+
+    server->sendResult(QStringLiteral("поставить отметку"), true, registeredId(server, "поставить отметку"));
+    QTRY_VERIFY(QFileInfo::exists(work.filePath(QStringLiteral("отметка.sh.started"))));
+}
+
+void TestDictation::droppedLinkTypesThePendingPartial()
+{
+    startDictation();
+    server->sendResult(QStringLiteral("первая фраза"), true);
+    QVERIFY(waitForText(QStringLiteral("Первая фраза")));
+    server->sendResult(QStringLiteral("вторая"), false);
+    QTRY_VERIFY(link->worker()->resultManager()->getLastResult());
+
+    server->disconnectClient();
+    QVERIFY(waitForText(QStringLiteral("Первая фраза вторая")));
+    // Dictation resumes on the next server, and the committed partial is not typed again.
+    QTRY_COMPARE(link->driver()->getState(), int(ConnectionManager::Ready));
+    QTRY_VERIFY(!backup->messagesOfType(1).isEmpty());
+    QCOMPARE(backup->messagesOfType(1).last().data.toObject().value("Type"), QJsonValue(2));
+    backup->sendResult(QStringLiteral("третья"), true);
+    QVERIFY(waitForText(QStringLiteral("Первая фраза вторая третья")));
+}
+
+QTEST_MAIN(TestDictation)
+#include "TestDictation.moc"

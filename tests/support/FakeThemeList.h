@@ -1,0 +1,23 @@
+#pragma once
+
+#include "FakeHttpServer.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStringList>
+
+// The recognition server's REST theme list ("Theme") on 127.0.0.1, with the
+// "AsrClient" settings pointed at it, so that AsrManager::get_Themes finds
+// these themes.
+class FakeThemeList
+{
+public:
+    // Themes with these ids, named "<id> name".
+    explicit FakeThemeList(const QStringList& themeIds);
+
+    void offer(const QStringList& themeIds);
+    static QJsonObject theme(const QString& id);
+
+private:
+    FakeHttpServer server;
+};
