@@ -22,15 +22,6 @@
 
 namespace {
 
-bool trayIconShown()
-{
-    for (const X11Windows::Window& w : X11Windows::list()) {
-        if (w.instanceName == QLatin1String("scrivora") && w.topLevelClass == QLatin1String("trayer") && w.viewable)
-            return true;
-    }
-    return false;
-}
-
 QByteArray procFile(qint64 pid, const char* name)
 {
     QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
@@ -67,10 +58,7 @@ class Client
 public:
     explicit Client(const QString& home)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+        QProcessEnvironment environment = FakeServerSet::clientEnvironment(home);
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -93,7 +81,7 @@ public:
         process.start(QStringLiteral(SCRIVORA_BINARY), QStringList());
         while (timer.elapsed() < 30000 && (run.trayMs < 0 || run.readyMs < 0)) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            if (run.trayMs < 0 && trayIconShown())
+            if (run.trayMs < 0 && X11Windows::trayIcon(QStringLiteral("scrivora")))
                 run.trayMs = timer.elapsed();
             if (run.readyMs < 0 && output.contains("stateChanged from 9 to 14"))
                 run.readyMs = timer.elapsed();
@@ -129,9 +117,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir home;
     FakeServerSet servers;
-    const QString settings = home.path() + QStringLiteral("/config/Orvanta Labs/Scrivora/settings.ini");
-    QDir().mkpath(QFileInfo(settings).path());
-    servers.writeClientSettings(settings, true);
+    servers.writeClientSettings(FakeServerSet::clientSettingsFile(home.path()), true);
 
     for (int i = 0; i < runs; ++i) {
         Client client(home.path());

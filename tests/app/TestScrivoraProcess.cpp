@@ -23,12 +23,7 @@ class Client
 public:
     Client()
     {
-        const QString home = TestHome::path() + QStringLiteral("/child");
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(FakeServerSet::clientEnvironment(home()));
         process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&process, &QProcess::readyRead, [this] { output += QString::fromUtf8(process.readAll()); });
     }
@@ -40,10 +35,7 @@ public:
         }
     }
 
-    static QString settingsFile()
-    {
-        return TestHome::path() + QStringLiteral("/child/config/Orvanta Labs/Scrivora/settings.ini");
-    }
+    static QString home() { return TestHome::path() + QStringLiteral("/child"); }
 
     void start() { process.start(QStringLiteral(SCRIVORA_BINARY), QStringList()); }
     bool finished(int timeoutMs)
@@ -59,20 +51,9 @@ public:
     QString output;
 };
 
-std::optional<X11Windows::Window> findWindow(const std::function<bool(const X11Windows::Window&)>& match)
-{
-    for (const X11Windows::Window& window : X11Windows::list()) {
-        if (match(window))
-            return window;
-    }
-    return std::nullopt;
-}
-
 std::optional<X11Windows::Window> trayIcon()
 {
-    return findWindow([](const X11Windows::Window& w) {
-        return w.instanceName == QLatin1String("scrivora") && w.topLevelClass == QLatin1String("trayer") && w.viewable;
-    });
+    return X11Windows::trayIcon(QStringLiteral("scrivora"));
 }
 
 } // namespace
@@ -100,8 +81,7 @@ void TestScrivoraProcess::initTestCase()
     TestHome::wipe();
     servers = std::make_unique<FakeServerSet>();
     QVERIFY(servers->isListening());
-    QDir().mkpath(QFileInfo(Client::settingsFile()).path());
-    servers->writeClientSettings(Client::settingsFile(), true);
+    servers->writeClientSettings(FakeServerSet::clientSettingsFile(Client::home()), true);
     first = std::make_unique<Client>();
     first->start();
     QVERIFY(first->process.waitForStarted());
@@ -122,7 +102,7 @@ void TestScrivoraProcess::secondCopyIsRefused()
     Client second;
     second.start();
     std::optional<X11Windows::Window> box;
-    QTRY_VERIFY_WITH_TIMEOUT((box = findWindow([](const X11Windows::Window& w) {
+    QTRY_VERIFY_WITH_TIMEOUT((box = X11Windows::find([](const X11Windows::Window& w) {
                                   return w.name == QStringLiteral("Ошибка") && w.instanceName == QLatin1String("scrivora")
                                       && w.viewable;
                               })).has_value(),
@@ -144,7 +124,7 @@ void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
     X11Windows::click(icon->geometry.center().x(), icon->geometry.center().y(), 3);
 
     std::optional<X11Windows::Window> menu;
-    QTRY_VERIFY_WITH_TIMEOUT((menu = findWindow([](const X11Windows::Window& w) {
+    QTRY_VERIFY_WITH_TIMEOUT((menu = X11Windows::find([](const X11Windows::Window& w) {
                                   return w.instanceName == QLatin1String("scrivora") && w.viewable
                                       && w.topLevelClass == QLatin1String("Scrivora") && w.geometry.height() > 100;
                               })).has_value(),

@@ -2,6 +2,8 @@
 
 #include "BalancerReply.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutexLocker>
@@ -67,6 +69,7 @@ void FakeServerSet::onMessage(const FakeRecognitionServer::Message& message)
 
 void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck) const
 {
+    QDir().mkpath(QFileInfo(path).path());
     QSettings settings(path, QSettings::IniFormat);
     settings.setValue(QStringLiteral("BalancerConnection/Ip"), FakeHttpServer::host());
     settings.setValue(QStringLiteral("BalancerConnection/RestPort"), http.port());
@@ -76,4 +79,18 @@ void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck
     if (skipThemeCheck)
         settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
     settings.sync();
+}
+
+QProcessEnvironment FakeServerSet::clientEnvironment(const QString& home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    return environment;
+}
+
+QString FakeServerSet::clientSettingsFile(const QString& home)
+{
+    return home + QStringLiteral("/config/Orvanta Labs/Scrivora/settings.ini");
 }

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QMutex>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 
 // A fake balancer (which also serves the recognition server's REST calls)
@@ -30,6 +31,9 @@ public:
     // Writes into the INI settings file at `path` what points a client at these
     // servers; with `skipThemeCheck` the client does not wait for a theme choice.
     void writeClientSettings(const QString& path, bool skipThemeCheck) const;
+    // The environment of a client process whose settings and data live under `home`.
+    static QProcessEnvironment clientEnvironment(const QString& home);
+    static QString clientSettingsFile(const QString& home);
 
 private:
     FakeHttpResponse answer(const FakeHttpRequest& request);

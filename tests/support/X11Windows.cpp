@@ -100,6 +100,22 @@ QList<Window> list()
     return windows;
 }
 
+std::optional<Window> find(const std::function<bool(const Window&)>& match)
+{
+    for (const Window& window : list()) {
+        if (match(window))
+            return window;
+    }
+    return std::nullopt;
+}
+
+std::optional<Window> trayIcon(const QString& instanceName)
+{
+    return find([&instanceName](const Window& w) {
+        return w.instanceName == instanceName && w.topLevelClass == QLatin1String("trayer") && w.viewable;
+    });
+}
+
 bool requestClose(unsigned long window)
 {
     Connection connection;

@@ -4,6 +4,9 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 // The X display's window tree as another client sees it, for tests that
 // check what a program shows (tray icons, message boxes, menus) and act on it.
 namespace X11Windows {
@@ -21,6 +24,9 @@ struct Window
 
 // Every window below the root, depth first; empty without a display.
 QList<Window> list();
+std::optional<Window> find(const std::function<bool(const Window&)>& match);
+// The shown tray icon of a program (by WM_CLASS instance) embedded in the tray host.
+std::optional<Window> trayIcon(const QString& instanceName);
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 bool requestClose(unsigned long window);
 // Presses and releases a pointer button at a root position through XTest.
