@@ -40,19 +40,6 @@ QString utf8Property(Display* display, ::Window window, const char* property)
     return text;
 }
 
-QString windowName(Display* display, ::Window window)
-{
-    QString name = utf8Property(display, window, "_NET_WM_NAME");
-    if (!name.isEmpty())
-        return name;
-    char* raw = nullptr;
-    if (XFetchName(display, window, &raw) && raw) {
-        name = QString::fromLocal8Bit(raw);
-        XFree(raw);
-    }
-    return name;
-}
-
 void walk(Display* display, ::Window window, const QString& topLevelClass, QList<Window>* out)
 {
     ::Window root = 0;
@@ -64,7 +51,7 @@ void walk(Display* display, ::Window window, const QString& topLevelClass, QList
     for (unsigned int i = 0; i < count; ++i) {
         Window info;
         info.id = children[i];
-        info.name = windowName(display, children[i]);
+        info.name = utf8Property(display, children[i], "_NET_WM_NAME");
         XClassHint hint{nullptr, nullptr};
         if (XGetClassHint(display, children[i], &hint)) {
             info.instanceName = QString::fromLocal8Bit(hint.res_name);
@@ -72,6 +59,7 @@ void walk(Display* display, ::Window window, const QString& topLevelClass, QList
             XFree(hint.res_name);
             XFree(hint.res_class);
         }
+        // Root's children pass their own class down; a null text marks them.
         info.topLevelClass = topLevelClass.isNull() ? info.className : topLevelClass;
         XWindowAttributes attributes;
         if (XGetWindowAttributes(display, children[i], &attributes)) {
@@ -83,7 +71,7 @@ void walk(Display* display, ::Window window, const QString& topLevelClass, QList
             info.viewable = attributes.map_state == IsViewable;
         }
         out->append(info);
-        walk(display, children[i], info.topLevelClass.isNull() ? QString(QLatin1String("")) : info.topLevelClass, out);
+        walk(display, children[i], info.topLevelClass.isNull() ? QStringLiteral("") : info.topLevelClass, out);
     }
     if (children)
         XFree(children);

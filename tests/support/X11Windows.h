@@ -14,7 +14,7 @@ namespace X11Windows {
 struct Window
 {
     unsigned long id = 0;
-    QString name;          // _NET_WM_NAME, else WM_NAME
+    QString name;          // _NET_WM_NAME
     QString instanceName;  // WM_CLASS
     QString className;     // WM_CLASS
     QString topLevelClass; // WM_CLASS class of the root's child that holds it
