@@ -61,7 +61,8 @@ void RecordingDeviceManager::OnDeviceStart()
 
     RecordingDeviceSettings settings;
     elapsed = 0;
-    device->setNotifyInterval(settings.DataInterval);
+    dataInterval = settings.DataInterval;
+    device->setNotifyInterval(dataInterval);
     device->setBufferSize(settings.BufferSize);
     set_Gain(gain);
     stream = device->start();
@@ -96,7 +97,7 @@ void RecordingDeviceManager::OnNotifyInterval()
     emit SoundAvailable(buffer);
     UpdateValue(level, newLevel, &RecordingDeviceManager::CurrentLevelChanged);
 
-    elapsed += RecordingDeviceSettings().DataInterval;
+    elapsed += dataInterval;
     if (elapsed >= gainReadPeriod) {
         read_Gain();
         elapsed = 0;

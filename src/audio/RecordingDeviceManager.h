@@ -57,6 +57,8 @@ private:
     // Qt deletes the stream itself when the device closes (also when the sound server goes away).
     QPointer<QIODevice> stream;
     int elapsed = 0;
+    // DataInterval as read at device start; reading the settings file per buffer is costly.
+    int dataInterval = 200;
     int gain = 0;
     int level = 0;
     QMetaObject::Connection dataConnection;
