@@ -1,14 +1,10 @@
 #include "FakeRecognitionServer.h"
 
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWebSocket>
 #include <QWebSocketServer>
-
-#include <functional>
 
 namespace {
 QList<QPair<QByteArray, QByteArray>> splitCookieHeader(const QByteArray& header)
@@ -26,24 +22,11 @@ QList<QPair<QByteArray, QByteArray>> splitCookieHeader(const QByteArray& header)
     }
     return cookies;
 }
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 } // namespace
 
 FakeRecognitionServer::FakeRecognitionServer(QObject* parent)
     : QObject(parent)
 {
-    qRegisterMetaType<FakeRecognitionServer::Message>();
 }
 
 FakeRecognitionServer::~FakeRecognitionServer()
@@ -107,15 +90,9 @@ void FakeRecognitionServer::onNewConnection()
         m_lastRequest = socket->request();
         m_lastCookies = splitCookieHeader(m_lastRequest.rawHeader("Cookie"));
         connect(socket, &QWebSocket::textMessageReceived, this, &FakeRecognitionServer::onTextMessage);
-        connect(socket, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray& bytes) {
-            m_binaryMessages.append(bytes);
-            emit binaryMessageReceived(bytes);
-        });
-        connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-            socket->deleteLater();
-            emit clientDisconnected();
-        });
-        emit clientConnected();
+        connect(socket, &QWebSocket::binaryMessageReceived, this,
+                [this](const QByteArray& bytes) { m_binaryMessages.append(bytes); });
+        connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
 
@@ -141,7 +118,6 @@ void FakeRecognitionServer::onTextMessage(const QString& text)
     if (!message.valid)
         m_envelopeErrors.append(fault + QStringLiteral(": ") + text.left(200));
     m_textMessages.append(message);
-    emit messageReceived(message);
 }
 
 QList<FakeRecognitionServer::Message> FakeRecognitionServer::messagesOfType(int type) const
@@ -152,13 +128,6 @@ QList<FakeRecognitionServer::Message> FakeRecognitionServer::messagesOfType(int 
             result.append(message);
     }
     return result;
-}
-
-void FakeRecognitionServer::clearReceived()
-{
-    m_textMessages.clear();
-    m_binaryMessages.clear();
-    m_envelopeErrors.clear();
 }
 
 QStringList FakeRecognitionServer::lastCookieNames() const
@@ -213,38 +182,17 @@ bool FakeRecognitionServer::sendNotification(const QString& message, int type, i
     return sendMessage(5, QJsonObject{{"Message", message}, {"Type", type}, {"Action", action}});
 }
 
-bool FakeRecognitionServer::sendThemeChoices(const QJsonArray& themeInfos)
-{
-    return sendMessage(10, QJsonObject{{"ThemeInfos", themeInfos}});
-}
-
-bool FakeRecognitionServer::sendTtsState(int state, const QStringList& voices, const QString& selectedVoice, double speed)
-{
-    QJsonArray voiceList;
-    for (const QString& voice : voices)
-        voiceList.append(QJsonObject{{"Name", voice}});
-    return sendMessage(22, QJsonObject{{"State", state},
-                                       {"VoiceList", voiceList},
-                                       {"SelectedVoice", QJsonObject{{"Name", selectedVoice}}},
-                                       {"Speed", speed}});
-}
-
-bool FakeRecognitionServer::sendWorkDenied()
-{
-    return sendMessage(26, QJsonObject());
-}
-
 bool FakeRecognitionServer::waitForClient(int timeoutMs)
 {
-    return waitUntil([this] { return hasClient(); }, timeoutMs);
+    return QTest::qWaitFor([this] { return hasClient(); }, timeoutMs);
 }
 
 bool FakeRecognitionServer::waitForMessages(int count, int timeoutMs)
 {
-    return waitUntil([this, count] { return m_textMessages.size() >= count; }, timeoutMs);
+    return QTest::qWaitFor([this, count] { return m_textMessages.size() >= count; }, timeoutMs);
 }
 
 bool FakeRecognitionServer::waitForBinaryMessages(int count, int timeoutMs)
 {
-    return waitUntil([this, count] { return m_binaryMessages.size() >= count; }, timeoutMs);
+    return QTest::qWaitFor([this, count] { return m_binaryMessages.size() >= count; }, timeoutMs);
 }

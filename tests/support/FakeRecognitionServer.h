@@ -15,31 +15,16 @@
 class QWebSocket;
 class QWebSocketServer;
 
-// A stand-in recognition server for tests: a QWebSocketServer on 127.0.0.1
-// with a port chosen by the system. It speaks the real protocol, records what
-// the client sends and checks it as it arrives.
-//
-// Receiving
-//   - textMessages(): every text frame, parsed into type and data. A frame that
-//     is not a well-formed envelope (one compact JSON object with exactly the
-//     members "Data" and "MessageType", the type an integer) is still recorded,
-//     with `valid` false, and its fault is added to envelopeErrors().
-//   - binaryMessages(): every binary frame, byte for byte.
-//   - lastRequest(), lastCookies(), cookieValue(): the opening handshake of
-//     the latest connection, with its Cookie header split in order (names may
-//     repeat, values stay as sent, percent-encoding included).
-// Sending (to the latest connected client; false when none)
-//   - sendMessage(type, data) writes the envelope; sendRaw() any text frame;
-//     sendBinary() one binary frame.
-//   - one helper per message type the client dispatches: sendModeChanged (2),
-//     sendResult (3), sendNotification (5), sendThemeChoices (10),
-//     sendTtsState (22), sendWorkDenied (26), and sendTtsSound (binary).
-// Waiting: the signals below, or waitForClient()/waitForMessages() with a limit.
-// Pings are answered by QWebSocket itself.
+// A recognition server for tests on 127.0.0.1 (port chosen by the system). It
+// records what the client sends and checks every text frame as it arrives: a
+// frame that is not one compact JSON object with exactly "Data" and an integer
+// "MessageType" is still recorded, with `valid` false, and listed in
+// envelopeErrors(). The latest handshake's Cookie header is kept split in order
+// (names may repeat, values stay as sent). Sends go to the latest client and
+// return false when there is none; sendMessage() can send any type the client
+// dispatches. Pings are answered by QWebSocket itself.
 class FakeRecognitionServer : public QObject
 {
-    Q_OBJECT
-
 public:
     struct Message
     {
@@ -52,9 +37,7 @@ public:
     explicit FakeRecognitionServer(QObject* parent = nullptr);
     ~FakeRecognitionServer() override;
 
-    // Plain ws:// on 127.0.0.1, port 0.
     bool listen();
-    // wss:// with the given certificate and key.
     bool listenSecure(const QSslConfiguration& configuration);
     void close();
 
@@ -70,10 +53,8 @@ public:
     QList<Message> messagesOfType(int type) const;
     QList<QByteArray> binaryMessages() const { return m_binaryMessages; }
     QStringList envelopeErrors() const { return m_envelopeErrors; }
-    void clearReceived();
 
     QNetworkRequest lastRequest() const { return m_lastRequest; }
-    QList<QPair<QByteArray, QByteArray>> lastCookies() const { return m_lastCookies; }
     QStringList lastCookieNames() const;
     // The first cookie of that name; a null array when absent.
     QByteArray cookieValue(const QByteArray& name) const;
@@ -85,20 +66,10 @@ public:
     bool sendResult(const QString& text, bool isFinal, const QString& commandId = QString(),
                     const QJsonArray& words = QJsonArray());
     bool sendNotification(const QString& message, int type, int action);
-    bool sendThemeChoices(const QJsonArray& themeInfos);
-    bool sendTtsState(int state, const QStringList& voices, const QString& selectedVoice, double speed);
-    bool sendWorkDenied();
-    bool sendTtsSound(const QByteArray& sound) { return sendBinary(sound); }
 
     bool waitForClient(int timeoutMs = 5000);
     bool waitForMessages(int count, int timeoutMs = 5000);
     bool waitForBinaryMessages(int count, int timeoutMs = 5000);
-
-signals:
-    void clientConnected();
-    void clientDisconnected();
-    void messageReceived(FakeRecognitionServer::Message message);
-    void binaryMessageReceived(QByteArray bytes);
 
 private:
     bool startListening(QWebSocketServer* server);
@@ -114,5 +85,3 @@ private:
     QNetworkRequest m_lastRequest;
     QList<QPair<QByteArray, QByteArray>> m_lastCookies;
 };
-
-Q_DECLARE_METATYPE(FakeRecognitionServer::Message)
