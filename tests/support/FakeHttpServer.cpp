@@ -7,18 +7,11 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QThread>
-#include <QUrl>
 
 QByteArray FakeHttpRequest::path() const
 {
     const int question = target.indexOf('?');
     return question < 0 ? target : target.left(question);
-}
-
-QUrlQuery FakeHttpRequest::query() const
-{
-    const int question = target.indexOf('?');
-    return question < 0 ? QUrlQuery() : QUrlQuery(QString::fromUtf8(target.mid(question + 1)));
 }
 
 QByteArray FakeHttpRequest::header(const QByteArray& name) const
@@ -190,12 +183,6 @@ int FakeHttpServer::requestCount() const
 {
     QMutexLocker lock(&m_mutex);
     return m_requests.size();
-}
-
-void FakeHttpServer::clearRequests()
-{
-    QMutexLocker lock(&m_mutex);
-    m_requests.clear();
 }
 
 void FakeHttpServer::close()

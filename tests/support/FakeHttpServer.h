@@ -7,7 +7,6 @@
 #include <QPair>
 #include <QSslConfiguration>
 #include <QString>
-#include <QUrlQuery>
 
 #include <functional>
 
@@ -22,7 +21,6 @@ struct FakeHttpRequest
     QByteArray body;
 
     QByteArray path() const;
-    QUrlQuery query() const;
     // Case-insensitive; empty when missing.
     QByteArray header(const QByteArray& name) const;
 };
@@ -70,7 +68,6 @@ public:
 
     QList<FakeHttpRequest> requests() const;
     int requestCount() const;
-    void clearRequests();
     // Connections that did not start with an HTTP request line (TLS hellos).
     int rejectedCount() const;
 

@@ -178,8 +178,5 @@ void LoopbackConnection::clearStates()
 
 bool LoopbackConnection::waitForState(int state, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!m_states.contains(state) && !deadline.hasExpired())
-        QTest::qWait(5);
-    return m_states.contains(state);
+    return QTest::qWaitFor([this, state] { return m_states.contains(state); }, timeoutMs);
 }

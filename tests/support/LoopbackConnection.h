@@ -57,9 +57,6 @@ public:
     WebSocketWorker* worker() const { return m_worker; }
     ConnectionManager* driver() const { return m_driver; }
     RecordingDeviceManager* capture() const { return m_capture; }
-    TtsManager* tts() const { return m_tts.get(); }
-    UserCommandsManager* userCommands() const { return m_userCommands.get(); }
-    AutoReplaceManager* autoReplace() const { return m_autoReplace.get(); }
     SubService* driverService() const { return m_driverService.get(); }
 
     // Every state published, in order, as received in this thread.

@@ -17,7 +17,6 @@ public:
     QString error() const { return m_error; }
     // The server side: certificate, key, no client verification.
     QSslConfiguration serverConfiguration() const;
-    QSslCertificate certificate() const { return m_certificate; }
 
 private:
     QTemporaryDir m_folder;

@@ -23,10 +23,8 @@ public:
 
     explicit SentFrames(WebSocketConnection* connection);
 
-    QList<Frame> frames() const { return m_frames; }
     QList<int> types() const;
     QList<QJsonValue> dataOfType(int type) const;
-    int count() const { return m_frames.size(); }
     void clear() { m_frames.clear(); }
 
 private:

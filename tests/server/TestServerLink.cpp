@@ -1,0 +1,350 @@
+#include "ClientInfoSettings.h"
+#include "ConnectionHeartbeat.h"
+#include "ConnectionHelper.h"
+#include "CookiesSource.h"
+#include "DataMessageProcessor.h"
+#include "FakeHttpServer.h"
+#include "FakeRecognitionServer.h"
+#include "RecognitionModeCommand.h"
+#include "SelfSignedCertificate.h"
+#include "SslSettings.h"
+#include "SubService.h"
+#include "TestHome.h"
+#include "TtsParams.h"
+#include "UserInfo.h"
+#include "WebSocketClient.h"
+
+#include <QtTest>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QSemaphore>
+#include <QSettings>
+#include <QWebSocket>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+
+Q_DECLARE_METATYPE(QList<QNetworkProxy>)
+
+namespace {
+std::unique_ptr<WebSocketClient> makeClient(int connectTimeoutMs = 3000)
+{
+    return std::make_unique<WebSocketClient>(nullptr, connectTimeoutMs, new CookiesSource());
+}
+
+// Listens on plain ws:// first unless the server already listens.
+bool connectTo(WebSocketClient& client, FakeRecognitionServer& server, bool useTls = false)
+{
+    if (server.port() == 0 && !server.listen())
+        return false;
+    QSignalSpy connected(&client, &WebSocketConnection::connected);
+    QSignalSpy disconnected(&client, &WebSocketConnection::disconnected);
+    emit client.open(server.host(), server.port(), useTls);
+    return QTest::qWaitFor([&] { return !connected.isEmpty() || !disconnected.isEmpty(); }, 5000)
+        && !connected.isEmpty() && server.waitForClient();
+}
+
+QByteArray valueOf(const QList<QNetworkCookie>& cookies, const QByteArray& name)
+{
+    for (const QNetworkCookie& cookie : cookies) {
+        if (cookie.name() == name)
+            return cookie.value();
+    }
+    return "<absent>";
+}
+
+const QStringList identityNames{"CLIENT_APP_VERSION", "CLIENT_APP_NAME", "DESKTOP_ID", "ENVIRONMENT",
+                                "ACCOUNT", "HOSTNAME", "USER_DOMAIN", "USER_NAME"};
+const QStringList profileNames{"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID", "ROOM", "USER",
+                               "USER_SPEC", "USER_IIAN", "TIMEZONE", "MIS_TYPE", "MIS_USER", "MIS_ID",
+                               "MIS_VERSION"};
+} // namespace
+
+class TestServerLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        TestHome::useApplicationIdentity();
+        qputenv("USER", "dictator");
+    }
+
+    void init()
+    {
+        TestHome::wipe();
+        FakeHttpServer::bypassSystemProxy();
+    }
+
+    void handshakeCookies()
+    {
+        QDir().mkpath(CookiesSource::profileFolder());
+        {
+            QSettings organisation(QDir(CookiesSource::profileFolder()).filePath("Organisation.ini"), QSettings::IniFormat);
+            organisation.setIniCodec("UTF-8");
+            organisation.setValue("Organisation/Room", "1.2 (test){x}[y]~_-");
+            organisation.setValue("Organisation/OrganisationOid", "a;b=c,\"d\"");
+            organisation.setValue("Organisation/OrganisationFullName", QStringLiteral("Я"));
+        }
+        // The link never goes through a proxy when "UseProxy" is off.
+        QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9));
+        FakeRecognitionServer server;
+        auto client = makeClient();
+        client->getCookiesSource()->setAdditionalCookies({QNetworkCookie("MIS_TYPE", "form")});
+        const bool connected = connectTo(*client, server);
+        QNetworkProxy::setApplicationProxy(QNetworkProxy());
+        QVERIFY(connected);
+        QCOMPARE(client->socket()->proxy().type(), QNetworkProxy::NoProxy);
+
+        QCOMPARE(server.lastRequest().url().path(), QStringLiteral("/"));
+        QCOMPARE(server.lastCookieNames(), identityNames + QStringList{"MIS_TYPE"} + profileNames);
+        const QByteArray header = server.lastRequest().rawHeader("Cookie");
+        QVERIFY2(header.startsWith("CLIENT_APP_VERSION=7.2.400; CLIENT_APP_NAME=Quillora Client (Linux Qt); DESKTOP_ID="),
+                 header.constData());
+        QCOMPARE(server.cookieValue("ROOM"), QByteArray("1.2 (test){x}[y]~_-"));
+        QCOMPARE(server.cookieValue("ORG_OID"), QByteArray("a%3Bb%3Dc%2C%22d%22"));
+        QCOMPARE(server.cookieValue("ORG_FULL_NAME"), QByteArray("%D0%AF"));
+        QCOMPARE(server.cookieValue("ACCOUNT"), QByteArray("dictator"));
+        QCOMPARE(server.cookieValue("HOSTNAME"), CookiesSource::encodeValue(UserInfo::instance()->hostName()));
+        QCOMPARE(server.cookieValue("MIS_TYPE"), QByteArray("form"));
+        QCOMPARE(server.cookieValue("USER"), QByteArray(""));
+        // A first run stores a new upper-case id, also sent as the form user.
+        const QByteArray desktopId = server.cookieValue("DESKTOP_ID");
+        QCOMPARE(desktopId.size(), 36);
+        QCOMPARE(desktopId, desktopId.toUpper());
+        QCOMPARE(server.cookieValue("MIS_USER"), desktopId);
+        QCOMPARE(ClientInfoSettings().getOrCreateDesktopId().toLatin1(), desktopId);
+    }
+
+    void slowIdentityDoesNotHoldUpTheHandshake()
+    {
+        QSemaphore release;
+        CookiesSource source([&release]() -> const UserInfo* {
+            release.acquire();
+            return UserInfo::instance();
+        }, 200);
+        QElapsedTimer timer;
+        timer.start();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("identity collection did not finish"));
+        const QList<QNetworkCookie> cookies = source.getCookies();
+        QVERIFY(timer.elapsed() < 5000);
+        QCOMPARE(cookies.size(), identityNames.size() + profileNames.size());
+        QCOMPARE(valueOf(cookies, "HOSTNAME"), QByteArray());
+
+        release.release();
+        QTRY_COMPARE(valueOf(source.getCookies(), "HOSTNAME"), CookiesSource::encodeValue(UserInfo::instance()->hostName()));
+    }
+
+    void additionalCookiesUnderConcurrentUse()
+    {
+        CookiesSource source;
+        source.setAdditionalCookies({QNetworkCookie("MIS_TYPE", "0")});
+        std::atomic<bool> stop{false};
+        std::unique_ptr<QThread> setter(QThread::create([&] {
+            for (int round = 0; !stop.load(); ++round) {
+                QList<QNetworkCookie> cookies;
+                for (int i = 0; i <= round % 5; ++i)
+                    cookies.append(QNetworkCookie("MIS_TYPE", QByteArray::number(i)));
+                source.setAdditionalCookies(cookies);
+            }
+        }));
+        setter->start();
+        QList<int> counts;
+        for (int i = 0; i < 200; ++i)
+            counts.append(source.getCookies().size());
+        stop = true;
+        setter->wait();
+        for (int count : counts)
+            QVERIFY2(count >= 22 && count <= 26, qPrintable(QString::number(count)));
+    }
+
+    void proxyChoice_data()
+    {
+        QTest::addColumn<QList<QNetworkProxy>>("offered");
+        QTest::addColumn<bool>("queryThrows");
+        QTest::addColumn<int>("expectedType");
+        QTest::addColumn<QString>("expectedHost");
+        using P = QNetworkProxy;
+        QTest::newRow("nothing offered") << QList<P>{} << false << int(P::DefaultProxy) << "";
+        QTest::newRow("no proxy") << QList<P>{P(P::NoProxy)} << false << int(P::DefaultProxy) << "";
+        QTest::newRow("socks then http") << QList<P>{P(P::Socks5Proxy, "s", 1080), P(P::HttpProxy, "h", 3128)} << false
+                                         << int(P::HttpProxy) << "h";
+        QTest::newRow("first of two http") << QList<P>{P(P::HttpCachingProxy, "a", 1), P(P::HttpProxy, "b", 2)} << false
+                                           << int(P::HttpCachingProxy) << "a";
+        QTest::newRow("query fails") << QList<P>{} << true << int(P::DefaultProxy) << "";
+    }
+
+    void proxyChoice()
+    {
+        QFETCH(QList<QNetworkProxy>, offered);
+        QFETCH(bool, queryThrows);
+        if (queryThrows)
+            QTest::ignoreMessage(QtWarningMsg, "Get proxy error: broken configuration");
+        const QUrl url(QStringLiteral("wss://10.0.0.5:34000/"));
+        QNetworkProxyQuery asked;
+        const QNetworkProxy chosen = ConnectionHelper::getProxy(url, [&](const QNetworkProxyQuery& query) {
+            asked = query;
+            if (queryThrows)
+                throw std::runtime_error("broken configuration");
+            return offered;
+        });
+        QCOMPARE(asked.url(), url);
+        QTEST(int(chosen.type()), "expectedType");
+        QTEST(chosen.hostName(), "expectedHost");
+    }
+
+    void sentFrames()
+    {
+        FakeRecognitionServer server;
+        auto client = makeClient();
+        QVERIFY(connectTo(*client, server));
+
+        RecognitionModeCommand command;
+        TtsParams tts;
+        VoiceInfo voice;
+        voice.setName(QStringLiteral("v"));
+        tts.setSelectedVoice(voice);
+        tts.setSpeed(1.5);
+        client->sendData(1, &command);
+        client->sendData(23, &tts);
+        client->sendObject(1, QJsonValue());
+        client->sendObject(27, QJsonArray{QStringLiteral("слово")});
+        client->sendObject(106, QStringLiteral("text"));
+        client->sendJson(120, 7);
+        const QStringList expected{
+            R"({"Data":{"Parameters":{},"Type":null},"MessageType":1})",
+            R"({"Data":{"SelectedVoice":{"Name":"v"},"speed":1.5},"MessageType":23})",
+            R"({"Data":null,"MessageType":1})",
+            R"({"Data":["слово"],"MessageType":27})",
+            R"({"Data":"text","MessageType":106})",
+            R"({"Data":7,"MessageType":120})"};
+        QVERIFY(server.waitForMessages(expected.size()));
+        QCOMPARE(server.envelopeErrors(), QStringList());
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(server.textMessages().at(i).raw, expected.at(i));
+
+        // Binary frames arrive byte for byte, in order.
+        QByteArray large;
+        for (int i = 0; i < 1 << 18; ++i)
+            large.append(reinterpret_cast<const char*>(&i), sizeof i);
+        for (const QByteArray& bytes : {large, QByteArray("\0\xff", 2), QByteArray()})
+            client->sendDataBytes(bytes);
+        QVERIFY(server.waitForBinaryMessages(3));
+        QCOMPARE(server.binaryMessages(), (QList<QByteArray>{large, QByteArray("\0\xff", 2), QByteArray()}));
+
+        // The heartbeat's ping is answered by the server.
+        client->onPing();
+        QVERIFY(!client->pongReceived());
+        QTRY_VERIFY(client->pongReceived());
+    }
+
+    void incomingFrames()
+    {
+        FakeRecognitionServer server;
+        auto client = makeClient();
+        QVERIFY(connectTo(*client, server));
+        DataMessageProcessor* processor = client->messageProcessor();
+        QSignalSpy disconnected(client.get(), &WebSocketConnection::disconnected);
+        QSignalSpy relay(processor, &DataMessageProcessor::textMessageReceived);
+        QSignalSpy mode(processor, &DataMessageProcessor::modeChanged);
+        QSignalSpy result(processor, &DataMessageProcessor::resultReceived);
+        QSignalSpy notified(processor, &DataMessageProcessor::userNotified);
+        QSignalSpy themes(processor, &DataMessageProcessor::themeChoicesReceived);
+        QSignalSpy tts(processor, &DataMessageProcessor::ttsStateReceived);
+        QSignalSpy denied(processor, &DataMessageProcessor::workDenied);
+        QSignalSpy sound(processor, &DataMessageProcessor::ttsSound);
+
+        QVERIFY(server.sendModeChanged(2, 1, QStringLiteral("ok")));
+        QVERIFY(server.sendResult(QStringLiteral("текст"), true, QStringLiteral("cmd"), QJsonArray{QJsonObject{{"Text", "т"}}}));
+        QVERIFY(server.sendNotification(QStringLiteral("m"), 3, 2));
+        QVERIFY(server.sendMessage(10, QJsonObject{{"ThemeInfos", QJsonArray{QJsonObject{{"Id", "t"}}}}}));
+        QVERIFY(server.sendMessage(22, QJsonObject{{"State", 0}, {"SelectedVoice", QJsonObject{{"Name", "b"}}}}));
+        QVERIFY(server.sendMessage(26, QJsonObject()));
+        QVERIFY(server.sendBinary(QByteArray("\x01\x02", 2)));
+        // Untrusted frames are logged and dropped; the link stays up.
+        const QString huge = QStringLiteral("{\"MessageType\":3,\"Data\":{\"Text\":\"") + QString(500 * 1024, QLatin1Char('z'));
+        const QStringList garbage{"not json", "[1,2]", R"({"MessageType":"3","Data":{}})", R"({"MessageType":-3})",
+                                  R"({"MessageType":999,"Data":{}})", R"({"Data":{"Text":"x"}})", huge, QString()};
+        for (const QString& frame : garbage) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^DataMessageProcessor: dropped"));
+            QVERIFY(server.sendRaw(frame));
+        }
+        QVERIFY(server.sendRaw(R"({"MessageType":3.0,"Data":[1,2]})"));
+        QVERIFY(server.sendResult(QString(300 * 1024, QLatin1Char('y')), true));
+
+        QTRY_COMPARE(relay.count(), 6 + garbage.size() + 2);
+        QTRY_COMPARE(sound.count(), 1);
+        QCOMPARE((QList<int>{mode.count(), result.count(), notified.count(), themes.count(), tts.count(), denied.count()}),
+                 (QList<int>{1, 3, 1, 1, 1, 1}));
+        QCOMPARE(sound.at(0).at(0).toByteArray(), QByteArray("\x01\x02", 2));
+        QCOMPARE(result.at(0).at(0).value<TextResult>().text(), QStringLiteral("текст"));
+        QCOMPARE(result.at(2).at(0).value<TextResult>().text().size(), 300 * 1024);
+        QCOMPARE(notified.at(0).at(0).value<UserNotification>().action(), NotificationActionStopRecognition);
+
+        // A listener that throws loses its frame, not the link.
+        connect(processor, &DataMessageProcessor::resultReceived, this, [](const TextResult& r) { r.toJson(); });
+        QTest::ignoreMessage(QtWarningMsg, "DataMessageProcessor: error while handling a frame: Not implemented");
+        QVERIFY(server.sendResult(QStringLiteral("x"), true));
+        QTRY_COMPARE(result.count(), 4);
+        QCOMPARE(disconnected.count(), 0);
+        QCOMPARE(client->socket()->state(), QAbstractSocket::ConnectedState);
+    }
+
+    void tlsVerification()
+    {
+        const SelfSignedCertificate certificate;
+        QVERIFY2(certificate.isValid(), qPrintable(certificate.error()));
+        for (const QString& mode : QStringList{"Strict", "Insecure", "no such mode"}) {
+            SslSettings settings;
+            settings.SslCertificateVerification = mode;
+            settings.sync();
+            FakeRecognitionServer server;
+            QVERIFY(server.listenSecure(certificate.serverConfiguration()));
+            auto client = makeClient();
+            QSignalSpy disconnected(client.get(), &WebSocketConnection::disconnected);
+            const bool connected = connectTo(*client, server, true);
+            QCOMPARE(connected, mode != "Strict");
+            QCOMPARE(disconnected.isEmpty(), connected);
+            QCOMPARE(server.connectionCount(), connected ? 1 : 0);
+        }
+    }
+
+    // Answers come late enough that a step sees the ping still open, but within the
+    // limit: measured from the session's start alone, the link would drop.
+    void heartbeat()
+    {
+        WebSocketClient client;
+        auto* heartbeat = new ConnectionHeartbeat(&client, 20, 400);
+        std::atomic<bool> answering{true};
+        connect(heartbeat, &ConnectionHeartbeat::ping, &client, [&client, &answering] {
+            QTimer::singleShot(150, &client, [&client, &answering] {
+                if (answering)
+                    QMetaObject::invokeMethod(&client, "onPong");
+            });
+        }, Qt::QueuedConnection);
+        QSignalSpy pings(heartbeat, &ConnectionHeartbeat::ping);
+        QSignalSpy timeouts(heartbeat, &ConnectionHeartbeat::timeout);
+        SubService service(heartbeat, true);
+        service.setPollInterval(10);
+        service.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(pings.count() >= 6, 10000);
+        QCOMPARE(timeouts.count(), 0);
+
+        // The server falls silent: one time-out, and no pings while the last stays unanswered.
+        answering = false;
+        QElapsedTimer silence;
+        silence.start();
+        QTRY_COMPARE_WITH_TIMEOUT(timeouts.count(), 1, 5000);
+        QVERIFY(silence.elapsed() >= 200);
+        const int pingsAtTimeout = pings.count();
+        service.Stop();
+        QCOMPARE(timeouts.count(), 1);
+        QCOMPARE(pings.count(), pingsAtTimeout);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerLink)
+#include "TestServerLink.moc"
