@@ -13,14 +13,6 @@ PulseModule::PulseModule(const QString& name, const QStringList& arguments)
 
 PulseModule::~PulseModule()
 {
-    unload();
-}
-
-bool PulseModule::unload()
-{
-    if (index < 0)
-        return false;
-    const bool ok = !PulseTestServer::pactl({QStringLiteral("unload-module"), QString::number(index)}).isNull();
-    index = -1;
-    return ok;
+    if (index >= 0)
+        PulseTestServer::pactl({QStringLiteral("unload-module"), QString::number(index)});
 }

@@ -13,9 +13,6 @@ public:
     PulseModule& operator=(const PulseModule&) = delete;
 
     bool isLoaded() const { return index >= 0; }
-    int moduleIndex() const { return index; }
-    // Unloads now; the destructor then does nothing.
-    bool unload();
 
 private:
     int index = -1;

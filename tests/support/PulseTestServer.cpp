@@ -11,32 +11,6 @@
 
 namespace PulseTestServer {
 
-namespace {
-int indexOf(const QString& kind, const QString& name)
-{
-    const QString listing = pactl({QStringLiteral("list"), QStringLiteral("short"), kind});
-    for (const QString& line : listing.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() > 1 && fields.at(1) == name)
-            return fields.at(0).toInt();
-    }
-    return -1;
-}
-
-pid_t daemonPid()
-{
-    QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return static_cast<pid_t>(file.readAll().trimmed().toLong());
-}
-
-bool processExists(pid_t pid)
-{
-    return ::kill(pid, 0) == 0 || errno != ESRCH;
-}
-} // namespace
-
 QString runtimeDir()
 {
     return QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
@@ -63,34 +37,14 @@ bool isRunning()
     return !pactl({QStringLiteral("info")}, 3000).isNull();
 }
 
-bool waitUntilRunning(int timeoutMsecs)
-{
-    QDeadlineTimer deadline(timeoutMsecs);
-    while (!deadline.hasExpired()) {
-        if (isRunning())
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
-int sourceIndex(const QString& name)
-{
-    return indexOf(QStringLiteral("sources"), name);
-}
-
-int sinkIndex(const QString& name)
-{
-    return indexOf(QStringLiteral("sinks"), name);
-}
-
 bool kill()
 {
-    const pid_t pid = daemonPid();
+    QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
+    const pid_t pid = file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
     if (pid <= 0 || ::kill(pid, SIGKILL) != 0)
         return false;
     QDeadlineTimer deadline(10000);
-    while (processExists(pid)) {
+    while (::kill(pid, 0) == 0 || errno != ESRCH) {
         if (deadline.hasExpired())
             return false;
         QThread::msleep(20);
@@ -110,7 +64,13 @@ bool start()
             QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--log-target=file:") + dir + QStringLiteral("/pulse.log")});
     if (!process.waitForFinished(15000) || process.exitCode() != 0)
         return false;
-    return waitUntilRunning();
+    QDeadlineTimer deadline(10000);
+    while (!isRunning()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
 }
 
 bool ensureRunning()

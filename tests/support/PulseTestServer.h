@@ -10,11 +10,6 @@ QString runtimeDir();
 // Runs pactl; the standard output, or a null string when it failed.
 QString pactl(const QStringList& args, int timeoutMsecs = 10000);
 bool isRunning();
-// Waits until the server answers; false on timeout.
-bool waitUntilRunning(int timeoutMsecs = 10000);
-// The server's index of a source or sink, or -1.
-int sourceIndex(const QString& name);
-int sinkIndex(const QString& name);
 // Ends the server abruptly (SIGKILL) and waits until it is gone.
 bool kill();
 // Starts the server with the run's configuration and waits until it answers.
