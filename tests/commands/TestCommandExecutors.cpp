@@ -1,113 +1,190 @@
 #include "FileCopyCommandExecutor.h"
+#include "OpenFileReader.h"
 #include "ProcessCommandExecutor.h"
 #include "UserCommandFixtures.h"
 
 #include <QtTest>
 
 namespace {
+const QString readError = QStringLiteral("Error While Reading the File");
+
+QByteArray wrapBody(const QByteArray& body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+           "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+           " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\""
+           " xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" xmlns:foo=\"urn:example:foo\">"
+           "<office:body><office:text>"
+        + body + "</office:text></office:body></office:document-content>";
+}
+
 UserCommand command(UserCommandType type, const QString& text)
 {
     return UserCommandFixtures::command(type, QString(), text);
 }
 } // namespace
 
+// File commands read plain text or .odt documents (through unzip); program commands start a program.
 class TestCommandExecutors : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void documentText_data();
-    void documentText();
-    void unreadableDocument();
-    void programPathWithBlankIsOneProgram();
+    void initTestCase()
+    {
+        QVERIFY(work.isValid());
+        // The readers' temporary folders go here, so leftovers can be seen.
+        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("tmp"))));
+        qputenv("TMPDIR", work.filePath(QStringLiteral("tmp")).toLocal8Bit());
+        QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty());
+    }
+    void cleanup()
+    {
+        QCOMPARE(QDir(work.filePath(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+    void documents_data();
+    void documents();
+    void hangingUnzipIsKilled();
     void programThatCannotStart_data();
     void programThatCannotStart();
+    void programPathWithBlankIsOneProgram();
 
 private:
-    QString writeScript(const QString& name);
+    QString writeFile(const QString& name, const QByteArray& bytes);
+    QString makeOdt(const QString& name, bool withContent, const QByteArray& contentXml);
 
     QTemporaryDir work;
 };
 
-void TestCommandExecutors::initTestCase()
+QString TestCommandExecutors::writeFile(const QString& name, const QByteArray& bytes)
 {
-    QVERIFY(work.isValid());
+    return UserCommandFixtures::writeFile(work.filePath(name), bytes) ? work.filePath(name) : QString();
 }
 
-QString TestCommandExecutors::writeScript(const QString& name)
+QString TestCommandExecutors::makeOdt(const QString& name, bool withContent, const QByteArray& contentXml)
 {
+    QTemporaryDir source;
+    QStringList members{QStringLiteral("mimetype")};
+    UserCommandFixtures::writeFile(source.filePath(members[0]), "application/vnd.oasis.opendocument.text");
+    if (withContent && UserCommandFixtures::writeFile(source.filePath(QStringLiteral("content.xml")), contentXml))
+        members << QStringLiteral("content.xml");
     const QString path = work.filePath(name);
-    return UserCommandFixtures::writeMarkerScript(path) ? path : QString();
+    QFile::remove(path);
+    QProcess zip;
+    zip.setWorkingDirectory(source.path());
+    zip.start(QStringLiteral("zip"), QStringList{QStringLiteral("-q"), QStringLiteral("-X"), path} + members);
+    return zip.waitForFinished(10000) && zip.exitCode() == 0 ? path : QString();
 }
 
-void TestCommandExecutors::documentText_data()
+void TestCommandExecutors::documents_data()
 {
+    QTest::addColumn<QString>("name");
+    // "odt": an archive with this content.xml, "zip": one without; "raw": the bytes as the file; "missing": no file.
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("error");
 
-    QTest::newRow("line ends become CR") << QByteArray("a\r\nb\nc") << QStringLiteral(" a\rb\rc");
-    QTest::newRow("leading blank kept") << QByteArray(" a") << QStringLiteral(" a");
-    QTest::newRow("leading line break") << QByteArray("\na") << QStringLiteral("\ra");
-    QTest::newRow("leading no-break space") << QByteArray("\xc2\xa0" "a") << QStringLiteral("\u00a0a");
-    QTest::newRow("cyrillic") << QByteArray("Жалоб нет") << QStringLiteral(" Жалоб нет");
-    QTest::newRow("empty document") << QByteArray() << QString();
+    QTest::newRow("odt paragraph and heading")
+        << "doc.odt" << "odt" << wrapBody("<text:p>a</text:p><text:h text:outline-level=\"1\">b</text:h>")
+        << " a\rb\r" << "";
+    QTest::newRow("odt tab, line break and space")
+        << "doc.odt" << "odt" << wrapBody("<text:p>x<text:tab/>y<text:line-break/>z<text:s text:c=\"3\"/>w</text:p>")
+        << " x\ty\rz w\r" << "";
+    QTest::newRow("odt blank between spans")
+        << "doc.odt" << "odt" << wrapBody("<text:p><text:span>раз</text:span> <text:span>два</text:span></text:p>")
+        << " раз два\r" << "";
+    QTest::newRow("odt foreign elements")
+        << "doc.odt" << "odt"
+        << wrapBody("<text:p>a<foo:note>hidden</foo:note>b</text:p><foo:frame>hidden<text:p>seen</text:p></foo:frame>")
+        << " ab\rseen\r" << "";
+    QTest::newRow("odt table cells")
+        << "doc.odt" << "odt"
+        << wrapBody("<table:table><table:table-row><table:table-cell><text:p>1</text:p></table:table-cell>"
+                    "<table:table-cell><text:p>2</text:p></table:table-cell></table:table-row></table:table>")
+        << " 1\r2\r" << "";
+    QTest::newRow("odt name with wildcards") << "отчёт [1] *.odt" << "odt" << wrapBody("<text:p>ok</text:p>") << " ok\r" << "";
+    QTest::newRow("odt not an archive") << "plain.odt" << "raw" << QByteArray("plain") << "" << readError;
+    QTest::newRow("odt without content") << "doc.odt" << "zip" << QByteArray() << "" << readError;
+    QTest::newRow("odt truncated xml") << "doc.odt" << "odt" << wrapBody("<text:p>lost</text:p>").left(150) << "" << readError;
+    QTest::newRow("suffix is case-sensitive") << "plain.ODT" << "raw" << QByteArray("plain") << " plain" << "";
+    QTest::newRow("line ends become CR") << "a.txt" << "raw" << QByteArray("a\r\nb\nc") << " a\rb\rc" << "";
+    QTest::newRow("leading line break") << "a" << "raw" << QByteArray("\na") << "\ra" << "";
+    QTest::newRow("utf-8 with bom") << "a.txt" << "raw" << QByteArray("\xef\xbb\xbf" "Жалоб") << " Жалоб" << "";
+    QTest::newRow("utf-16 with bom") << "a.txt" << "raw" << QByteArray("\xff\xfe\x16\x04\x30\x04", 6) << " Жа" << "";
+    QTest::newRow("empty") << "a.txt" << "raw" << QByteArray("") << "" << "";
+    QTest::newRow("missing") << "none.txt" << "missing" << QByteArray() << "" << "Файла не существует";
 }
 
-void TestCommandExecutors::documentText()
+void TestCommandExecutors::documents()
 {
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
     QFETCH(QByteArray, content);
-    QFETCH(QString, expected);
 
-    const QString path = work.filePath(QStringLiteral("document.txt"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+    QString path = work.filePath(name);
+    if (kind == QLatin1String("odt") || kind == QLatin1String("zip"))
+        path = makeOdt(name, kind == QLatin1String("odt"), content);
+    else if (kind == QLatin1String("raw"))
+        path = writeFile(name, content);
+    QVERIFY(!path.isEmpty());
 
     const CommandResult result = FileCopyCommandExecutor().Execute(command(UserCommandNamespace::FileCopy, path));
-    QCOMPARE(result.result(), expected);
-    QCOMPARE(result.error(), QString());
+    QTEST(result.result(), "expected");
+    QTEST(result.error(), "error");
 }
 
-void TestCommandExecutors::unreadableDocument()
+void TestCommandExecutors::hangingUnzipIsKilled()
 {
-    const CommandResult result =
-        FileCopyCommandExecutor().Execute(command(UserCommandNamespace::FileCopy, work.filePath("missing.txt")));
-    QCOMPARE(result.result(), QString());
-    QCOMPARE(result.error(), QStringLiteral("Файла не существует"));
-}
+    const QString path = makeOdt(QStringLiteral("doc.odt"), true, wrapBody("<text:p>x</text:p>"));
+    const QString bin = work.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(!writeFile(QStringLiteral("bin/unzip"), "#!/bin/sh\nexec /bin/sleep 60\n").isEmpty());
+    QVERIFY(QFile::setPermissions(bin + QStringLiteral("/unzip"), QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", bin.toLocal8Bit());
 
-void TestCommandExecutors::programPathWithBlankIsOneProgram()
-{
-    // A program "run" taking "me.sh" as its argument must not be what starts.
-    const QString split = writeScript(QStringLiteral("run"));
-    const QString whole = writeScript(QStringLiteral("run me.sh"));
-    const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, whole));
-    QCOMPARE(result.error(), QString());
-    QCOMPARE(result.result(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), 10000);
-    QVERIFY(!QFileInfo::exists(split + ".started"));
+    OpenFileReader reader;
+    reader.setUnzipTimeout(300);
+    QElapsedTimer timer;
+    timer.start();
+    QString error;
+    const QString text = reader.ReadFile(path, &error);
+    qputenv("PATH", savedPath);
+    QCOMPARE(text, QString());
+    QCOMPARE(error, readError);
+    QVERIFY(timer.elapsed() < 10000);
 }
 
 void TestCommandExecutors::programThatCannotStart_data()
 {
     QTest::addColumn<QString>("program");
     QTest::newRow("missing") << work.filePath(QStringLiteral("no such program"));
-    QTest::newRow("not executable") << work.filePath(QStringLiteral("plain.txt"));
+    QTest::newRow("not executable") << writeFile(QStringLiteral("plain.txt"), "text");
     QTest::newRow("empty") << QString();
 }
 
 void TestCommandExecutors::programThatCannotStart()
 {
     QFETCH(QString, program);
-    QFile plain(work.filePath(QStringLiteral("plain.txt")));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
-
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot start program"));
     const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, program));
     QCOMPARE(result.result(), QString());
     QCOMPARE(result.error(), QStringLiteral("Не удалось запустить программу \"%1\"").arg(program));
+}
+
+void TestCommandExecutors::programPathWithBlankIsOneProgram()
+{
+    // A program "run" taking "me.sh" as its argument must not be what starts.
+    const QString split = work.filePath(QStringLiteral("run"));
+    const QString whole = work.filePath(QStringLiteral("run me.sh"));
+    QVERIFY(UserCommandFixtures::writeMarkerScript(split));
+    QVERIFY(UserCommandFixtures::writeMarkerScript(whole));
+    const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, whole));
+    QCOMPARE(result.error(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), 10000);
+    QVERIFY(!QFileInfo::exists(split + ".started"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandExecutors)

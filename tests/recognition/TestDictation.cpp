@@ -26,9 +26,7 @@ using UserCommandFixtures::command;
 QString registeredId(const FakeRecognitionServer* server, const QString& pattern)
 {
     const QList<FakeRecognitionServer::Message> lists = server->messagesOfType(11);
-    if (lists.isEmpty())
-        return QString();
-    for (const QJsonValue& command : lists.last().data.toObject().value("Commands").toArray()) {
+    for (const QJsonValue& command : lists.isEmpty() ? QJsonArray() : lists.last().data.toObject().value("Commands").toArray()) {
         if (command.toObject().value("Pattern").toString() == pattern)
             return command.toObject().value("Id").toString();
     }
@@ -46,16 +44,17 @@ class TestDictation : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
-    void cleanup();
-    void onlyFinalTextIsTyped();
-    void recognisedCommandsRun();
+    void cleanup()
+    {
+        link.reset();
+        TextWriter::Cleanup();
+    }
+    void onlyFinalTextIsTypedAndCommandsRun();
     void droppedLinkTypesThePendingPartial();
 
 private:
     void startDictation();
-    bool waitForText(const QString& expected);
 
     QTemporaryDir work;
     std::unique_ptr<XTestKeyboard> keyboard;
@@ -77,13 +76,6 @@ void TestDictation::initTestCase()
     QVERIFY(recorder->isOpen());
 }
 
-void TestDictation::cleanupTestCase()
-{
-    recorder.reset();
-    keyboard->restoreLayout();
-    keyboard.reset();
-}
-
 void TestDictation::init()
 {
     TestHome::wipe();
@@ -91,10 +83,8 @@ void TestDictation::init()
     connection.QuietConnectionEnabled = true;
     connection.sync();
 
-    QFile document(work.filePath(QStringLiteral("шаблон.txt")));
-    QVERIFY(document.open(QIODevice::WriteOnly));
-    document.write("Жалоб нет.\r\nАД 120/80");
-    document.close();
+    const QString document = work.filePath(QStringLiteral("шаблон.txt"));
+    QVERIFY(UserCommandFixtures::writeFile(document, "Жалоб нет.\r\nАД 120/80"));
     const QString script = work.filePath(QStringLiteral("отметка.sh"));
     QVERIFY(UserCommandFixtures::writeMarkerScript(script));
 
@@ -102,7 +92,7 @@ void TestDictation::init()
     QVERIFY(QDir().mkpath(folder));
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {command(UserCommandNamespace::Text, "давление", "АД"),
-                            command(UserCommandNamespace::FileCopy, "вставить шаблон", document.fileName()),
+                            command(UserCommandNamespace::FileCopy, "вставить шаблон", document),
                             command(UserCommandNamespace::Key, "выделить всё", "Ctrl+a"),
                             command(UserCommandNamespace::Exe, "поставить отметку", script)});
 
@@ -121,12 +111,6 @@ void TestDictation::init()
     recorder->clear();
 }
 
-void TestDictation::cleanup()
-{
-    link.reset();
-    TextWriter::Cleanup();
-}
-
 void TestDictation::startDictation()
 {
     AsrManager* asr = link->worker()->asrManager();
@@ -139,18 +123,11 @@ void TestDictation::startDictation()
     QTRY_COMPARE(asr->currentState(), Started);
 }
 
-bool TestDictation::waitForText(const QString& expected)
+void TestDictation::onlyFinalTextIsTypedAndCommandsRun()
 {
-    QDeadlineTimer deadline(10000);
-    while (recorder->text() != expected && !deadline.hasExpired())
-        QTest::qWait(10);
-    if (recorder->text() != expected)
-        qWarning() << "typed:" << recorder->text() << "expected:" << expected;
-    return recorder->text() == expected;
-}
-
-void TestDictation::onlyFinalTextIsTyped()
-{
+    QTRY_VERIFY(!registeredId(server, "поставить отметку").isEmpty());
+    // Text commands stay on the client.
+    QVERIFY(registeredId(server, "давление").isEmpty());
     startDictation();
     emit link->capture()->SoundAvailable(QByteArray("pcm-1"));
     emit link->capture()->SoundAvailable(QByteArray("pcm-2"));
@@ -160,20 +137,13 @@ void TestDictation::onlyFinalTextIsTyped()
     server->sendResult(QStringLiteral("давление"), false);
     server->sendResult(QStringLiteral("давление сто двадцать точка"), false);
     server->sendResult(QStringLiteral("давление сто двадцать точка новая строка жалоб нет"), true);
-    QVERIFY(waitForText(QStringLiteral("АД сто двадцать.\nЖалоб нет")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("АД сто двадцать.\nЖалоб нет"), 10000);
     server->sendResult(QStringLiteral("запятая спит"), true);
-    QVERIFY(waitForText(QStringLiteral("АД сто двадцать.\nЖалоб нет, спит")));
-}
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("АД сто двадцать.\nЖалоб нет, спит"), 10000);
 
-void TestDictation::recognisedCommandsRun()
-{
-    QTRY_VERIFY(!registeredId(server, "поставить отметку").isEmpty());
-    // Text commands stay on the client.
-    QVERIFY(registeredId(server, "давление").isEmpty());
-    startDictation();
-
+    recorder->clear();
     server->sendResult(QStringLiteral("вставить шаблон"), true, registeredId(server, "вставить шаблон"));
-    QVERIFY(waitForText(QStringLiteral(" Жалоб нет.\nАД 120/80")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral(" Жалоб нет.\nАД 120/80"), 10000);
 
     recorder->clear();
     server->sendResult(QStringLiteral("выделить всё"), true, registeredId(server, "выделить всё"));
@@ -189,18 +159,18 @@ void TestDictation::droppedLinkTypesThePendingPartial()
 {
     startDictation();
     server->sendResult(QStringLiteral("первая фраза"), true);
-    QVERIFY(waitForText(QStringLiteral("Первая фраза")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("Первая фраза"), 10000);
     server->sendResult(QStringLiteral("вторая"), false);
     QTRY_VERIFY(link->worker()->resultManager()->getLastResult());
 
     server->disconnectClient();
-    QVERIFY(waitForText(QStringLiteral("Первая фраза вторая")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("Первая фраза вторая"), 10000);
     // Dictation resumes on the next server, and the committed partial is not typed again.
     QTRY_COMPARE(link->driver()->getState(), int(ConnectionManager::Ready));
     QTRY_VERIFY(!backup->messagesOfType(1).isEmpty());
     QCOMPARE(backup->messagesOfType(1).last().data.toObject().value("Type"), QJsonValue(2));
     backup->sendResult(QStringLiteral("третья"), true);
-    QVERIFY(waitForText(QStringLiteral("Первая фраза вторая третья")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("Первая фраза вторая третья"), 10000);
 }
 
 QTEST_MAIN(TestDictation)

@@ -2,7 +2,9 @@
 
 #include "ClientConnectionSettings.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 FakeThemeList::FakeThemeList(const QStringList& themeIds)
 {
@@ -19,12 +21,7 @@ void FakeThemeList::offer(const QStringList& themeIds)
 {
     QJsonArray themes;
     for (const QString& id : themeIds)
-        themes.append(theme(id));
+        themes.append(QJsonObject{{QStringLiteral("Id"), id}, {QStringLiteral("Name"), id + QStringLiteral(" name")}});
     const QJsonObject reply{{QStringLiteral("Error"), QJsonValue()}, {QStringLiteral("Data"), themes}};
     server.setResponse(FakeHttpResponse::json(QJsonDocument(reply).toJson()));
-}
-
-QJsonObject FakeThemeList::theme(const QString& id)
-{
-    return QJsonObject{{QStringLiteral("Id"), id}, {QStringLiteral("Name"), id + QStringLiteral(" name")}};
 }

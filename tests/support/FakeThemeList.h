@@ -2,8 +2,6 @@
 
 #include "FakeHttpServer.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QStringList>
 
 // The recognition server's REST theme list ("Theme") on 127.0.0.1, with the
@@ -16,7 +14,6 @@ public:
     explicit FakeThemeList(const QStringList& themeIds);
 
     void offer(const QStringList& themeIds);
-    static QJsonObject theme(const QString& id);
 
 private:
     FakeHttpServer server;

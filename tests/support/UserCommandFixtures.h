@@ -20,11 +20,6 @@ inline UserCommand command(UserCommandType type, const QString& pattern, const Q
     return result;
 }
 
-inline UserCommand text(const QString& pattern, const QString& replacement)
-{
-    return command(UserCommandNamespace::Text, pattern, replacement);
-}
-
 // The phrases in order; system rules marked "|system".
 inline QStringList patterns(const QList<UserCommand>& commands)
 {
@@ -34,16 +29,18 @@ inline QStringList patterns(const QList<UserCommand>& commands)
     return result;
 }
 
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // A program for Exe commands that leaves "<its path>.started" behind when it runs.
 inline bool writeMarkerScript(const QString& path)
 {
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly))
-        return false;
-    script.write("#!/bin/sh\ntouch \"$0.started\"\n");
-    script.close();
     QFile::remove(path + QStringLiteral(".started"));
-    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return writeFile(path, "#!/bin/sh\ntouch \"$0.started\"\n")
+        && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 } // namespace UserCommandFixtures

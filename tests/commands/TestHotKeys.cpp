@@ -1,0 +1,243 @@
+#include "HotkeySettings.h"
+#include "KeyboardListener.h"
+#include "TestHome.h"
+#include "XHotKeyConverter.h"
+#include "XHotKeyManager.h"
+#include "XTestKeyboard.h"
+
+#include <QKeyEvent>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+void writeHotkeySettings(bool useHotkey, const QString& hotKey, const QString& p2tKey)
+{
+    HotkeySettings settings;
+    settings.UseHotkey = useHotkey;
+    settings.HotKey = hotKey;
+    settings.P2TKey = p2tKey;
+    settings.sync();
+}
+
+// The activations as "class/id/pressType".
+QStringList fired(const QSignalSpy& spy)
+{
+    QStringList result;
+    for (const QList<QVariant>& call : spy)
+        result << QStringLiteral("%1/%2/%3").arg(call[0].toInt()).arg(call[1].toInt()).arg(call[2].toInt());
+    return result;
+}
+
+} // namespace
+
+// XTest presses on the shared display reach the raw-key listener and the hotkey manager.
+class TestHotKeys : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        TestHome::wipe();
+        TestHome::useApplicationIdentity();
+        QVERIFY2(keyboard.isOpen(), "these tests need an X display");
+        keyboard.setLayout(QStringLiteral("us"));
+    }
+    void cleanup()
+    {
+        counter.reset();
+        manager.reset();
+        keyboard.releaseAll();
+    }
+    void activations_data();
+    void activations();
+    void settingsSwitchModes();
+    void listenerRestartAndRemoval();
+    void chords_data();
+    void chords();
+    void chordFromEvent();
+    void withoutDisplay();
+
+private:
+    // "Control_L+ c+ c- wait300": + down, - up, then a pause in milliseconds.
+    void play(const QString& keys);
+    void startManager(bool useHotkey, const QString& hotKey, const QString& p2tKey);
+
+    XTestKeyboard keyboard;
+    std::unique_ptr<XHotKeyManager> manager;
+    // Counts listener reports in this thread: a report counted was seen by the manager too.
+    std::unique_ptr<QObject> counter;
+    int reports = 0;
+};
+
+void TestHotKeys::play(const QString& keys)
+{
+    for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (key.startsWith(QLatin1String("wait"))) {
+            QTest::qWait(key.mid(4).toInt()); // the time between presses is what is tested
+            continue;
+        }
+        const QByteArray name = key.chopped(1).toLatin1();
+        if (key.endsWith(QLatin1Char('+')))
+            keyboard.press(name.constData());
+        else
+            keyboard.release(name.constData());
+    }
+}
+
+void TestHotKeys::startManager(bool useHotkey, const QString& hotKey, const QString& p2tKey)
+{
+    writeHotkeySettings(useHotkey, hotKey, p2tKey);
+    manager.reset(new XHotKeyManager);
+    QTRY_VERIFY(manager->IsInitialized());
+    counter.reset(new QObject);
+    reports = 0;
+    connect(manager->getListener(), &KeyboardListener::keyEventAction, counter.get(), [this] { ++reports; });
+}
+
+void TestHotKeys::activations_data()
+{
+    QTest::addColumn<bool>("useHotkey");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("expectedReports");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString ctrlTap = QStringLiteral("Control_L+ Control_L- ");
+    QTest::newRow("double ctrl") << true << "DoubleCtrl" << "Control_L+ Control_L- Control_R+ Control_R-" << 4
+                                 << QStringList{"0/0/0"};
+    QTest::newRow("triple press fires once") << true << "DoubleCtrl" << ctrlTap + ctrlTap + ctrlTap << 6
+                                             << QStringList{"0/0/0"};
+    QTest::newRow("slow press starts a new pair") << true << "DoubleCtrl" << ctrlTap + "wait400 " + ctrlTap + ctrlTap
+                                                  << 6 << QStringList{"0/0/0"};
+    QTest::newRow("other key between") << true << "DoubleCtrl" << ctrlTap + "a+ a- " + ctrlTap << 6 << QStringList{};
+    QTest::newRow("chords do not count") << true << "DoubleCtrl" << "Control_L+ c+ c- Control_L- Control_R+ c+ c- Control_R-"
+                                         << 4 << QStringList{};
+    QTest::newRow("double caps lock") << true << "DoubleCapsLock"
+                                      << ctrlTap + ctrlTap + "Caps_Lock+ Caps_Lock- Caps_Lock+ Caps_Lock-" << 8
+                                      << QStringList{"0/1/0"};
+    QTest::newRow("unknown hotkey name") << true << "TripleCtrl" << ctrlTap + ctrlTap << 4 << QStringList{"0/0/0"};
+    QTest::newRow("chord in push-to-talk") << false << "Ctrl" << "Control_L+ c+ c- Control_L-" << 2
+                                           << QStringList{"1/0/1", "1/0/2"};
+    QTest::newRow("push-to-talk on pause") << false << "Pause" << "Pause+ Control_L+ Control_L- Pause-" << 2
+                                           << QStringList{"1/1/1", "1/1/2"};
+    QTest::newRow("push-to-talk names are case-sensitive") << false << "pause" << "Control_L+ Control_L-" << 2
+                                                           << QStringList{"1/0/1", "1/0/2"};
+}
+
+void TestHotKeys::activations()
+{
+    QFETCH(bool, useHotkey);
+    QFETCH(QString, key);
+    QFETCH(QString, keys);
+    QFETCH(int, expectedReports);
+
+    startManager(useHotkey, useHotkey ? key : QStringLiteral("DoubleCtrl"), useHotkey ? QStringLiteral("Ctrl") : key);
+    QSignalSpy spy(manager.get(), &HotKeyManager::activated);
+    play(keys);
+    QTRY_COMPARE(reports, expectedReports);
+    QTEST(fired(spy), "expected");
+}
+
+void TestHotKeys::settingsSwitchModes()
+{
+    startManager(true, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
+    QSignalSpy spy(manager.get(), &HotKeyManager::activated);
+    QSignalSpy modes(manager.get(), &HotKeyManager::activationModeChanged);
+
+    writeHotkeySettings(false, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
+    manager->onSettingsChanged();
+    QCOMPARE(modes.count(), 1);
+    QCOMPARE(modes[0][0].toInt(), 1);
+    QTRY_VERIFY(manager->IsInitialized());
+    play(QStringLiteral("Control_L+ Control_L-"));
+    QTRY_COMPARE(reports, 2);
+    // Stopping the old listener ends push-to-talk first.
+    QCOMPARE(fired(spy), (QStringList{"1/-1/2", "1/0/1", "1/0/2"}));
+
+    spy.clear();
+    writeHotkeySettings(true, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
+    manager->onSettingsChanged();
+    QTRY_VERIFY(manager->IsInitialized());
+    play(QStringLiteral("Control_L+ Control_L- Control_L+ Control_L-"));
+    QTRY_COMPARE(reports, 6);
+    QCOMPARE(fired(spy), (QStringList{"1/-1/2", "0/0/0"}));
+}
+
+void TestHotKeys::listenerRestartAndRemoval()
+{
+    writeHotkeySettings(false, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
+    manager.reset(new XHotKeyManager);
+    QSignalSpy spy(manager.get(), &HotKeyManager::activated);
+    QVERIFY(manager->checkHotkeys(false, Qt::Key_Control));
+    // The listener restarts and never reports the release of the held key.
+    manager->onSettingsChanged();
+    spy.clear();
+    QVERIFY(manager->checkHotkeys(false, Qt::Key_Control));
+    QCOMPARE(fired(spy), QStringList{"1/0/1"});
+
+    QTRY_VERIFY(manager->IsInitialized());
+    manager->keyboardHookUnreg();
+    QVERIFY(!manager->IsInitialized());
+    // Would reach the freed listener if the manager kept its pointer.
+    manager->onSettingsChanged();
+    QVERIFY(!manager->IsInitialized());
+}
+
+void TestHotKeys::chords_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<uint>("modifiers");
+    QTest::addColumn<QString>("printed");
+
+    QTest::newRow("any case, any order") << "shift+CTRL+a" << QByteArray("a") << 0x05u << "Ctrl+Shift+a";
+    QTest::newRow("all modifiers") << "Win+Shift+Alt+Ctrl+Home" << QByteArray("Home") << 0x4du << "Ctrl+Alt+Shift+Win+Home";
+    QTest::newRow("keypad digit") << "KP_7" << QByteArray("KP_7") << 0x10u << "KP_7";
+    QTest::newRow("keypad delete is not special") << "KP_Delete" << QByteArray("KP_Delete") << 0u << "KP_Delete";
+    QTest::newRow("key names are case-sensitive") << "Ctrl+HOME" << QByteArray() << 0x04u << "Ctrl";
+}
+
+void TestHotKeys::chords()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, key);
+    QFETCH(uint, modifiers);
+    QFETCH(QString, printed);
+
+    XHotKeyConverter converter;
+    const HotKeyInfo info = converter.ConvertFromString(text);
+    QCOMPARE(info.keycode, key.isEmpty() ? 0u : keyboard.keycodeOf(key.constData()));
+    QCOMPARE(info.modifiers, modifiers);
+    QCOMPARE(converter.ConvertToString(info), printed);
+    QCOMPARE(converter.ConvertFromString(printed), info);
+}
+
+void TestHotKeys::chordFromEvent()
+{
+    XHotKeyConverter converter;
+    // Caps Lock 0x02, Num Lock 0x10 and Mod5 0x80 of the event are dropped.
+    const unsigned a = keyboard.keycodeOf("a");
+    const QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, a, 0x61, 0x01 | 0x02 | 0x04 | 0x10 | 0x80);
+    QCOMPARE(converter.HotKeyFromEvent(&letter), (HotKeyInfo{a, 0x05}));
+}
+
+void TestHotKeys::withoutDisplay()
+{
+    const QByteArray saved = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    QTest::ignoreMessage(QtWarningMsg, "XHotKeyConverter: cannot open the X display; key names cannot be resolved");
+    XHotKeyConverter converter;
+    KeyboardListener listener;
+    listener.initialize();
+    qputenv("DISPLAY", saved);
+
+    QVERIFY(!listener.IsInitialized());
+    QVERIFY(!converter.hasDisplay());
+    QCOMPARE(converter.ConvertFromString(QStringLiteral("Ctrl+a")), (HotKeyInfo{0, 0x04}));
+    QCOMPARE(converter.ConvertToString(HotKeyInfo{38, 0x04}), QStringLiteral("Ctrl+"));
+}
+
+QTEST_MAIN(TestHotKeys)
+#include "TestHotKeys.moc"

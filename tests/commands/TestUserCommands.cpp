@@ -1,0 +1,385 @@
+#include "ASRSettings.h"
+#include "AsrManager.h"
+#include "AutoReplaceManager.h"
+#include "FakeThemeList.h"
+#include "FileSizeLimit.h"
+#include "TestHome.h"
+#include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
+#include "UserCommandsManager.h"
+#include "WebSocketClient.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+using UserCommandFixtures::command;
+using UserCommandFixtures::patterns;
+constexpr UserCommandType Text = UserCommandNamespace::Text;
+constexpr UserCommandType Key = UserCommandNamespace::Key;
+
+QString filePath(const QString& name)
+{
+    return QDir(UserCommandsManager::commandsFolder()).filePath(name);
+}
+
+QString save(const QString& name, const QString& themeId, const QList<UserCommand>& commands)
+{
+    ClientThemeInfo theme;
+    theme.setId(themeId);
+    theme.setName(themeId + QStringLiteral(" name"));
+    UserCommandFiles::Save(filePath(name), theme, commands);
+    return filePath(name);
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+QStringList fields(const QList<UserCommand>& commands)
+{
+    QStringList result;
+    for (const UserCommand& c : commands)
+        result << QStringLiteral("%1|%2|%3|%4|%5%6").arg(int(c.Type)).arg(c.Pattern, c.Text, c.Id).arg(c.IsPunctuation).arg(c.IsSystem);
+    return result;
+}
+
+QStringList executableIds(const UserCommandsManager& manager)
+{
+    QStringList ids;
+    for (const CommandInfo& command : manager.executableCommands())
+        ids << command.id();
+    return ids;
+}
+
+// "pattern=>text" is a text rule; "key:pattern=>text" a key command.
+QList<UserCommand> rules(const QStringList& lines)
+{
+    QList<UserCommand> result;
+    for (const QString& line : lines) {
+        const bool key = line.startsWith(QLatin1String("key:"));
+        const QStringList parts = line.mid(key ? 4 : 0).split(QStringLiteral("=>"));
+        result << command(key ? Key : Text, parts[0], parts[1]);
+    }
+    return result;
+}
+} // namespace
+
+// Command files in the test's data folder; the system rules beside the test
+// program, which has a folder of its own.
+class TestUserCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        TestHome::useApplicationIdentity();
+        UserCommandFiles::Save(UserCommandsManager::systemRulesPath(), ClientThemeInfo(),
+                               {command(Text, "точка", "."), command(Text, "запятая", ",")});
+    }
+    void cleanupTestCase() { QFile::remove(UserCommandsManager::systemRulesPath()); }
+    void init();
+    void cleanup() { manager.reset(), asr.reset(), client.reset(), themes.reset(); }
+    void editsRoundTripThroughFiles();
+    void systemRulesComeFirst();
+    void damagedFileIsSkippedThenKeptAside_data();
+    void damagedFileIsSkippedThenKeptAside();
+    void failedEditsChangeNothing();
+    void selectedThemeDecidesCommands();
+    void replace_data();
+    void replace();
+    void shortcutsFindEveryMatch();
+
+private:
+    void selectTheme(const QString& themeId);
+
+    std::unique_ptr<FakeThemeList> themes;
+    std::unique_ptr<WebSocketClient> client;
+    std::unique_ptr<AsrManager> asr;
+    std::unique_ptr<UserCommandsManager> manager;
+};
+
+void TestUserCommands::init()
+{
+    TestHome::wipe();
+    themes = std::make_unique<FakeThemeList>(QStringList{"t1", "t2"});
+    client = std::make_unique<WebSocketClient>();
+    asr = std::make_unique<AsrManager>(client.get());
+    manager = std::make_unique<UserCommandsManager>();
+    manager->setAsrManager(asr.get());
+    connect(asr.get(), &AsrManager::selectedThemeChanged, manager.get(), &UserCommandsManager::updateCommands);
+    QVERIFY(QDir().mkpath(UserCommandsManager::commandsFolder()));
+}
+
+void TestUserCommands::selectTheme(const QString& themeId)
+{
+    asr->get_Themes(true);
+    asr->updateSelectedThemeInfo(themeId);
+    QCOMPARE(asr->getSelectedTheme().themeId(), themeId);
+}
+
+void TestUserCommands::editsRoundTripThroughFiles()
+{
+    const QString guid = QStringLiteral("{8b-77} Тема");
+    themes->offer({"t1", guid});
+    manager->LoadAll();
+    manager->UpdateThemesFromAsr();
+    UserCommand punctuation = command(Text, "Открыть кавычки", "\u0002");
+    punctuation.IsPunctuation = true;
+    const QList<UserCommand> own{punctuation, command(Key, "сохранить", "Ctrl+s", "{id-1}"),
+                                 command(UserCommandNamespace::Exe, "блокнот", "/usr/bin/x y", "{id-2}"),
+                                 command(UserCommandNamespace::FileCopy, "шаблон", "/home/u/шаблон.odt", "{id-3}")};
+    const QList<UserCommand> system = manager->get_ThemeCommands(QString());
+    manager->set_Commands({{QString(), system + own}, {guid, {command(Key, "копия", "Ctrl+c", "{copy}")}}});
+
+    QVERIFY(!contentOf(filePath("default.json")).contains("IsSystem"));
+    QCOMPARE(fields(UserCommandFiles::Load(filePath("default.json"), nullptr, false)), fields(own));
+    ClientThemeInfo stored;
+    QCOMPARE(patterns(UserCommandFiles::Load(filePath("theme_" + guid + ".json"), &stored, false)), QStringList{"копия"});
+    QCOMPARE(stored.themeId(), guid);
+    QCOMPARE(stored.name(), guid + " name");
+
+    UserCommandsManager reloaded;
+    reloaded.LoadAll();
+    QCOMPARE(fields(reloaded.get_ThemeCommands(QString())), fields(system + own));
+    // Only system rules left: the user's file goes.
+    manager->set_Commands({{QString(), system}});
+    QVERIFY(!QFileInfo::exists(filePath("default.json")));
+}
+
+void TestUserCommands::systemRulesComeFirst()
+{
+    const QString folder = UserCommandsManager::commandsFolder();
+    save("default.json", QString(), {command(Text, "свой", "1"), command(Text, "  ЗАПЯТАЯ ", ";")});
+    const QString broken = TestHome::path() + QStringLiteral("/broken.json");
+    QVERIFY(UserCommandFixtures::writeFile(broken, "{\"Commands\": ["));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No system auto-replace rules"));
+    QCOMPARE(patterns(UserCommandFiles::LoadAll(folder, broken).commands.value(QString())),
+             (QStringList{"свой", "  ЗАПЯТАЯ "}));
+
+    // Two files of one theme are joined; a key command without an id gets one that is stored.
+    save("theme_a.json", "t", {command(Text, "раз", "1")});
+    save("theme_b.json", "t", {command(Text, "два", "2"), command(Text, "раз", "3"), command(Key, "клавиша", "Ctrl+a")});
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("theme_a.json.*theme_b.json.*both hold theme"));
+    const UserCommandFiles::Contents contents = UserCommandFiles::LoadAll(folder, UserCommandsManager::systemRulesPath());
+    const QList<UserCommand> common = contents.commands.value(QString());
+    QCOMPARE(patterns(common), (QStringList{"точка|system", "  ЗАПЯТАЯ ", "свой"}));
+    QCOMPARE(common[1].Text, QStringLiteral(";"));
+    QCOMPARE(contents.themes.value(QString()).name(), QStringLiteral("Для всех словарей"));
+    const QList<UserCommand> joined = contents.commands.value(QStringLiteral("t"));
+    QCOMPARE(patterns(joined), (QStringList{"раз", "два", "клавиша"}));
+    QCOMPARE(joined[0].Text, QStringLiteral("3"));
+    QCOMPARE(joined[0].Id, QString());
+    QVERIFY(QRegularExpression("^\\{[0-9a-f-]{36}\\}$").match(joined[2].Id).hasMatch());
+    QCOMPARE(UserCommandFiles::Load(filePath("theme_b.json"), nullptr, false)[2].Id, joined[2].Id);
+
+    // A shorter shipped phrase would hide a longer one starting the same way.
+    QStringList shipped;
+    for (const UserCommand& rule : UserCommandFiles::Load(QStringLiteral(SHIPPED_SYSTEM_RULES), nullptr, true)) {
+        QVERIFY2(rule.Type == Text && !rule.Text.isEmpty() && UserCommand::ValidatePatternSymbols(rule.Pattern),
+                 qPrintable(rule.Pattern));
+        shipped << rule.get_NormalizedPattern();
+    }
+    QVERIFY(shipped.size() >= 10);
+    for (const char* unspeakable : {"кто-то", "стоп!", "ΣΑΣ", "а\tб"})
+        QVERIFY2(!UserCommand::ValidatePatternSymbols(QString::fromUtf8(unspeakable)), unspeakable);
+    for (const QString& a : shipped) {
+        for (const QString& b : shipped)
+            QVERIFY2(a == b || !b.startsWith(a + QLatin1Char(' ')), qPrintable(a + " / " + b));
+    }
+}
+
+void TestUserCommands::damagedFileIsSkippedThenKeptAside_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("truncated") << QByteArray("{\"Commands\": [{\"Type\": \"text\", \"Pattern\": \"потеря")
+                               << "UserCommandsManager: Invalid file format, file '%1', error '";
+    QTest::newRow("array") << QByteArray("[]") << "UserCommandsManager: Invalid file format, file '%1'";
+    QTest::newRow("unknown type") << QByteArray("{\"Commands\": [{\"Type\": \"macro\", \"Pattern\": \"м\"}]}")
+                                  << "Cannot convert";
+    QTest::newRow("command not an object") << QByteArray("{\"Commands\": [1]}") << "";
+}
+
+void TestUserCommands::damagedFileIsSkippedThenKeptAside()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    const QString damaged = filePath("default.json");
+    QVERIFY(UserCommandFixtures::writeFile(damaged, bytes));
+    save("theme_e.json", "e", {command(Text, "есть", "1")});
+
+    try {
+        UserCommandFiles::Load(damaged, nullptr, false);
+        QFAIL("a damaged file was read");
+    } catch (const Exception& e) {
+        QVERIFY2(e.message().startsWith(message.contains("%1") ? message.arg(damaged) : message), qPrintable(e.message()));
+    }
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Command file skipped"));
+    manager->LoadAll();
+    QCOMPARE(contentOf(damaged), bytes);
+    QCOMPARE(patterns(manager->get_ThemeCommands(QString())), (QStringList{"точка|system", "запятая|system"}));
+    QCOMPARE(patterns(manager->get_ThemeCommands("e")), QStringList{"есть"});
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("kept as"));
+    manager->set_Commands({{QString(), {command(Text, "новое", "1")}}});
+    QCOMPARE(contentOf(damaged + ".damaged"), bytes);
+    QCOMPARE(patterns(UserCommandFiles::Load(damaged, nullptr, false)), QStringList{"новое"});
+}
+
+// A refused edit or one that cannot be written leaves memory and disk as they were.
+void TestUserCommands::failedEditsChangeNothing()
+{
+    const QString path = save("default.json", QString(), {command(Text, "старое", "1")});
+    const QByteArray before = contentOf(path);
+    // Ids the server may send that would leave the folder or make no file name.
+    const QStringList unsafe{"../t1", "..", "a/b", "a\\b", "a\nb", "a*"};
+    themes->offer(QStringList{"t1"} + unsafe);
+    manager->LoadAll();
+    manager->UpdateThemesFromAsr();
+    const QList<UserCommand> edited{command(Text, "новое", "2")};
+    QSignalSpy changed(manager.get(), &UserCommandsManager::CommandsChanged);
+
+    for (const QString& bad : QStringList{"unknown"} + unsafe) {
+        try {
+            manager->set_Commands({{QString(), edited}, {bad, edited}});
+            QFAIL("the edit was accepted");
+        } catch (const Exception& e) {
+            QCOMPARE(e.message(), QStringLiteral("UserCommandsManager: Theme %1 not found").arg(bad));
+        }
+    }
+    QList<UserCommand> many;
+    for (int i = 0; i < 500; ++i)
+        many << command(Text, QStringLiteral("правило %1").arg(i), QStringLiteral("замена"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot write"));
+    try {
+        FileSizeLimit limit(before.size() + 1000);
+        manager->set_Commands({{QString(), many}});
+        QFAIL("a failed write was reported as success");
+    } catch (const Exception& e) {
+        QCOMPARE(e.message(), QStringLiteral("UserCommandsManager: Cannot open file '%1' for writing").arg(path));
+    }
+    QCOMPARE(contentOf(path), before);
+    QCOMPARE(QDir(UserCommandsManager::commandsFolder()).entryList(QDir::Files), QStringList{"default.json"});
+    QCOMPARE(patterns(manager->get_ThemeCommands(QString())).last(), QStringLiteral("старое"));
+    QCOMPARE(changed.size(), 0);
+}
+
+void TestUserCommands::selectedThemeDecidesCommands()
+{
+    save("default.json", QString(), {command(Key, "сохранить", "Ctrl+s", "{save}"), command(Text, "норма", "N")});
+    save("theme_t1.json", "t1",
+         {command(Text, "точка", ";"), command(Text, "давление", "АД"), command(UserCommandNamespace::Exe, "блокнот", "/bin/true", "{pad}")});
+    manager->LoadAll();
+    AutoReplaceManager autoReplace;
+    autoReplace.set_Managers(asr.get(), manager.get());
+    const QString text = QStringLiteral("давление норма точка");
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление N ."));
+    QCOMPARE(executableIds(*manager), QStringList{"{save}"});
+
+    selectTheme("t1");
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("АД N ;"));
+    QCOMPARE(executableIds(*manager), (QStringList{"{save}", "{pad}"}));
+    selectTheme("t2");
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление N ."));
+
+    // Saved commands and the punctuation setting rebuild the rules.
+    manager->UpdateThemesFromAsr();
+    manager->set_Commands({{"t2", {command(Text, "норма", "норм.")}}});
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление норм. ."));
+    UserCommand punctuation = command(Text, "точка", ".");
+    punctuation.IsPunctuation = true;
+    manager->set_Commands({{QString(), {punctuation}}});
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление норм. ."));
+    ASRSettings settings;
+    settings.UsePunctuation = true;
+    settings.sync();
+    autoReplace.OnRecognitionSettingsChanged();
+    QCOMPARE(autoReplace.ProcessText(text), QStringLiteral("давление норм. точка"));
+}
+
+void TestUserCommands::replace_data()
+{
+    QTest::addColumn<QStringList>("rules");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    const QStringList line{"новая строка=>¶"};
+    QTest::newRow("plain") << line << "раз новая строка два" << "раз ¶ два";
+    QTest::newRow("any case, punctuation between words") << line << "Новая, СТРОКА." << "¶.";
+    QTest::newRow("words glued") << line << "новаястрока" << "новаястрока";
+    QTest::newRow("inside a longer word") << line << "обновая строка" << "обновая строка";
+    QTest::newRow("prefix of a word") << QStringList{"кот=>кошка"} << "котёнок кот" << "котёнок кошка";
+    QTest::newRow("stored pattern is normalised") << QStringList{"  Точка =>."} << "конец точка" << "конец .";
+    QTest::newRow("two occurrences one blank apart") << QStringList{"точка=>."} << "точка точка" << ". .";
+    QTest::newRow("pattern characters are literal") << QStringList{"c++=>cpp"} << "c++ cxx" << "cpp cxx";
+    QTest::newRow("phrase of non-letters") << QStringList{"--=>="} << "a---x" << "a---x";
+    QTest::newRow("earlier start wins an overlap") << QStringList{"я б=>1", "б в=>2"} << "я б в" << "1 в";
+    QTest::newRow("shorter pattern wins at equal starts")
+        << QStringList{"точка с запятой=>;", "точка=>."} << "точка с запятой" << ". с запятой";
+    QTest::newRow("later rule wins") << QStringList{"икс=>1", "икс=>2"} << "икс" << "2";
+    QTest::newRow("blank pattern is skipped") << QStringList{"   =>X", "=>Y"} << "раз два" << "раз два";
+    QTest::newRow("only text commands apply") << QStringList{"key:сохранить=>Ctrl+s"} << "сохранить" << "сохранить";
+}
+
+void TestUserCommands::replace()
+{
+    QFETCH(QStringList, rules);
+    QFETCH(QString, text);
+    AutoReplaceManager manager;
+    manager.AppendCommands(QString(), ::rules(rules));
+    QTEST(manager.ProcessText(text), "expected");
+}
+
+// Rules are skipped or started late when the text cannot hold them: compare
+// with every rule's own expression run over the whole text.
+void TestUserCommands::shortcutsFindEveryMatch()
+{
+    const QStringList words{"ёж", "Ёлка", "а", "ab", "AB", "новая", "строка", "кот", "котёнок", "İi", "ΣΑΣ", "σας", "x", "--", "-", "+7", "_a"};
+    const QStringList separators{" ", ", ", " - ", ".", "", "\u00a0", "!"};
+    QRandomGenerator random(7);
+    auto pick = [&random](const QStringList& list) { return list.at(random.bounded(list.size())); };
+
+    QStringList lines;
+    for (int i = 0; i < 40; ++i) {
+        QString pattern = pick(words);
+        for (int n = random.bounded(3); n > 0; --n)
+            pattern += " " + pick(words);
+        lines << pattern + "=>" + QString::number(i);
+    }
+    AutoReplaceManager manager;
+    manager.AppendCommands(QString(), rules(lines));
+    QMap<QString, QRegularExpression> reference;
+    for (const UserCommand& command : rules(lines))
+        reference.insert(command.Pattern, AutoReplaceManager::CreateRegexp(UserCommand::NormalizePattern(command.Pattern)));
+
+    for (int round = 0; round < 300; ++round) {
+        QString text;
+        for (int n = random.bounded(12); n >= 0; --n)
+            text += pick(words) + pick(separators);
+        QStringList expected;
+        for (auto regexp = reference.cbegin(); regexp != reference.cend(); ++regexp) {
+            auto matches = regexp.value().globalMatch(text);
+            while (matches.hasNext()) {
+                const auto match = matches.next();
+                expected << QStringLiteral("%1@%2+%3").arg(regexp.key()).arg(match.capturedStart("Z")).arg(match.capturedLength("Z"));
+            }
+        }
+        QStringList found;
+        for (const AutoReplaceManager::Entry& entry : manager.Process(text))
+            found << QStringLiteral("%1@%2+%3").arg(entry.pattern).arg(entry.start).arg(entry.length);
+        expected.sort();
+        found.sort();
+        QCOMPARE(found, expected);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestUserCommands)
+#include "TestUserCommands.moc"

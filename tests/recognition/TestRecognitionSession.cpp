@@ -1,0 +1,271 @@
+#include "ASRSettings.h"
+#include "AsrManager.h"
+#include "AutoReplaceManager.h"
+#include "ClientConnectionSettings.h"
+#include "Exception.h"
+#include "ExecutableCommandsManager.h"
+#include "FakeHttpServer.h"
+#include "LaunchSettings.h"
+#include "RecordingTextWriter.h"
+#include "ResultManager.h"
+#include "SentFrames.h"
+#include "TestHome.h"
+#include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
+#include "UserCommandsManager.h"
+#include "WebSocketClient.h"
+
+#include <QtTest>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSemaphore>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+constexpr RecognitionMode textMode = RecognitionModeNamespace::Text;
+
+FakeHttpResponse themesReply(const QStringList& ids)
+{
+    QJsonArray themes;
+    for (const QString& id : ids)
+        themes.append(QJsonObject{{"Id", id}, {"Name", id + " name"}});
+    return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", themes}}).toJson());
+}
+
+RecognitionModeInfo report(RecognitionMode mode, AsrState state)
+{
+    RecognitionModeInfo info;
+    info.setMode(mode);
+    info.setState(state);
+    return info;
+}
+
+ConnectionStateInfo connectionState(int state, const QString& message = QString())
+{
+    ConnectionStateInfo info;
+    info.setState(state);
+    info.setMessage(message);
+    return info;
+}
+
+TextResult result(const QString& text, bool isFinal, const QString& commandId = QString())
+{
+    TextResult r;
+    r.setText(text);
+    r.setIsFinal(isFinal);
+    r.setCommandId(commandId);
+    return r;
+}
+
+// The session as the program wires it: a REST server offering themes t1 and
+// t2, result handling typing into a recording writer.
+struct Session
+{
+    Session()
+    {
+        rest.setResponse(themesReply({"t1", "t2"}));
+        ClientConnectionSettings settings;
+        settings.Ip = FakeHttpServer::host();
+        settings.RestPort = int(rest.port());
+        settings.sync();
+        writer.focusedWindow = 101;
+        userCommands.setAsrManager(&asr);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No system auto-replace rules"));
+        userCommands.LoadAll();
+        autoReplace.set_Managers(&asr, &userCommands);
+        sent.clear();
+    }
+    void startDictation()
+    {
+        asr.updateModeStateInfo(report(textMode, Starting));
+        results.modeChanged(report(textMode, Started));
+        asr.updateModeStateInfo(report(textMode, Started));
+    }
+    QJsonValue requestedMode() const
+    {
+        return sent.dataOfType(1).value(0, QJsonObject{{"Type", "none"}}).toObject().value("Type");
+    }
+
+    FakeHttpServer rest;
+    RecordingTextWriter writer;
+    WebSocketClient client;
+    SentFrames sent{&client};
+    AsrManager asr{&client};
+    UserCommandsManager userCommands;
+    AutoReplaceManager autoReplace;
+    ExecutableCommandsManager registry{{&userCommands}, &client};
+    ResultManager results{&client, &asr, &autoReplace, &registry};
+};
+} // namespace
+
+// Session state and result handling; connecting, mode reports and dictation
+// end to end are covered by tests/server and TestDictation.
+class TestRecognitionSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestHome::useApplicationIdentity(); }
+    void init();
+    void cleanup() { s.reset(); }
+    void startWhileDisconnectedAndToggle();
+    void failedThemeFetchKeepsTheList();
+    void themeFetchHoldsNoLock();
+    void targetCopiesSurviveConcurrentChanges();
+    void stoppedDictationDropsThePendingPartial();
+    void commandWhileIdleRunsWithoutTyping();
+    void outputWindow();
+
+private:
+    QTemporaryDir work;
+    std::unique_ptr<Session> s;
+};
+
+void TestRecognitionSession::init()
+{
+    TestHome::wipe();
+    const QString folder = UserCommandsManager::commandsFolder();
+    QVERIFY(QDir().mkpath(folder));
+    UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
+                           {UserCommandFixtures::command(UserCommandNamespace::Text, "точка", "."),
+                            UserCommandFixtures::command(UserCommandNamespace::Exe, "запустить",
+                                                         work.filePath("нет такой программы"), "{exe}")});
+    s = std::make_unique<Session>();
+}
+
+void TestRecognitionSession::startWhileDisconnectedAndToggle()
+{
+    QStringList errors;
+    connect(&s->asr, &AsrManager::errorNotification, this, [&errors](QString& error) { errors << error; });
+    s->asr.startRecognition();
+    s->asr.connectionStateChanged(connectionState(0, QStringLiteral("Не удалось получить список серверов")));
+    s->asr.startRecognition();
+    QCOMPARE(errors, (QStringList{"Не удалось подключиться к серверу", "Не удалось получить список серверов"}));
+    QCOMPARE(s->sent.types(), QList<int>());
+
+    // A toggle in a form mode stops; otherwise it lets the server choose.
+    s->asr.connectionStateChanged(connectionState(14));
+    const RecognitionMode templated = RecognitionModeNamespace::TemplatedForm;
+    s->asr.getTargetModeInfo()->BackupTargetMode(&templated, nullptr, nullptr, QString());
+    s->sent.clear();
+    s->asr.changeRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(0));
+    s->sent.clear();
+    s->asr.changeRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
+}
+
+void TestRecognitionSession::failedThemeFetchKeepsTheList()
+{
+    QCOMPARE(s->asr.get_Themes(false).size(), 2);
+    QCOMPARE(s->asr.get_Themes(false).size(), 2);
+    QCOMPARE(s->rest.requestCount(), 1);
+    s->rest.setResponse(FakeHttpResponse::json("{}", 500, "Internal Server Error"));
+    QVERIFY_EXCEPTION_THROWN(s->asr.get_Themes(true), Exception);
+    QCOMPARE(s->asr.get_Themes(false).size(), 2);
+}
+
+// The fetch can take as long as the REST limit; the GUI must not wait for it.
+void TestRecognitionSession::themeFetchHoldsNoLock()
+{
+    QSemaphore reply;
+    s->rest.setHandler([&reply](const FakeHttpRequest&) {
+        reply.tryAcquire(1, 10000);
+        return themesReply({"t1"});
+    });
+    QThread* fetcher = QThread::create([this] { s->asr.get_Themes(true); });
+    fetcher->start();
+    QTRY_COMPARE(s->rest.requestCount(), 1);
+    QElapsedTimer timer;
+    timer.start();
+    s->asr.getSelectedTheme();
+    s->asr.updateSelectedThemeInfo(QStringLiteral("t1"));
+    QVERIFY(timer.elapsed() < 2000);
+    reply.release();
+    QVERIFY(fetcher->wait(10000));
+    delete fetcher;
+}
+
+// The driver's thread reads the target for every audio buffer while the GUI
+// and form threads replace it; the copies handed out must stay whole.
+void TestRecognitionSession::targetCopiesSurviveConcurrentChanges()
+{
+    TargetModeInfo target;
+    std::atomic<bool> stop{false};
+    QThread* writer = QThread::create([&] {
+        const RecognitionMode wizard = RecognitionModeNamespace::TemplatedWizardForm;
+        for (int i = 0; !stop.load(); ++i) {
+            FormMetadata changed;
+            changed.setKey(QStringLiteral("form"));
+            changed.setThemeId(QString::number(i));
+            const QString element = QStringLiteral("e%1").arg(i);
+            target.BackupTargetMode(&wizard, &changed, &element, QString());
+            target.ResetTargetMode();
+        }
+    });
+    writer->start();
+    int torn = 0;
+    for (int i = 0; i < 5000; ++i) {
+        std::optional<FormMetadata> copy;
+        std::optional<QString> element;
+        target.getTargetModeInfo(&copy, &element);
+        if (copy && (copy->key() != QStringLiteral("form") || element.value_or(QString()) != "e" + copy->themeId()))
+            ++torn;
+    }
+    stop.store(true);
+    writer->wait();
+    delete writer;
+    QCOMPARE(torn, 0);
+}
+
+void TestRecognitionSession::stoppedDictationDropsThePendingPartial()
+{
+    s->startDictation();
+    s->results.resultReceived(result("старое", false));
+    s->asr.updateModeStateInfo(report(textMode, Stopped));
+    s->results.flushResult();
+    QCOMPARE(s->writer.typedTexts(), QStringList());
+}
+
+void TestRecognitionSession::commandWhileIdleRunsWithoutTyping()
+{
+    s->results.modeChanged(report(RecognitionModeNamespace::VoiceActivation, Started));
+    QSignalSpy errors(&s->userCommands, &UserCommandsManager::CommandExecutionError);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot start program"));
+    s->results.resultReceived(result("запустить", true, "{exe}"));
+    s->results.resultReceived(result("неизвестная", true, "{unknown}"));
+    s->results.resultReceived(result("просто текст", true));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors.at(0).at(0).toString().contains(work.filePath("нет такой программы")));
+    QCOMPARE(s->writer.typedTexts(), QStringList());
+}
+
+void TestRecognitionSession::outputWindow()
+{
+    s->startDictation();
+    s->results.resultReceived(result("раз", true));
+    s->writer.focusedWindow = 202;
+    s->results.resultReceived(result("два", true));
+    QCOMPARE(s->writer.texts.at(0).first, 101ul);
+    QCOMPARE(s->writer.texts.at(1).first, 202ul);
+
+    // Output to the background: the window focused at the start keeps the text, also after a restart.
+    LaunchSettings launch;
+    launch.OutputToBackground = true;
+    launch.sync();
+    s->writer.focusedWindow = 101;
+    s->asr.getTargetModeInfo()->BackupTargetMode(&textMode, nullptr, nullptr, QString());
+    for (const char* text : {"три", "снова"}) {
+        s->asr.updateModeStateInfo(report(textMode, Stopped));
+        s->startDictation();
+        s->writer.focusedWindow = 202;
+        s->results.resultReceived(result(QString::fromUtf8(text), true));
+        QCOMPARE(s->writer.texts.last().first, 101ul);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRecognitionSession)
+#include "TestRecognitionSession.moc"
