@@ -7,6 +7,7 @@
 #include "RecordingDeviceManager.h"
 #include "RecordingDeviceSettings.h"
 
+#include <QAudioDeviceInfo>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -118,6 +119,11 @@ PulseAudioManager::PulseAudioManager(QObject* parent)
     : QObject(parent)
     , reconnectTimer(new QTimer(this))
 {
+    // Qt's sound-server backend belongs to the thread that first asks it for devices,
+    // and on a lost server it frees its main loop there. Only in the devices' own
+    // (this) thread is that safe; in ours it also dies when the thread stops.
+    QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
+
     thread.setObjectName(QStringLiteral("AudioManager"));
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &QTimer::timeout, this, &PulseAudioManager::Init);

@@ -26,6 +26,14 @@ bool waitForDevice(AudioDeviceManagerBase* manager, const QString& name)
     return QTest::qWaitFor([&] { return manager->CurrentDevice().deviceName() == name; }, 10000);
 }
 
+// Whether Qt's own backend, as opposed to our lists, knows the device.
+bool qtLists(QAudio::Mode mode, const QString& name)
+{
+    const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(mode);
+    return std::any_of(devices.cbegin(), devices.cend(),
+        [&](const QAudioDeviceInfo& device) { return device.deviceName() == name; });
+}
+
 // Device name -> description.
 QMap<QString, QString> described(const ExtAudioDeviceInfoList& list)
 {
@@ -43,6 +51,7 @@ class TestPulseAudioManager : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void cleanup() { QVERIFY(PulseTestServer::ensureRunning()); }
     void capturesPipeByteExact();
     void levelAndGainApply();
@@ -86,6 +95,15 @@ void TestPulseAudioManager::initTestCase()
     playbackSettings.Volume = 400;
     playbackSettings.sync();
 
+    {
+        // Qt's sound backend must outlive a manager that stopped: the server restart
+        // below relies on the backend's own reconnection.
+        PulseAudioManager first;
+        QSignalSpy listed(first.RecordingManager(), &AudioDeviceManagerBase::DeviceListChanged);
+        first.Start();
+        QVERIFY(listed.wait(10000));
+    }
+
     audio = std::make_unique<PulseAudioManager>();
     audio->Start();
     recording = audio->RecordingManager();
@@ -94,6 +112,23 @@ void TestPulseAudioManager::initTestCase()
     connect(recording, &RecordingDeviceManager::SoundAvailable, this, [this](QByteArray data) { captured += data; });
     QVERIFY(waitForDevice(playback, QStringLiteral("test_sink")));
     QCOMPARE(playback->Volume(), 100); // clamped
+}
+
+void TestPulseAudioManager::cleanupTestCase()
+{
+    // Qt's sound backend drops its server connection at exit without holding its main-loop
+    // lock, which crashes if a server message is being handled just then. Exit with it idle:
+    // a sink it has to look up and then forget is its last traffic.
+    audio.reset();
+    pipe.reset();
+    const QString marker = QStringLiteral("settle_marker");
+    const QString monitor = marker + QStringLiteral(".monitor");
+    {
+        PulseModule sink(QStringLiteral("module-null-sink"), {QStringLiteral("sink_name=") + marker});
+        QVERIFY(sink.isLoaded());
+        QTRY_VERIFY_WITH_TIMEOUT(qtLists(QAudio::AudioOutput, marker) && qtLists(QAudio::AudioInput, monitor), 10000);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioOutput, marker) && !qtLists(QAudio::AudioInput, monitor), 10000);
 }
 
 void TestPulseAudioManager::capturesPipeByteExact()
