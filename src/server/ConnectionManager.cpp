@@ -66,7 +66,10 @@ ConnectionManager::ConnectionManager(WebSocketClient* client, AsrManager* asrMan
             &ConnectionManager::onReceivedVACSettingsFromBalancer, Qt::DirectConnection);
 }
 
-ConnectionManager::~ConnectionManager() = default;
+ConnectionManager::~ConnectionManager()
+{
+    disconnect(audioConnection);
+}
 
 void ConnectionManager::printThreadName(const QString& label) const
 {
@@ -158,18 +161,18 @@ void ConnectionManager::applyState(ConnectionState newState, const QString& mess
     case Disconnected:
         if (!disconnectNotified && !tryingFurtherServers)
             disconnectNotified = true;
-        if (recordingDeviceManager)
-            disconnect(recordingDeviceManager, &RecordingDeviceManager::SoundAvailable, this,
-                       &ConnectionManager::SoundAvailable);
+        disconnect(audioConnection);
         emit disconnected();
         break;
     case Ready:
         disconnectNotified = false;
         tryingFurtherServers = false;
-        // Unique: entering Ready again must not forward each buffer twice.
-        if (recordingDeviceManager)
-            connect(recordingDeviceManager, &RecordingDeviceManager::SoundAvailable, this,
-                    &ConnectionManager::SoundAvailable, Qt::UniqueConnection);
+        // Once: entering Ready again must not forward each buffer twice.
+        if (recordingDeviceManager && !audioConnection) {
+            audioConnection = connect(recordingDeviceManager, &RecordingDeviceManager::SoundAvailable,
+                                      recordingDeviceManager, [this](const QByteArray& data) { forwardAudio(data); },
+                                      Qt::DirectConnection);
+        }
         break;
     default:
         break;
@@ -367,17 +370,29 @@ void ConnectionManager::onThemeCheckSuccess()
     applyState(Ready);
 }
 
-void ConnectionManager::SoundAvailable(QByteArray data)
+// Runs in the capture thread. Most buffers arrive while nobody dictates: dropping
+// them here spares this thread a wake-up for every one of them.
+void ConnectionManager::forwardAudio(const QByteArray& data)
+{
+    if (acceptsAudio())
+        QMetaObject::invokeMethod(this, [this, data] { SoundAvailable(data); }, Qt::QueuedConnection);
+}
+
+bool ConnectionManager::acceptsAudio() const
 {
     if (!asrManager || state.load() != Ready)
-        return;
+        return false;
     const std::optional<RecognitionMode> mode = asrManager->getTargetModeInfo()->mode();
     if (!mode || *mode == RecognitionModeNamespace::Off)
-        return;
+        return false;
     const AsrState asrState = asrManager->currentState();
-    const bool send = *mode == RecognitionModeNamespace::TemplatedWizardForm ? asrState != Stopped
-                                                                              : asrState == Started;
-    if (send)
+    return *mode == RecognitionModeNamespace::TemplatedWizardForm ? asrState != Stopped : asrState == Started;
+}
+
+void ConnectionManager::SoundAvailable(QByteArray data)
+{
+    // The state may have moved on since the buffer was let through.
+    if (acceptsAudio())
         client->sendDataBytes(data);
 }
 

@@ -75,6 +75,8 @@ public slots:
 
 private:
     bool isRunning() const;
+    bool acceptsAudio() const;
+    void forwardAudio(const QByteArray& data);
     void applyState(ConnectionState newState, const QString& message = QString());
     void startConnection();
     void tryStartNextWsConnection();
@@ -93,6 +95,7 @@ private:
     WebSocketClient* client;
     AsrManager* asrManager;
     RecordingDeviceManager* recordingDeviceManager;
+    QMetaObject::Connection audioConnection;
     ServersConnectionSource serversConnectionSource;
     QString currentServerId;
     QTimer* retryTimer;
