@@ -257,7 +257,13 @@ static bool restartedCopyTookOver()
         QThread::msleep(100);
         guarded = RunGuard(RunGuard::clientKey()).isAnotherRunning();
     }
-    const QList<pid_t> copies = otherCopies();
+    // A copy's own short-lived fork children (before their exec) look like copies too.
+    QList<pid_t> copies = otherCopies();
+    timer.restart();
+    while (copies.size() > 1 && timer.elapsed() < 3000) {
+        QThread::msleep(50);
+        copies = otherCopies();
+    }
     for (pid_t pid : copies)
         ::kill(pid, SIGTERM);
     // Asking also frees the segment the terminated copy leaves behind once it is gone.
