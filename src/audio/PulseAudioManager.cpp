@@ -119,9 +119,9 @@ PulseAudioManager::PulseAudioManager(QObject* parent)
     : QObject(parent)
     , reconnectTimer(new QTimer(this))
 {
-    // Qt's sound-server backend belongs to the thread that first asks it for devices,
-    // and on a lost server it frees its main loop there. Only in the devices' own
-    // (this) thread is that safe; in ours it also dies when the thread stops.
+    // Qt's sound-server backend belongs to the thread that first asks it for devices
+    // and reconnects after a lost server from that thread's event loop. Ask from this
+    // long-lived thread before the "AudioManager" thread, which can stop, does.
     QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
 
     thread.setObjectName(QStringLiteral("AudioManager"));

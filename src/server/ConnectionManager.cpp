@@ -370,8 +370,8 @@ void ConnectionManager::onThemeCheckSuccess()
     applyState(Ready);
 }
 
-// Runs in the capture thread. Most buffers arrive while nobody dictates: dropping
-// them here spares this thread a wake-up for every one of them.
+// Runs in the capturing (GUI) thread. Most buffers arrive while nobody dictates:
+// dropping them there spares the driver's thread a wake-up for each of them.
 void ConnectionManager::forwardAudio(const QByteArray& data)
 {
     if (acceptsAudio())
