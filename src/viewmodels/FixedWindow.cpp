@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QtQml>
+#include <qpa/qplatformnativeinterface.h>
 
 FixedWindow::FixedWindow(QWindow* parent)
     : QQuickApplicationWindow(parent)
@@ -12,9 +13,9 @@ FixedWindow::FixedWindow(QWindow* parent)
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     const WId window = winId();
-    // The hints go over a connection of their own, which must already see the window.
-    QGuiApplication::sync();
-    FixedWindowX11::skipTaskbarAndPagerOnAllDesktops(window);
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    FixedWindowX11::skipTaskbarAndPagerOnAllDesktops(
+        window, native ? native->nativeResourceForIntegration(QByteArrayLiteral("connection")) : nullptr);
 }
 
 FixedWindow::~FixedWindow() = default;

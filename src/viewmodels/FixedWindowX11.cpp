@@ -7,8 +7,10 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <climits>
+#include <cstdlib>
 
 namespace {
 
@@ -129,8 +131,13 @@ void applyHints(Display* display, Window window)
 
 namespace FixedWindowX11 {
 
-void skipTaskbarAndPagerOnAllDesktops(unsigned long window)
+void skipTaskbarAndPagerOnAllDesktops(unsigned long window, void* qtConnection)
 {
+    if (auto* connection = static_cast<xcb_connection_t*>(qtConnection)) {
+        // A reply means the server has done every earlier request, the window's
+        // creation included; unlike QGuiApplication::sync, no events are processed.
+        free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         qWarning() << "FixedWindow: no X display, the window stays in the task bar";

@@ -132,4 +132,54 @@ void click(int x, int y, int button)
     XFlush(connection.display);
 }
 
+QStringList atomNames(unsigned long window, const char* property)
+{
+    Connection connection;
+    QStringList names;
+    if (!connection.display)
+        return names;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const Atom atom = XInternAtom(connection.display, property, False);
+    if (!window)
+        window = DefaultRootWindow(connection.display);
+    if (XGetWindowProperty(connection.display, window, atom, 0, 1024, False, XA_ATOM, &type, &format, &count, &after,
+                           &data)
+            == Success
+        && data && format == 32) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        for (unsigned long i = 0; i < count; ++i) {
+            char* name = XGetAtomName(connection.display, atoms[i]);
+            names << QString::fromLatin1(name);
+            XFree(name);
+        }
+    }
+    if (data)
+        XFree(data);
+    return names;
+}
+
+bool windowManagerRunning()
+{
+    Connection connection;
+    if (!connection.display)
+        return false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const Atom check = XInternAtom(connection.display, "_NET_SUPPORTING_WM_CHECK", False);
+    const bool found = XGetWindowProperty(connection.display, DefaultRootWindow(connection.display), check, 0, 1, False,
+                                          XA_WINDOW, &type, &format, &count, &after, &data)
+            == Success
+        && data && count == 1;
+    if (data)
+        XFree(data);
+    return found;
+}
+
 } // namespace X11Windows
