@@ -1,5 +1,6 @@
 #include "LoopbackConnection.h"
 
+#include "AcceleratedClock.h"
 #include "AsrManager.h"
 #include "AudioListManager.h"
 #include "AutoReplaceManager.h"
@@ -146,7 +147,8 @@ void LoopbackConnection::wireDictation()
 
 void LoopbackConnection::addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs)
 {
-    m_heartbeat = new ConnectionHeartbeat(m_worker->wsClient(), periodMs, timeoutDelayMs);
+    m_heartbeat = new ConnectionHeartbeat(m_worker->wsClient(), periodMs,
+                                          acceleratedClock(1000.0 * ConnectionHeartbeat::TimeoutDelay / timeoutDelayMs));
     connect(m_heartbeat, &ConnectionHeartbeat::timeout, m_driver, &ConnectionManager::onDisconnectRequested,
             Qt::QueuedConnection);
     m_heartbeatService = std::make_unique<SubService>(m_heartbeat, true);

@@ -51,7 +51,8 @@ public:
     void wireDictation();
     void start();
     void stop();
-    // A heartbeat on the link that drops it through the driver on a time-out.
+    // A heartbeat on the link that drops it through the driver on a time-out;
+    // its clock runs fast enough that the 10 s limit takes timeoutDelayMs.
     void addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs);
 
     WebSocketWorker* worker() const { return m_worker; }
