@@ -20,7 +20,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
-LoopbackConnection::LoopbackConnection()
+LoopbackConnection::LoopbackConnection(const QSslConfiguration& balancerTls)
+    : m_http(balancerTls)
 {
     m_http.setHandler([this](const FakeHttpRequest& request) { return answer(request); });
     BalancerReply::pointBalancerAt(m_http.port());
@@ -39,10 +40,10 @@ LoopbackConnection::~LoopbackConnection()
     qDeleteAll(m_recognitionServers);
 }
 
-FakeRecognitionServer* LoopbackConnection::addServer()
+FakeRecognitionServer* LoopbackConnection::addServer(const QSslConfiguration& tls)
 {
     auto* server = new FakeRecognitionServer;
-    if (!server->listen())
+    if (!(tls.localCertificate().isNull() ? server->listen() : server->listenSecure(tls)))
         qWarning() << "LoopbackConnection: a recognition server could not listen";
     m_recognitionServers.append(server);
     return server;
