@@ -275,7 +275,6 @@ private slots:
         QTest::addColumn<bool>("tlsServer");
         QTest::addColumn<QString>("failure");
         QTest::newRow("insecure, plain text") << "Insecure" << false << false << "";
-        QTest::newRow("insecure, TLS") << "Insecure" << true << true << "";
         QTest::newRow("strict, TLS") << "Strict" << true << true << "";
         QTest::newRow("strict, plain balancer") << "Strict" << false << false << "Не удалось получить список серверов";
         QTest::newRow("strict, plain server") << "Strict" << true << false << "Не удалось подключиться к серверу";
