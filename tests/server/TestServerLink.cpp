@@ -267,7 +267,8 @@ private slots:
         // Untrusted frames are logged and dropped; the link stays up.
         const QString huge = QStringLiteral("{\"MessageType\":3,\"Data\":{\"Text\":\"") + QString(500 * 1024, QLatin1Char('z'));
         const QStringList garbage{"not json", "[1,2]", R"({"MessageType":"3","Data":{}})", R"({"MessageType":-3})",
-                                  R"({"MessageType":999,"Data":{}})", R"({"Data":{"Text":"x"}})", huge, QString()};
+                                  R"({"MessageType":999,"Data":{}})", R"({"Data":{"Text":"x"}})", huge, QString(),
+                                  R"({"MessageType":2,"Data":{"Mode":2,"State":5}})", R"({"MessageType":2,"Data":{"Mode":7,"State":1}})"};
         for (const QString& frame : garbage) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^DataMessageProcessor: dropped"));
             QVERIFY(server.sendRaw(frame));
