@@ -294,6 +294,18 @@ private slots:
         QCOMPARE(client->socket()->state(), QAbstractSocket::ConnectedState);
     }
 
+    void socketGoesWithItsConnection()
+    {
+        FakeRecognitionServer server;
+        auto client = makeClient();
+        QVERIFY(connectTo(*client, server));
+        const QPointer<QWebSocket> socket = client->socket();
+        // No event loop turns here, as when the link's thread has already ended.
+        client.reset();
+        QVERIFY(socket.isNull());
+        QTRY_VERIFY(!server.hasClient());
+    }
+
     void tlsVerification()
     {
         const SelfSignedCertificate certificate;
