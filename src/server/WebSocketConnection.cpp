@@ -36,11 +36,9 @@ WebSocketConnection::WebSocketConnection(QObject* parent, QWebSocket* socket)
     connect(this, &WebSocketConnection::close, this, &WebSocketConnection::onClose);
 }
 
-WebSocketConnection::~WebSocketConnection()
-{
-    m_socket->setParent(nullptr);
-    m_socket->deleteLater();
-}
+// The socket goes with this object as its child: a deleteLater would be lost
+// when this is destroyed after its thread's event loop ended.
+WebSocketConnection::~WebSocketConnection() = default;
 
 QString WebSocketConnection::envelope(int type, const QJsonValue& value)
 {

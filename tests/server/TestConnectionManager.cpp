@@ -1,6 +1,7 @@
 #include "ASRSettings.h"
 #include "AsrManager.h"
 #include "ClientConnectionSettings.h"
+#include "ConnectionHeartbeat.h"
 #include "ConnectionManager.h"
 #include "ConnectionManagerSettings.h"
 #include "LoopbackConnection.h"
@@ -159,6 +160,28 @@ private slots:
         link->driverService()->Stop();
         QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
         QVERIFY(!link->driverService()->getThread()->isRunning());
+    }
+
+    void requestsQueuedWhileStoppedAreIgnoredAfterRestart()
+    {
+        FakeRecognitionServer* server = link->addServer();
+        connectTo(server);
+        link->addHeartbeat(1000, 60000);
+        link->driverService()->Stop();
+        QTRY_VERIFY(link->states().endsWith(1));
+
+        // Handled only once the driver's thread runs again, after the stop
+        // released the condition they check.
+        emit link->heartbeat()->timeout();
+        QMetaObject::invokeMethod(link->driver(), "onDisconnectRequested", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(link->driver(), "onThemeCheckSuccess", Qt::QueuedConnection);
+        link->clearStates();
+        link->driverService()->Start();
+        QVERIFY(link->waitForState(14));
+        flushDriver();
+        QCOMPARE(link->states(), (QList<int>{2, 3, 4, 8, 9, 14}));
+        QCOMPARE(link->driver()->getState(), 14);
+        QVERIFY(server->hasClient());
     }
 
     void droppedLinkReconnectsAndResumesMode()

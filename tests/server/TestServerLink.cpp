@@ -269,7 +269,8 @@ private slots:
         // Untrusted frames are logged and dropped; the link stays up.
         const QString huge = QStringLiteral("{\"MessageType\":3,\"Data\":{\"Text\":\"") + QString(500 * 1024, QLatin1Char('z'));
         const QStringList garbage{"not json", "[1,2]", R"({"MessageType":"3","Data":{}})", R"({"MessageType":-3})",
-                                  R"({"MessageType":999,"Data":{}})", R"({"Data":{"Text":"x"}})", huge, QString()};
+                                  R"({"MessageType":999,"Data":{}})", R"({"Data":{"Text":"x"}})", huge, QString(),
+                                  R"({"MessageType":2,"Data":{"Mode":2,"State":5}})", R"({"MessageType":2,"Data":{"Mode":7,"State":1}})"};
         for (const QString& frame : garbage) {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^DataMessageProcessor: dropped"));
             QVERIFY(server.sendRaw(frame));
@@ -293,6 +294,18 @@ private slots:
         QTRY_COMPARE(result.count(), 4);
         QCOMPARE(disconnected.count(), 0);
         QCOMPARE(client->socket()->state(), QAbstractSocket::ConnectedState);
+    }
+
+    void socketGoesWithItsConnection()
+    {
+        FakeRecognitionServer server;
+        auto client = makeClient();
+        QVERIFY(connectTo(*client, server));
+        const QPointer<QWebSocket> socket = client->socket();
+        // No event loop turns here, as when the link's thread has already ended.
+        client.reset();
+        QVERIFY(socket.isNull());
+        QTRY_VERIFY(!server.hasClient());
     }
 
     void tlsVerification()

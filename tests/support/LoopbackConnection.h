@@ -62,6 +62,7 @@ public:
     ConnectionManager* driver() const { return m_driver; }
     RecordingDeviceManager* capture() const { return m_capture; }
     SubService* driverService() const { return m_driverService.get(); }
+    ConnectionHeartbeat* heartbeat() const { return m_heartbeat; }
 
     // Every state published, in order, as received in this thread.
     QList<int> states() const { return m_states; }

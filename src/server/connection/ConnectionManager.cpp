@@ -91,7 +91,7 @@ void ConnectionManager::finishWork(const char* reason)
 
 void ConnectionManager::process(CancellationCondition* cancellationCondition)
 {
-    condition = cancellationCondition;
+    condition = cancellationCondition->shared_from_this();
     retryTimer->stop();
     restartCycle = false;
     if (!isRunning())
