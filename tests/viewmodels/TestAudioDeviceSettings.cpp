@@ -47,12 +47,10 @@ private slots:
     void cleanupTestCase();
     void init();
     void cleanup();
-    void openingShowsBothLists();
-    void choosingMicrophoneSwitchesCapture();
     void cancelRestores_data();
     void cancelRestores();
     void applyStoresLiveState();
-    void hotPlugAndRepeatedLoad();
+    void reopeningAndHotPlug();
 
 private:
     AudioDeviceListViewModel* list(bool recording) const;
@@ -135,39 +133,6 @@ void TestAudioDeviceSettings::cleanup()
     page->onClose();
 }
 
-void TestAudioDeviceSettings::openingShowsBothLists()
-{
-    page->onClose();
-    SignalRecorder recorder(list(true), "rec");
-    recorder.watch(list(false), "play");
-    page->onLoad();
-    QStringList expected;
-    for (bool recording : {true, false}) {
-        QStringList names;
-        for (const ExtAudioDeviceInfo& device : manager(recording)->DeviceList())
-            names << device.deviceName();
-        const QString prefix = recording ? "rec." : "play.";
-        expected << prefix + "changed_Devices([" + names.join('|') + "])"
-                 << prefix + "changed_SelectedDeviceIndex(" + QString::number(manager(recording)->SelectedIndex()) + ")";
-    }
-    QCOMPARE(withoutLevels(recorder.take()), expected);
-    QCOMPARE(list(true)->get_SelectedDeviceIndex(), indexOf(true, "test_mic"));
-    QVERIFY(!page->IsChanged());
-}
-
-void TestAudioDeviceSettings::choosingMicrophoneSwitchesCapture()
-{
-    list(true)->setProperty("SelectedDeviceIndex", indexOf(true, pipe->name()));
-    QCOMPARE(audio->RecordingManager()->CurrentDevice().deviceName(), pipe->name());
-    captured.clear();
-    QByteArray marker(3200, Qt::Uninitialized);
-    for (int i = 0; i < marker.size(); ++i)
-        marker[i] = static_cast<char>(i * 37 + 11);
-    QVERIFY(pipe->write(marker));
-    QTRY_VERIFY_WITH_TIMEOUT(captured.contains(marker), 10000);
-    QVERIFY(page->IsChanged());
-}
-
 void TestAudioDeviceSettings::cancelRestores_data()
 {
     QTest::addColumn<bool>("recording");
@@ -196,6 +161,13 @@ void TestAudioDeviceSettings::cancelRestores()
     QSignalSpy trackShown(edited, &AudioDeviceListViewModel::changed_IsTrackChanges);
 
     edited->setProperty("SelectedDeviceIndex", indexOf(recording, device));
+    if (device == pipe->name()) {
+        // Capture comes from the chosen microphone at once, before any apply.
+        captured.clear();
+        const QByteArray marker = QByteArray("chosen microphone").repeated(200);
+        QVERIFY(pipe->write(marker));
+        QTRY_VERIFY_WITH_TIMEOUT(captured.contains(marker), 10000);
+    }
     edited->setProperty("IsTrackChanges", track);
     recordingPage->setProperty("Gain", gain);
     QCOMPARE(manager(recording)->CurrentDevice().deviceName(), device);
@@ -234,20 +206,31 @@ void TestAudioDeviceSettings::applyStoresLiveState()
     QCOMPARE(audio->RecordingManager()->Gain(), 100);
 }
 
-void TestAudioDeviceSettings::hotPlugAndRepeatedLoad()
+void TestAudioDeviceSettings::reopeningAndHotPlug()
 {
-    page->onLoad(); // opened twice without closing in between
+    // Opened again without closing in between: both lists are announced once more, and only once.
+    SignalRecorder recorder(list(true), "rec");
+    recorder.watch(list(false), "play");
+    page->onLoad();
+    QStringList expected;
+    for (bool recording : {true, false}) {
+        QStringList names;
+        for (const ExtAudioDeviceInfo& device : manager(recording)->DeviceList())
+            names << device.deviceName();
+        const QString prefix = recording ? "rec." : "play.";
+        expected << prefix + "changed_Devices([" + names.join('|') + "])"
+                 << prefix + "changed_SelectedDeviceIndex(" + QString::number(manager(recording)->SelectedIndex()) + ")";
+    }
+    QCOMPARE(withoutLevels(recorder.take()), expected);
+
     AudioDeviceListViewModel* microphones = list(true);
     QSignalSpy managerLists(manager(true), &AudioDeviceManagerBase::DeviceListChanged);
     QSignalSpy shownLists(microphones, &AudioDeviceListViewModel::changed_Devices);
-    QSignalSpy shownIndex(microphones, &AudioDeviceListViewModel::changed_SelectedDeviceIndex);
     QSignalSpy gains(microphones, SIGNAL(changed_Gain(int)));
     {
-        PulseModule plugged(QStringLiteral("module-null-source"),
-                            {QStringLiteral("source_name=plugged_mic"), QStringLiteral("rate=16000"),
-                             QStringLiteral("channels=1")});
-        QVERIFY(plugged.isLoaded());
+        PulseModule plugged(QStringLiteral("module-null-source"), {QStringLiteral("source_name=plugged_mic")});
         QTRY_VERIFY_WITH_TIMEOUT(microphones->get_Devices().contains("plugged_mic"), 10000);
+        // A new list re-announces the selection without switching the device.
         QCOMPARE(audio->RecordingManager()->CurrentDevice().deviceName(), QStringLiteral("test_mic"));
         QCOMPARE(microphones->get_SelectedDeviceIndex(), indexOf(true, "test_mic"));
         audio->RecordingManager()->set_Gain(70);
@@ -255,7 +238,6 @@ void TestAudioDeviceSettings::hotPlugAndRepeatedLoad()
     }
     QTRY_VERIFY_WITH_TIMEOUT(!microphones->get_Devices().contains("plugged_mic"), 10000);
     QCOMPARE(shownLists.count(), managerLists.count());
-    QVERIFY(shownIndex.count() >= managerLists.count());
     QCOMPARE(gains.count(), 2);
 
     // Closed, the page no longer follows the manager.

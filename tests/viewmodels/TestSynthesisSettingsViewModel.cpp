@@ -40,8 +40,6 @@ class TestSynthesisSettingsViewModel : public QObject
 private slots:
     void initTestCase() { TestHome::useApplicationIdentity(); }
     void init() { TestHome::wipe(); }
-    void load_data();
-    void load();
     void stateReports_data();
     void stateReports();
     void applyRoundTrip_data();
@@ -50,35 +48,6 @@ private slots:
 private:
     TtsManager manager;
 };
-
-void TestSynthesisSettingsViewModel::load_data()
-{
-    QTest::addColumn<bool>("withManager");
-    QTest::addColumn<QStringList>("signalsEmitted");
-    QTest::addColumn<int>("voiceRequests");
-
-    QTest::newRow("with the manager")
-        << true << QStringList{"changed_IsTtsEnabled(true)", "changed_SelectedVoiceIndex(-1)"} << 1;
-    QTest::newRow("without the manager") << false << QStringList{"changed_IsTtsEnabled(true)"} << 0;
-}
-
-void TestSynthesisSettingsViewModel::load()
-{
-    QFETCH(bool, withManager);
-    QFETCH(QStringList, signalsEmitted);
-    QFETCH(int, voiceRequests);
-
-    SynthesisSettingsViewModel page;
-    if (withManager)
-        page.set_TtsManager(&manager);
-    page.OnTtsStateChanged(ttsState(0, {"A", "B"}));
-    QSignalSpy requested(&manager, &TtsManager::sendVoiceRequest);
-    SignalRecorder recorder(&page);
-    page.onLoad();
-    QCOMPARE(recorder.take(), signalsEmitted);
-    QCOMPARE(requested.count(), voiceRequests);
-    QCOMPARE(page.get_Voices().isEmpty(), withManager);
-}
 
 void TestSynthesisSettingsViewModel::stateReports_data()
 {

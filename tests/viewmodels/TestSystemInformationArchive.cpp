@@ -162,7 +162,6 @@ void TestSystemInformationArchive::failuresLeaveNoArchive_data()
     const QByteArray hangs = "echo partial > \"$4\"; exec sleep 30";
     QTest::newRow("tar fails") << fails << QByteArray() << false << false << "код 2";
     QTest::newRow("tar hangs") << hangs << QByteArray() << false << false << "не завершила работу";
-    QTest::newRow("tar missing") << QByteArray("exit 0") << QByteArray() << false << false << "запустить";
     QTest::newRow("existing file kept") << QByteArray() << QByteArray("mine") << false << false << "уже существует";
     QTest::newRow("failure keeps the old file") << fails << QByteArray("mine") << true << false << "код 2";
     QTest::newRow("replacing when asked") << QByteArray() << QByteArray("mine") << true << true << "";
@@ -176,9 +175,7 @@ void TestSystemInformationArchive::failuresLeaveNoArchive()
     QFETCH(bool, written);
     QFETCH(QString, error);
 
-    if (QTest::currentDataTag() == QByteArray("tar missing"))
-        qputenv("PATH", QFile::encodeName(work.filePath(QStringLiteral("nothing"))));
-    else if (!tar.isEmpty())
+    if (!tar.isEmpty())
         fakeTar(tar);
     const QString archive = work.filePath(QStringLiteral("out/SysInfo.tar.gz"));
     QDir().mkpath(QFileInfo(archive).absolutePath());
@@ -202,11 +199,6 @@ void TestSystemInformationArchive::failuresLeaveNoArchive()
 void TestSystemInformationArchive::aboutPage()
 {
     ScriptedAboutPage page;
-    const QString id = page.get_ClientId().section(QStringLiteral(": "), 1);
-    QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(id).hasMatch(),
-             qPrintable(id));
-    QCOMPARE(ScriptedAboutPage().get_ClientId(), page.get_ClientId());
-
     // A cancelled dialog does nothing.
     emit page.getSystemInfo();
     QCOMPARE(page.errorsShown, QStringList());
