@@ -69,7 +69,7 @@ QQuickView* TestSettingsPageViews::show(const char* view, QObject* model)
         warnings += list;
     });
     window->setResizeMode(QQuickView::SizeRootObjectToView);
-    window->resize(600, 460);
+    window->resize(756, 460);
     window->setColor(Qt::white);
     window->setSource(QUrl(QStringLiteral("qrc:/Views/") + QLatin1String(view)));
     if (!window->rootObject())

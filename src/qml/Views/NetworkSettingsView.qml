@@ -11,6 +11,19 @@ Item {
     implicitWidth: page.implicitWidth + 32
     implicitHeight: page.implicitHeight + 32
 
+    // The longest caption sets the caption width of both groups, so their fields line up.
+    TextMetrics {
+        id: widest
+        font: caption.font
+        text: "Порт REST прокси"
+    }
+    Label { id: caption; visible: false }
+
+    component FieldLabel: Label {
+        Layout.alignment: Qt.AlignTop
+        Layout.topMargin: 8
+    }
+
     // One edit field over a ValidatableText: the text goes to the model on every
     // edit, the model's error shows below it and takes the focus when apply fails.
     component CheckedField: ColumnLayout {
@@ -21,6 +34,9 @@ Item {
         // -1: as wide as the column; the error below always is.
         property int fieldWidth: -1
         spacing: 2
+        // A narrow field still takes the column's width, so the labels keep theirs.
+        Layout.fillWidth: true
+        Layout.maximumWidth: Number.POSITIVE_INFINITY
 
         TextField {
             id: input
@@ -72,22 +88,20 @@ Item {
                     columnSpacing: 12
                     rowSpacing: 8
 
-                    Label { text: "Адрес"; Layout.alignment: Qt.AlignTop; Layout.topMargin: 8 }
+                    FieldLabel { Layout.minimumWidth: widest.advanceWidth; text: "Адрес" }
                     CheckedField {
                         Layout.fillWidth: true
                         field: root.viewModel.ASRServerHost
                         placeholderText: "IP адрес или имя сервера"
                     }
-                    Label { text: "Порт"; Layout.alignment: Qt.AlignTop; Layout.topMargin: 8 }
+                    FieldLabel { Layout.minimumWidth: widest.advanceWidth; text: "Порт" }
                     CheckedField {
-                        Layout.fillWidth: true
                         fieldWidth: 120
                         field: root.viewModel.ASRServerPort
                         maximumLength: 5
                     }
-                    Label { text: "REST порт"; Layout.alignment: Qt.AlignTop; Layout.topMargin: 8 }
+                    FieldLabel { Layout.minimumWidth: widest.advanceWidth; text: "REST порт" }
                     CheckedField {
-                        Layout.fillWidth: true
                         fieldWidth: 120
                         field: root.viewModel.ASRServerRestPort
                         maximumLength: 5
@@ -105,16 +119,14 @@ Item {
                     columnSpacing: 12
                     rowSpacing: 8
 
-                    Label { text: "Порт веб-форм"; Layout.alignment: Qt.AlignTop; Layout.topMargin: 8 }
+                    FieldLabel { Layout.minimumWidth: widest.advanceWidth; text: "Порт веб-форм" }
                     CheckedField {
-                        Layout.fillWidth: true
                         fieldWidth: 120
                         field: root.viewModel.FormAPIPort
                         maximumLength: 5
                     }
-                    Label { text: "Порт REST прокси"; Layout.alignment: Qt.AlignTop; Layout.topMargin: 8 }
+                    FieldLabel { Layout.minimumWidth: widest.advanceWidth; text: "Порт REST прокси" }
                     CheckedField {
-                        Layout.fillWidth: true
                         fieldWidth: 120
                         field: root.viewModel.RestProxyPort
                         maximumLength: 5
