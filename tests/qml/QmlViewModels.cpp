@@ -1,6 +1,7 @@
 #include "QmlViewModels.h"
 
 #include "AboutSettingsViewModel.h"
+#include "AppVariables.h"
 #include "AsrManager.h"
 #include "AudioDeviceSettingsViewModel.h"
 #include "CommandsViewModel.h"
@@ -25,6 +26,7 @@
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
 #include "TtsManager.h"
+#include "ValidatableText.h"
 #include "VexStyle.h"
 #include "WebSocketWorker.h"
 #include "WindowsManager.h"
@@ -59,38 +61,6 @@ bool isNoObject(const QString& path)
     return viewModelNames().contains(path) && viewModelNames().value(path).isEmpty();
 }
 
-// A field with an error, under the property names the validatable controls bind to.
-class FieldStandIn : public QObject
-{
-    Q_OBJECT
-    Q_PROPERTY(QString Text READ text NOTIFY changed_Text)
-    Q_PROPERTY(QString Error READ error NOTIFY changed_Error)
-    Q_PROPERTY(bool IsValid READ isValid NOTIFY changed_IsValid)
-    Q_PROPERTY(bool IsFocused READ isFocused NOTIFY changed_IsFocused)
-
-public:
-    QString text() const { return m_text; }
-    QString error() const { return QStringLiteral("Поле не заполнено"); }
-    bool isValid() const { return false; }
-    bool isFocused() const { return true; }
-
-public slots:
-    void set_Text(QString text)
-    {
-        m_text = text;
-        emit changed_Text(text);
-    }
-
-signals:
-    void changed_Text(QString text);
-    void changed_Error(QString error);
-    void changed_IsValid(bool valid);
-    void changed_IsFocused(bool focused);
-    void validateFailed();
-
-private:
-    QString m_text = QStringLiteral("Терапевт");
-};
 } // namespace
 
 QmlViewModels::QmlViewModels()
@@ -101,6 +71,9 @@ QmlViewModels::QmlViewModels()
 {
     registerQmlResources();
     VexStyle::registerQmlType();
+    // As the program's main sets it; the About page shows it.
+    QCoreApplication::setApplicationVersion(AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("Version"))
+                                           + QStringLiteral(" (Linux)"));
     link->offerThemes({QJsonObject{{"Id", "t1"}, {"Name", "Терапия"}}, QJsonObject{{"Id", "t2"}, {"Name", "Хирургия"}}});
     {
         // No start-up theme check: a connected link goes straight to the ready state.
@@ -159,7 +132,13 @@ QmlViewModels::QmlViewModels()
                  {QStringLiteral("monitorViewModel"), monitor},
                  {QStringLiteral("selfTestViewModel"), selfTest},
                  {QStringLiteral("windowsManager"), windowsManager.get()}};
-    fieldStandIn = std::make_unique<FieldStandIn>();
+    // A field that shows an error, as after a failed check.
+    field = std::make_unique<ValidatableText>();
+    field->setTextValidator([](ValidationArgs* args) {
+        if (args->Text.size() < 12)
+            args->Error = QStringLiteral("Введите не меньше 12 знаков");
+    });
+    field->set_Text(QStringLiteral("Терапевт"));
 }
 
 QmlViewModels::~QmlViewModels()
@@ -183,7 +162,7 @@ void QmlViewModels::publish(QQmlEngine* engine) const
     engine->addImportPath(QStringLiteral("qrc:/"));
     for (const auto& property : published)
         engine->rootContext()->setContextProperty(property.first, property.second);
-    engine->rootContext()->setContextProperty(QStringLiteral("validatableField"), fieldStandIn.get());
+    engine->rootContext()->setContextProperty(QStringLiteral("validatableField"), field.get());
 }
 
 QObject* QmlViewModels::create(QQmlEngine* engine, const QString& path, QString* error)
@@ -235,4 +214,3 @@ AppSettingsViewModel* QmlViewModels::page(const QString& className) const
     return nullptr;
 }
 
-#include "QmlViewModels.moc"

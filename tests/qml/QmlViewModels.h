@@ -14,6 +14,7 @@ class QQmlEngine;
 class QQuickWindow;
 class SettingsContainerViewModel;
 class SystemTray;
+class ValidatableText;
 class WindowsManager;
 
 // Everything a QML view of the client can reach, built as the composition root
@@ -58,5 +59,5 @@ private:
     QList<AppSettingsViewModel*> pages;
     std::unique_ptr<SettingsContainerViewModel> container;
     QList<QPair<QString, QObject*>> published;
-    std::unique_ptr<QObject> fieldStandIn;
+    std::unique_ptr<ValidatableText> field;
 };

@@ -1,10 +1,12 @@
 #include "QmlViewModels.h"
 #include "TestHome.h"
+#include "ValidatableText.h"
 
 #include <QDirIterator>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQmlExpression>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QtTest>
 
@@ -55,6 +57,8 @@ private slots:
     void cleanupTestCase();
     void loadsWithoutWarnings_data();
     void loadsWithoutWarnings();
+    void validatableControlsFollowTheirField_data();
+    void validatableControlsFollowTheirField();
 
 private:
     std::unique_ptr<QmlViewModels> models;
@@ -113,6 +117,49 @@ void TestQmlViews::loadsWithoutWarnings()
     }
     QCoreApplication::processEvents();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+}
+
+void TestQmlViews::validatableControlsFollowTheirField_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("one line") << ":/Controls/ValidatableText.qml";
+    QTest::newRow("several lines") << ":/Controls/ValidatableTextArea.qml";
+}
+
+void TestQmlViews::validatableControlsFollowTheirField()
+{
+    QFETCH(QString, path);
+    auto* field = engine->rootContext()->contextProperty(QStringLiteral("validatableField")).value<ValidatableText*>();
+    field->SetText(QStringLiteral("Терапевт"));
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), path, &error));
+    QVERIFY2(root, qPrintable(error));
+    std::unique_ptr<QQuickWindow> host;
+    QQuickWindow* window = QmlViewModels::windowOf(root.get(), &host);
+    window->show();
+    window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* control = qobject_cast<QQuickItem*>(root.get());
+    const auto focusInside = [window, control] {
+        return window->activeFocusItem() && control->isAncestorOf(window->activeFocusItem());
+    };
+
+    // Typing goes to the field, which checks it at once.
+    QMetaObject::invokeMethod(root.get(), "takeFocus");
+    QTRY_VERIFY(focusInside());
+    for (const QChar c : QStringLiteral(" участковый"))
+        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QCOMPARE(field->get_Text(), QStringLiteral("Терапевт участковый"));
+    QVERIFY(field->get_IsValid());
+
+    // A check that fails before applying brings the focus back to the control.
+    QQuickItem elsewhere(window->contentItem());
+    elsewhere.forceActiveFocus();
+    QVERIFY(!focusInside());
+    field->SetText(QStringLiteral("ЛОР"));
+    QVERIFY(!field->CheckAndSetFocus());
+    QTRY_VERIFY(focusInside());
+    QVERIFY(warnings.isEmpty());
 }
 
 QTEST_MAIN(TestQmlViews)

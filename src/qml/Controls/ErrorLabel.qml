@@ -4,7 +4,7 @@ import QtQuick.Controls 2.15
 // The error text under a validatable field; takes no room while there is none.
 Label {
     visible: text !== ""
-    color: "#C62828"
-    font.pointSize: 8.5
+    color: "#d32f2f"
+    font.pixelSize: 12
     wrapMode: Text.WordWrap
 }

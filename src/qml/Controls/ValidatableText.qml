@@ -13,7 +13,9 @@ Column {
 
     spacing: 2
 
+    // At the end of the text, where a correction usually goes.
     function takeFocus() {
+        field.cursorPosition = field.length
         field.forceActiveFocus()
     }
 
@@ -23,6 +25,10 @@ Column {
         selectByMouse: true
         text: control.viewModel ? control.viewModel.Text : ""
         onTextEdited: if (control.viewModel) control.viewModel.set_Text(text)
+        background: FieldFrame {
+            invalid: control.viewModel ? !control.viewModel.IsValid : false
+            focused: field.activeFocus
+        }
         Component.onCompleted: if (control.viewModel && control.viewModel.IsFocused) forceActiveFocus()
     }
 

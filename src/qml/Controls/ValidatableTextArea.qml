@@ -12,13 +12,19 @@ Column {
 
     spacing: 2
 
+    // At the end of the text, where a correction usually goes.
     function takeFocus() {
+        area.cursorPosition = area.length
         area.forceActiveFocus()
     }
 
     ScrollView {
         width: control.width
         height: control.areaHeight
+        background: FieldFrame {
+            invalid: control.viewModel ? !control.viewModel.IsValid : false
+            focused: area.activeFocus
+        }
 
         TextArea {
             id: area
