@@ -1,11 +1,10 @@
 // Writes pictures of a QML window of the client, built over the real view
-// models, for a person to look at. Run it on an X display with real fonts:
-//   bash -c 'source scripts/headless-services.sh; build/tests/qml/QmlScreenshot --connected
-//       /SettingsWindow.qml settings-audio=showSettings() "settings-network=settingsViewModel.currentIndex = 4"'
-// Each shot NAME[=SCRIPT] runs SCRIPT (JavaScript with the root object in scope)
-// and writes the window to <build>/test-output/screenshots/NAME.png. A root that
-// is no window is shown in a window of its own. Settings and data go to a
-// private folder under test-output, never to the user's own.
+// models, for a person to look at; run it on an X display with real fonts (the
+// README shows how). Each shot NAME[=SCRIPT] runs SCRIPT (JavaScript with the
+// root object in scope) and writes the window to
+// <build>/test-output/screenshots/NAME.png. A root that is no window is shown in
+// a window of its own. Settings and data go to a private folder under
+// test-output, never to the user's own.
 
 #include "QmlViewModels.h"
 #include "TestHome.h"
