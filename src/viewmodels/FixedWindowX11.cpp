@@ -106,13 +106,14 @@ void logState(Display* display, Window window, const QString& name, const char* 
 void applyHints(Display* display, Window window)
 {
     const Atom state = existingAtom(display, "_NET_WM_STATE");
+    if (state == None) {
+        qInfo() << "FixedWindow: the window manager offers no window state hints";
+        return;
+    }
+    // A hint the display does not know is left out rather than written as None.
     const Atom hints[] = {existingAtom(display, "_NET_WM_STATE_SKIP_TASKBAR"),
                           existingAtom(display, "_NET_WM_STATE_SKIP_PAGER"),
                           existingAtom(display, "_NET_WM_STATE_STICKY")};
-    if (state == None || hints[0] == None || hints[1] == None || hints[2] == None) {
-        qInfo() << "FixedWindow: the window manager offers no task bar and desktop hints";
-        return;
-    }
 
     QString name = QStringLiteral("<unknown>");
     const WindowProperty netWmName(display, window, existingAtom(display, "_NET_WM_NAME"));
@@ -121,6 +122,8 @@ void applyHints(Display* display, Window window)
 
     logState(display, window, name, "BEFORE");
     for (const Atom hint : hints) {
+        if (hint == None)
+            continue;
         XChangeProperty(display, window, state, XA_ATOM, 32, PropModeAppend, reinterpret_cast<const unsigned char*>(&hint),
                         1);
     }
