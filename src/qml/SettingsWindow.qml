@@ -28,7 +28,7 @@ FixedWindow {
     // Wide enough for every tab title side by side.
     width: 780
     height: 560
-    minimumWidth: 720
+    minimumWidth: 780
     minimumHeight: 420
 
     function viewOf(className) {

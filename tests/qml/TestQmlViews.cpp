@@ -1,4 +1,7 @@
+#include "BalancerConnectionSettings.h"
+#include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
+#include "SettingsContainerViewModel.h"
 #include "TestHome.h"
 #include "ValidatableText.h"
 
@@ -57,6 +60,8 @@ private slots:
     void cleanupTestCase();
     void loadsWithoutWarnings_data();
     void loadsWithoutWarnings();
+    void settingsWindowSavesOrCancels_data();
+    void settingsWindowSavesOrCancels();
     void validatableControlsFollowTheirField_data();
     void validatableControlsFollowTheirField();
 
@@ -117,6 +122,47 @@ void TestQmlViews::loadsWithoutWarnings()
     }
     QCoreApplication::processEvents();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+}
+
+void TestQmlViews::settingsWindowSavesOrCancels_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::addColumn<QString>("storedHost");
+
+    QTest::newRow("invalid field: stays open on its tab") << "bad host" << "save()" << true << "127.0.0.1";
+    QTest::newRow("valid: saved and closed") << "asr.local" << "save()" << false << "asr.local";
+    QTest::newRow("cancel: nothing stored") << "asr.local" << "cancel()" << false << "127.0.0.1";
+    QTest::newRow("closed by Esc: nothing stored") << "asr.local" << "close()" << false << "127.0.0.1";
+}
+
+void TestQmlViews::settingsWindowSavesOrCancels()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, action);
+    QFETCH(bool, staysOpen);
+    QFETCH(QString, storedHost);
+    {
+        BalancerConnectionSettings balancer;
+        balancer.Ip = QStringLiteral("127.0.0.1");
+        balancer.sync();
+    }
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
+    QVERIFY2(root, qPrintable(error));
+    auto* window = qobject_cast<QQuickWindow*>(root.get());
+    evaluate(root.get(), QStringLiteral("showSettings()"));
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    auto* network = qobject_cast<NetworkSettingsViewModel*>(models->page(QStringLiteral("NetworkSettingsViewModel")));
+    network->get_ASRServerHost()->set_Text(host);
+    evaluate(root.get(), action);
+    QCOMPARE(window->isVisible(), staysOpen);
+    // Connected: the network page is the fifth tab.
+    QCOMPARE(models->settings()->get_currentIndex(), staysOpen ? 4 : 0);
+    QCOMPARE(QString(BalancerConnectionSettings().Ip), storedHost);
+    QVERIFY(warnings.isEmpty());
 }
 
 void TestQmlViews::validatableControlsFollowTheirField_data()
