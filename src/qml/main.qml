@@ -20,6 +20,8 @@ Window {
         function onSignalQuit() { windowsManager.closeApplication() }
         function onSignalConnectRequest() { windowsManager.restartConnection() }
         function onSignalShowSettings() { settingsWindow.showSettings() }
+        function onSignalShowReplaces() { replacesWindow.showWindow() }
+        function onSignalShowKivaro() { kivaroWindow.showWindow() }
     }
 
     ThemeCheckWindow {
@@ -28,5 +30,13 @@ Window {
 
     SettingsWindow {
         id: settingsWindow
+    }
+
+    ReplacesWindow {
+        id: replacesWindow
+    }
+
+    KivaroWindow {
+        id: kivaroWindow
     }
 }

@@ -22,6 +22,8 @@ const QMap<QString, QString>& afterShow()
 {
     static const QMap<QString, QString> scripts{
         {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
+        {QStringLiteral(":/ReplacesWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/KivaroWindow.qml"), QStringLiteral("showWindow()")},
     };
     return scripts;
 }
