@@ -29,6 +29,7 @@ EditWindow {
     Label { text: window.textHeader; Layout.topMargin: 6 }
     TextField {
         id: chord
+        objectName: "chordField"
         Layout.fillWidth: true
         readOnly: true
         placeholderText: "Нажмите сочетание клавиш"
