@@ -25,7 +25,12 @@ FixedWindow {
         requestActivate()
     }
 
-    onClosing: close.accepted = kivaroViewModel.cancelCommand()
+    onClosing: {
+        // Hidden, not closed: a closed tool window comes back without its size and hints.
+        close.accepted = false
+        if (kivaroViewModel.cancelCommand())
+            hide()
+    }
 
     ColumnLayout {
         anchors.fill: parent

@@ -22,10 +22,11 @@ FixedWindow {
     })
 
     title: "Автозамена"
+    // Wide enough for every tab title and the list's buttons beside the search.
     width: 760
     height: 540
-    minimumWidth: 600
-    minimumHeight: 380
+    minimumWidth: 760
+    minimumHeight: 400
 
     function viewOf(typeName) {
         return browseViews[typeName] || emptyView
@@ -65,6 +66,9 @@ FixedWindow {
         // The views let go of the rows before the model deletes them.
         collections = []
         commandsViewModel.onClose()
+        // Hidden, not closed: a closed tool window comes back without its size and hints.
+        close.accepted = false
+        hide()
     }
 
     header: ColumnLayout {
