@@ -66,6 +66,8 @@ private slots:
     void settingsWindowSavesOrCancels();
     void validatableControlsFollowTheirField_data();
     void validatableControlsFollowTheirField();
+    void trayOpensCommandWindows_data();
+    void trayOpensCommandWindows();
 
 private:
     std::unique_ptr<QmlViewModels> models;
@@ -208,6 +210,35 @@ void TestQmlViews::validatableControlsFollowTheirField()
     QVERIFY(!field->CheckAndSetFocus());
     QTRY_VERIFY(focusInside());
     QVERIFY(warnings.isEmpty());
+}
+
+void TestQmlViews::trayOpensCommandWindows_data()
+{
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("Автозамена") << QByteArray("signalShowReplaces") << "Автозамена";
+    QTest::newRow("Мои слова") << QByteArray("signalShowKivaro") << "Мои слова";
+}
+
+void TestQmlViews::trayOpensCommandWindows()
+{
+    QFETCH(QByteArray, signal);
+    QFETCH(QString, title);
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/main.qml"), &error));
+    QVERIFY2(root, qPrintable(error));
+    QQuickWindow* window = nullptr;
+    for (QQuickWindow* child : root->findChildren<QQuickWindow*>()) {
+        if (child->title() == title)
+            window = child;
+    }
+    QVERIFY(window && !window->isVisible());
+    QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
+    QVERIFY(QMetaObject::invokeMethod(tray, signal.constData()));
+    QTRY_VERIFY(window->isVisible());
+    window->close();
+    QVERIFY(!window->isVisible());
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestQmlViews)
