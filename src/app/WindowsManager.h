@@ -24,6 +24,7 @@ class QQmlApplicationEngine;
 class QWindow;
 class RecognitionSettingsViewModel;
 class RecordingDeviceManager;
+class RestProxyServer;
 class RunGuard;
 class StatisticsViewModel;
 class SubService;
@@ -31,6 +32,7 @@ class SynthesisSettingsViewModel;
 class SystemTray;
 class TtsManager;
 class UserCommandsManager;
+class WebSocketProxyServer;
 class WebSocketWorker;
 
 // The composition root: builds every long-lived object of the client in a
@@ -107,6 +109,7 @@ private:
     TtsManager* createTtsManager(PlaybackDeviceManager* playbackManager, SynthesisSettingsViewModel* synthesisSettings);
     void onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged);
     void onRecordingDeviceChanged();
+    void connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy);
     void showNoMicrophone();
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.

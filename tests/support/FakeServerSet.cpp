@@ -76,6 +76,9 @@ void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck
     settings.setValue(QStringLiteral("BalancerConnection/UseTls"), false);
     // A proxy in the environment must not take the requests off the loopback.
     settings.setValue(QStringLiteral("ClientInfo/UseProxy"), false);
+    // The local form servers on ports of their own, beside a running client of the same user.
+    settings.setValue(QStringLiteral("FormApiServer/Port"), 0);
+    settings.setValue(QStringLiteral("FormApiServer/RestPort"), 0);
     if (skipThemeCheck)
         settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
     settings.sync();
