@@ -6,7 +6,6 @@
 #include "WebSocketClient.h"
 #include "WebSocketProxyServerSession.h"
 
-#include <QWebSocketServer>
 
 WebSocketProxyServer::WebSocketProxyServer(WebSocketClient* client, ResultManager* resultManager,
                                            AsrManager* asrManager, QObject* parent)
@@ -26,7 +25,7 @@ WebSocketProxyServerSession* WebSocketProxyServer::currentSession() const
 
 WebSocketServerSession* WebSocketProxyServer::createSession()
 {
-    QWebSocket* socket = server->nextPendingConnection();
+    QWebSocket* socket = nextPendingSocket();
     if (!socket)
         return nullptr;
     return new WebSocketProxyServerSession(client, socket, resultManager, asrManager, this);

@@ -12,12 +12,15 @@
 #include "ResultManager.h"
 #include "TargetModeInfo.h"
 #include "WebSocketClient.h"
+#include "WebSocketServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkCookie>
 #include <QNetworkRequest>
 #include <QWebSocket>
+
+#include <algorithm>
 
 namespace {
 const QString TypeField = QStringLiteral("MessageType");
@@ -43,24 +46,30 @@ Envelope readEnvelope(const QString& message)
 
 // The handshake's MIS cookies, names matched without regard to case, each kept
 // under its upper-case name with the value as sent.
-QList<QNetworkCookie> misCookies(const QNetworkRequest& request, MISInfo* info)
+QList<QNetworkCookie> misCookies(const QByteArray& cookieHeader, MISInfo* info)
 {
     static const QList<QByteArray> names{"MIS_TYPE", "MIS_VERSION", "MIS_USER"};
     QList<QNetworkCookie> result;
-    const auto cookies = request.header(QNetworkRequest::CookieHeader).value<QList<QNetworkCookie>>();
-    for (const QNetworkCookie& cookie : cookies) {
-        const QByteArray name = cookie.name().toUpper();
+    for (const QByteArray& pair : cookieHeader.split(';')) {
+        const int equals = pair.indexOf('=');
+        const QByteArray name = pair.left(equals).trimmed().toUpper();
         const int index = names.indexOf(name);
         if (index < 0)
             continue;
-        const QString value = QString::fromUtf8(cookie.value());
+        const QByteArray value = equals < 0 ? QByteArray() : pair.mid(equals + 1).trimmed();
+        // It travels on in the recognition server's handshake.
+        if (std::any_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x20 || c == 0x7f; })) {
+            qCWarning(lcWebSocketServer).noquote() << "Cookie" << QString::fromLatin1(name) << "ignored: control characters";
+            continue;
+        }
+        const QString text = QString::fromUtf8(value);
         if (index == 0)
-            info->setTypeId(value);
+            info->setTypeId(text);
         else if (index == 1)
-            info->setVersion(value);
+            info->setVersion(text);
         else
-            info->setUser(value);
-        result.append(QNetworkCookie(name, cookie.value()));
+            info->setUser(text);
+        result.append(QNetworkCookie(name, value));
     }
     return result;
 }
@@ -74,7 +83,9 @@ WebSocketProxyServerSession::WebSocketProxyServerSession(WebSocketClient* client
     , resultManager(resultManager)
     , asrManager(asrManager)
 {
-    const QList<QNetworkCookie> cookies = misCookies(socket->request(), &info);
+    const QVariant rawCookies = socket->property(WebSocketServer::RawCookieProperty);
+    const QList<QNetworkCookie> cookies
+        = misCookies(rawCookies.isValid() ? rawCookies.toByteArray() : socket->request().rawHeader("Cookie"), &info);
     qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form connected with %1 MIS cookies").arg(cookies.size());
     if (!client)
         return;

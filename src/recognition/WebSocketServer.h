@@ -1,10 +1,15 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
 
+class QTcpServer;
+class QTcpSocket;
+class QWebSocket;
 class QWebSocketCorsAuthenticator;
 class QWebSocketServer;
 class WebSocketServerSession;
@@ -17,6 +22,10 @@ class WebSocketServer : public QObject
     Q_OBJECT
 
 public:
+    // The property of an upgraded QWebSocket that holds its handshake's Cookie
+    // header as sent: QWebSocket::request() keeps only its Latin-1 part.
+    static const char* const RawCookieProperty;
+
     explicit WebSocketServer(QObject* parent = nullptr);
     ~WebSocketServer() override;
 
@@ -46,6 +55,8 @@ protected:
     // Whether a handshake from this Origin (empty when the client sent none) may open a session.
     virtual bool isOriginAllowed(const QString& origin);
     void createServer();
+    // The next upgraded socket with its RawCookieProperty set; null when none is pending.
+    QWebSocket* nextPendingSocket();
     // Ends every session (closing steps, socket closed, object deleted later).
     void deleteAllSessions();
 
@@ -53,8 +64,20 @@ protected:
     QList<WebSocketServerSession*> sessionList;
 
 private:
+    void onTcpConnection();
+    // Hands the socket to QWebSocketServer once its handshake has arrived.
+    void onHandshakeBytes(QTcpSocket* socket);
     void onOriginAuthenticationRequired(QWebSocketCorsAuthenticator* authenticator);
     void reportListenFailure(int port, const QString& error);
 
+    // Accepts the connections; QWebSocketServer only upgrades them.
+    QTcpServer* listener = nullptr;
+    struct Handshake
+    {
+        const QTcpSocket* socket = nullptr;
+        QByteArray cookie;
+    };
+    // Raw Cookie headers of sockets being upgraded, by the peer's port.
+    QHash<quint16, Handshake> handshakeCookies;
     int reportedFailurePort = -1;
 };
