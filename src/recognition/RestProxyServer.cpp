@@ -229,7 +229,7 @@ QByteArray RestProxyServer::answer(const HttpRequestReader& request)
 
     const QByteArray method = request.method();
     qCDebug(lcRestProxyServer).noquote() << "Method:" << QString::fromLatin1(method)
-                                         << "UrlPart:" << QString::fromUtf8(path.left(path.indexOf('?')))
+                                         << "UrlPart:" << QString::fromUtf8(path.split('?').first())
                                          << QStringLiteral("Target: %1:%2").arg(ip).arg(int(asrClient.RestPort))
                                          << "Body:" << body.size() << "bytes";
     try {
