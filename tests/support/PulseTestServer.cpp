@@ -1,6 +1,9 @@
 #include "PulseTestServer.h"
 
+#include "PulseModule.h"
+
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
@@ -76,6 +79,39 @@ bool start()
 bool ensureRunning()
 {
     return isRunning() || start();
+}
+
+bool usePrivateServer(const QString& dir, const QStringList& configuration)
+{
+    QFile config(dir + QStringLiteral("/test.pa"));
+    if (!QDir().mkpath(dir)
+        || !QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        || !config.open(QIODevice::WriteOnly))
+        return false;
+    config.write(configuration.join(QLatin1Char('\n')).toUtf8() + '\n');
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir) + "/pulse/native");
+    return config.flush();
+}
+
+bool killClient(const QString& name)
+{
+    // Only the command-line interface can throw a client out.
+    PulseModule cli(QStringLiteral("module-cli-protocol-unix"), {});
+    if (!cli.isLoaded())
+        return false;
+    const QStringList lines = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("clients")})
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() < 3 || fields.at(2) != name)
+            continue;
+        QProcess pacmd;
+        pacmd.setStandardInputFile(QProcess::nullDevice());
+        pacmd.start(QStringLiteral("pacmd"), {QStringLiteral("kill-client"), fields.at(0)});
+        return pacmd.waitForFinished(10000) && pacmd.exitStatus() == QProcess::NormalExit && pacmd.exitCode() == 0;
+    }
+    return false;
 }
 
 } // namespace PulseTestServer
