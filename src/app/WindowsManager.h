@@ -66,6 +66,7 @@ public:
     ConnectionManager* connectionManager() const { return connection; }
     WebSocketWorker* webSocketWorker() const { return worker; }
     QWindow* mainWindow() const { return window; }
+    RecordingDeviceManager* recordingDevices() const { return recordingManager; }
     // How long a restarted copy waits for the guard; settable for tests.
     void setGuardWait(int msecs) { guardWaitMs = msecs; }
 

@@ -158,7 +158,7 @@ void AudioDeviceManagerBase::DeviceFailed(QAudio::Error error)
 void AudioDeviceManagerBase::DeviceRecovered()
 {
     qCInfo(lcAudioManager).noquote().nospace()
-        << "Audio device " << currentDevice.description() << " works again after " << failures << " failed attempts";
+        << "Audio device " << currentDevice.description() << " works again (" << failures << " failed attempts)";
     failures = 0;
 }
 

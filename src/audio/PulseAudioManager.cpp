@@ -225,9 +225,10 @@ void PulseAudioManager::Init()
     context = candidate;
     pa_threaded_mainloop_unlock(mainloop);
 
-    if (failedAttempts > 0)
-        qCInfo(lcPulseAudioManager).noquote() << QStringLiteral("Connected to pulse audio again after %1 failed attempts").arg(failedAttempts);
-    failedAttempts = 0;
+    if (outage.isValid())
+        qCInfo(lcPulseAudioManager).noquote()
+            << QStringLiteral("Connected to pulse audio again after %1 s").arg(outage.elapsed() / 1000.0, 0, 'f', 1);
+    outage.invalidate();
     if (started)
         RefreshLists();
     QMetaObject::invokeMethod(backend, &QtAudioBackend::ServerReady, Qt::AutoConnection);
@@ -236,8 +237,10 @@ void PulseAudioManager::Init()
 void PulseAudioManager::ConnectionFailed(const char* message)
 {
     // The server may stay away for hours: warn once, then keep trying quietly.
-    if (failedAttempts++ == 0)
+    if (!outage.isValid()) {
         qCWarning(lcPulseAudioManager) << message;
+        outage.start();
+    }
     ScheduleReconnect();
 }
 
@@ -255,6 +258,8 @@ void PulseAudioManager::RefreshLists()
 
 void PulseAudioManager::onContextFailed()
 {
+    // Already warned: "pulse audio context failed".
+    outage.start();
     Cleanup();
     ScheduleReconnect();
 }

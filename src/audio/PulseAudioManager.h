@@ -3,6 +3,7 @@
 #include "PulseDeviceInfo.h"
 
 #include <QAudio>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
@@ -93,6 +94,6 @@ private:
     bool stopped = false;
     // Set by Stop in the caller's thread.
     bool halted = false;
-    // Failed connection attempts in a row; only the first of a series is logged.
-    int failedAttempts = 0;
+    // Runs while the server is away; only the first failure of an outage is logged.
+    QElapsedTimer outage;
 };

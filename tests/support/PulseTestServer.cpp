@@ -5,6 +5,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QThread>
 
@@ -100,15 +103,16 @@ bool killClient(const QString& name)
     PulseModule cli(QStringLiteral("module-cli-protocol-unix"), {});
     if (!cli.isLoaded())
         return false;
-    const QStringList lines = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("clients")})
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QStringList fields = line.split(QLatin1Char('\t'));
-        if (fields.size() < 3 || fields.at(2) != name)
+    const QJsonArray clients = QJsonDocument::fromJson(
+        pactl({QStringLiteral("-f"), QStringLiteral("json"), QStringLiteral("list"), QStringLiteral("clients")}).toUtf8())
+                                   .array();
+    for (const QJsonValue& client : clients) {
+        if (client[QStringLiteral("properties")][QStringLiteral("application.name")].toString() != name)
             continue;
         QProcess pacmd;
         pacmd.setStandardInputFile(QProcess::nullDevice());
-        pacmd.start(QStringLiteral("pacmd"), {QStringLiteral("kill-client"), fields.at(0)});
+        pacmd.start(QStringLiteral("pacmd"),
+            {QStringLiteral("kill-client"), QString::number(client[QStringLiteral("index")].toInt())});
         return pacmd.waitForFinished(10000) && pacmd.exitStatus() == QProcess::NormalExit && pacmd.exitCode() == 0;
     }
     return false;
