@@ -40,6 +40,7 @@
 #include "SubService.h"
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
+#include "TerminationSignals.h"
 #include "TextResult.h"
 #include "TextWriter.h"
 #include "TtsManager.h"
@@ -136,7 +137,7 @@ WindowsManager::WindowsManager(QObject* parent)
     qRegisterMetaType<ConnectionStateInfo>("ConnectionStateInfo");
     qRegisterMetaType<Method>("Method");
     qRegisterMetaType<ParameterDictionary>("ParameterDictionary");
-    qmlRegisterType<FixedWindow>("QLR", 1, 0, "QFixedWindow");
+    FixedWindow::registerQmlType();
     display = X11Display::open(&rootWindow);
 }
 
@@ -207,6 +208,9 @@ int WindowsManager::run()
                               QMessageBox::Ok);
         return -1;
     }
+    // Logout and Ctrl+C end the program the way "Выход" does.
+    TerminationSignals terminationSignals;
+    connect(&terminationSignals, &TerminationSignals::received, this, &WindowsManager::closeApplication);
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
     {
@@ -228,7 +232,7 @@ int WindowsManager::run()
     connect(hotkeys, &HotKeyManager::activated, this, &WindowsManager::onHotkeyActivated);
     connect(hotkeys, &HotKeyManager::activationModeChanged, this, &WindowsManager::onHotkeyChanged);
 
-    qmlRegisterUncreatableType<VexStyle>("VexStyle", 1, 0, "VexStyle", QStringLiteral("VexStyle attached properties"));
+    VexStyle::registerQmlType();
 
     tray = new SystemTray;
     QQmlContext* context = engine->rootContext();
@@ -357,6 +361,8 @@ int WindowsManager::run()
     } teardown{this, engine};
 
     registerQmlResources();
+    // The style module "VexStyle" lives in the resources.
+    engine->addImportPath(QStringLiteral("qrc:/"));
     engine->load(QUrl(mainViewUrl));
     if (engine->rootObjects().isEmpty()) {
         qCritical() << "The main view could not be loaded:" << mainViewUrl;
