@@ -129,7 +129,7 @@ PulseAudioManager::PulseAudioManager(QObject* parent)
     outputList = new PulseAudioListManager(QAudio::AudioOutput, false, this);
     recordingManager = new RecordingDeviceManager(inputList);
     playbackManager = new PlaybackDeviceManager(outputList);
-    // The lists may be asked from libpulse's thread: this runs in the backend's thread.
+    // Direct: asking the lists for a refresh only posts work to their thread.
     connect(backend, &QtAudioBackend::Reconnected, this, [this] { RefreshLists(); }, Qt::DirectConnection);
     connect(backend, &QtAudioBackend::Reconnected, recordingManager, &AudioDeviceManagerBase::RetryNow);
     connect(backend, &QtAudioBackend::Reconnected, playbackManager, &AudioDeviceManagerBase::RetryNow);
