@@ -125,8 +125,8 @@ protected:
 void LoopbackConnection::build(int retryDelayMs)
 {
     FormApiSettings formApi;
-    formApi.Port = 0;
-    formApi.RestPort = 0;
+    formApi.Port = deadPort();
+    formApi.RestPort = deadPort();
     formApi.sync();
     m_autoReplace = std::make_unique<AutoReplaceManager>();
     m_userCommands = std::make_unique<UserCommandsManager>();

@@ -51,8 +51,8 @@ public:
     int balancerRejected() const { return m_http.rejectedCount(); }
 
     // Builds the client objects; the settings in force are read from here on.
-    // The local form servers get ports chosen by the system, never the
-    // default ones a running client of the same user holds.
+    // The local form servers get free ports, never the default ones a running
+    // client of the same user holds.
     void build(int retryDelayMs);
     // After build, wires the user commands, auto-replace and result handling
     // as the program does: commands loaded, rules built, a dropped link
