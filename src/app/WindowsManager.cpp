@@ -302,6 +302,11 @@ int WindowsManager::run()
     auto* restProxyServer = new RestProxyServer;
     context->setContextProperty(QStringLiteral("restProxyServer"), restProxyServer);
     connectFormServerFailures(worker->webSocketProxyServer(), restProxyServer);
+    connect(&networkSettings, &NetworkSettingsViewModel::ApplyNetworkSettings, restProxyServer,
+            [restProxyServer](bool, bool, bool restProxyChanged) {
+                if (restProxyChanged)
+                    restProxyServer->onSettingsChanged();
+            });
 
     feedbackViewModel = new FeedbackViewModel(asr, recordingManager);
     connect(feedbackViewModel, &FeedbackViewModel::notifyUser, this, &WindowsManager::processUserNotification);

@@ -108,6 +108,9 @@ RestProxyServer::~RestProxyServer()
 
 void RestProxyServer::onSettingsChanged()
 {
+    // A changed port takes effect now, not at the next connection.
+    if (isListening())
+        restartServer();
 }
 
 void RestProxyServer::onWsConnectionState(ConnectionStateInfo stateInfo)

@@ -164,9 +164,13 @@ void WebSocketServer::deleteAllSessions()
         // The socket outlives its session until the peer has answered the close.
         QWebSocket* socket = session->socket();
         socket->setParent(this);
-        connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(closeGraceMs, socket, &QWebSocket::abort);
-        emit session->close();
+        if (socket->state() == QAbstractSocket::UnconnectedState) {
+            socket->deleteLater();
+        } else {
+            connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(closeGraceMs, socket, &QWebSocket::abort);
+            emit session->close();
+        }
         session->deleteLater();
     }
 }

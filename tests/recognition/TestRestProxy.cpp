@@ -271,6 +271,15 @@ void TestRestProxy::listensOnLoopbackOnlyWhileConnected()
     onProxyThread([&] { proxy->onWsConnectionState(connectionState(4)); });
     QCOMPARE(proxyPort(), quint16(formApi.RestPort));
     QCOMPARE(Response(exchange({"GET / HTTP/1.1\r\nHost: localhost\r\n\r\n"})).status, 200);
+
+    // A port changed in the settings applies at once.
+    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    const quint16 next = holder.serverPort();
+    holder.close();
+    formApi.RestPort = int(next);
+    formApi.sync();
+    onProxyThread([&] { proxy->onSettingsChanged(); });
+    QCOMPARE(proxyPort(), next);
 }
 
 QTEST_GUILESS_MAIN(TestRestProxy)
