@@ -40,6 +40,7 @@
 #include "SubService.h"
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
+#include "TerminationSignals.h"
 #include "TextResult.h"
 #include "TextWriter.h"
 #include "TtsManager.h"
@@ -207,6 +208,9 @@ int WindowsManager::run()
                               QMessageBox::Ok);
         return -1;
     }
+    // Logout and Ctrl+C end the program the way "Выход" does.
+    TerminationSignals terminationSignals;
+    connect(&terminationSignals, &TerminationSignals::received, this, &WindowsManager::closeApplication);
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
     {

@@ -266,7 +266,7 @@ static bool restartedCopyTookOver()
     }
     for (pid_t pid : copies)
         ::kill(pid, SIGTERM);
-    // Asking also frees the segment the terminated copy leaves behind once it is gone.
+    // The guard is free again once the terminated copy is gone.
     timer.restart();
     while (RunGuard(RunGuard::clientKey()).isAnotherRunning() && timer.elapsed() < 5000)
         QThread::msleep(50);
