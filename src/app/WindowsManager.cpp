@@ -137,7 +137,7 @@ WindowsManager::WindowsManager(QObject* parent)
     qRegisterMetaType<ConnectionStateInfo>("ConnectionStateInfo");
     qRegisterMetaType<Method>("Method");
     qRegisterMetaType<ParameterDictionary>("ParameterDictionary");
-    qmlRegisterType<FixedWindow>("QLR", 1, 0, "QFixedWindow");
+    FixedWindow::registerQmlType();
     display = X11Display::open(&rootWindow);
 }
 
@@ -232,7 +232,7 @@ int WindowsManager::run()
     connect(hotkeys, &HotKeyManager::activated, this, &WindowsManager::onHotkeyActivated);
     connect(hotkeys, &HotKeyManager::activationModeChanged, this, &WindowsManager::onHotkeyChanged);
 
-    qmlRegisterUncreatableType<VexStyle>("VexStyle", 1, 0, "VexStyle", QStringLiteral("VexStyle attached properties"));
+    VexStyle::registerQmlType();
 
     tray = new SystemTray;
     QQmlContext* context = engine->rootContext();
@@ -351,6 +351,8 @@ int WindowsManager::run()
     } teardown{this, engine};
 
     registerQmlResources();
+    // The style module "VexStyle" lives in the resources.
+    engine->addImportPath(QStringLiteral("qrc:/"));
     engine->load(QUrl(mainViewUrl));
     if (engine->rootObjects().isEmpty()) {
         qCritical() << "The main view could not be loaded:" << mainViewUrl;

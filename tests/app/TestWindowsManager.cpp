@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QStandardPaths>
@@ -97,6 +98,7 @@ public:
 private slots:
     void initTestCase();
     void themeCheckLeadsToReady();
+    void trayOpensSettings();
     void startupSettingsAndPublishedObjects();
     void hotkeysDriveRecognition();
     void restartStopsWorkersAndHandsOver();
@@ -130,6 +132,28 @@ void TestWindowsManager::themeCheckLeadsToReady()
     QVERIFY(!themeCheck->isVisible());
     QTRY_COMPARE(tray->toolTip(), QStringLiteral("Quillora Client\nСервер 127.0.0.1\nБалансер 127.0.0.1"));
     QVERIFY(tray->trayIcon()->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TestWindowsManager::trayOpensSettings()
+{
+    QAction* entry = nullptr;
+    for (QAction* action : tray->menu()->actions()) {
+        if (action->text() == QStringLiteral("Настройки"))
+            entry = action;
+    }
+    QVERIFY(entry);
+    entry->trigger();
+    QQuickWindow* settings = nullptr;
+    QTRY_VERIFY((settings = windowTitled(QStringLiteral("Настройки"))) && settings->isVisible());
+    // Connected: every page, the profile page too.
+    auto* model = qobject_cast<SettingsContainerViewModel*>(
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
+    QCOMPARE(model->get_InnerSettings().value<QList<QObject*>>().size(), 7);
+
+    // Esc closes it, as every tool window of the client.
+    QVERIFY(QTest::qWaitForWindowActive(settings));
+    QTest::keyClick(settings, Qt::Key_Escape);
+    QTRY_VERIFY(!settings->isVisible());
 }
 
 void TestWindowsManager::startupSettingsAndPublishedObjects()
