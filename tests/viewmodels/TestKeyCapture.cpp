@@ -92,9 +92,6 @@ void TestKeyCapture::captureRules_data()
     QTest::newRow("emulated Shift") << QStringList{"Shift on", "key F5 0"} << "Shift+F5";
     QTest::newRow("emulated Shift off again") << QStringList{"Shift on", "key F5 0", "Shift off"} << "F5";
     QTest::newRow("box off drops the held modifier") << QStringList{"key F5 4", "Ctrl on", "Ctrl off"} << "F5";
-    QTest::newRow("lock bits dropped") << QStringList{"key F5 18"} << "F5";
-    QTest::newRow("keypad digit") << QStringList{"key KP_7 16"} << "KP_7";
-    QTest::newRow("last key wins") << QStringList{"key F5 4", "key a 1"} << "Shift+a";
 }
 
 void TestKeyCapture::captureRules()
@@ -114,8 +111,6 @@ void TestKeyCapture::captureRules()
             QKeyEvent press(QEvent::KeyPress, modifier ? Qt::Key_Control : Qt::Key_unknown, Qt::NoModifier,
                             keyboard.keycodeOf(name.constData()), keyboard.keysymAt(keyboard.keycodeOf(name.constData())),
                             part[2].toUInt());
-            if (name == "KP_7")
-                press = QKeyEvent(QEvent::KeyPress, Qt::Key_7, Qt::KeypadModifier, keyboard.keycodeOf("KP_7"), 0xffb7, 0x10);
             // A captured key does nothing else in the field; a modifier alone passes.
             QCOMPARE(model->eventFilter(&field, &press), !modifier);
         }
