@@ -566,7 +566,12 @@ void WindowsManager::processUserNotification(UserNotification n)
     QMutexLocker locker(&notificationMutex);
     if ((!connection || connection->getState() != ConnectionManager::Ready) && !n.force())
         return;
-    qInfo().noquote() << "Notification: " + n.message();
+    // The text may quote a command or what was dictated: the log gets its size only.
+    qInfo().noquote() << QStringLiteral("Notification: %1 (type %2, action %3, %4 characters)")
+                             .arg(n.title())
+                             .arg(int(n.type()))
+                             .arg(int(n.action()))
+                             .arg(n.message().size());
     switch (n.action()) {
     case NotificationActionShow:
         tray->showMessage(n.title(), n.message(), iconOf(n.type()));

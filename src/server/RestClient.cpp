@@ -115,6 +115,7 @@ QByteArray RestClient::executeClearHttp(QString path, Method method, QByteArray 
         result = worker->result();
         delete worker;
     }
-    qDebug().noquote() << QString::fromUtf8(result);
+    // Form requests pass through here: their replies carry form values.
+    qDebug().noquote() << QStringLiteral("Reply of %1 bytes").arg(result.size());
     return result;
 }
