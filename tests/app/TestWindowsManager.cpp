@@ -4,6 +4,7 @@
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
+#include "QuickWindows.h"
 #include "RunGuard.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
@@ -35,24 +36,7 @@ bool isRestartedCopy()
     return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
 }
 
-QQuickWindow* windowTitled(const QString& title)
-{
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->title() == title)
-            return quick;
-    }
-    return nullptr;
-}
-
-// The "Type" of the latest mode request; -1 for none, 2 (dictation) for null.
-int lastRequestedMode(FakeRecognitionServer* server)
-{
-    const QList<FakeRecognitionServer::Message> requests = server->messagesOfType(1);
-    if (requests.isEmpty())
-        return -1;
-    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
-    return type.isDouble() ? type.toInt() : 2;
-}
+using QuickWindows::titled;
 
 const QByteArray DamagedCommands = "{\"Commands\": [";
 
@@ -108,8 +92,8 @@ private:
 
 void TestWindowsManager::initTestCase()
 {
-    QTRY_VERIFY(windowTitled(QStringLiteral("Scrivora")));
-    QQmlContext* context = qmlContext(windowTitled(QStringLiteral("Scrivora")));
+    QTRY_VERIFY(titled(QStringLiteral("Scrivora")));
+    QQmlContext* context = qmlContext(titled(QStringLiteral("Scrivora")));
     QVERIFY(context);
     manager = qobject_cast<WindowsManager*>(context->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
     tray = qobject_cast<SystemTray*>(context->contextProperty(QStringLiteral("systemTray")).value<QObject*>());
@@ -121,7 +105,7 @@ void TestWindowsManager::themeCheckLeadsToReady()
     ConnectionManager* connection = manager->connectionManager();
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
     QQuickWindow* themeCheck = nullptr;
-    QTRY_VERIFY((themeCheck = windowTitled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QTRY_VERIFY((themeCheck = titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
     QTest::ignoreMessage(QtInfoMsg, "Notification: Оповещение (type 1, action 0, 72 characters)");
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
 
@@ -175,10 +159,10 @@ void TestWindowsManager::hotkeysDriveRecognition()
     // Toggle class: a double Ctrl starts dictation, the next one stops it.
     server->clearReceived();
     doubleCtrl();
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     QTest::qWait(300); // apart from the first pair, so the presses are not counted as one run
     doubleCtrl();
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 
     // Push-to-talk class, chosen the way the launch page applies it.
     HotkeySettings settings;
@@ -190,9 +174,9 @@ void TestWindowsManager::hotkeysDriveRecognition()
     QTest::qWait(300);
     server->clearReceived();
     keyboard.press("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     keyboard.release("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 }
 
 void TestWindowsManager::restartStopsWorkersAndHandsOver()
