@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class AudioDeviceManagerBase;
 class AutoReplaceManager;
 class ConnectionHeartbeat;
 class ConnectionManager;
@@ -65,6 +66,7 @@ public:
     ConnectionManager* connectionManager() const { return connection; }
     WebSocketWorker* webSocketWorker() const { return worker; }
     QWindow* mainWindow() const { return window; }
+    RecordingDeviceManager* recordingDevices() const { return recordingManager; }
     // How long a restarted copy waits for the guard; settable for tests.
     void setGuardWait(int msecs) { guardWaitMs = msecs; }
 
@@ -108,6 +110,15 @@ private:
     void onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged);
     void onRecordingDeviceChanged();
     void showNoMicrophone();
+    // The program's own notices, whose texts the log may hold. Whatever comes from the
+    // server, a failed command or a view model may quote what was dictated, a command
+    // or the word list: the log gets only its size.
+    void ownNotification(const UserNotification& n);
+    void showNotification(const UserNotification& n, bool textInLog);
+    enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
+    // Tells the user of a failed or switched device; a failed microphone ends dictation.
+    void onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event);
+    void showMicrophoneFailure();
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.
     void stopSubServices();

@@ -6,12 +6,11 @@
 #include <QMetaObject>
 
 #include <exception>
-#include <memory>
 
 BaseWorker::BaseWorker(QObject* parent)
     : QObject(parent)
 {
-    qRegisterMetaType<CancellationCondition*>("CancellationCondition*");
+    qRegisterMetaType<CancellationConditionPtr>("CancellationConditionPtr");
 }
 
 BaseWorker::~BaseWorker() = default;
@@ -43,18 +42,22 @@ void BaseWorker::onStop()
     workDone.store(true);
 }
 
-void BaseWorker::run(CancellationCondition* cancellationCondition)
+void BaseWorker::run(CancellationConditionPtr cancellationCondition)
 {
+    // Stopped before it began (a start at once followed by a stop, or a run
+    // left queued by a stop that gave up): nothing to set up or clean up.
+    if (!cancellationCondition || cancellationCondition->isCanceled()) {
+        qDebug().noquote() << "Run skipped, already stopped:" << workerName();
+        return;
+    }
     workDone.store(false);
-    // Shared ownership for as long as this thread can touch the condition.
-    const std::shared_ptr<CancellationCondition> keep = cancellationCondition->shared_from_this();
 
     if (startDelay != 0)
         cancellationCondition->wait(startDelay);
 
     try {
         initialize();
-        process(cancellationCondition);
+        process(cancellationCondition.get());
     } catch (const std::exception& e) {
         qCritical().noquote().nospace() << "External cycle error in subService [" << workerName() + "]: \n" << e.what();
     } catch (...) {
@@ -70,7 +73,7 @@ void BaseWorker::run(CancellationCondition* cancellationCondition)
     }
 }
 
-void BaseWorker::onStopWorker(CancellationCondition*)
+void BaseWorker::onStopWorker(CancellationConditionPtr)
 {
     try {
         onStop();

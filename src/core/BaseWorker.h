@@ -20,13 +20,17 @@ public:
     // The name, set to the class name on first use when it was empty.
     QString workerName();
 
+    // Called by the SubService before it queues a run: a stop that follows at
+    // once must wait for that run instead of trusting the last run's flag.
+    void prepareRun() { workDone.store(false); }
+
     virtual void initialize();
     virtual void process(CancellationCondition* cancellationCondition) = 0;
     virtual void cleanUp();
 
 public slots:
-    void run(CancellationCondition* cancellationCondition);
-    void onStopWorker(CancellationCondition* cancellationCondition);
+    void run(CancellationConditionPtr cancellationCondition);
+    void onStopWorker(CancellationConditionPtr cancellationCondition);
     virtual bool isWorkDone(CancellationCondition* cancellationCondition);
     virtual void onStop();
 
@@ -36,4 +40,4 @@ protected:
     std::atomic<bool> workDone{false};
 };
 
-Q_DECLARE_METATYPE(CancellationCondition*)
+Q_DECLARE_METATYPE(CancellationConditionPtr)

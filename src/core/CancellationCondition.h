@@ -6,8 +6,9 @@
 #include <atomic>
 #include <memory>
 
-// The stop token a SubService shares with its worker. Held by shared pointer:
-// a worker thread that outlives a timed-out stop keeps it alive while it runs.
+// The stop token a SubService shares with its worker. Only ever held by shared
+// pointer (queued run and stop requests included): a request still queued after
+// a stop, or a worker that outlives a timed-out stop, keeps it alive.
 class CancellationCondition : public std::enable_shared_from_this<CancellationCondition>
 {
 public:
@@ -26,3 +27,5 @@ public:
     std::unique_ptr<QMutex> mutex;
     std::unique_ptr<QWaitCondition> waitCondition;
 };
+
+using CancellationConditionPtr = std::shared_ptr<CancellationCondition>;

@@ -33,19 +33,30 @@ SubService::~SubService()
         if (started)
             stopLocked();
     }
-    if (thread && thread->isRunning()) {
-        // Deleting a running QThread aborts the process; leave it and its worker.
-        qCritical().noquote() << "Thread of" << (worker ? worker->workerName() : QString())
-                              << "is still running; it is left behind";
-    } else {
-        if (worker)
-            worker->deleteLater();
-        if (thread)
-            thread->deleteLater();
-        abandoned.clear();
-    }
+    if (worker)
+        destroyWorker();
     worker = nullptr;
     thread = nullptr;
+}
+
+void SubService::destroyWorker()
+{
+    if (thread->isRunning()) {
+        // Deleting a running QThread aborts the process; leave it and its worker.
+        qCritical().noquote() << "Thread of" << worker->workerName() << "is still running; it is left behind";
+        return;
+    }
+    // The worker's sockets and timers belong to its thread, so it is deleted
+    // there: a thread deletes what deleteLater names when it finishes, even
+    // if its event loop never ran (a deleteLater to an ended thread is lost).
+    worker->deleteLater();
+    thread->start(QThread::InheritPriority);
+    thread->quit();
+    if (!thread->wait(QDeadlineTimer(qint64(stopTimeout)))) {
+        qCritical().noquote() << "Thread of" << thread->objectName() << "did not end; it is left behind";
+        return;
+    }
+    delete thread;
 }
 
 void SubService::Start()
@@ -57,8 +68,9 @@ void SubService::Start()
         stopLocked();
     qDebug().noquote() << "Start begin:" << worker->workerName();
     condition = std::make_shared<CancellationCondition>();
+    worker->prepareRun();
     thread->start(QThread::InheritPriority);
-    emit runService(condition.get());
+    emit runService(condition);
     started = true;
     qDebug().noquote() << "Start end:" << worker->workerName();
 }
@@ -75,7 +87,7 @@ void SubService::stopLocked()
 {
     qDebug().noquote() << "Stop begin:" << worker->workerName();
     condition->cancel();
-    emit stopService(condition.get());
+    emit stopService(condition);
 
     unsigned long elapsed = 0;
     while (!worker->isWorkDone(condition.get()) && elapsed < stopTimeout) {
@@ -87,7 +99,6 @@ void SubService::stopLocked()
     if (!thread->wait(QDeadlineTimer(qint64(stopTimeout)))) {
         qCritical().noquote() << "Worker" << worker->workerName() << "did not stop within"
                               << stopTimeout << "ms";
-        abandoned.push_back(condition);
     }
     condition.reset();
     started = false;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "CancellationCondition.h"
+
 #include <QObject>
 
 #include <memory>
-#include <vector>
 
 class BaseWorker;
-class CancellationCondition;
 class QRecursiveMutex;
 class QThread;
 
@@ -30,8 +30,8 @@ public:
     void setPollInterval(unsigned long msecs) { pollInterval = msecs; }
 
 signals:
-    void runService(CancellationCondition* cancellationCondition);
-    void stopService(CancellationCondition* cancellationCondition);
+    void runService(CancellationConditionPtr cancellationCondition);
+    void stopService(CancellationConditionPtr cancellationCondition);
 
 public slots:
     void Start();
@@ -39,15 +39,14 @@ public slots:
 
 private:
     void stopLocked();
+    void destroyWorker();
 
     unsigned long stopTimeout = 5000;
     unsigned long pollInterval = 100;
     std::unique_ptr<QRecursiveMutex> lock;
     QThread* thread = nullptr;
     BaseWorker* worker = nullptr;
-    std::shared_ptr<CancellationCondition> condition;
-    // Conditions of stops that gave up on a thread still running: kept until it ends.
-    std::vector<std::shared_ptr<CancellationCondition>> abandoned;
+    CancellationConditionPtr condition;
     bool started = false;
     bool autoStart;
 };

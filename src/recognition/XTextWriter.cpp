@@ -31,6 +31,17 @@ void pause(unsigned long us)
         QThread::usleep(us);
 }
 
+// Every keysym of the Unicode range names a character, and XKeysymToString
+// would hand back a freshly allocated name for most of them (a static one for
+// the few with a legacy name, so its result cannot simply be freed): only
+// the other keysyms are looked up, whose names are static.
+bool isKnownKeysym(KeySym keysym)
+{
+    if (keysym >= 0x1000100 && keysym <= 0x110ffff)
+        return true;
+    return XKeysymToString(keysym) != nullptr;
+}
+
 XTextWriter::XKey shiftReturn(quint32 unicode)
 {
     XTextWriter::XKey key;
@@ -161,7 +172,7 @@ XTextWriter::XKey XTextWriter::wchar2key(quint32 character) const
     XKey key;
     key.unicode = character;
     const KeySym keysym = character <= 0xff ? character : character + 0x1000000;
-    if (!XKeysymToString(keysym))
+    if (!isKnownKeysym(keysym))
         return key;
     for (const XKey& entry : keys) {
         if (entry.keysym == keysym)

@@ -44,9 +44,16 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
 
     try {
         switch (static_cast<unsigned>(type)) {
-        case ModeChanged:
-            emit modeChanged(RecognitionModeInfo(data));
+        case ModeChanged: {
+            const RecognitionModeInfo info(data);
+            if (!info.isKnown()) {
+                qWarning().noquote() << "DataMessageProcessor: dropped a mode report with an unknown mode or state:"
+                                     << data.value(QStringLiteral("Mode")).toInt() << data.value(QStringLiteral("State")).toInt();
+                return;
+            }
+            emit modeChanged(info);
             return;
+        }
         case Result:
             emit resultReceived(TextResult(data));
             return;

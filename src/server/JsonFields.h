@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // Reading rules shared by every server record: a missing or ill-typed value
 // becomes its type's empty value, so no message is ever rejected.
 namespace JsonFields {
@@ -12,6 +14,15 @@ namespace JsonFields {
 QString text(const QJsonObject& object, const QString& key);
 // 0 unless the value is a whole number that fits in 32 bits.
 int integer(const QJsonObject& object, const QString& key);
+// The integer as an enumeration value when it lies in [first, last], else
+// nothing: a number outside an enumeration's values must never be cast into it.
+template<typename Enum>
+std::optional<Enum> enumeration(int value, Enum first, Enum last)
+{
+    if (value < int(first) || value > int(last))
+        return std::nullopt;
+    return static_cast<Enum>(value);
+}
 bool flag(const QJsonObject& object, const QString& key);
 double number(const QJsonObject& object, const QString& key);
 QJsonObject object(const QJsonObject& object, const QString& key);

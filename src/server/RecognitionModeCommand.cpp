@@ -7,8 +7,11 @@ RecognitionModeCommand::RecognitionModeCommand() = default;
 RecognitionModeCommand::RecognitionModeCommand(QJsonObject object)
 {
     const QJsonValue type = object.value(QStringLiteral("Type"));
-    if (!type.isNull() && !type.isUndefined()) {
-        m_ownType = static_cast<RecognitionMode>(type.toInt(0));
+    const std::optional<RecognitionMode> mode = JsonFields::enumeration(
+        type.toInt(0), RecognitionModeNamespace::Off, RecognitionModeNamespace::TemplatedWizardForm);
+    // An unknown mode reads as no mode.
+    if (!type.isNull() && !type.isUndefined() && mode) {
+        m_ownType = *mode;
         m_type = &m_ownType;
     }
     const QJsonObject parameters = JsonFields::object(object, QStringLiteral("Parameters"));

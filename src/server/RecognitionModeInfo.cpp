@@ -5,10 +5,18 @@
 RecognitionModeInfo::RecognitionModeInfo() = default;
 
 RecognitionModeInfo::RecognitionModeInfo(QJsonObject object)
-    : m_mode(static_cast<RecognitionMode>(JsonFields::integer(object, QStringLiteral("Mode"))))
-    , m_state(static_cast<AsrState>(JsonFields::integer(object, QStringLiteral("State"))))
-    , m_info(JsonFields::text(object, QStringLiteral("Info")))
+    : m_info(JsonFields::text(object, QStringLiteral("Info")))
 {
+    const std::optional<RecognitionMode> mode = JsonFields::enumeration(
+        JsonFields::integer(object, QStringLiteral("Mode")), RecognitionModeNamespace::Off,
+        RecognitionModeNamespace::TemplatedWizardForm);
+    const std::optional<AsrState> state =
+        JsonFields::enumeration(JsonFields::integer(object, QStringLiteral("State")), Starting, Stopping);
+    m_known = mode && state;
+    if (m_known) {
+        m_mode = *mode;
+        m_state = *state;
+    }
 }
 
 RecognitionModeInfo::~RecognitionModeInfo() = default;

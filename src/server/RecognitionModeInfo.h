@@ -24,12 +24,17 @@ public:
     QString info() const { return m_info; }
     void setInfo(const QString& info) { m_info = info; }
 
+    // False when the server named a mode or state this client does not know;
+    // such a report is dropped (its mode and state read as Off and Stopped).
+    bool isKnown() const { return m_known; }
+
     QJsonObject toJson() const override;
 
 private:
     RecognitionMode m_mode = RecognitionModeNamespace::Off;
     AsrState m_state = Stopped;
     QString m_info;
+    bool m_known = true;
 };
 
 Q_DECLARE_METATYPE(RecognitionModeInfo)

@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -80,6 +81,28 @@ public:
     std::atomic<bool> stillSawCondition{false};
 };
 
+// Counts the stops it handled; each run reads its condition until canceled.
+class StopCountingWorker : public BaseWorker
+{
+    Q_OBJECT
+public:
+    void initialize() override { ++initialized; }
+    void process(CancellationCondition* condition) override
+    {
+        while (!condition->isCanceled())
+            condition->wait(5);
+    }
+    void cleanUp() override { ++cleanedUp; }
+    void onStop() override
+    {
+        ++stops;
+        BaseWorker::onStop();
+    }
+    std::atomic<int> initialized{0};
+    std::atomic<int> cleanedUp{0};
+    std::atomic<int> stops{0};
+};
+
 class FailingInitWorker : public BaseWorker
 {
     Q_OBJECT
@@ -107,6 +130,9 @@ private slots:
     void failingInitializeStillCleansUp();
     void stubbornWorkerIsNotWaitedForever();
     void threadIsNamedAfterWorker();
+    void quickStartStopCycles();
+    void workerIsDestroyedInItsThread_data();
+    void workerIsDestroyedInItsThread();
 };
 
 void TestWorkers::initTestCase()
@@ -229,6 +255,60 @@ void TestWorkers::threadIsNamedAfterWorker()
     QCOMPARE(worker->workerName(), QStringLiteral("CountingWorker"));
     QCOMPARE(service.getThread()->objectName(), QStringLiteral("CountingWorker"));
     QCOMPARE(worker->thread(), service.getThread());
+}
+
+void TestWorkers::quickStartStopCycles()
+{
+    auto* worker = new StopCountingWorker;
+    SubService service(worker, false);
+    service.setPollInterval(1);
+    for (int cycle = 1; cycle <= 2000; ++cycle) {
+        service.Start();
+        service.Stop();
+        // A stop that returns before its worker took it leaves the run queued
+        // for the next start, holding the condition this stop released.
+        if (worker->stops.load() != cycle)
+            QFAIL(qPrintable(QStringLiteral("cycle %1: %2 stops handled").arg(cycle).arg(worker->stops.load())));
+        QCOMPARE(worker->initialized.load(), worker->cleanedUp.load());
+    }
+    const int runs = worker->initialized.load();
+    service.Start();
+    QTRY_COMPARE(worker->initialized.load(), runs + 1);
+    service.Stop();
+    QCOMPARE(worker->cleanedUp.load(), runs + 1);
+}
+
+void TestWorkers::workerIsDestroyedInItsThread_data()
+{
+    QTest::addColumn<bool>("start");
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("never started") << false << false;
+    QTest::newRow("stopped") << true << true;
+    QTest::newRow("running") << true << false;
+}
+
+void TestWorkers::workerIsDestroyedInItsThread()
+{
+    QFETCH(bool, start);
+    QFETCH(bool, stop);
+    auto* worker = new StopCountingWorker;
+    QThread* destroyedIn = nullptr;
+    bool destroyed = false;
+    connect(worker, &QObject::destroyed, [&] {
+        destroyed = true;
+        destroyedIn = QThread::currentThread();
+    });
+    auto service = std::make_unique<SubService>(worker, false);
+    QThread* workerThread = service->getThread();
+    if (start) {
+        service->Start();
+        QTRY_COMPARE(worker->initialized.load(), 1);
+    }
+    if (stop)
+        service->Stop();
+    service.reset();
+    QVERIFY(destroyed);
+    QCOMPARE(destroyedIn, workerThread);
 }
 
 QTEST_GUILESS_MAIN(TestWorkers)

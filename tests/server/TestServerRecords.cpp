@@ -75,7 +75,12 @@ const QMap<QString, View> views{
      })},
     {"TtsData", readOnly<TtsData>([](const TtsData& d) { return QJsonObject{{"IsLastPart", d.isLastPart()}, {"Bytes", d.data().size()}}; })},
     {"RecognitionModeCommand", written<RecognitionModeCommand>},
-    {"RecognitionModeInfo", written<RecognitionModeInfo>},
+    {"RecognitionModeInfo", [](const QJsonObject& o) {
+         const RecognitionModeInfo info(o);
+         QJsonObject json = info.toJson();
+         json.insert("Known", info.isKnown());
+         return QJsonValue(json);
+     }},
     {"ClientThemeInfo", written<ClientThemeInfo>},
     {"ServerInfoDTO", written<ServerInfoDTO>},
     // The vac flags are read but never written; the view shows them as "vac".
@@ -119,11 +124,22 @@ private slots:
             R"({"Parameters":{"a":"x","b":"true","n":"3"},"Type":4})");
         row("mode command without mode", "RecognitionModeCommand", "{}", R"({"Parameters":{},"Type":null})");
         row("mode command mode as text", "RecognitionModeCommand", R"({"Type":"3"})", R"({"Parameters":{},"Type":0})");
-        row("mode info", "RecognitionModeInfo", R"({"Info":"i","Mode":2,"State":1})", R"({"Info":"i","Mode":2,"State":1})");
-        row("mode info ill-typed", "RecognitionModeInfo", R"({"Mode":"2","State":1.5,"Info":3})", R"({"Info":"","Mode":0,"State":0})");
+        row("mode command unknown mode", "RecognitionModeCommand", R"({"Type":5})", R"({"Parameters":{},"Type":null})");
+        row("mode command negative mode", "RecognitionModeCommand", R"({"Type":-1})", R"({"Parameters":{},"Type":null})");
+        row("mode info", "RecognitionModeInfo", R"({"Info":"i","Mode":2,"State":1})", R"({"Info":"i","Known":true,"Mode":2,"State":1})");
+        row("mode info last values", "RecognitionModeInfo", R"({"Mode":4,"State":3})", R"({"Info":"","Known":true,"Mode":4,"State":3})");
+        row("mode info ill-typed", "RecognitionModeInfo", R"({"Mode":"2","State":1.5,"Info":3})", R"({"Info":"","Known":true,"Mode":0,"State":0})");
+        // Unknown numbers never reach the enumerations; the report is marked for dropping.
+        row("mode info unknown state", "RecognitionModeInfo", R"({"Mode":2,"State":5})", R"({"Info":"","Known":false,"Mode":0,"State":2})");
+        row("mode info unknown mode", "RecognitionModeInfo", R"({"Mode":5,"State":1})", R"({"Info":"","Known":false,"Mode":0,"State":2})");
+        row("mode info negative", "RecognitionModeInfo", R"({"Mode":-1,"State":-2147483648})", R"({"Info":"","Known":false,"Mode":0,"State":2})");
+        row("notification unknown type and action", "UserNotification", R"({"Message":"m","Type":2147483647,"Action":-7})",
+            R"({"Action":-7,"Force":false,"Message":"m","Title":"","Type":2147483647,"toJson":"Not implemented"})");
         row("client theme", "ClientThemeInfo",
             R"({"CompositionType":2,"Description":"d","Id":"a","Name":"n","NewVersionInfoUrl":"u","ShopUrl":"s","ThemeId":"b","Version":"v"})",
             R"({"CompositionType":2,"Description":"d","Id":"a","Name":"n","NewVersionInfoUrl":"u","ShopUrl":"s","ThemeId":"b","Version":"v"})");
+        row("client theme unknown composition", "ClientThemeInfo", R"({"CompositionType":-99})",
+            R"({"CompositionType":-99,"Description":"","Id":"","Name":"","NewVersionInfoUrl":"","ShopUrl":"","ThemeId":"","Version":""})");
         row("client theme sparse", "ClientThemeInfo", R"({"Id":"a","Name":7})",
             R"({"CompositionType":0,"Description":"","Id":"a","Name":"","NewVersionInfoUrl":"","ShopUrl":"","ThemeId":"","Version":""})");
         // Loads are single precision; "LoadPerLevel" is read, "LoadPerClient" written.

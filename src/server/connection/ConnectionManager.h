@@ -99,5 +99,6 @@ private:
     ServersConnectionSource serversConnectionSource;
     QString currentServerId;
     QTimer* retryTimer;
-    CancellationCondition* condition = nullptr;
+    // Shared: slots queued while the driver was stopped still read it after a restart.
+    CancellationConditionPtr condition;
 };
