@@ -32,11 +32,9 @@ QString pidFile(const QDir& home)
     return home.filePath(QStringLiteral("client.pid"));
 }
 
-// A stale guard left by a killed copy answers once and is gone: a live one answers twice.
 bool guardHeld()
 {
-    RunGuard guard(RunGuard::clientKey());
-    return guard.isAnotherRunning() && guard.isAnotherRunning();
+    return RunGuard(RunGuard::clientKey()).isAnotherRunning();
 }
 
 bool isClient(qint64 pid)
@@ -130,8 +128,6 @@ int stop(const QDir& home)
         if (!isClient(pid))
             break;
     }
-    // Asking frees what a killed copy leaves behind.
-    guardHeld();
     return 0;
 }
 
