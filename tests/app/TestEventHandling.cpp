@@ -30,6 +30,8 @@ const QString HotkeyNotice =
     QStringLiteral("Оповещение|Зарегистрирована горячая клавиша включения распознавания: 'Ctrl 2 раза'.");
 const QString FailingPhrase = QStringLiteral("запустить отчёт");
 
+enum NoticeSource { FromServer, FromHotkeys, VoiceOffered, VoiceWithdrawn };
+
 // Every tray message shown, as its non-empty texts joined by "|".
 class BalloonRecorder : public QObject
 {
@@ -143,7 +145,7 @@ private:
     FakeRecognitionServer* server = nullptr;
     BalloonRecorder balloons;
     QString failingCommandId;
-    QSignalSpy* modeSpy = nullptr;
+    std::unique_ptr<QSignalSpy> modeSpy;
     QByteArray playedTail;
     int playedOn = 0;
     int playedOff = 0;
@@ -166,7 +168,7 @@ void TestEventHandling::initTestCase()
     asr = qobject_cast<AsrManager*>(context->contextProperty(QStringLiteral("asrManager")).value<QObject*>());
     QVERIFY(manager && asr);
     server = servers->recognition();
-    modeSpy = new QSignalSpy(asr, &AsrManager::currentModeOrStateChanged);
+    modeSpy = std::make_unique<QSignalSpy>(asr, &AsrManager::currentModeOrStateChanged);
     QTRY_VERIFY(manager->systemTray()->trayIcon()->isVisible());
     // A dropped link is taken up again without the user's 30 s wait.
     manager->connectionManager()->setRetryDelay(200);
@@ -217,16 +219,15 @@ void TestEventHandling::noticesBeforeReady_data()
     QTest::addColumn<bool>("force");
     QTest::addColumn<QStringList>("shown");
 
-    enum { Server, Hotkey, VoiceOn, VoiceOff };
-    QTest::newRow("server message") << int(Server) << 0 << false << QStringList();
-    QTest::newRow("server stop") << int(Server) << 2 << false << QStringList();
-    QTest::newRow("forced message") << int(Server) << 0 << true << QStringList{QStringLiteral("Сервер|forced message")};
-    QTest::newRow("hotkey notice") << int(Hotkey) << 0 << false << QStringList();
+    QTest::newRow("server message") << int(FromServer) << 0 << false << QStringList();
+    QTest::newRow("server stop") << int(FromServer) << 2 << false << QStringList();
+    QTest::newRow("forced message") << int(FromServer) << 0 << true << QStringList{QStringLiteral("Сервер|forced message")};
+    QTest::newRow("hotkey notice") << int(FromHotkeys) << 0 << false << QStringList();
     QTest::newRow("voice activation offered")
-        << int(VoiceOn) << 0 << false
+        << int(VoiceOffered) << 0 << false
         << QStringList{QStringLiteral("Голосовая активация|В настройках доступен запуск распознавания голосовой командой.")};
     QTest::newRow("voice activation withdrawn")
-        << int(VoiceOff) << 0 << false
+        << int(VoiceWithdrawn) << 0 << false
         << QStringList{QStringLiteral("Голосовая активация|Запуск распознавания голосовой командой недоступен.")};
 }
 
@@ -241,14 +242,14 @@ void TestEventHandling::noticesBeforeReady()
     balloons.shown.clear();
     server->clearReceived();
     switch (source) {
-    case 0:
+    case FromServer:
         manager->processUserNotification(notification(QString::fromLatin1(QTest::currentDataTag()), action, force));
         break;
-    case 1:
+    case FromHotkeys:
         manager->notifyHotkey();
         break;
     default:
-        manager->onVACSettingsVisibleChanged(source == 2);
+        manager->onVACSettingsVisibleChanged(source == VoiceOffered);
         break;
     }
     QCOMPARE(balloons.shown, shown);

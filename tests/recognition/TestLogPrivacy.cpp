@@ -3,6 +3,7 @@
 #include "ConnectionManagerSettings.h"
 #include "LoopbackConnection.h"
 #include "RecordingTextWriter.h"
+#include "RestProxyServer.h"
 #include "TestHome.h"
 #include "UserCommandFiles.h"
 #include "UserCommandFixtures.h"
@@ -84,6 +85,7 @@ private slots:
     void listsSentAtConnectStayOut();
     void receivedFramesStayOut_data();
     void receivedFramesStayOut();
+    void formRequestThroughTheProxyStaysOut();
 
 private:
     QTemporaryDir work;
@@ -196,6 +198,28 @@ void TestLogPrivacy::receivedFramesStayOut()
     if (!typed.isEmpty())
         QTRY_VERIFY(writer.typedTexts().join(QLatin1Char('|')).contains(typed, Qt::CaseInsensitive));
     const QString log = logText();
+    QVERIFY2(leakedLines(log).isEmpty(), qPrintable(leakedLines(log)));
+}
+
+void TestLogPrivacy::formRequestThroughTheProxyStaysOut()
+{
+    // Forwarded to the recognition server's REST port, which the link has recorded.
+    RestProxyServer proxy;
+    const QByteArray value = QUrl::toPercentEncoding(marker("query"));
+    const int before = logText().count(QStringLiteral("POST REQUEST http://127.0.0.1:"));
+    QByteArray reply;
+    QVERIFY(QMetaObject::invokeMethod(
+        &proxy,
+        [&] {
+            reply = proxy.proxyRequest("POST", "/api/Form?patient=" + value,
+                                       {{"Cookie", "MIS_USER=" + value}, {"Content-Type", "application/json"}},
+                                       marker("body").toUtf8());
+        },
+        Qt::BlockingQueuedConnection));
+    QVERIFY(!reply.isEmpty());
+    const QString log = logText();
+    QCOMPARE(log.count(QStringLiteral("POST REQUEST http://127.0.0.1:")), before + 1);
+    QVERIFY(log.contains(QStringLiteral("/api/Form?<%1 characters>").arg(QByteArray("patient=" + value).size())));
     QVERIFY2(leakedLines(log).isEmpty(), qPrintable(leakedLines(log)));
 }
 
