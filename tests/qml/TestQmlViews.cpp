@@ -1,6 +1,7 @@
 #include "BalancerConnectionSettings.h"
 #include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
+#include "QuickWindows.h"
 #include "SettingsContainerViewModel.h"
 #include "TestHome.h"
 #include "ValidatableText.h"
@@ -227,11 +228,7 @@ void TestQmlViews::trayOpensCommandWindows()
     QString error;
     std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/main.qml"), &error));
     QVERIFY2(root, qPrintable(error));
-    QQuickWindow* window = nullptr;
-    for (QQuickWindow* child : root->findChildren<QQuickWindow*>()) {
-        if (child->title() == title)
-            window = child;
-    }
+    QQuickWindow* window = QuickWindows::titled(title);
     QVERIFY(window && !window->isVisible());
     QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
     QVERIFY(QMetaObject::invokeMethod(tray, signal.constData()));
