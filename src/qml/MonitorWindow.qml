@@ -12,12 +12,24 @@ FixedWindow {
 
     title: "Монитор распознавания"
     flags: Qt.Tool | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
-    visible: monitorViewModel.Visible
     color: "transparent"
     width: view.implicitWidth
     height: view.implicitHeight
     x: Screen.virtualX + Screen.desktopAvailableWidth - width - 24
     y: Screen.virtualY + 24
+
+    // Shown by call: a child window of the hidden main view ignores a bound "visible".
+    function follow() {
+        if (monitorViewModel.Visible)
+            show()
+        else
+            hide()
+    }
+    Component.onCompleted: follow()
+    Connections {
+        target: monitorViewModel
+        function onChanged_Visible() { window.follow() }
+    }
 
     MonitorView {
         id: view

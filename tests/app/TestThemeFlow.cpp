@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <memory>
@@ -170,6 +171,16 @@ void ThemeFlowStart::cancel()
     server->clearReceived();
     doubleTap("Control_L");
     QTRY_COMPARE(lastRequestedMode(server), 2);
+    // The monitor shows while dictating, the interim text over the window it goes to.
+    QQuickWindow* monitor = nullptr;
+    QTRY_VERIFY((monitor = windowTitled(QStringLiteral("Монитор распознавания"))) && monitor->isVisible());
+    server->sendResult(QStringLiteral("проверка связи"), false);
+    QTRY_COMPARE(published<QObject>("monitorViewModel")->property("ResultText").toString(),
+                 QStringLiteral("Проверка связи"));
+    QTest::qWait(300);
+    const QString pictures = QStringLiteral(SCRIVORA_TEST_OUTPUT "/screenshots");
+    QDir().mkpath(pictures);
+    QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 1280, 320).save(pictures + QStringLiteral("/monitor-while-dictating.png"));
     server->sendResult(QStringLiteral("проверка связи"), true);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("Проверка связи"), 10000);
     doubleTap("Control_L");

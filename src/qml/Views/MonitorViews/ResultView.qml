@@ -33,7 +33,7 @@ Item {
         flags: Qt.ToolTip | Qt.FramelessWindowHint | Qt.WindowStaysOnTopHint | Qt.WindowDoesNotAcceptFocus
         visible: root.overInput && root.text !== "" && root.viewModel.Visible
         color: "#263238"
-        width: Math.min(Math.max(target.width - 16, 160), tipText.implicitWidth + 20)
+        width: Math.min(Math.max(target.width - 16, 160), Math.ceil(tipText.implicitWidth) + 28)
         height: tipText.implicitHeight + 12
         x: target.x + 8
         y: Math.max(target.y, target.y + target.height - height - 8)
@@ -42,8 +42,8 @@ Item {
             id: tipText
             anchors.fill: parent
             anchors.margins: 6
-            anchors.leftMargin: 10
-            anchors.rightMargin: 10
+            anchors.leftMargin: 12
+            anchors.rightMargin: 12
             text: root.text
             color: "#FFFFFF"
             elide: Text.ElideLeft

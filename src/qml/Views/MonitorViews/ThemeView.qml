@@ -23,7 +23,7 @@ ColumnLayout {
     }
 
     // The choice starts from what is stored now.
-    onOpenChanged: if (open) recognitionSettingsViewModel.onLoad()
+    onOpenChanged: open ? recognitionSettingsViewModel.onLoad() : recognitionSettingsViewModel.onClose()
 
     function apply() {
         if (recognitionSettingsViewModel.applyCommand())
@@ -36,7 +36,7 @@ ColumnLayout {
         Label {
             Layout.fillWidth: true
             text: root.viewModel && root.viewModel.ThemeName !== "" ? "Словарь: " + root.viewModel.ThemeName
-                                                                    : "Словарь не выбран"
+                                                                    : "Словарь по умолчанию"
             opacity: 0.75
             elide: Text.ElideRight
             font.pixelSize: 12
