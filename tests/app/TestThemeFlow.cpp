@@ -6,6 +6,7 @@
 #include "KeyRecorderWindow.h"
 #include "LaunchSettingsViewModel.h"
 #include "RecognitionSettingsViewModel.h"
+#include "RunningProgram.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
 #include "SystemTray.h"
@@ -30,17 +31,12 @@
 
 namespace {
 
+using RunningProgram::lastRequestedMode;
+using RunningProgram::programLog;
+using RunningProgram::windowTitled;
+
 const char* const PhaseVariable = "SCRIVORA_THEME_FLOW_PHASE";
 const QString ThemeWindowTitle = QStringLiteral("Выбор темы");
-
-QQuickWindow* windowTitled(const QString& title)
-{
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->title() == title)
-            return quick;
-    }
-    return nullptr;
-}
 
 template<typename T>
 T* published(const char* name)
@@ -49,29 +45,12 @@ T* published(const char* name)
     return main ? qobject_cast<T*>(qmlContext(main)->contextProperty(QLatin1String(name)).value<QObject*>()) : nullptr;
 }
 
-// The "Type" of the latest mode request; -1 for none, 2 (dictation) for null.
-int lastRequestedMode(FakeRecognitionServer* server)
-{
-    const QList<FakeRecognitionServer::Message> requests = server->messagesOfType(1);
-    if (requests.isEmpty())
-        return -1;
-    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
-    return type.isDouble() ? type.toInt() : 2;
-}
-
 QStringList selectedThemesSent(FakeRecognitionServer* server)
 {
     QStringList ids;
     for (const FakeRecognitionServer::Message& message : server->messagesOfType(9))
         ids << message.data.toObject().value(QStringLiteral("Id")).toString();
     return ids;
-}
-
-QString programLog()
-{
-    QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
-    QFile file(logs.filePath(logs.entryList({QStringLiteral("log_*.log")}, QDir::Files, QDir::Time).value(0)));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool connectEntryShown(SystemTray* tray)

@@ -5,6 +5,7 @@
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
 #include "RunGuard.h"
+#include "RunningProgram.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
 #include "SubService.h"
@@ -31,28 +32,13 @@
 
 namespace {
 
+using RunningProgram::lastRequestedMode;
+using RunningProgram::programLog;
+using RunningProgram::windowTitled;
+
 bool isRestartedCopy()
 {
     return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
-}
-
-QQuickWindow* windowTitled(const QString& title)
-{
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->title() == title)
-            return quick;
-    }
-    return nullptr;
-}
-
-// The "Type" of the latest mode request; -1 for none, 2 (dictation) for null.
-int lastRequestedMode(FakeRecognitionServer* server)
-{
-    const QList<FakeRecognitionServer::Message> requests = server->messagesOfType(1);
-    if (requests.isEmpty())
-        return -1;
-    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
-    return type.isDouble() ? type.toInt() : 2;
 }
 
 const QByteArray DamagedCommands = "{\"Commands\": [";
@@ -60,13 +46,6 @@ const QByteArray DamagedCommands = "{\"Commands\": [";
 QString damagedCommandFile()
 {
     return UserCommandsManager::commandsFolder() + QStringLiteral("/default.json");
-}
-
-QString programLog()
-{
-    QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
-    QFile file(logs.filePath(logs.entryList({QStringLiteral("log_*.log")}, QDir::Files, QDir::Time).value(0)));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // Other running processes of this program file.
