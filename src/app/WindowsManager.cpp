@@ -245,6 +245,16 @@ int WindowsManager::run()
 
     connect(recordingManager, &RecordingDeviceManager::SelectedIndexChanged, this,
             &WindowsManager::onRecordingDeviceChanged);
+    for (AudioDeviceManagerBase* audio : {static_cast<AudioDeviceManagerBase*>(recordingManager),
+                                          static_cast<AudioDeviceManagerBase*>(playbackManager)}) {
+        connect(audio, &AudioDeviceManagerBase::DeviceError, this,
+                [this, audio] { onAudioDeviceEvent(audio, AudioDeviceFailed); });
+        connect(audio, &AudioDeviceManagerBase::DeviceNotification, this,
+                [this, audio] { onAudioDeviceEvent(audio, AudioDeviceSwitched); });
+    }
+    // Queued: a device that is being replaced stops before its successor starts.
+    connect(recordingManager, &AudioDeviceManagerBase::DeviceStopped, this,
+            [this] { onAudioDeviceEvent(recordingManager, AudioDeviceStopped); }, Qt::QueuedConnection);
     pulseAudioManager.Start();
 
     createConnectionManager(engine.get(), &networkSettings, recordingManager);
@@ -291,6 +301,12 @@ int WindowsManager::run()
 
     auto* restProxyServer = new RestProxyServer;
     context->setContextProperty(QStringLiteral("restProxyServer"), restProxyServer);
+    connectFormServerFailures(worker->webSocketProxyServer(), restProxyServer);
+    connect(&networkSettings, &NetworkSettingsViewModel::ApplyNetworkSettings, restProxyServer,
+            [restProxyServer](bool, bool, bool restProxyChanged) {
+                if (restProxyChanged)
+                    restProxyServer->onSettingsChanged();
+            });
 
     feedbackViewModel = new FeedbackViewModel(asr, recordingManager);
     connect(feedbackViewModel, &FeedbackViewModel::notifyUser, this, &WindowsManager::processUserNotification);
@@ -499,6 +515,20 @@ void WindowsManager::onApplyNetworkSettings(bool asrChanged, bool formApiChanged
     connectionCancelled = false;
 }
 
+void WindowsManager::connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy)
+{
+    // Usually another program, or the client of another user on this machine, holds the port.
+    const auto notice = [this](const QString& purpose) {
+        return [this, purpose](int port, const QString& error) {
+            tray->showMessage(QStringLiteral("Веб-формы недоступны"),
+                              QStringLiteral("Не удалось открыть порт %1 %2: %3").arg(port).arg(purpose, error),
+                              QSystemTrayIcon::Warning);
+        };
+    };
+    connect(formServer, &WebSocketServer::listenFailed, tray, notice(QStringLiteral("для веб-форм")));
+    connect(restProxy, &RestProxyServer::listenFailed, tray, notice(QStringLiteral("для запросов веб-форм")));
+}
+
 void WindowsManager::onRecordingDeviceChanged()
 {
     if (recordingManager->SelectedIndex() != -1)
@@ -511,6 +541,45 @@ void WindowsManager::showNoMicrophone()
 {
     tray->showMessage(QStringLiteral("Микрофон не обнаружен"), QStringLiteral("Убедитесь что устройство подключено правильно"),
                       QSystemTrayIcon::Critical);
+}
+
+void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event)
+{
+    const bool capture = audio == recordingManager;
+    if (event == AudioDeviceSwitched) {
+        const QString description = audio->CurrentDevice().description();
+        if (description.isEmpty())
+            return; // none left: the selection change says so
+        processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"),
+                                             (capture ? QStringLiteral("Выбран микрофон: ")
+                                                      : QStringLiteral("Выбрано устройство воспроизведения: "))
+                                                 + description,
+                                             true));
+        return;
+    }
+    if (!capture) {
+        processUserNotification(notification(NotificationTypeWarning, QStringLiteral("Звук не воспроизводится"),
+                                             QStringLiteral("Устройство воспроизведения недоступно. Звук вернётся, когда "
+                                                            "устройство снова станет доступно."),
+                                             true));
+        return;
+    }
+    // Dictation without sound would only look alive.
+    const std::optional<RecognitionMode> target = worker->asrManager()->getTargetModeInfo()->mode();
+    const bool dictating = target && *target >= RecognitionModeNamespace::Text;
+    if (event == AudioDeviceStopped && (!dictating || recordingManager->IsCapturing()))
+        return;
+    showMicrophoneFailure();
+    if (dictating)
+        worker->asrManager()->stopRecognition();
+}
+
+void WindowsManager::showMicrophoneFailure()
+{
+    processUserNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
+                                         QStringLiteral("Звук с микрофона не поступает. Запись возобновится, когда "
+                                                        "микрофон снова станет доступен."),
+                                         true));
 }
 
 void WindowsManager::startSubServices()
@@ -657,8 +726,11 @@ void WindowsManager::onAsrModeStateChanged(RecognitionMode mode, AsrState state)
     AsrManager* asr = worker->asrManager();
     const RecognitionMode last = asr->getLastStartedMode();
     if (state == Started && mode != last) {
-        if (recordingManager->SelectedIndex() == -1) {
-            showNoMicrophone();
+        if (recordingManager->SelectedIndex() == -1 || !recordingManager->IsCapturing()) {
+            if (recordingManager->SelectedIndex() == -1)
+                showNoMicrophone();
+            else
+                showMicrophoneFailure();
             asr->stopRecognition();
             playbackManager->playSoundFile(SoundOff);
         } else {

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class AudioDeviceManagerBase;
 class AutoReplaceManager;
 class ConnectionHeartbeat;
 class ConnectionManager;
@@ -24,6 +25,7 @@ class QQmlApplicationEngine;
 class QWindow;
 class RecognitionSettingsViewModel;
 class RecordingDeviceManager;
+class RestProxyServer;
 class RunGuard;
 class StatisticsViewModel;
 class SubService;
@@ -31,6 +33,7 @@ class SynthesisSettingsViewModel;
 class SystemTray;
 class TtsManager;
 class UserCommandsManager;
+class WebSocketProxyServer;
 class WebSocketWorker;
 
 // The composition root: builds every long-lived object of the client in a
@@ -65,6 +68,7 @@ public:
     ConnectionManager* connectionManager() const { return connection; }
     WebSocketWorker* webSocketWorker() const { return worker; }
     QWindow* mainWindow() const { return window; }
+    RecordingDeviceManager* recordingDevices() const { return recordingManager; }
     // How long a restarted copy waits for the guard; settable for tests.
     void setGuardWait(int msecs) { guardWaitMs = msecs; }
 
@@ -107,7 +111,12 @@ private:
     TtsManager* createTtsManager(PlaybackDeviceManager* playbackManager, SynthesisSettingsViewModel* synthesisSettings);
     void onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged);
     void onRecordingDeviceChanged();
+    void connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy);
     void showNoMicrophone();
+    enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
+    // Tells the user of a failed or switched device; a failed microphone ends dictation.
+    void onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event);
+    void showMicrophoneFailure();
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.
     void stopSubServices();

@@ -4,6 +4,9 @@
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
+#include "PulseModule.h"
+#include "PulseTestServer.h"
+#include "RecordingDeviceManager.h"
 #include "RunGuard.h"
 #include "RunningProgram.h"
 #include "ScrivoraMain.h"
@@ -80,6 +83,8 @@ private slots:
     void trayOpensSettings();
     void startupSettingsAndPublishedObjects();
     void hotkeysDriveRecognition();
+    void failedMicrophoneEndsDictation();
+    void switchedMicrophoneIsTold();
     void restartStopsWorkersAndHandsOver();
 
 private:
@@ -197,6 +202,68 @@ void TestWindowsManager::hotkeysDriveRecognition()
     QTRY_COMPARE(lastRequestedMode(server), 2);
     keyboard.release("Control_L");
     QTRY_COMPARE(lastRequestedMode(server), 0);
+}
+
+void TestWindowsManager::failedMicrophoneEndsDictation()
+{
+    FakeRecognitionServer* server = servers->recognition();
+    RecordingDeviceManager* microphone = manager->recordingDevices();
+    QObject* asr = qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("asrManager")).value<QObject*>();
+    QVERIFY(asr);
+    const auto dictate = [asr](bool on) {
+        QVERIFY(QMetaObject::invokeMethod(asr, on ? "startRecognition" : "stopRecognition"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 10000);
+    // Only the backend's return brings the microphone back here, not a timed retry.
+    microphone->setRestartDelay(60000);
+    server->clearReceived();
+    dictate(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
+
+    // Qt's sound backend loses the sound server, and the microphone with it.
+    const char* const failed = "Notification: Звук с микрофона не поступает. Запись возобновится, когда микрофон снова "
+                               "станет доступен.";
+    QTest::ignoreMessage(QtInfoMsg, failed);
+    QTest::ignoreMessage(QtInfoMsg, "Notification: Устройство воспроизведения недоступно. Звук вернётся, когда "
+                                    "устройство снова станет доступно.");
+    QVERIFY(PulseTestServer::killClient(QStringLiteral("QtPulseAudio:%1").arg(QCoreApplication::applicationPid())));
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QVERIFY(!microphone->IsCapturing());
+
+    // A start before the microphone is back is taken back at once.
+    server->clearReceived();
+    QTest::ignoreMessage(QtInfoMsg, failed);
+    dictate(true);
+    QTRY_COMPARE(server->messagesOfType(1).size(), 2);
+    QCOMPARE(lastRequestedMode(server), 0);
+
+    // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
+    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 15000);
+    server->clearReceived();
+    dictate(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
+    QCOMPARE(lastRequestedMode(server), 2);
+    dictate(false);
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+    microphone->setRestartDelay(2000);
+}
+
+void TestWindowsManager::switchedMicrophoneIsTold()
+{
+    RecordingDeviceManager* microphone = manager->recordingDevices();
+    const QString first = microphone->CurrentDevice().deviceName();
+    microphone->TrackChanges = true;
+    QTest::ignoreMessage(QtInfoMsg, "Notification: Выбран микрофон: Plugged_Mic");
+    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("Notification: Выбран микрофон: ")
+                                               + microphone->CurrentDevice().description()));
+    {
+        PulseModule plugged(QStringLiteral("module-null-source"),
+                            {QStringLiteral("source_name=plugged_mic"), QStringLiteral("description=Plugged_Mic")});
+        QVERIFY(plugged.isLoaded());
+        QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), QStringLiteral("plugged_mic"), 10000);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), first, 10000);
+    microphone->TrackChanges = false;
 }
 
 void TestWindowsManager::restartStopsWorkersAndHandsOver()
