@@ -8,11 +8,16 @@ Window {
     visible: false
     title: "Scrivora"
 
+    function chooseTheme(atStartUp) {
+        var window = monitorViewModel.AlternateThemeView ? alternateThemeWindow : themeWindow
+        window.choose(atStartUp)
+    }
+
     Component.onCompleted: windowsManager.startSubServices()
 
     Connections {
         target: windowsManager
-        function onThemeCheckRequested() { themeCheck.show() }
+        function onThemeCheckRequested() { mainWindow.chooseTheme(true) }
     }
 
     Connections {
@@ -24,8 +29,16 @@ Window {
         function onSignalShowKivaro() { kivaroWindow.showWindow() }
     }
 
-    ThemeCheckWindow {
-        id: themeCheck
+    StartThemeSelectionWindow {
+        id: themeWindow
+    }
+
+    AlternateStartThemeSelectionWindow {
+        id: alternateThemeWindow
+    }
+
+    MonitorWindow {
+        onThemeChoiceRequested: mainWindow.chooseTheme(false)
     }
 
     SettingsWindow {

@@ -64,6 +64,13 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/Views/Commands/Edit/CommandEditWindow.qml"), QStringLiteral("sampleExeEdit")},
         {QStringLiteral(":/Views/Commands/Edit/HotKeyEditWindow.qml"), QStringLiteral("sampleKeyEdit")},
         {QStringLiteral(":/Views/Commands/Edit/FileCopyEditWindow.qml"), QStringLiteral("sampleFileCopyEdit")},
+        {QStringLiteral(":/Views/StartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
+        {QStringLiteral(":/Views/AlternateStartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/MonitorView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/MicView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/GainView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/ResultView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/ThemeView.qml"), QStringLiteral("monitorViewModel")},
     };
     return names;
 }

@@ -25,6 +25,8 @@ const QMap<QString, QString>& afterShow()
         {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
         {QStringLiteral(":/ReplacesWindow.qml"), QStringLiteral("showWindow()")},
         {QStringLiteral(":/KivaroWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/StartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
+        {QStringLiteral(":/AlternateStartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
     };
     return scripts;
 }
