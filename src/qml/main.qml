@@ -25,6 +25,8 @@ Window {
         function onSignalQuit() { windowsManager.closeApplication() }
         function onSignalConnectRequest() { windowsManager.restartConnection() }
         function onSignalShowSettings() { settingsWindow.showSettings() }
+        function onSignalShowReplaces() { replacesWindow.showWindow() }
+        function onSignalShowKivaro() { kivaroWindow.showWindow() }
     }
 
     StartThemeSelectionWindow {
@@ -41,5 +43,13 @@ Window {
 
     SettingsWindow {
         id: settingsWindow
+    }
+
+    ReplacesWindow {
+        id: replacesWindow
+    }
+
+    KivaroWindow {
+        id: kivaroWindow
     }
 }

@@ -4,6 +4,7 @@
 #include "AppVariables.h"
 #include "AsrManager.h"
 #include "AudioDeviceSettingsViewModel.h"
+#include "CommandEditorSamples.h"
 #include "CommandsViewModel.h"
 #include "ConnectionManager.h"
 #include "ConnectionManagerSettings.h"
@@ -26,6 +27,7 @@
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
 #include "TtsManager.h"
+#include "UserCommandsManager.h"
 #include "ValidatableText.h"
 #include "VexStyle.h"
 #include "WebSocketWorker.h"
@@ -52,6 +54,16 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/EmptyWindow.qml"), QString()},
         {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/Views/Commands/Browse/CommandListView.qml"), QStringLiteral("sampleTextCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/AutoReplaceCommandsView.qml"), QStringLiteral("sampleTextCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/HotKeyCommandsView.qml"), QStringLiteral("sampleKeyCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/ProcessCommandsView.qml"), QStringLiteral("sampleExeCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/FileCopyCommandsView.qml"), QStringLiteral("sampleFileCopyCommands")},
+        {QStringLiteral(":/Views/Commands/Edit/EditWindow.qml"), QStringLiteral("sampleTextEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/TextReplaceEditWindow.qml"), QStringLiteral("sampleTextEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/CommandEditWindow.qml"), QStringLiteral("sampleExeEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/HotKeyEditWindow.qml"), QStringLiteral("sampleKeyEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/FileCopyEditWindow.qml"), QStringLiteral("sampleFileCopyEdit")},
         {QStringLiteral(":/Views/StartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
         {QStringLiteral(":/Views/AlternateStartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
         {QStringLiteral(":/Views/MonitorViews/MonitorView.qml"), QStringLiteral("monitorViewModel")},
@@ -118,6 +130,10 @@ QmlViewModels::QmlViewModels()
     container = std::make_unique<SettingsContainerViewModel>(pages, connection);
 
     auto* commands = new CommandsViewModel;
+    CommandEditorSamples::writeUserCommands();
+    link->wireDictation();
+    commands->set_CommandsManager(link->userCommands(), link->userCommands()->get_CommandTypes());
+    samples = std::make_unique<CommandEditorSamples>();
     auto* restProxy = new RestProxyServer;
     auto* feedback = new FeedbackViewModel(worker->asrManager(), recording);
     auto* kivaro = new KivaroViewModel(worker->asrManager(), worker->localKivaroManager());
@@ -170,6 +186,8 @@ void QmlViewModels::publish(QQmlEngine* engine) const
     for (const auto& property : published)
         engine->rootContext()->setContextProperty(property.first, property.second);
     engine->rootContext()->setContextProperty(QStringLiteral("validatableField"), field.get());
+    for (const auto& sample : samples->contextProperties())
+        engine->rootContext()->setContextProperty(sample.first, sample.second);
 }
 
 QObject* QmlViewModels::create(QQmlEngine* engine, const QString& path, QString* error)

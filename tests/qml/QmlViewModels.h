@@ -8,6 +8,7 @@
 #include <memory>
 
 class AppSettingsViewModel;
+class CommandEditorSamples;
 class LoopbackConnection;
 class PulseAudioManager;
 class QQmlEngine;
@@ -60,4 +61,5 @@ private:
     std::unique_ptr<SettingsContainerViewModel> container;
     QList<QPair<QString, QObject*>> published;
     std::unique_ptr<ValidatableText> field;
+    std::unique_ptr<CommandEditorSamples> samples;
 };
