@@ -8,7 +8,12 @@ Window {
     visible: false
     title: "Scrivora"
 
-    Component.onCompleted: windowsManager.startSubServices()
+    Component.onCompleted: {
+        windowsManager.startSubServices()
+        // Offered until the profile is complete; the client works meanwhile.
+        if (statisticsViewModel.NeedShow)
+            statisticsWindow.open()
+    }
 
     Connections {
         target: windowsManager
@@ -20,6 +25,36 @@ Window {
         function onSignalQuit() { windowsManager.closeApplication() }
         function onSignalConnectRequest() { windowsManager.restartConnection() }
         function onSignalShowSettings() { settingsWindow.showSettings() }
+        function onSignalShowFeedback() { feedbackWindow.open() }
+        function onSignalSelfTest() { selfTestWindow.open() }
+        function onSignalShowManual(localHelpFile) { Qt.openUrlExternally("file://" + localHelpFile) }
+    }
+
+    // Built when first asked for: the self-test's model exists only while it is enabled.
+    component WindowLoader: Loader {
+        active: false
+        function open() {
+            if (active)
+                item.showWindow()
+            else
+                active = true
+        }
+        onLoaded: item.showWindow()
+    }
+
+    WindowLoader {
+        id: statisticsWindow
+        source: "qrc:/StatisticsWindow.qml"
+    }
+
+    WindowLoader {
+        id: feedbackWindow
+        source: "qrc:/Views/FeedbackWindow.qml"
+    }
+
+    WindowLoader {
+        id: selfTestWindow
+        source: "qrc:/Views/SelfTest/SelfTestWindow.qml"
     }
 
     ThemeCheckWindow {
