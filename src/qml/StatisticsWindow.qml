@@ -9,7 +9,7 @@ import "Controls"
 FixedWindow {
     id: window
 
-    readonly property var viewModel: statisticsViewModel
+    property var viewModel: statisticsViewModel
 
     title: "Данные пользователя"
     modality: Qt.ApplicationModal

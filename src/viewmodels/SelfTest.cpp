@@ -288,8 +288,10 @@ void SelfTest::startRecognition()
 {
     timeoutHandler = &SelfTest::start_timeout;
     timerA.start(startTimeout);
-    asrManager->startRecognition();
+    // First: the manager reports the idle mode stopping before it returns, which
+    // must not count as the end of the previous file.
     phase = WaitingForStart;
+    asrManager->startRecognition();
 }
 
 void SelfTest::onAsrMode(RecognitionMode mode, AsrState state)

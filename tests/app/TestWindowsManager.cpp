@@ -1,11 +1,14 @@
 #include "ASRSettings.h"
+#include "AsrManager.h"
 #include "AppSettingsViewModel.h"
 #include "ConnectionManager.h"
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
+#include "ProfileFiles.h"
 #include "PulseModule.h"
 #include "PulseTestServer.h"
+#include "QuestionAnswer.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
 #include "ScrivoraMain.h"
@@ -48,14 +51,22 @@ QQuickWindow* windowTitled(const QString& title)
     return nullptr;
 }
 
-// The "Type" of the latest mode request; -1 for none, 2 (dictation) for null.
+// The "Type" of each mode request; 2 (dictation) for null.
+QList<int> requestedModes(FakeRecognitionServer* server)
+{
+    QList<int> modes;
+    for (const FakeRecognitionServer::Message& request : server->messagesOfType(1)) {
+        const QJsonValue type = request.data.toObject().value(QStringLiteral("Type"));
+        modes << (type.isDouble() ? type.toInt() : 2);
+    }
+    return modes;
+}
+
+// The "Type" of the latest mode request; -1 for none.
 int lastRequestedMode(FakeRecognitionServer* server)
 {
-    const QList<FakeRecognitionServer::Message> requests = server->messagesOfType(1);
-    if (requests.isEmpty())
-        return -1;
-    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
-    return type.isDouble() ? type.toInt() : 2;
+    const QList<int> modes = requestedModes(server);
+    return modes.isEmpty() ? -1 : modes.constLast();
 }
 
 const QByteArray DamagedCommands = "{\"Commands\": [";
@@ -258,6 +269,19 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTRY_COMPARE(server->messagesOfType(1).size(), 2);
     QCOMPARE(lastRequestedMode(server), 0);
 
+    // The self-test plays its own sound with the microphone paused: its dictation stands.
+    microphone->paused.storeRelease(1);
+    server->clearReceived();
+    dictate(true);
+    QTRY_COMPARE(qobject_cast<AsrManager*>(asr)->currentState(), Started);
+    dictate(false);
+    dictate(true);
+    QTRY_COMPARE(requestedModes(server).size(), 3);
+    QCOMPARE(requestedModes(server), (QList<int>{2, 0, 2}));
+    dictate(false);
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+    microphone->paused.storeRelease(0);
+
     // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
     QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 15000);
     server->clearReceived();
@@ -289,9 +313,17 @@ void TestWindowsManager::switchedMicrophoneIsTold()
 
 void TestWindowsManager::restartStopsWorkersAndHandsOver()
 {
+    // Asked for by the profile page's reset, which empties both profile files first.
+    auto* settings = qobject_cast<SettingsContainerViewModel*>(
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
+    AppSettingsViewModel* profilePage = settings->pages().constLast();
+    QCOMPARE(profilePage->get_ClassName(), QStringLiteral("StatisticsSettingsViewModel"));
+    answerQuestion(QMessageBox::Yes);
     QElapsedTimer timer;
     timer.start();
-    manager->restartApplication();
+    QVERIFY(QMetaObject::invokeMethod(profilePage, "resetCommand"));
+    for (const QString& file : {ProfileFiles::organisationFile(), ProfileFiles::userFile()})
+        QVERIFY(QSettings(file, QSettings::IniFormat).allKeys().isEmpty());
     // Three workers, each stopped within its two 5 s limits (they take far less).
     QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
     for (SubService* service : manager->subServices()) {
@@ -325,6 +357,16 @@ static void scheduleTests()
     HotkeySettings hotkeys;
     hotkeys.HotKey = QStringLiteral("DoubleShift");
     hotkeys.sync();
+    // A complete profile: no profile window over the other windows. Keys of
+    // another program in the files go with the profile page's reset.
+    QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
+    organisation.setValue(QStringLiteral("Organisation/RegionCode"), 77);
+    for (const char* key : {"RegionName", "AreaName", "OrganisationName", "OrganisationFullName"})
+        organisation.setValue(QStringLiteral("Organisation/") + QLatin1String(key), QStringLiteral("Москва"));
+    organisation.setValue(QStringLiteral("Other/Key"), 1);
+    QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
+    user.setValue(QStringLiteral("UserInfo/UserName"), QStringLiteral("Иванова Анна"));
+    user.setValue(QStringLiteral("UserInfo/Specialisation"), QStringLiteral("Терапевт"));
     // A damaged command file must not stop start-up, and stays as it is.
     QDir().mkpath(UserCommandsManager::commandsFolder());
     QFile damaged(damagedCommandFile());

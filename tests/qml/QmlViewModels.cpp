@@ -18,6 +18,7 @@
 #include "PulseAudioManager.h"
 #include "RecognitionSettingsViewModel.h"
 #include "RestProxyServer.h"
+#include "SelfTest.h"
 #include "SelfTestViewModel.h"
 #include "SettingsContainerViewModel.h"
 #include "StatisticsSettings.h"
@@ -52,6 +53,8 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/EmptyWindow.qml"), QString()},
         {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("statisticsViewModel")},
+        {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("selfTestViewModel")},
     };
     return names;
 }
@@ -114,9 +117,9 @@ QmlViewModels::QmlViewModels()
     auto* restProxy = new RestProxyServer;
     auto* feedback = new FeedbackViewModel(worker->asrManager(), recording);
     auto* kivaro = new KivaroViewModel(worker->asrManager(), worker->localKivaroManager());
-    auto* statisticsWindow = new StatisticsViewModel;
+    auto* statisticsWindow = new StatisticsViewModel(QStringLiteral(SCRIVORA_TEST_REFERENCES), nullptr);
     auto* monitor = new MonitorViewModel(worker->asrManager(), worker->resultManager(), recording, connection);
-    auto* selfTest = new SelfTestViewModel;
+    selfTest = new SelfTestViewModel;
     owned << commands << restProxy << feedback << kivaro << statisticsWindow << monitor << selfTest;
 
     published = {{QStringLiteral("systemTray"), tray.get()},
@@ -154,7 +157,13 @@ bool QmlViewModels::connectToServer()
     FakeRecognitionServer* server = link->addServer();
     link->offerServers({link->entry(QStringLiteral("A"), server->port())});
     link->start();
-    return link->waitForState(ConnectionManager::Ready);
+    if (!link->waitForState(ConnectionManager::Ready))
+        return false;
+    // The self-test counts the heartbeat's pings, which run while connected.
+    link->addHeartbeat(500, 60000);
+    // First in the list: it goes before the view model it reports to.
+    owned.prepend(new SelfTest(selfTest, link->worker(), link->driver(), link->heartbeat(), audio->RecordingManager()));
+    return true;
 }
 
 void QmlViewModels::publish(QQmlEngine* engine) const

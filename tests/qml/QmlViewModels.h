@@ -12,6 +12,7 @@ class LoopbackConnection;
 class PulseAudioManager;
 class QQmlEngine;
 class QQuickWindow;
+class SelfTestViewModel;
 class SettingsContainerViewModel;
 class SystemTray;
 class ValidatableText;
@@ -60,4 +61,5 @@ private:
     std::unique_ptr<SettingsContainerViewModel> container;
     QList<QPair<QString, QObject*>> published;
     std::unique_ptr<ValidatableText> field;
+    SelfTestViewModel* selfTest = nullptr;
 };

@@ -2,17 +2,15 @@
 #include "CookiesSource.h"
 #include "LoopbackConnection.h"
 #include "ProfileFiles.h"
+#include "QuestionAnswer.h"
 #include "SignalRecorder.h"
 #include "StatisticsSettingsViewModel.h"
 #include "StatisticsViewModel.h"
 #include "TestHome.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -79,23 +77,6 @@ void fill(StatisticsViewModel* model, const QList<int>& choice, const QString& r
     model->set_SelectedProfessionIndex(choice.at(3));
     model->get_WorkRoom()->set_Text(room);
     model->get_UserFullName()->set_Text(name);
-}
-
-// Answers the next modal question box as `answer` says: a button, or Esc.
-void answerQuestion(QMessageBox::StandardButton answer)
-{
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        timer->deleteLater();
-        if (answer == QMessageBox::Escape)
-            QTest::keyClick(box, Qt::Key_Escape);
-        else
-            box->button(answer)->click();
-    });
-    timer->start(10);
 }
 
 } // namespace

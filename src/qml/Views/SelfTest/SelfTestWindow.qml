@@ -9,7 +9,7 @@ import VexStyle 1.0
 FixedWindow {
     id: window
 
-    readonly property var viewModel: selfTestViewModel
+    property var viewModel: selfTestViewModel
     property bool loaded: false
 
     title: "Тесты"
@@ -45,7 +45,8 @@ FixedWindow {
         target: window.viewModel
         function onClearLog() { log.text = "" }
         function onAppendLog(text) {
-            log.insert(log.length, text)
+            // Each entry starts a line of its own: no blank first line.
+            log.insert(log.length, log.length === 0 ? text.replace(/^\n+/, "") : text)
             log.cursorPosition = log.length
         }
     }
