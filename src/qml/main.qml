@@ -8,6 +8,11 @@ Window {
     visible: false
     title: "Scrivora"
 
+    function chooseTheme(atStartUp) {
+        var window = monitorViewModel.AlternateThemeView ? alternateThemeWindow : themeWindow
+        window.choose(atStartUp)
+    }
+
     Component.onCompleted: {
         windowsManager.startSubServices()
         // Offered until the profile is complete; the client works meanwhile.
@@ -17,7 +22,7 @@ Window {
 
     Connections {
         target: windowsManager
-        function onThemeCheckRequested() { themeCheck.show() }
+        function onThemeCheckRequested() { mainWindow.chooseTheme(true) }
     }
 
     Connections {
@@ -57,8 +62,16 @@ Window {
         source: "qrc:/Views/SelfTest/SelfTestWindow.qml"
     }
 
-    ThemeCheckWindow {
-        id: themeCheck
+    StartThemeSelectionWindow {
+        id: themeWindow
+    }
+
+    AlternateStartThemeSelectionWindow {
+        id: alternateThemeWindow
+    }
+
+    MonitorWindow {
+        onThemeChoiceRequested: mainWindow.chooseTheme(false)
     }
 
     SettingsWindow {

@@ -11,6 +11,7 @@
 #include "QuestionAnswer.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
+#include "RunningProgram.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
 #include "SubService.h"
@@ -37,18 +38,13 @@
 
 namespace {
 
+using RunningProgram::lastRequestedMode;
+using RunningProgram::programLog;
+using RunningProgram::windowTitled;
+
 bool isRestartedCopy()
 {
     return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
-}
-
-QQuickWindow* windowTitled(const QString& title)
-{
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->title() == title)
-            return quick;
-    }
-    return nullptr;
 }
 
 // The "Type" of each mode request; 2 (dictation) for null.
@@ -62,25 +58,11 @@ QList<int> requestedModes(FakeRecognitionServer* server)
     return modes;
 }
 
-// The "Type" of the latest mode request; -1 for none.
-int lastRequestedMode(FakeRecognitionServer* server)
-{
-    const QList<int> modes = requestedModes(server);
-    return modes.isEmpty() ? -1 : modes.constLast();
-}
-
 const QByteArray DamagedCommands = "{\"Commands\": [";
 
 QString damagedCommandFile()
 {
     return UserCommandsManager::commandsFolder() + QStringLiteral("/default.json");
-}
-
-QString programLog()
-{
-    QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
-    QFile file(logs.filePath(logs.entryList({QStringLiteral("log_*.log")}, QDir::Files, QDir::Time).value(0)));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // Other running processes of this program file.

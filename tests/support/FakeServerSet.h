@@ -4,6 +4,7 @@
 #include "FakeRecognitionServer.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QObject>
 #include <QProcessEnvironment>
@@ -27,6 +28,8 @@ public:
     quint16 recognitionPort() const { return recognitionServer.port(); }
     FakeRecognitionServer* recognition() { return &recognitionServer; }
     int balancerRequests() const;
+    // The recognition server's theme list; one general theme until set.
+    void setThemes(const QJsonArray& themes);
 
     // Writes into the INI settings file at `path` what points a client at these
     // servers; with `skipThemeCheck` the client does not wait for a theme choice.
@@ -43,5 +46,6 @@ private:
     FakeRecognitionServer recognitionServer;
     mutable QMutex mutex;
     int requests = 0;
+    QJsonArray themeList{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
     int currentMode = -1;
 };

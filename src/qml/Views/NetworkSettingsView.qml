@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../Controls"
 
 // The "Сеть" page: the recognition server's address and ports and the ports of
 // the local servers for web forms. viewModel: NetworkSettingsViewModel.
@@ -26,6 +27,7 @@ Item {
 
     // One edit field over a ValidatableText: the text goes to the model on every
     // edit, the model's error shows below it and takes the focus when apply fails.
+    // Unlike Controls/ValidatableText the field may be narrower than its error.
     component CheckedField: ColumnLayout {
         id: checked
         property var field
@@ -34,7 +36,7 @@ Item {
         // -1: as wide as the column; the error below always is.
         property int fieldWidth: -1
         spacing: 2
-        // A narrow field still takes the column's width, so the labels keep theirs.
+        // A narrow field still takes the column's width, so the captions keep theirs.
         Layout.fillWidth: true
         Layout.maximumWidth: Number.POSITIVE_INFINITY
 
@@ -46,26 +48,21 @@ Item {
             maximumLength: checked.maximumLength
             text: checked.field ? checked.field.Text : ""
             onTextEdited: checked.field.set_Text(text)
-            background: Rectangle {
-                implicitHeight: 32
-                radius: 2
-                color: input.enabled ? "white" : "#f4f4f4"
-                border.width: input.activeFocus ? 2 : 1
-                border.color: checked.field && !checked.field.IsValid ? "#d32f2f"
-                                                                      : input.activeFocus ? "#1e88e5" : "#bdbdbd"
+            background: FieldFrame {
+                invalid: checked.field ? !checked.field.IsValid : false
+                focused: input.activeFocus
             }
         }
-        Label {
+        ErrorLabel {
             Layout.fillWidth: true
-            visible: checked.field && !checked.field.IsValid
             text: checked.field ? checked.field.Error : ""
-            color: "#d32f2f"
-            font.pixelSize: 12
-            wrapMode: Text.WordWrap
         }
         Connections {
             target: checked.field
-            function onValidateFailed() { input.forceActiveFocus() }
+            function onValidateFailed() {
+                input.cursorPosition = input.length
+                input.forceActiveFocus()
+            }
         }
     }
 
