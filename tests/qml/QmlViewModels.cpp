@@ -55,6 +55,7 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("statisticsViewModel")},
         {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("selfTestViewModel")},
+        {QStringLiteral(":/Views/FeedbackWindow.qml"), QStringLiteral("feedbackViewModel")},
         {QStringLiteral(":/Views/StartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
         {QStringLiteral(":/Views/AlternateStartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
         {QStringLiteral(":/Views/MonitorViews/MonitorView.qml"), QStringLiteral("monitorViewModel")},

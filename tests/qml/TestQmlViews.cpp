@@ -22,6 +22,9 @@ const QMap<QString, QString>& afterShow()
 {
     static const QMap<QString, QString> scripts{
         {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
+        {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/Views/FeedbackWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("showWindow()")},
         {QStringLiteral(":/StartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
         {QStringLiteral(":/AlternateStartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
     };
