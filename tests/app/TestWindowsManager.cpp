@@ -9,6 +9,7 @@
 #include "PulseModule.h"
 #include "PulseTestServer.h"
 #include "QuestionAnswer.h"
+#include "QuickWindows.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
 #include "RunningProgram.h"
@@ -38,9 +39,7 @@
 
 namespace {
 
-using RunningProgram::lastRequestedMode;
 using RunningProgram::programLog;
-using RunningProgram::windowTitled;
 
 bool isRestartedCopy()
 {
@@ -57,6 +56,8 @@ QList<int> requestedModes(FakeRecognitionServer* server)
     }
     return modes;
 }
+
+using QuickWindows::titled;
 
 const QByteArray DamagedCommands = "{\"Commands\": [";
 
@@ -108,8 +109,8 @@ private:
 
 void TestWindowsManager::initTestCase()
 {
-    QTRY_VERIFY(windowTitled(QStringLiteral("Scrivora")));
-    QQmlContext* context = qmlContext(windowTitled(QStringLiteral("Scrivora")));
+    QTRY_VERIFY(titled(QStringLiteral("Scrivora")));
+    QQmlContext* context = qmlContext(titled(QStringLiteral("Scrivora")));
     QVERIFY(context);
     manager = qobject_cast<WindowsManager*>(context->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
     tray = qobject_cast<SystemTray*>(context->contextProperty(QStringLiteral("systemTray")).value<QObject*>());
@@ -121,7 +122,7 @@ void TestWindowsManager::themeCheckLeadsToReady()
     ConnectionManager* connection = manager->connectionManager();
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
     QQuickWindow* themeCheck = nullptr;
-    QTRY_VERIFY((themeCheck = windowTitled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QTRY_VERIFY((themeCheck = titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
     QTest::ignoreMessage(QtInfoMsg,
                          "Notification: Зарегистрирована горячая клавиша включения распознавания: 'Ctrl 2 раза'.");
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
@@ -142,7 +143,7 @@ void TestWindowsManager::trayOpensSettings()
     QVERIFY(entry);
     entry->trigger();
     QQuickWindow* settings = nullptr;
-    QTRY_VERIFY((settings = windowTitled(QStringLiteral("Настройки"))) && settings->isVisible());
+    QTRY_VERIFY((settings = titled(QStringLiteral("Настройки"))) && settings->isVisible());
     // Connected: every page, the profile page too.
     auto* model = qobject_cast<SettingsContainerViewModel*>(
         qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
@@ -198,10 +199,10 @@ void TestWindowsManager::hotkeysDriveRecognition()
     // Toggle class: a double Ctrl starts dictation, the next one stops it.
     server->clearReceived();
     doubleCtrl();
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     QTest::qWait(300); // apart from the first pair, so the presses are not counted as one run
     doubleCtrl();
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 
     // Push-to-talk class, chosen the way the launch page applies it.
     HotkeySettings settings;
@@ -213,9 +214,9 @@ void TestWindowsManager::hotkeysDriveRecognition()
     QTest::qWait(300);
     server->clearReceived();
     keyboard.press("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     keyboard.release("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 }
 
 void TestWindowsManager::failedMicrophoneEndsDictation()
@@ -241,7 +242,7 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTest::ignoreMessage(QtInfoMsg, "Notification: Устройство воспроизведения недоступно. Звук вернётся, когда "
                                     "устройство снова станет доступно.");
     QVERIFY(PulseTestServer::killClient(QStringLiteral("QtPulseAudio:%1").arg(QCoreApplication::applicationPid())));
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
     QVERIFY(!microphone->IsCapturing());
 
     // A start before the microphone is back is taken back at once.
@@ -249,7 +250,7 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTest::ignoreMessage(QtInfoMsg, failed);
     dictate(true);
     QTRY_COMPARE(server->messagesOfType(1).size(), 2);
-    QCOMPARE(lastRequestedMode(server), 0);
+    QCOMPARE(server->lastRequestedMode(), 0);
 
     // The self-test plays its own sound with the microphone paused: its dictation stands.
     microphone->paused.storeRelease(1);
@@ -261,7 +262,7 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTRY_COMPARE(requestedModes(server).size(), 3);
     QCOMPARE(requestedModes(server), (QList<int>{2, 0, 2}));
     dictate(false);
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
     microphone->paused.storeRelease(0);
 
     // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
@@ -269,9 +270,9 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     server->clearReceived();
     dictate(true);
     QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
-    QCOMPARE(lastRequestedMode(server), 2);
+    QCOMPARE(server->lastRequestedMode(), 2);
     dictate(false);
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
     microphone->setRestartDelay(2000);
 }
 
