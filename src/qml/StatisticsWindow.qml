@@ -18,10 +18,11 @@ FixedWindow {
     minimumWidth: 480
     minimumHeight: height
 
-    function showWindow() {
+    function showWindow(activate) {
         show()
         raise()
-        requestActivate()
+        if (activate !== false)
+            requestActivate()
     }
 
     function accept() {

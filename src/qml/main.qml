@@ -17,7 +17,7 @@ Window {
         windowsManager.startSubServices()
         // Offered until the profile is complete; the client works meanwhile.
         if (statisticsViewModel.NeedShow)
-            statisticsWindow.open()
+            statisticsWindow.open(false)
     }
 
     Connections {
@@ -30,21 +30,24 @@ Window {
         function onSignalQuit() { windowsManager.closeApplication() }
         function onSignalConnectRequest() { windowsManager.restartConnection() }
         function onSignalShowSettings() { settingsWindow.showSettings() }
-        function onSignalShowFeedback() { feedbackWindow.open() }
-        function onSignalSelfTest() { selfTestWindow.open() }
+        function onSignalShowFeedback() { feedbackWindow.open(true) }
+        function onSignalSelfTest() { selfTestWindow.open(true) }
         function onSignalShowManual(localHelpFile) { Qt.openUrlExternally("file://" + localHelpFile) }
     }
 
     // Built when first asked for: the self-test's model exists only while it is enabled.
     component WindowLoader: Loader {
+        // At start-up a window must not take the keyboard from where the user types.
+        property bool activate: true
         active: false
-        function open() {
+        function open(activating) {
+            activate = activating !== false
             if (active)
-                item.showWindow()
+                item.showWindow(activate)
             else
                 active = true
         }
-        onLoaded: item.showWindow()
+        onLoaded: item.showWindow(activate)
     }
 
     WindowLoader {

@@ -1,5 +1,7 @@
 #include "StatisticsOrganisation.h"
 
+#include "ReferenceRecord.h"
+
 #include <QJsonObject>
 
 namespace {
@@ -13,10 +15,10 @@ void copyText(const QJsonObject& data, const char* key, QString* target)
 
 StatisticsOrganisation::StatisticsOrganisation(const QJsonValue& element)
 {
-    const QJsonValue dataValue = element.toObject().value(QStringLiteral("data"));
-    if (!element.isObject() || !dataValue.isObject())
+    const std::optional<QJsonObject> fields = ReferenceRecord::fields(element);
+    if (!fields)
         return;
-    const QJsonObject data = dataValue.toObject();
+    const QJsonObject& data = *fields;
     // A string here, even an empty one, marks a deleted organisation.
     if (data.value(QStringLiteral("deleteDate")).isString())
         return;

@@ -1,13 +1,15 @@
 #include "StatisticsProfession.h"
 
+#include "ReferenceRecord.h"
+
 #include <QJsonObject>
 
 StatisticsProfession::StatisticsProfession(const QJsonValue& element)
 {
-    const QJsonValue dataValue = element.toObject().value(QStringLiteral("data"));
-    if (!element.isObject() || !dataValue.isObject())
+    const std::optional<QJsonObject> fields = ReferenceRecord::fields(element);
+    if (!fields)
         return;
-    const QJsonObject data = dataValue.toObject();
+    const QJsonObject& data = *fields;
     const QJsonValue id = data.value(QStringLiteral("ID"));
     const QJsonValue name = data.value(QStringLiteral("NAME"));
     const QJsonValue parent = data.value(QStringLiteral("PARENT"));

@@ -1,13 +1,15 @@
 #include "StatisticsRegion.h"
 
+#include "ReferenceRecord.h"
+
 #include <QJsonObject>
 
 StatisticsRegion::StatisticsRegion(const QJsonValue& element)
 {
-    const QJsonValue dataValue = element.toObject().value(QStringLiteral("data"));
-    if (!element.isObject() || !dataValue.isObject())
+    const std::optional<QJsonObject> fields = ReferenceRecord::fields(element);
+    if (!fields)
         return;
-    const QJsonObject data = dataValue.toObject();
+    const QJsonObject& data = *fields;
     const QJsonValue id = data.value(QStringLiteral("ID"));
     const QJsonValue subject = data.value(QStringLiteral("SUBJECT"));
     // A blank name could never make a complete profile.

@@ -340,16 +340,8 @@ static void scheduleTests()
     HotkeySettings hotkeys;
     hotkeys.HotKey = QStringLiteral("DoubleShift");
     hotkeys.sync();
-    // A complete profile: no profile window over the other windows. Keys of
-    // another program in the files go with the profile page's reset.
-    QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
-    organisation.setValue(QStringLiteral("Organisation/RegionCode"), 77);
-    for (const char* key : {"RegionName", "AreaName", "OrganisationName", "OrganisationFullName"})
-        organisation.setValue(QStringLiteral("Organisation/") + QLatin1String(key), QStringLiteral("Москва"));
-    organisation.setValue(QStringLiteral("Other/Key"), 1);
-    QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
-    user.setValue(QStringLiteral("UserInfo/UserName"), QStringLiteral("Иванова Анна"));
-    user.setValue(QStringLiteral("UserInfo/Specialisation"), QStringLiteral("Терапевт"));
+    // Keys of another program in the profile go with the profile page's reset.
+    QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).setValue(QStringLiteral("Other/Key"), 1);
     // A damaged command file must not stop start-up, and stays as it is.
     QDir().mkpath(UserCommandsManager::commandsFolder());
     QFile damaged(damagedCommandFile());

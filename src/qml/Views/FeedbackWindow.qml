@@ -20,7 +20,7 @@ FixedWindow {
     minimumWidth: 460
     minimumHeight: height
 
-    function showWindow() {
+    function showWindow(activate) {
         if (!visible) {
             sent = false
             viewModel.IsCloseConfirmed = false
@@ -28,7 +28,8 @@ FixedWindow {
             show()
         }
         raise()
-        requestActivate()
+        if (activate !== false)
+            requestActivate()
     }
 
     function send() {

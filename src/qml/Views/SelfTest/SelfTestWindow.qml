@@ -18,10 +18,11 @@ FixedWindow {
     minimumWidth: 460
     minimumHeight: 420
 
-    function showWindow() {
+    function showWindow(activate) {
         show()
         raise()
-        requestActivate()
+        if (activate !== false)
+            requestActivate()
     }
 
     function release() {
