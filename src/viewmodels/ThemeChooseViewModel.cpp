@@ -78,9 +78,8 @@ void ThemeChooseViewModel::Load()
         return;
     }
 
-    const QString managerThemeId = asrManager->getSelectedTheme().id();
     if (rememberedId.isEmpty())
-        rememberedId = managerThemeId;
+        rememberedId = asrManager->getSelectedTheme().id();
 
     QList<ClientThemeInfo> themes = asrManager->get_Themes(false);
     std::stable_sort(themes.begin(), themes.end(), [](const ClientThemeInfo& a, const ClientThemeInfo& b) {

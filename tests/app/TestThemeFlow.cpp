@@ -5,8 +5,8 @@
 #include "HotkeySettings.h"
 #include "KeyRecorderWindow.h"
 #include "LaunchSettingsViewModel.h"
+#include "QuickWindows.h"
 #include "RecognitionSettingsViewModel.h"
-#include "RunningProgram.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
 #include "SystemTray.h"
@@ -31,9 +31,7 @@
 
 namespace {
 
-using RunningProgram::lastRequestedMode;
-using RunningProgram::programLog;
-using RunningProgram::windowTitled;
+using QuickWindows::titled;
 
 const char* const PhaseVariable = "SCRIVORA_THEME_FLOW_PHASE";
 const QString ThemeWindowTitle = QStringLiteral("Выбор темы");
@@ -41,8 +39,15 @@ const QString ThemeWindowTitle = QStringLiteral("Выбор темы");
 template<typename T>
 T* published(const char* name)
 {
-    QQuickWindow* main = windowTitled(QStringLiteral("Scrivora"));
+    QQuickWindow* main = titled(QStringLiteral("Scrivora"));
     return main ? qobject_cast<T*>(qmlContext(main)->contextProperty(QLatin1String(name)).value<QObject*>()) : nullptr;
+}
+
+QString programLog()
+{
+    QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
+    QFile file(logs.filePath(logs.entryList({QStringLiteral("log_*.log")}, QDir::Files, QDir::Time).value(0)));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QStringList selectedThemesSent(FakeRecognitionServer* server)
@@ -97,7 +102,7 @@ private:
 
 void ThemeFlowStart::initTestCase()
 {
-    QTRY_VERIFY(windowTitled(QStringLiteral("Scrivora")));
+    QTRY_VERIFY(titled(QStringLiteral("Scrivora")));
     manager = published<WindowsManager>("windowsManager");
     tray = published<SystemTray>("systemTray");
     connection = published<ConnectionManager>("connectionManager");
@@ -120,7 +125,7 @@ void ThemeFlowStart::cancel()
 {
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
     QQuickWindow* window = nullptr;
-    QTRY_VERIFY((window = windowTitled(ThemeWindowTitle)) && window->isVisible());
+    QTRY_VERIFY((window = titled(ThemeWindowTitle)) && window->isVisible());
     ThemeChooseViewModel* chooser = recognition->themeChooser();
     QStringList listed;
     for (int i = 0; i < chooser->choices()->count(); ++i)
@@ -149,10 +154,10 @@ void ThemeFlowStart::cancel()
     FakeRecognitionServer* server = servers.recognition();
     server->clearReceived();
     doubleTap("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     // The monitor shows while dictating, the interim text over the window it goes to.
     QQuickWindow* monitor = nullptr;
-    QTRY_VERIFY((monitor = windowTitled(QStringLiteral("Монитор распознавания"))) && monitor->isVisible());
+    QTRY_VERIFY((monitor = titled(QStringLiteral("Монитор распознавания"))) && monitor->isVisible());
     server->sendResult(QStringLiteral("проверка связи"), false);
     QTRY_COMPARE(published<QObject>("monitorViewModel")->property("ResultText").toString(),
                  QStringLiteral("Проверка связи"));
@@ -163,14 +168,14 @@ void ThemeFlowStart::cancel()
     server->sendResult(QStringLiteral("проверка связи"), true);
     QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("Проверка связи"), 10000);
     doubleTap("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 }
 
 void ThemeFlowStart::done()
 {
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
     QQuickWindow* window = nullptr;
-    QTRY_VERIFY((window = windowTitled(ThemeWindowTitle)) && window->isVisible());
+    QTRY_VERIFY((window = titled(ThemeWindowTitle)) && window->isVisible());
     // What the combo box and the check box do.
     recognition->themeChooser()->selectedIndexField()->set_IntValue(2);
     recognition->set_IsThemeAutoSelect(true);
@@ -187,7 +192,7 @@ void ThemeFlowStart::done()
 void ThemeFlowStart::remembered()
 {
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), 20000);
-    const QQuickWindow* window = windowTitled(ThemeWindowTitle);
+    const QQuickWindow* window = titled(ThemeWindowTitle);
     QVERIFY(!window || !window->isVisible());
     QVERIFY(!programLog().contains(QStringLiteral("to 13")));
     QTRY_COMPARE(selectedThemesSent(servers.recognition()).value(0), QStringLiteral("d"));
@@ -210,9 +215,9 @@ void ThemeFlowStart::remembered()
     FakeRecognitionServer* server = servers.recognition();
     server->clearReceived();
     doubleTap("Caps_Lock");
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     doubleTap("Caps_Lock");
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
     keyboard->releaseAll();
 }
 

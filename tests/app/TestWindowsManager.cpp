@@ -12,7 +12,6 @@
 #include "QuickWindows.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
-#include "RunningProgram.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
 #include "SubService.h"
@@ -39,8 +38,6 @@
 
 namespace {
 
-using RunningProgram::programLog;
-
 bool isRestartedCopy()
 {
     return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
@@ -64,6 +61,13 @@ const QByteArray DamagedCommands = "{\"Commands\": [";
 QString damagedCommandFile()
 {
     return UserCommandsManager::commandsFolder() + QStringLiteral("/default.json");
+}
+
+QString programLog()
+{
+    QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
+    QFile file(logs.filePath(logs.entryList({QStringLiteral("log_*.log")}, QDir::Files, QDir::Time).value(0)));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // Other running processes of this program file.

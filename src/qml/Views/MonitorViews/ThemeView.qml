@@ -73,7 +73,8 @@ ColumnLayout {
         }
         Button {
             text: "Применить"
-            highlighted: true
+            palette.button: "#39DEE2"
+            palette.buttonText: "#263238"
             onClicked: root.apply()
         }
     }
