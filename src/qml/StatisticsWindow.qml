@@ -12,7 +12,9 @@ FixedWindow {
     property var viewModel: statisticsViewModel
 
     title: "Данные пользователя"
-    modality: Qt.ApplicationModal
+    // Offered at start-up while the client already works: it must not lock the
+    // tray's windows until the user answers it.
+    modality: Qt.NonModal
     width: 560
     height: content.implicitHeight + 48
     minimumWidth: 480
