@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -44,8 +45,10 @@ private slots:
     void hintsReachTheWindow();
     void failedRequestsAreLogged();
     void styleModule();
+    void dialogGrowsWithItsView();
 
 private:
+    void startWindowManager();
     QProcess windowManager;
     QStringList log;
 };
@@ -66,6 +69,15 @@ void TestWindowTypes::cleanupTestCase()
     }
 }
 
+void TestWindowTypes::startWindowManager()
+{
+    if (windowManager.state() != QProcess::NotRunning)
+        return;
+    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QVERIFY2(windowManager.waitForStarted(), "openbox is missing: scripts/deps.sh installs it");
+    QTRY_VERIFY_WITH_TIMEOUT(X11Windows::windowManagerRunning(), 10000);
+}
+
 void TestWindowTypes::hintsReachTheWindow_data()
 {
     QTest::addColumn<bool>("withWindowManager");
@@ -76,11 +88,8 @@ void TestWindowTypes::hintsReachTheWindow_data()
 void TestWindowTypes::hintsReachTheWindow()
 {
     QFETCH(bool, withWindowManager);
-    if (withWindowManager) {
-        windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-        QVERIFY2(windowManager.waitForStarted(), "openbox is missing: scripts/deps.sh installs it");
-        QTRY_VERIFY_WITH_TIMEOUT(X11Windows::windowManagerRunning(), 10000);
-    }
+    if (withWindowManager)
+        startWindowManager();
 
     log.clear();
     QtMessageHandler previous = qInstallMessageHandler(captureInfo);
@@ -151,6 +160,33 @@ void TestWindowTypes::styleModule()
     QObject* innerStyle = qmlAttachedPropertiesObject<VexStyle>(inner, false);
     QVERIFY(rootStyle && innerStyle && rootStyle != innerStyle);
     QCOMPARE(innerStyle->parent(), inner);
+}
+
+// The theme choice windows take their view's height, which wrapped texts settle
+// only after the window is shown: the window manager must let the window grow.
+void TestWindowTypes::dialogGrowsWithItsView()
+{
+    startWindowManager();
+    registerQmlResources();
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick 2.15\n"
+                      "ThemeSelectionDialog {\n"
+                      "    view: content\n"
+                      "    Item { id: content; objectName: \"content\"; property bool wrapped: false\n"
+                      "           implicitWidth: 300; implicitHeight: wrapped ? 340 : 300 }\n"
+                      "}\n",
+                      QUrl(QStringLiteral("qrc:/GrowingDialog.qml")));
+    std::unique_ptr<QObject> root(component.create());
+    QVERIFY2(root, qPrintable(component.errorString()));
+    auto* window = qobject_cast<QWindow*>(root.get());
+    QVERIFY(window);
+    window->show();
+    // As a wrapped text does at the first layout, while the window is being mapped.
+    root->findChild<QQuickItem*>(QStringLiteral("content"))->setProperty("wrapped", true);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_COMPARE(window->height(), 340);
+    QCOMPARE(window->width(), 300);
 }
 
 QTEST_MAIN(TestWindowTypes)
