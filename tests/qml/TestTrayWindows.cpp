@@ -99,6 +99,8 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     };
 
     open();
+    if (QTest::currentTestFailed())
+        return;
     const QSize size = window->size();
     QVERIFY(size.width() > window->minimumWidth() || size.height() > window->minimumHeight());
 
@@ -109,6 +111,8 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     QCOMPARE(closing.count(), 1);
 
     open();
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(window->size(), size);
     const auto frame = X11Windows::find([window](const X11Windows::Window& w) { return w.id == window->winId(); });
     QVERIFY(frame && frame->viewable);
