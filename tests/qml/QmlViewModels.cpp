@@ -19,6 +19,7 @@
 #include "PulseAudioManager.h"
 #include "RecognitionSettingsViewModel.h"
 #include "RestProxyServer.h"
+#include "SelfTest.h"
 #include "SelfTestViewModel.h"
 #include "SettingsContainerViewModel.h"
 #include "StatisticsSettings.h"
@@ -64,6 +65,9 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/Views/Commands/Edit/CommandEditWindow.qml"), QStringLiteral("sampleExeEdit")},
         {QStringLiteral(":/Views/Commands/Edit/HotKeyEditWindow.qml"), QStringLiteral("sampleKeyEdit")},
         {QStringLiteral(":/Views/Commands/Edit/FileCopyEditWindow.qml"), QStringLiteral("sampleFileCopyEdit")},
+        {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("statisticsViewModel")},
+        {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("selfTestViewModel")},
+        {QStringLiteral(":/Views/FeedbackWindow.qml"), QStringLiteral("feedbackViewModel")},
         {QStringLiteral(":/Views/StartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
         {QStringLiteral(":/Views/AlternateStartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
         {QStringLiteral(":/Views/MonitorViews/MonitorView.qml"), QStringLiteral("monitorViewModel")},
@@ -137,9 +141,9 @@ QmlViewModels::QmlViewModels()
     auto* restProxy = new RestProxyServer;
     auto* feedback = new FeedbackViewModel(worker->asrManager(), recording);
     auto* kivaro = new KivaroViewModel(worker->asrManager(), worker->localKivaroManager());
-    auto* statisticsWindow = new StatisticsViewModel;
+    auto* statisticsWindow = new StatisticsViewModel(QStringLiteral(SCRIVORA_TEST_REFERENCES), nullptr);
     auto* monitor = new MonitorViewModel(worker->asrManager(), worker->resultManager(), recording, connection);
-    auto* selfTest = new SelfTestViewModel;
+    selfTest = new SelfTestViewModel;
     owned << commands << restProxy << feedback << kivaro << statisticsWindow << monitor << selfTest;
 
     published = {{QStringLiteral("systemTray"), tray.get()},
@@ -177,7 +181,13 @@ bool QmlViewModels::connectToServer()
     FakeRecognitionServer* server = link->addServer();
     link->offerServers({link->entry(QStringLiteral("A"), server->port())});
     link->start();
-    return link->waitForState(ConnectionManager::Ready);
+    if (!link->waitForState(ConnectionManager::Ready))
+        return false;
+    // The self-test counts the heartbeat's pings, which run while connected.
+    link->addHeartbeat(500, 60000);
+    // First in the list: it goes before the view model it reports to.
+    owned.prepend(new SelfTest(selfTest, link->worker(), link->driver(), link->heartbeat(), audio->RecordingManager()));
+    return true;
 }
 
 void QmlViewModels::publish(QQmlEngine* engine) const

@@ -13,6 +13,7 @@ class LoopbackConnection;
 class PulseAudioManager;
 class QQmlEngine;
 class QQuickWindow;
+class SelfTestViewModel;
 class SettingsContainerViewModel;
 class SystemTray;
 class ValidatableText;
@@ -62,4 +63,5 @@ private:
     QList<QPair<QString, QObject*>> published;
     std::unique_ptr<ValidatableText> field;
     std::unique_ptr<CommandEditorSamples> samples;
+    SelfTestViewModel* selfTest = nullptr;
 };

@@ -25,6 +25,9 @@ const QMap<QString, QString>& afterShow()
         {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
         {QStringLiteral(":/ReplacesWindow.qml"), QStringLiteral("showWindow()")},
         {QStringLiteral(":/KivaroWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/Views/FeedbackWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("showWindow()")},
         {QStringLiteral(":/StartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
         {QStringLiteral(":/AlternateStartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
     };
