@@ -205,7 +205,9 @@ bool windowManagerRunning()
         alive = std::find(children, children + count, checkWindow) != children + count;
         XFree(children);
     }
-    return alive;
+    // A window manager started after another may get the same id for its
+    // check window before it lists what it supports (openbox: as often as not).
+    return alive && !atomNames(0, "_NET_SUPPORTED").isEmpty();
 }
 
 } // namespace X11Windows
