@@ -83,6 +83,9 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints_data()
     QTest::newRow("settings") << QByteArray("signalShowSettings") << "Настройки";
     QTest::newRow("command editor") << QByteArray("signalShowReplaces") << "Автозамена";
     QTest::newRow("word list") << QByteArray("signalShowKivaro") << "Мои слова";
+    // Built on the first request.
+    QTest::newRow("feedback") << QByteArray("signalShowFeedback") << "Обратная связь";
+    QTest::newRow("self-test") << QByteArray("signalSelfTest") << "Тесты";
 }
 
 void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
@@ -90,10 +93,12 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     QFETCH(QByteArray, signal);
     QFETCH(QString, title);
     QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
-    QQuickWindow* window = QuickWindows::titled(title);
-    QVERIFY(window && tray);
+    QVERIFY(tray);
+    QQuickWindow* window = nullptr;
     const auto open = [&] {
         QVERIFY(QMetaObject::invokeMethod(tray, signal.constData()));
+        window = QuickWindows::titled(title);
+        QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_COMPARE(missingHints(expectedHints, window->winId()), QStringList());
     };
@@ -102,9 +107,13 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     if (QTest::currentTestFailed())
         return;
     // As the user left it: larger than it opens.
+    // Until the window manager's answer reaches it, the window reports the
+    // size it asked for but would be built again at the old one.
     const QSize size = window->size() + QSize(40, 30);
+    QSignalSpy resized(window, &QWindow::widthChanged);
     window->resize(size);
-    QTRY_COMPARE(window->size(), size);
+    QTRY_VERIFY(!resized.isEmpty());
+    QCOMPARE(window->size(), size);
 
     // The close button of the title bar; the window's own close handling runs.
     QSignalSpy closing(window, SIGNAL(closing(QQuickCloseEvent*)));
