@@ -14,14 +14,13 @@ FixedWindow::FixedWindow(QWindow* parent)
 
 FixedWindow::~FixedWindow() = default;
 
-bool FixedWindow::event(QEvent* event)
+void FixedWindow::showEvent(QShowEvent* event)
 {
     // Closing destroys the native window, and a window manager drops the state
     // of a window it no longer shows: each showing asks again, before the
     // window is mapped.
-    if (event->type() == QEvent::Show)
-        askForToolWindowState();
-    return QQuickApplicationWindow::event(event);
+    askForToolWindowState();
+    QQuickApplicationWindow::showEvent(event);
 }
 
 void FixedWindow::askForToolWindowState()

@@ -20,7 +20,7 @@ public:
     static void registerQmlType();
 
 protected:
-    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void askForToolWindowState();
