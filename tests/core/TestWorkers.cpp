@@ -43,12 +43,15 @@ class CountingWorker : public RepeatWorker
     Q_OBJECT
 public:
     explicit CountingWorker(unsigned long period) : RepeatWorker(period) {}
-    void initialize() override { ++initialized; }
+    void initialize() override
+    {
+        ++initialized;
+        if (throwOnInitialize)
+            throw Exception("init failed");
+    }
     void cleanUp() override { ++cleanedUp; }
     void repeatableWork(CancellationCondition* condition) override
     {
-        if (steps.load() == 0)
-            firstStep.start();
         ++steps;
         if (throwOnStep)
             throw Exception("x");
@@ -59,8 +62,8 @@ public:
     std::atomic<int> initialized{0};
     std::atomic<int> cleanedUp{0};
     bool throwOnStep = false;
+    bool throwOnInitialize = false;
     int cancelAfter = 0;
-    QElapsedTimer firstStep;
 };
 
 // Ignores cancellation for a while, like a step blocked in a system call.
@@ -103,17 +106,6 @@ public:
     std::atomic<int> stops{0};
 };
 
-class FailingInitWorker : public BaseWorker
-{
-    Q_OBJECT
-public:
-    void initialize() override { throw Exception("init failed"); }
-    void process(CancellationCondition*) override { processed = true; }
-    void cleanUp() override { cleaned = true; }
-    std::atomic<bool> processed{false};
-    std::atomic<bool> cleaned{false};
-};
-
 } // namespace
 
 class TestWorkers : public QObject
@@ -129,7 +121,6 @@ private slots:
     void stepCancellingItselfLeavesServiceStarted();
     void failingInitializeStillCleansUp();
     void stubbornWorkerIsNotWaitedForever();
-    void threadIsNamedAfterWorker();
     void quickStartStopCycles();
     void workerIsDestroyedInItsThread_data();
     void workerIsDestroyedInItsThread();
@@ -144,20 +135,14 @@ void TestWorkers::stopWithoutStartIsSilent()
 {
     SubService service(new CountingWorker(100), true);
     const int before = countLog(QStringLiteral("Stop begin"));
-    QElapsedTimer timer;
-    timer.start();
     service.Stop();
-    QVERIFY(timer.elapsed() < 50);
     QCOMPARE(countLog(QStringLiteral("Stop begin")), before);
-    QVERIFY(service.isAutoStart());
 }
 
 void TestWorkers::repeatsAtPeriodAndStopsPromptly()
 {
     auto* worker = new CountingWorker(200);
     SubService service(worker, false);
-    QElapsedTimer started;
-    started.start();
     service.Start();
     QTRY_COMPARE_WITH_TIMEOUT(worker->steps.load(), 1, 150); // first step at once
     QTest::qWait(650);
@@ -210,20 +195,18 @@ void TestWorkers::stepCancellingItselfLeavesServiceStarted()
     QTRY_COMPARE(worker->cleanedUp.load(), 1);
     QCOMPARE(worker->steps.load(), 3);
     QVERIFY(service.isStarted());
-    QElapsedTimer stopping;
-    stopping.start();
     service.Stop();
-    QVERIFY(stopping.elapsed() < 300);
 }
 
 void TestWorkers::failingInitializeStillCleansUp()
 {
-    auto* worker = new FailingInitWorker;
+    auto* worker = new CountingWorker(10);
+    worker->throwOnInitialize = true;
     SubService service(worker, false);
     service.Start();
-    QTRY_VERIFY(worker->cleaned.load());
-    QVERIFY(!worker->processed.load());
-    QTRY_VERIFY(countLog(QStringLiteral("External cycle error in subService [FailingInitWorker]: \ninit failed")) == 1);
+    QTRY_COMPARE(worker->cleanedUp.load(), 1);
+    QCOMPARE(worker->steps.load(), 0);
+    QTRY_COMPARE(countLog(QStringLiteral("External cycle error in subService [CountingWorker]: \ninit failed")), 1);
     service.Stop();
 }
 
@@ -246,15 +229,6 @@ void TestWorkers::stubbornWorkerIsNotWaitedForever()
     QThread* thread = service->getThread();
     QTRY_VERIFY(thread->isFinished() || !thread->isRunning());
     delete service;
-}
-
-void TestWorkers::threadIsNamedAfterWorker()
-{
-    auto* worker = new CountingWorker(1000);
-    SubService service(worker, true);
-    QCOMPARE(worker->workerName(), QStringLiteral("CountingWorker"));
-    QCOMPARE(service.getThread()->objectName(), QStringLiteral("CountingWorker"));
-    QCOMPARE(worker->thread(), service.getThread());
 }
 
 void TestWorkers::quickStartStopCycles()
