@@ -164,6 +164,18 @@ int FakeRecognitionServer::lastRequestedMode() const
     return type.isDouble() ? type.toInt() : 2;
 }
 
+QString FakeRecognitionServer::registeredCommandId(const QString& pattern) const
+{
+    const QList<Message> lists = messagesOfType(11);
+    if (lists.isEmpty())
+        return QString();
+    for (const QJsonValue& command : lists.constLast().data.toObject().value(QStringLiteral("Commands")).toArray()) {
+        if (command.toObject().value(QStringLiteral("Pattern")).toString() == pattern)
+            return command.toObject().value(QStringLiteral("Id")).toString();
+    }
+    return QString();
+}
+
 void FakeRecognitionServer::clearReceived()
 {
     m_textMessages.clear();

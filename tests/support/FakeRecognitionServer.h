@@ -70,6 +70,8 @@ public:
     QList<Message> messagesOfType(int type) const;
     // The "Type" of the latest mode request (message 1): 2 (dictation) when null, -1 when none came.
     int lastRequestedMode() const;
+    // The id the client registered (message 11, latest list) for a spoken phrase; empty when none.
+    QString registeredCommandId(const QString& pattern) const;
     QList<QByteArray> binaryMessages() const { return m_binaryMessages; }
     QStringList envelopeErrors() const { return m_envelopeErrors; }
     void clearReceived();
