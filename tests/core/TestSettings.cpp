@@ -3,7 +3,6 @@
 #include "ClientConnectionSettings.h"
 #include "ClientInfoSettings.h"
 #include "HotkeySettings.h"
-#include "SelfTestSettings.h"
 #include "Settings.h"
 #include "TTSSettings.h"
 #include "TestHome.h"
@@ -42,9 +41,8 @@ private slots:
     void defaultsWithoutFile();
     void writesOnlyOnChange();
     void badStoredValuesReadAsZero();
-    void base64RoundTrip();
+    void base64Decode();
     void saveTtsSettingsThreshold();
-    void selfTestFiles();
     void isLocalhost_data();
     void isLocalhost();
     void desktopIdUnderConcurrentFirstRun();
@@ -125,15 +123,8 @@ void TestSettings::badStoredValuesReadAsZero()
     QVERIFY(settingsFileContents().contains("Port=0"));
 }
 
-void TestSettings::base64RoundTrip()
+void TestSettings::base64Decode()
 {
-    {
-        TTSSettings tts;
-        tts.Voice = QStringLiteral("abc");
-        tts.sync();
-    }
-    QVERIFY(settingsFileContents().contains("Voice=YWJj"));
-    QCOMPARE(QString(TTSSettings().Voice), QStringLiteral("abc"));
     QCOMPARE(Base64Setting::decode(Base64Setting::encode(QStringLiteral("Ольга"))), QStringLiteral("Ольга"));
     QCOMPARE(Base64Setting::decode(QStringLiteral("YQBi")), QStringLiteral("a")); // stops at the zero byte
 }
@@ -150,28 +141,6 @@ void TestSettings::saveTtsSettingsThreshold()
         QVERIFY(tts.saveTtsSettings(TTSSettings::DefaultVoice, true, 1.02));
     }
     QVERIFY(settingsFileContents().contains("Speed=1.02"));
-}
-
-void TestSettings::selfTestFiles()
-{
-    {
-        Settings raw(QStringLiteral("SelfTest"));
-        raw.beginWriteArray(QStringLiteral("Files"));
-        raw.setArrayIndex(0);
-        raw.setValue(QStringLiteral("path"), QStringLiteral("/tmp/a.wav"));
-        raw.setArrayIndex(1);
-        raw.setValue(QStringLiteral("path"), QStringLiteral("/tmp/b.wav"));
-        raw.setValue(QStringLiteral("results"), 3);
-        raw.endArray();
-        raw.sync();
-    }
-    SelfTestSettings selfTest;
-    const QList<SelfTestFile> files = selfTest.get_Files();
-    QCOMPARE(files.size(), 2);
-    QCOMPARE(files[0].path, QStringLiteral("/tmp/a.wav"));
-    QCOMPARE(files[0].tail, 2000);
-    QCOMPARE(files[0].results, 0);
-    QCOMPARE(files[1].results, 3);
 }
 
 void TestSettings::isLocalhost_data()

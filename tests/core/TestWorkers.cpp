@@ -66,25 +66,8 @@ public:
     int cancelAfter = 0;
 };
 
-// Ignores cancellation for a while, like a step blocked in a system call.
-class StubbornWorker : public BaseWorker
-{
-    Q_OBJECT
-public:
-    void process(CancellationCondition* condition) override
-    {
-        entered = true;
-        QThread::msleep(blockMs);
-        stillSawCondition = !condition->isCanceled() || condition->isCanceled();
-        finished = true;
-    }
-    unsigned long blockMs = 1500;
-    std::atomic<bool> entered{false};
-    std::atomic<bool> finished{false};
-    std::atomic<bool> stillSawCondition{false};
-};
-
-// Counts the stops it handled; each run reads its condition until canceled.
+// Counts the stops it handled; each run reads its condition until canceled. A
+// stubborn one ignores cancellation for a while, like a step blocked in a system call.
 class StopCountingWorker : public BaseWorker
 {
     Q_OBJECT
@@ -92,6 +75,12 @@ public:
     void initialize() override { ++initialized; }
     void process(CancellationCondition* condition) override
     {
+        if (stubbornMs) {
+            entered = true;
+            QThread::msleep(stubbornMs);
+            stillSawCondition = !condition->isCanceled() || condition->isCanceled();
+            finished = true;
+        }
         while (!condition->isCanceled())
             condition->wait(5);
     }
@@ -104,6 +93,10 @@ public:
     std::atomic<int> initialized{0};
     std::atomic<int> cleanedUp{0};
     std::atomic<int> stops{0};
+    unsigned long stubbornMs = 0;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> stillSawCondition{false};
 };
 
 } // namespace
@@ -118,8 +111,8 @@ private slots:
     void repeatsAtPeriodAndStopsPromptly();
     void restartRunsAgainWithFreshCondition();
     void failingStepIsThrottled();
-    void stepCancellingItselfLeavesServiceStarted();
-    void failingInitializeStillCleansUp();
+    void runEndingByItselfIsCleanedUp_data();
+    void runEndingByItselfIsCleanedUp();
     void stubbornWorkerIsNotWaitedForever();
     void quickStartStopCycles();
     void workerIsDestroyedInItsThread_data();
@@ -186,33 +179,37 @@ void TestWorkers::failingStepIsThrottled()
     QVERIFY(countLog(QStringLiteral("Error in subService [CountingWorker]: \nx")) >= 2);
 }
 
-void TestWorkers::stepCancellingItselfLeavesServiceStarted()
+// A run that ends by itself (cancelled by its step, or failing to initialise)
+// is cleaned up and leaves the service started.
+void TestWorkers::runEndingByItselfIsCleanedUp_data()
 {
-    auto* worker = new CountingWorker(10);
-    worker->cancelAfter = 3;
-    SubService service(worker, false);
-    service.Start();
-    QTRY_COMPARE(worker->cleanedUp.load(), 1);
-    QCOMPARE(worker->steps.load(), 3);
-    QVERIFY(service.isStarted());
-    service.Stop();
+    QTest::addColumn<bool>("failInitialize");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("step cancels") << false << 3;
+    QTest::newRow("initialize throws") << true << 0;
 }
 
-void TestWorkers::failingInitializeStillCleansUp()
+void TestWorkers::runEndingByItselfIsCleanedUp()
 {
+    QFETCH(bool, failInitialize);
+    QFETCH(int, steps);
     auto* worker = new CountingWorker(10);
-    worker->throwOnInitialize = true;
+    worker->cancelAfter = 3;
+    worker->throwOnInitialize = failInitialize;
     SubService service(worker, false);
     service.Start();
     QTRY_COMPARE(worker->cleanedUp.load(), 1);
-    QCOMPARE(worker->steps.load(), 0);
-    QTRY_COMPARE(countLog(QStringLiteral("External cycle error in subService [CountingWorker]: \ninit failed")), 1);
+    QCOMPARE(worker->steps.load(), steps);
+    QVERIFY(service.isStarted());
+    if (failInitialize)
+        QTRY_COMPARE(countLog(QStringLiteral("External cycle error in subService [CountingWorker]: \ninit failed")), 1);
     service.Stop();
 }
 
 void TestWorkers::stubbornWorkerIsNotWaitedForever()
 {
-    auto* worker = new StubbornWorker;
+    auto* worker = new StopCountingWorker;
+    worker->stubbornMs = 1500;
     auto* service = new SubService(worker, false);
     service->setStopTimeout(200);
     service->setPollInterval(20);
