@@ -104,7 +104,8 @@ void TestFormApi::codeMapping_data()
     QTest::addColumn<bool>("fromForm");
     QTest::addColumn<int>("in");
     QTest::addColumn<int>("out");
-    const QList<QList<int>> rows{{1, 0, -1}, {1, 800000, -1}, {0, 199, -1}, {0, 218, 18}, {0, 219, -1}, {0, 800001, -1}};
+    const QList<QList<int>> rows{{1, 0, -1},    {1, 19, -1},  {1, 800000, -1}, {0, 199, -1},
+                                 {0, 212, -1}, {0, 218, 18}, {0, 219, -1},     {0, 800001, -1}};
     for (const QList<int>& row : rows)
         QTest::addRow("%s %d", row[0] ? "form" : "server", row[1]) << bool(row[0]) << row[1] << row[2];
 }
@@ -131,7 +132,6 @@ void TestFormApi::formToServer_data()
     const QString form = R"({"MessageType":6,"Data":{"Key":"f1","Mode":0}})";
     QTest::newRow("12 dropped") << "" << R"({"MessageType":12,"Data":{}})" << false << -1 << "" << -1 << "";
     QTest::newRow("not JSON dropped") << "" << "hello" << false << -1 << "" << -1 << "";
-    QTest::newRow("19 dropped") << "" << R"({"MessageType":19,"Data":1})" << false << -1 << "" << -1 << "";
     QTest::newRow("no Data is null") << "" << R"({"MessageType":1})" << false << 101 << "null" << -1 << "";
     QTest::newRow("7 resets") << form << R"({"MessageType":7})" << false << 107 << "0" << 0 << "";
     QTest::newRow("7 voice activation") << "" << R"({"MessageType":7,"Data":"x"})" << true << 107 << "1" << 1 << "";
@@ -185,7 +185,6 @@ void TestFormApi::serverToForm_data()
     QTest::addColumn<QString>("frame");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("212 dropped") << R"({"MessageType":212,"Data":1})" << true << "";
     QTest::newRow("3 dropped") << R"({"MessageType":3,"Data":{"Text":"a"}})" << true << "";
     QTest::newRow("not JSON dropped") << "[1]" << true << "";
     QTest::newRow("800000 as it is") << R"({"MessageType":800000,"Data":{"a":1}})" << true
