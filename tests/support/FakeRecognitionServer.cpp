@@ -235,27 +235,6 @@ bool FakeRecognitionServer::sendNotification(const QString& message, int type, i
     return sendMessage(5, QJsonObject{{"Message", message}, {"Type", type}, {"Action", action}});
 }
 
-bool FakeRecognitionServer::sendThemeChoices(const QJsonArray& themeInfos)
-{
-    return sendMessage(10, QJsonObject{{"ThemeInfos", themeInfos}});
-}
-
-bool FakeRecognitionServer::sendTtsState(int state, const QStringList& voices, const QString& selectedVoice, double speed)
-{
-    QJsonArray voiceList;
-    for (const QString& voice : voices)
-        voiceList.append(QJsonObject{{"Name", voice}});
-    return sendMessage(22, QJsonObject{{"State", state},
-                                       {"VoiceList", voiceList},
-                                       {"SelectedVoice", QJsonObject{{"Name", selectedVoice}}},
-                                       {"Speed", speed}});
-}
-
-bool FakeRecognitionServer::sendWorkDenied()
-{
-    return sendMessage(26, QJsonObject());
-}
-
 bool FakeRecognitionServer::waitForClient(int timeoutMs)
 {
     return waitUntil([this] { return hasClient(); }, timeoutMs);
