@@ -2,8 +2,13 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QtDebug>
+
+#include <exception>
 
 namespace {
 
@@ -105,4 +110,34 @@ void Settings::setScope(QSettings::Scope scope)
 {
     QMutexLocker lock(&configurationMutex());
     configuration().scope = scope;
+}
+
+QString Settings::setAsideUnreadableFile()
+{
+    QString path;
+    QString problem;
+    try {
+        Settings probe{QString()};
+        path = probe.fileName();
+        for (const QString& key : probe.allKeys())
+            probe.value(key);
+        return QString();
+    } catch (const std::exception& e) {
+        problem = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        problem = QStringLiteral("unknown exception");
+    }
+    qCritical().noquote() << "Error in Settings::setAsideUnreadableFile: " + problem;
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return QString();
+    const QString base = path + QStringLiteral(".damaged");
+    QString target = base;
+    for (int n = 1; QFileInfo::exists(target); ++n)
+        target = base + QLatin1Char('.') + QString::number(n);
+    if (!QFile::rename(path, target)) {
+        qCritical().noquote() << "The settings file" << path << "cannot be moved to" << target;
+        return QString();
+    }
+    qWarning().noquote() << "The settings file could not be read; kept as" << target << "and started with defaults";
+    return target;
 }
