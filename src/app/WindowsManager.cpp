@@ -309,6 +309,12 @@ int WindowsManager::run()
 
     auto* restProxyServer = new RestProxyServer;
     context->setContextProperty(QStringLiteral("restProxyServer"), restProxyServer);
+    connectFormServerFailures(worker->webSocketProxyServer(), restProxyServer);
+    connect(&networkSettings, &NetworkSettingsViewModel::ApplyNetworkSettings, restProxyServer,
+            [restProxyServer](bool, bool, bool restProxyChanged) {
+                if (restProxyChanged)
+                    restProxyServer->onSettingsChanged();
+            });
 
     feedbackViewModel = new FeedbackViewModel(asr, recordingManager);
     connect(feedbackViewModel, &FeedbackViewModel::notifyUser, this, &WindowsManager::processUserNotification);
@@ -515,6 +521,20 @@ void WindowsManager::onApplyNetworkSettings(bool asrChanged, bool formApiChanged
         emit formServer->start(FormApiSettings().Port);
     }
     connectionCancelled = false;
+}
+
+void WindowsManager::connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy)
+{
+    // Usually another program, or the client of another user on this machine, holds the port.
+    const auto notice = [this](const QString& purpose) {
+        return [this, purpose](int port, const QString& error) {
+            tray->showMessage(QStringLiteral("Веб-формы недоступны"),
+                              QStringLiteral("Не удалось открыть порт %1 %2: %3").arg(port).arg(purpose, error),
+                              QSystemTrayIcon::Warning);
+        };
+    };
+    connect(formServer, &WebSocketServer::listenFailed, tray, notice(QStringLiteral("для веб-форм")));
+    connect(restProxy, &RestProxyServer::listenFailed, tray, notice(QStringLiteral("для запросов веб-форм")));
 }
 
 void WindowsManager::onRecordingDeviceChanged()

@@ -25,6 +25,7 @@ class QQmlApplicationEngine;
 class QWindow;
 class RecognitionSettingsViewModel;
 class RecordingDeviceManager;
+class RestProxyServer;
 class RunGuard;
 class StatisticsViewModel;
 class SubService;
@@ -32,6 +33,7 @@ class SynthesisSettingsViewModel;
 class SystemTray;
 class TtsManager;
 class UserCommandsManager;
+class WebSocketProxyServer;
 class WebSocketWorker;
 
 // The composition root: builds every long-lived object of the client in a
@@ -109,6 +111,7 @@ private:
     TtsManager* createTtsManager(PlaybackDeviceManager* playbackManager, SynthesisSettingsViewModel* synthesisSettings);
     void onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged);
     void onRecordingDeviceChanged();
+    void connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy);
     void showNoMicrophone();
     enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
     // Tells the user of a failed or switched device; a failed microphone ends dictation.

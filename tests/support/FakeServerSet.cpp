@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QTcpServer>
 
 namespace {
 constexpr int ModeCommand = 1;
@@ -67,6 +68,15 @@ void FakeServerSet::onMessage(const FakeRecognitionServer::Message& message)
     recognitionServer.sendModeChanged(mode, Started);
 }
 
+namespace {
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+} // namespace
+
 void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck) const
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -76,6 +86,10 @@ void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck
     settings.setValue(QStringLiteral("BalancerConnection/UseTls"), false);
     // A proxy in the environment must not take the requests off the loopback.
     settings.setValue(QStringLiteral("ClientInfo/UseProxy"), false);
+    // The local form servers on free ports of their own, beside a running client
+    // of the same user (the settings pages refuse port 0).
+    settings.setValue(QStringLiteral("FormApiServer/Port"), freePort());
+    settings.setValue(QStringLiteral("FormApiServer/RestPort"), freePort());
     if (skipThemeCheck)
         settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
     settings.sync();
