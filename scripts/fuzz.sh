@@ -53,6 +53,7 @@ run_target() {
             args+=(-dict=tests/fuzz/json.dict) ;;
         fuzz_odt_content) args+=(-dict=tests/fuzz/xml.dict) ;;
         fuzz_settings_file) args+=(-dict=tests/fuzz/ini.dict) ;;
+        fuzz_http_request) args+=(-dict=tests/fuzz/http.dict) ;;
     esac
     # Extra libFuzzer options of a target, one per line.
     [ -f "tests/fuzz/$target.options" ] && mapfile -t -O "${#args[@]}" args <"tests/fuzz/$target.options"
