@@ -44,7 +44,11 @@ run_target() {
     local target="$1"
     local dir="$OUT/$target"
     local home
-    home="$(mktemp -d "${TMPDIR:-/tmp}/scrivora-fuzz-$target.XXXXXX")"
+    # In memory where possible: settings and command files are written with
+    # fdatasync, which on a disk costs more than the code under test.
+    local base="${TMPDIR:-/tmp}"
+    [ -w /dev/shm ] && base=/dev/shm
+    home="$(mktemp -d "$base/scrivora-fuzz-$target.XXXXXX")"
     mkdir -p "$dir/corpus" "$dir/crashes"
     local args=(-max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
                 -artifact_prefix="$dir/crashes/")

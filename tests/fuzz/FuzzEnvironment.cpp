@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -22,22 +21,14 @@ std::unique_ptr<QTemporaryDir>& privateFolder()
 void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
 {
 }
-} // namespace
 
-namespace FuzzEnvironment {
-
-void init(int* argc, char*** argv, bool gui)
+void init()
 {
-    if (QCoreApplication::instance())
-        return;
     // The application object keeps references to both.
     static int appArgc = 1;
-    static char* appArgv[] = {(*argv)[0], nullptr};
-    Q_UNUSED(argc)
-    if (gui)
-        new QGuiApplication(appArgc, appArgv);
-    else
-        new QCoreApplication(appArgc, appArgv);
+    static char appName[] = "fuzz";
+    static char* appArgv[] = {appName, nullptr};
+    new QCoreApplication(appArgc, appArgv);
     QCoreApplication::setOrganizationName(QStringLiteral("Orvanta Labs"));
     QCoreApplication::setApplicationName(QStringLiteral("Scrivora"));
     Settings::setFileName(QStringLiteral("settings"));
@@ -50,6 +41,9 @@ void init(int* argc, char*** argv, bool gui)
     if (qgetenv("FUZZ_VERBOSE") != "1")
         qInstallMessageHandler(dropMessage);
 }
+} // namespace
+
+namespace FuzzEnvironment {
 
 QString folder()
 {
@@ -67,6 +61,13 @@ QStringList lines(const char* data, size_t size)
     if (!result.isEmpty() && result.last().isEmpty())
         result.removeLast();
     return result;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        fail(QStringLiteral("cannot write ") + path);
 }
 
 void fail(const QString& what)
@@ -91,3 +92,11 @@ bool wellFormed(const QString& text)
 }
 
 } // namespace FuzzEnvironment
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    init();
+    if (FuzzEnvironment::setUp)
+        FuzzEnvironment::setUp();
+    return 0;
+}

@@ -28,20 +28,7 @@ QStringList describe(const QList<UserCommand>& commands)
         result << describe(c);
     return result;
 }
-
-void write(const QString& path, const char* data, size_t size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data, qint64(size)) != qint64(size))
-        fail(QStringLiteral("cannot write ") + path);
-}
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
-    FuzzEnvironment::init(argc, argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
@@ -51,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
     folder.removeRecursively();
     QDir().mkpath(folder.path());
     const QString path = folder.filePath(UserCommandFiles::DefaultFileName);
-    write(path, data, size);
+    FuzzEnvironment::writeFile(path, QByteArray(data, int(size)));
 
     for (const bool isSystem : {false, true}) {
         ClientThemeInfo theme;

@@ -16,12 +16,6 @@
 #include <QCoreApplication>
 #include <QWebSocket>
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
-    FuzzEnvironment::init(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
     if (size > 256 * 1024)

@@ -21,12 +21,6 @@ QByteArray describe(const HttpRequestReader& r)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
-    FuzzEnvironment::init(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
     if (size < 1 || size > 256 * 1024)

@@ -8,12 +8,6 @@
 
 using FuzzEnvironment::fail;
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
-    FuzzEnvironment::init(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
     if (size > 1024 * 1024)

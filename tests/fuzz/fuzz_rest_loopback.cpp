@@ -85,9 +85,8 @@ private:
 RawReplyServer* server = nullptr;
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+void FuzzEnvironment::setUp()
 {
-    FuzzEnvironment::init(argc, argv);
     FakeHttpServer::bypassSystemProxy();
     // Kept for the whole run, like the program's own REST threads.
     server = new RawReplyServer;
@@ -97,7 +96,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     client.RestPort = int(server->port());
     client.UseTls = false;
     client.sync();
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)

@@ -138,11 +138,9 @@ void checkThemes(const QJsonObject& reply)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+void FuzzEnvironment::setUp()
 {
-    FuzzEnvironment::init(argc, argv);
     reader = new RestJsonWorker(nullptr, QMap<QByteArray, QByteArray>());
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)

@@ -47,14 +47,12 @@ bool hasMarker(const QString& text)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+void FuzzEnvironment::setUp()
 {
-    FuzzEnvironment::init(argc, argv);
     const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(UserCommandFiles::SystemRulesFileName);
     systemRules = UserCommandFiles::Load(path, nullptr, true);
     if (systemRules.isEmpty())
         fail(QStringLiteral("no system rules at ") + path);
-    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)

@@ -21,7 +21,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 
 using FuzzEnvironment::fail;
 
@@ -39,15 +38,11 @@ void settle()
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+void FuzzEnvironment::setUp()
 {
-    FuzzEnvironment::init(argc, argv);
     const QString folder = UserCommandsManager::commandsFolder();
     QDir().mkpath(folder);
-    QFile file(QDir(folder).filePath(UserCommandFiles::DefaultFileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(commandFile) < 0)
-        fail(QStringLiteral("cannot write the command file"));
-    return 0;
+    FuzzEnvironment::writeFile(QDir(folder).filePath(UserCommandFiles::DefaultFileName), commandFile);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)

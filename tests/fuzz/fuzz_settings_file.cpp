@@ -138,12 +138,6 @@ QByteArray contents(const QString& path)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
-    FuzzEnvironment::init(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
     if (size > 64 * 1024)
@@ -155,11 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
     const QString path = Settings{QString()}.fileName();
     QDir().mkpath(QFileInfo(path).path());
     const QByteArray bytes(data, int(size));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            fail(QStringLiteral("cannot write ") + path);
-    }
+    FuzzEnvironment::writeFile(path, bytes);
 
     const QString damaged = Settings::setAsideUnreadableFile();
     if (!damaged.isEmpty()) {
