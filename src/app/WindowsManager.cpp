@@ -558,7 +558,7 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
         const QString description = audio->CurrentDevice().description();
         if (description.isEmpty())
             return; // none left: the selection change says so
-        processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"),
+        ownNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"),
                                              (capture ? QStringLiteral("Выбран микрофон: ")
                                                       : QStringLiteral("Выбрано устройство воспроизведения: "))
                                                  + description,
@@ -566,7 +566,7 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
         return;
     }
     if (!capture) {
-        processUserNotification(notification(NotificationTypeWarning, QStringLiteral("Звук не воспроизводится"),
+        ownNotification(notification(NotificationTypeWarning, QStringLiteral("Звук не воспроизводится"),
                                              QStringLiteral("Устройство воспроизведения недоступно. Звук вернётся, когда "
                                                             "устройство снова станет доступно."),
                                              true));
@@ -584,7 +584,7 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
 
 void WindowsManager::showMicrophoneFailure()
 {
-    processUserNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
+    ownNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
                                          QStringLiteral("Звук с микрофона не поступает. Запись возобновится, когда "
                                                         "микрофон снова станет доступен."),
                                          true));
@@ -646,10 +646,26 @@ void WindowsManager::restartApplication()
 
 void WindowsManager::processUserNotification(UserNotification n)
 {
+    showNotification(n, false);
+}
+
+void WindowsManager::ownNotification(const UserNotification& n)
+{
+    showNotification(n, true);
+}
+
+void WindowsManager::showNotification(const UserNotification& n, bool textInLog)
+{
     QMutexLocker locker(&notificationMutex);
     if ((!connection || connection->getState() != ConnectionManager::Ready) && !n.force())
         return;
-    qInfo().noquote() << "Notification: " + n.message();
+    if (textInLog)
+        qInfo().noquote() << "Notification: " + n.message();
+    else
+        qInfo().noquote() << QStringLiteral("Notification: %1 characters (type %2, action %3)")
+                                 .arg(n.message().size())
+                                 .arg(int(n.type()))
+                                 .arg(int(n.action()));
     switch (n.action()) {
     case NotificationActionShow:
         tray->showMessage(n.title(), n.message(), iconOf(n.type()));
@@ -691,14 +707,14 @@ void WindowsManager::notifyHotkey()
               .arg(displayNameOrFirst<Hotkey>(settings.HotKey))
         : QStringLiteral("Зарегистрирована горячая клавиша включения распознавания (режим Push2Talk): '%1'.")
               .arg(displayNameOrFirst<Push2TalkKey>(settings.P2TKey));
-    processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"), message, false));
+    ownNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"), message, false));
 }
 
 void WindowsManager::onVACSettingsVisibleChanged(bool vacVisible)
 {
     const QString message = vacVisible ? QStringLiteral("В настройках доступен запуск распознавания голосовой командой.")
                                        : QStringLiteral("Запуск распознавания голосовой командой недоступен.");
-    processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Голосовая активация"), message, true));
+    ownNotification(notification(NotificationTypeInformation, QStringLiteral("Голосовая активация"), message, true));
 }
 
 void WindowsManager::OnCommandError(QString errorText)

@@ -113,6 +113,11 @@ private:
     void onRecordingDeviceChanged();
     void connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy);
     void showNoMicrophone();
+    // The program's own notices, whose texts the log may hold. Whatever comes from the
+    // server, a failed command or a view model may quote what was dictated, a command
+    // or the word list: the log gets only its size.
+    void ownNotification(const UserNotification& n);
+    void showNotification(const UserNotification& n, bool textInLog);
     enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
     // Tells the user of a failed or switched device; a failed microphone ends dictation.
     void onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event);

@@ -6,6 +6,7 @@
 #include "HotkeySettings.h"
 #include "PulseModule.h"
 #include "PulseTestServer.h"
+#include "QuickWindows.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
 #include "ScrivoraMain.h"
@@ -39,24 +40,7 @@ bool isRestartedCopy()
     return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
 }
 
-QQuickWindow* windowTitled(const QString& title)
-{
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->title() == title)
-            return quick;
-    }
-    return nullptr;
-}
-
-// The "Type" of the latest mode request; -1 for none, 2 (dictation) for null.
-int lastRequestedMode(FakeRecognitionServer* server)
-{
-    const QList<FakeRecognitionServer::Message> requests = server->messagesOfType(1);
-    if (requests.isEmpty())
-        return -1;
-    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
-    return type.isDouble() ? type.toInt() : 2;
-}
+using QuickWindows::titled;
 
 const QByteArray DamagedCommands = "{\"Commands\": [";
 
@@ -115,8 +99,8 @@ private:
 
 void TestWindowsManager::initTestCase()
 {
-    QTRY_VERIFY(windowTitled(QStringLiteral("Scrivora")));
-    QQmlContext* context = qmlContext(windowTitled(QStringLiteral("Scrivora")));
+    QTRY_VERIFY(titled(QStringLiteral("Scrivora")));
+    QQmlContext* context = qmlContext(titled(QStringLiteral("Scrivora")));
     QVERIFY(context);
     manager = qobject_cast<WindowsManager*>(context->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
     tray = qobject_cast<SystemTray*>(context->contextProperty(QStringLiteral("systemTray")).value<QObject*>());
@@ -128,7 +112,7 @@ void TestWindowsManager::themeCheckLeadsToReady()
     ConnectionManager* connection = manager->connectionManager();
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
     QQuickWindow* themeCheck = nullptr;
-    QTRY_VERIFY((themeCheck = windowTitled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QTRY_VERIFY((themeCheck = titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
     QTest::ignoreMessage(QtInfoMsg,
                          "Notification: Зарегистрирована горячая клавиша включения распознавания: 'Ctrl 2 раза'.");
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
@@ -149,7 +133,7 @@ void TestWindowsManager::trayOpensSettings()
     QVERIFY(entry);
     entry->trigger();
     QQuickWindow* settings = nullptr;
-    QTRY_VERIFY((settings = windowTitled(QStringLiteral("Настройки"))) && settings->isVisible());
+    QTRY_VERIFY((settings = titled(QStringLiteral("Настройки"))) && settings->isVisible());
     // Connected: every page, the profile page too.
     auto* model = qobject_cast<SettingsContainerViewModel*>(
         qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
@@ -205,10 +189,10 @@ void TestWindowsManager::hotkeysDriveRecognition()
     // Toggle class: a double Ctrl starts dictation, the next one stops it.
     server->clearReceived();
     doubleCtrl();
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     QTest::qWait(300); // apart from the first pair, so the presses are not counted as one run
     doubleCtrl();
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 
     // Push-to-talk class, chosen the way the launch page applies it.
     HotkeySettings settings;
@@ -220,9 +204,9 @@ void TestWindowsManager::hotkeysDriveRecognition()
     QTest::qWait(300);
     server->clearReceived();
     keyboard.press("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 2);
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     keyboard.release("Control_L");
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
 }
 
 void TestWindowsManager::failedMicrophoneEndsDictation()
@@ -248,7 +232,7 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTest::ignoreMessage(QtInfoMsg, "Notification: Устройство воспроизведения недоступно. Звук вернётся, когда "
                                     "устройство снова станет доступно.");
     QVERIFY(PulseTestServer::killClient(QStringLiteral("QtPulseAudio:%1").arg(QCoreApplication::applicationPid())));
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
     QVERIFY(!microphone->IsCapturing());
 
     // A start before the microphone is back is taken back at once.
@@ -256,16 +240,16 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTest::ignoreMessage(QtInfoMsg, failed);
     dictate(true);
     QTRY_COMPARE(server->messagesOfType(1).size(), 2);
-    QCOMPARE(lastRequestedMode(server), 0);
+    QCOMPARE(server->lastRequestedMode(), 0);
 
     // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
     QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 15000);
     server->clearReceived();
     dictate(true);
     QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
-    QCOMPARE(lastRequestedMode(server), 2);
+    QCOMPARE(server->lastRequestedMode(), 2);
     dictate(false);
-    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
     microphone->setRestartDelay(2000);
 }
 

@@ -13,8 +13,10 @@
 namespace {
 constexpr int ModeCommand = 1;
 constexpr int TextMode = 2;
+constexpr int Starting = 0;
 constexpr int Started = 1;
 constexpr int Stopped = 2;
+constexpr int Stopping = 3;
 } // namespace
 
 FakeServerSet::FakeServerSet(quint16 balancerPort, quint16 recognitionPort)
@@ -24,6 +26,7 @@ FakeServerSet::FakeServerSet(quint16 balancerPort, quint16 recognitionPort)
         qWarning() << "FakeServerSet: the recognition server cannot listen on port" << recognitionPort;
     http.setHandler([this](const FakeHttpRequest& request) { return answer(request); });
     connect(&recognitionServer, &FakeRecognitionServer::messageReceived, this, &FakeServerSet::onMessage);
+    connect(&recognitionServer, &FakeRecognitionServer::binaryMessageReceived, this, &FakeServerSet::onAudio);
 }
 
 FakeServerSet::~FakeServerSet() = default;
@@ -62,10 +65,24 @@ void FakeServerSet::onMessage(const FakeRecognitionServer::Message& message)
         return;
     const QJsonValue type = message.data.toObject().value(QStringLiteral("Type"));
     const int mode = type.isDouble() ? type.toInt() : TextMode;
-    if (currentMode >= 0 && currentMode != mode)
+    if (currentMode >= 0 && currentMode != mode) {
+        recognitionServer.sendModeChanged(currentMode, Stopping);
         recognitionServer.sendModeChanged(currentMode, Stopped);
+    }
     currentMode = mode;
+    audioBytes = 0;
+    recognitionServer.sendModeChanged(mode, Starting);
     recognitionServer.sendModeChanged(mode, Started);
+}
+
+void FakeServerSet::onAudio(const QByteArray& audio)
+{
+    if (!dictationResults || currentMode != TextMode)
+        return;
+    for (audioBytes += audio.size(); audioBytes >= BytesPerSecond; audioBytes -= BytesPerSecond) {
+        recognitionServer.sendResult(partialPhrase(), false);
+        recognitionServer.sendResult(finalPhrase(), true);
+    }
 }
 
 namespace {

@@ -12,7 +12,9 @@
 // A fake balancer (which also serves the recognition server's REST calls)
 // and one fake recognition server on 127.0.0.1, enough for a client to reach
 // the ready state. The recognition server answers each mode request (type 1)
-// by reporting the requested mode started, and the mode before it stopped.
+// by reporting the mode before it stopping and stopped, and the requested one
+// starting and started. With dictation results on, it "recognises" every second
+// of audio received while dictating: a partial result, then a final one.
 class FakeServerSet : public QObject
 {
     Q_OBJECT
@@ -28,6 +30,12 @@ public:
     FakeRecognitionServer* recognition() { return &recognitionServer; }
     int balancerRequests() const;
 
+    // 16 kHz mono 16-bit audio: one second.
+    static constexpr int BytesPerSecond = 32000;
+    static QString partialPhrase() { return QStringLiteral("пациент жалоб"); }
+    static QString finalPhrase() { return QStringLiteral("пациент жалоб не предъявляет точка"); }
+    void setDictationResults(bool on) { dictationResults = on; }
+
     // Writes into the INI settings file at `path` what points a client at these
     // servers; with `skipThemeCheck` the client does not wait for a theme choice.
     void writeClientSettings(const QString& path, bool skipThemeCheck) const;
@@ -38,10 +46,13 @@ public:
 private:
     FakeHttpResponse answer(const FakeHttpRequest& request);
     void onMessage(const FakeRecognitionServer::Message& message);
+    void onAudio(const QByteArray& audio);
 
     FakeHttpServer http;
     FakeRecognitionServer recognitionServer;
     mutable QMutex mutex;
     int requests = 0;
     int currentMode = -1;
+    bool dictationResults = false;
+    qint64 audioBytes = 0;
 };
