@@ -8,11 +8,16 @@ Window {
     visible: false
     title: "Scrivora"
 
+    function chooseTheme(atStartUp) {
+        var window = monitorViewModel.AlternateThemeView ? alternateThemeWindow : themeWindow
+        window.choose(atStartUp)
+    }
+
     Component.onCompleted: windowsManager.startSubServices()
 
     Connections {
         target: windowsManager
-        function onThemeCheckRequested() { themeCheck.show() }
+        function onThemeCheckRequested() { mainWindow.chooseTheme(true) }
     }
 
     Connections {
@@ -22,8 +27,16 @@ Window {
         function onSignalShowSettings() { settingsWindow.showSettings() }
     }
 
-    ThemeCheckWindow {
-        id: themeCheck
+    StartThemeSelectionWindow {
+        id: themeWindow
+    }
+
+    AlternateStartThemeSelectionWindow {
+        id: alternateThemeWindow
+    }
+
+    MonitorWindow {
+        onThemeChoiceRequested: mainWindow.chooseTheme(false)
     }
 
     SettingsWindow {

@@ -52,6 +52,13 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/EmptyWindow.qml"), QString()},
         {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/Views/StartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
+        {QStringLiteral(":/Views/AlternateStartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/MonitorView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/MicView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/GainView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/ResultView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/ThemeView.qml"), QStringLiteral("monitorViewModel")},
     };
     return names;
 }

@@ -22,6 +22,8 @@ const QMap<QString, QString>& afterShow()
 {
     static const QMap<QString, QString> scripts{
         {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
+        {QStringLiteral(":/StartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
+        {QStringLiteral(":/AlternateStartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
     };
     return scripts;
 }

@@ -42,6 +42,12 @@ int FakeServerSet::balancerRequests() const
     return requests;
 }
 
+void FakeServerSet::setThemes(const QJsonArray& themes)
+{
+    QMutexLocker locker(&mutex);
+    themeList = themes;
+}
+
 FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
 {
     if (request.path().endsWith("/Servers")) {
@@ -53,8 +59,8 @@ FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
         return BalancerReply::list(QJsonArray{server});
     }
     if (request.path().endsWith("/Theme")) {
-        const QJsonArray themes{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
-        return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", themes}}).toJson());
+        QMutexLocker locker(&mutex);
+        return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", themeList}}).toJson());
     }
     return FakeHttpResponse::json("{}", 404, "Not Found");
 }

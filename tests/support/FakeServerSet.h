@@ -4,6 +4,7 @@
 #include "FakeRecognitionServer.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QObject>
 #include <QProcessEnvironment>
@@ -29,6 +30,8 @@ public:
     quint16 recognitionPort() const { return recognitionServer.port(); }
     FakeRecognitionServer* recognition() { return &recognitionServer; }
     int balancerRequests() const;
+    // The recognition server's theme list; one general theme until set.
+    void setThemes(const QJsonArray& themes);
 
     // 16 kHz mono 16-bit audio: one second.
     static constexpr int BytesPerSecond = 32000;
@@ -52,6 +55,7 @@ private:
     FakeRecognitionServer recognitionServer;
     mutable QMutex mutex;
     int requests = 0;
+    QJsonArray themeList{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
     int currentMode = -1;
     bool dictationResults = false;
     qint64 audioBytes = 0;
