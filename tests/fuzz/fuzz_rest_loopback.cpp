@@ -1,6 +1,8 @@
 // A raw HTTP reply (status line, headers, body) from a server on 127.0.0.1,
 // taken by the real REST client for the balancer's server list (HTTPS first,
 // then HTTP, then the cache) and for the recognition server's theme list.
+// Qt leaves some broken replies (a chunked body cut short) open until the REST
+// time-out aborts them: one input may take 3 s + 7 s, hence -timeout=30.
 #include "FuzzEnvironment.h"
 
 #include "AsrManager.h"
