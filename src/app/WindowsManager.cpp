@@ -572,9 +572,10 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
                                              true));
         return;
     }
-    // Dictation without sound would only look alive.
+    // Dictation without sound would only look alive; the self-test's has its own sound.
     const std::optional<RecognitionMode> target = worker->asrManager()->getTargetModeInfo()->mode();
-    const bool dictating = target && *target >= RecognitionModeNamespace::Text;
+    const bool dictating = target && *target >= RecognitionModeNamespace::Text
+        && recordingManager->paused.loadAcquire() == 0;
     if (event == AudioDeviceStopped && (!dictating || recordingManager->IsCapturing()))
         return;
     showMicrophoneFailure();
@@ -750,7 +751,9 @@ void WindowsManager::onAsrModeStateChanged(RecognitionMode mode, AsrState state)
     AsrManager* asr = worker->asrManager();
     const RecognitionMode last = asr->getLastStartedMode();
     if (state == Started && mode != last) {
-        if (recordingManager->SelectedIndex() == -1 || !recordingManager->IsCapturing()) {
+        // The self-test dictates its own sound files, with the microphone paused.
+        const bool microphoneUsed = recordingManager->paused.loadAcquire() == 0;
+        if (microphoneUsed && (recordingManager->SelectedIndex() == -1 || !recordingManager->IsCapturing())) {
             if (recordingManager->SelectedIndex() == -1)
                 showNoMicrophone();
             else

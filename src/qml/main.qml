@@ -13,7 +13,12 @@ Window {
         window.choose(atStartUp)
     }
 
-    Component.onCompleted: windowsManager.startSubServices()
+    Component.onCompleted: {
+        windowsManager.startSubServices()
+        // Offered until the profile is complete; the client works meanwhile.
+        if (statisticsViewModel.NeedShow)
+            statisticsWindow.open(false)
+    }
 
     Connections {
         target: windowsManager
@@ -25,6 +30,41 @@ Window {
         function onSignalQuit() { windowsManager.closeApplication() }
         function onSignalConnectRequest() { windowsManager.restartConnection() }
         function onSignalShowSettings() { settingsWindow.showSettings() }
+        function onSignalShowReplaces() { replacesWindow.showWindow() }
+        function onSignalShowKivaro() { kivaroWindow.showWindow() }
+        function onSignalShowFeedback() { feedbackWindow.open(true) }
+        function onSignalSelfTest() { selfTestWindow.open(true) }
+        function onSignalShowManual(localHelpFile) { Qt.openUrlExternally("file://" + localHelpFile) }
+    }
+
+    // Built when first asked for: the self-test's model exists only while it is enabled.
+    component WindowLoader: Loader {
+        // At start-up a window must not take the keyboard from where the user types.
+        property bool activate: true
+        active: false
+        function open(activating) {
+            activate = activating !== false
+            if (active)
+                item.showWindow(activate)
+            else
+                active = true
+        }
+        onLoaded: item.showWindow(activate)
+    }
+
+    WindowLoader {
+        id: statisticsWindow
+        source: "qrc:/StatisticsWindow.qml"
+    }
+
+    WindowLoader {
+        id: feedbackWindow
+        source: "qrc:/Views/FeedbackWindow.qml"
+    }
+
+    WindowLoader {
+        id: selfTestWindow
+        source: "qrc:/Views/SelfTest/SelfTestWindow.qml"
     }
 
     StartThemeSelectionWindow {
@@ -41,5 +81,13 @@ Window {
 
     SettingsWindow {
         id: settingsWindow
+    }
+
+    ReplacesWindow {
+        id: replacesWindow
+    }
+
+    KivaroWindow {
+        id: kivaroWindow
     }
 }

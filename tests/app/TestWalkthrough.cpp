@@ -103,6 +103,8 @@ void TestWalkthrough::dictationEndsInTheEditor()
         settings.setValue(QStringLiteral("BalancerConnection/UseTls"), false);
         settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
     }
+    // The profile window would hold the keyboard: the README's reader closes it first.
+    FakeServerSet::writeCompleteProfile(QFileInfo(FakeServerSet::clientSettingsFile(TestHome::path())).path());
     Program client(QStringLiteral(SCRIVORA_BINARY), {}, FakeServerSet::clientEnvironment(TestHome::path()));
     QTRY_VERIFY_WITH_TIMEOUT(server.output.contains(QLatin1String("Client connected")), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);

@@ -1,11 +1,14 @@
 #include "ASRSettings.h"
+#include "AsrManager.h"
 #include "AppSettingsViewModel.h"
 #include "ConnectionManager.h"
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
+#include "ProfileFiles.h"
 #include "PulseModule.h"
 #include "PulseTestServer.h"
+#include "QuestionAnswer.h"
 #include "QuickWindows.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
@@ -38,6 +41,17 @@ namespace {
 bool isRestartedCopy()
 {
     return qEnvironmentVariableIsSet(WindowsManager::RestartMarker);
+}
+
+// The "Type" of each mode request; 2 (dictation) for null.
+QList<int> requestedModes(FakeRecognitionServer* server)
+{
+    QList<int> modes;
+    for (const FakeRecognitionServer::Message& request : server->messagesOfType(1)) {
+        const QJsonValue type = request.data.toObject().value(QStringLiteral("Type"));
+        modes << (type.isDouble() ? type.toInt() : 2);
+    }
+    return modes;
 }
 
 using QuickWindows::titled;
@@ -242,6 +256,19 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTRY_COMPARE(server->messagesOfType(1).size(), 2);
     QCOMPARE(server->lastRequestedMode(), 0);
 
+    // The self-test plays its own sound with the microphone paused: its dictation stands.
+    microphone->paused.storeRelease(1);
+    server->clearReceived();
+    dictate(true);
+    QTRY_COMPARE(qobject_cast<AsrManager*>(asr)->currentState(), Started);
+    dictate(false);
+    dictate(true);
+    QTRY_COMPARE(requestedModes(server).size(), 3);
+    QCOMPARE(requestedModes(server), (QList<int>{2, 0, 2}));
+    dictate(false);
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    microphone->paused.storeRelease(0);
+
     // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
     QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 15000);
     server->clearReceived();
@@ -273,9 +300,17 @@ void TestWindowsManager::switchedMicrophoneIsTold()
 
 void TestWindowsManager::restartStopsWorkersAndHandsOver()
 {
+    // Asked for by the profile page's reset, which empties both profile files first.
+    auto* settings = qobject_cast<SettingsContainerViewModel*>(
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
+    AppSettingsViewModel* profilePage = settings->pages().constLast();
+    QCOMPARE(profilePage->get_ClassName(), QStringLiteral("StatisticsSettingsViewModel"));
+    answerQuestion(QMessageBox::Yes);
     QElapsedTimer timer;
     timer.start();
-    manager->restartApplication();
+    QVERIFY(QMetaObject::invokeMethod(profilePage, "resetCommand"));
+    for (const QString& file : {ProfileFiles::organisationFile(), ProfileFiles::userFile()})
+        QVERIFY(QSettings(file, QSettings::IniFormat).allKeys().isEmpty());
     // Three workers, each stopped within its two 5 s limits (they take far less).
     QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
     for (SubService* service : manager->subServices()) {
@@ -309,6 +344,8 @@ static void scheduleTests()
     HotkeySettings hotkeys;
     hotkeys.HotKey = QStringLiteral("DoubleShift");
     hotkeys.sync();
+    // Keys of another program in the profile go with the profile page's reset.
+    QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).setValue(QStringLiteral("Other/Key"), 1);
     // A damaged command file must not stop start-up, and stays as it is.
     QDir().mkpath(UserCommandsManager::commandsFolder());
     QFile damaged(damagedCommandFile());

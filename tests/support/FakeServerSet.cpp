@@ -116,6 +116,18 @@ void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck
     if (skipThemeCheck)
         settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
     settings.sync();
+    writeCompleteProfile(QFileInfo(path).path());
+}
+
+void FakeServerSet::writeCompleteProfile(const QString& folder)
+{
+    QSettings organisation(folder + QStringLiteral("/Organisation.ini"), QSettings::IniFormat);
+    organisation.setValue(QStringLiteral("Organisation/RegionCode"), 77);
+    for (const char* key : {"RegionName", "AreaName", "OrganisationName", "OrganisationFullName"})
+        organisation.setValue(QStringLiteral("Organisation/") + QLatin1String(key), QStringLiteral("Москва"));
+    QSettings user(folder + QStringLiteral("/UserInfo.ini"), QSettings::IniFormat);
+    user.setValue(QStringLiteral("UserInfo/UserName"), QStringLiteral("Иванова Анна"));
+    user.setValue(QStringLiteral("UserInfo/Specialisation"), QStringLiteral("Терапевт"));
 }
 
 QProcessEnvironment FakeServerSet::clientEnvironment(const QString& home)

@@ -41,7 +41,11 @@ public:
 
     // Writes into the INI settings file at `path` what points a client at these
     // servers; with `skipThemeCheck` the client does not wait for a theme choice.
+    // A complete profile goes beside it (writeCompleteProfile).
     void writeClientSettings(const QString& path, bool skipThemeCheck) const;
+    // Organisation and user profile files in `folder`, complete, so that no
+    // profile window covers the client's other windows at its start.
+    static void writeCompleteProfile(const QString& folder);
     // The environment of a client process whose settings and data live under `home`.
     static QProcessEnvironment clientEnvironment(const QString& home);
     static QString clientSettingsFile(const QString& home);

@@ -65,6 +65,7 @@ public:
     void addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs);
 
     WebSocketWorker* worker() const { return m_worker; }
+    UserCommandsManager* userCommands() const { return m_userCommands.get(); }
     ConnectionManager* driver() const { return m_driver; }
     RecordingDeviceManager* capture() const { return m_capture; }
     SubService* driverService() const { return m_driverService.get(); }
