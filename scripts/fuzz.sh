@@ -76,11 +76,12 @@ run_target() {
     fi
     rm -rf "$home"
     echo "$status" >"$dir.status"
-    local runs coverage
+    local runs coverage features
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir.log" | tail -n1)"
     coverage="$(grep -o 'cov: [0-9]*' "$dir.log" | tail -n1 | cut -d' ' -f2)"
+    features="$(grep -o 'ft: [0-9]*' "$dir.log" | tail -n1 | cut -d' ' -f2)"
     if [ "$status" -eq 0 ]; then
-        echo "fuzz $target: ok, ${runs:-?} runs, coverage ${coverage:-?}"
+        echo "fuzz $target: ok, ${runs:-?} runs, coverage ${coverage:-?}, features ${features:-?}"
     else
         echo "fuzz $target: FAILED (exit $status), ${runs:-?} runs; see $dir.log and $dir/crashes/"
         grep -m1 -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error)' "$dir.log" || true

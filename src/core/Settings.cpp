@@ -6,9 +6,16 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QtDebug>
 
 #include <exception>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,24 +119,85 @@ void Settings::setScope(QSettings::Scope scope)
     configuration().scope = scope;
 }
 
+extern "C" void __sanitizer_set_death_callback(void (*)()) __attribute__((weak));
+
+namespace {
+// Every value of the file read once; throws what Qt throws.
+void readEveryValue()
+{
+    Settings probe{QString()};
+    for (const QString& key : probe.allKeys())
+        probe.value(key);
+}
+
+void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
+{
+}
+
+// Reads the file in a child process: some damaged values (a huge list of a
+// GUI type) make Qt crash rather than throw, which no handler here could catch.
+// Returns what went wrong, empty when the file reads.
+QString readProblem()
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Only this thread lives on in the child: no logging, whose locks another thread may hold.
+        qInstallMessageHandler(dropMessage);
+        // A crash ends the child quietly: the program's own crash handling is the parent's.
+        for (const int deadly : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+            ::signal(deadly, SIG_DFL);
+        if (__sanitizer_set_death_callback)
+            __sanitizer_set_death_callback(nullptr);
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        if (devNull >= 0)
+            ::dup2(devNull, STDERR_FILENO);
+        int code = 0;
+        try {
+            readEveryValue();
+        } catch (...) {
+            code = 2;
+        }
+        ::_exit(code);
+    }
+    if (child < 0) {
+        try {
+            readEveryValue();
+            return QString();
+        } catch (const std::exception& e) {
+            return QString::fromLocal8Bit(e.what());
+        }
+    }
+    int status = 0;
+    QDeadlineTimer deadline(10000);
+    pid_t done = 0;
+    while ((done = ::waitpid(child, &status, WNOHANG)) == 0 && !deadline.hasExpired())
+        QThread::msleep(5);
+    if (done == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return QStringLiteral("reading it took longer than 10 s");
+    }
+    if (done < 0)
+        return QString(); // not ours to judge: a handler reaped the child
+    if (WIFSIGNALED(status))
+        return QStringLiteral("reading it crashes (signal %1)").arg(WTERMSIG(status));
+    if (WEXITSTATUS(status) == 2)
+        return QStringLiteral("reading a value throws an exception");
+    if (WEXITSTATUS(status) != 0)
+        return QStringLiteral("reading it fails (exit code %1)").arg(WEXITSTATUS(status));
+    return QString();
+}
+} // namespace
+
 QString Settings::setAsideUnreadableFile()
 {
-    QString path;
-    QString problem;
-    try {
-        Settings probe{QString()};
-        path = probe.fileName();
-        for (const QString& key : probe.allKeys())
-            probe.value(key);
-        return QString();
-    } catch (const std::exception& e) {
-        problem = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        problem = QStringLiteral("unknown exception");
-    }
-    qCritical().noquote() << "Error in Settings::setAsideUnreadableFile: " + problem;
+    const QString path = Settings{QString()}.fileName();
     if (path.isEmpty() || !QFileInfo::exists(path))
         return QString();
+    const QString problem = readProblem();
+    if (problem.isEmpty())
+        return QString();
+    qCritical().noquote() << "Error in Settings::setAsideUnreadableFile: " + problem;
     const QString base = path + QStringLiteral(".damaged");
     QString target = base;
     for (int n = 1; QFileInfo::exists(target); ++n)

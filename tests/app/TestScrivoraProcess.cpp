@@ -197,15 +197,15 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     QTRY_VERIFY(!servers->recognition()->hasClient());
 }
 
-// A value that makes Qt throw std::bad_alloc out of every read of the file
-// (a list declaring 2^31 - 1 elements) once stopped every start.
+// A value that makes Qt crash in every read of the file (a polygon declaring
+// 2^31 - 1 points) once stopped every start.
 void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
 {
     first.reset();
     const QString path = FakeServerSet::clientSettingsFile(Client::home());
     QFile file(path);
     QVERIFY(file.open(QIODevice::Append));
-    QVERIFY(file.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n") > 0);
+    QVERIFY(file.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\n") > 0);
     file.close();
     QFile::remove(path + QStringLiteral(".damaged"));
     QVERIFY(file.open(QIODevice::ReadOnly));

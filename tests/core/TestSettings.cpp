@@ -275,9 +275,6 @@ void TestSettings::concurrentWritersKeepEveryKey()
     QCOMPARE(reread.value(QStringLiteral("b49")).toInt(), 49);
 }
 
-QTEST_GUILESS_MAIN(TestSettings)
-#include "TestSettings.moc"
-
 void TestSettings::unreadableFileSetAside_data()
 {
     QTest::addColumn<QByteArray>("contents");
@@ -343,3 +340,6 @@ void TestSettings::unreadableFileSetAside()
     writeRaw(QStringLiteral("HotKeys"), QStringLiteral("HotKey"), QStringLiteral("DoubleCapsLock"));
     QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
 }
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "TestSettings.moc"
