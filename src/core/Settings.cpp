@@ -7,13 +7,15 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QtDebug>
 
 #include <exception>
 
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,7 +141,9 @@ void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
 // Returns what went wrong, empty when the file reads.
 QString readProblem()
 {
-    const pid_t child = ::fork();
+    // The child holds the write end until it ends: the read end wakes the parent then.
+    int ends[2] = {-1, -1};
+    const pid_t child = ::pipe2(ends, O_CLOEXEC) == 0 ? ::fork() : -1;
     if (child == 0) {
         // Only this thread lives on in the child: no logging, whose locks another thread may hold.
         qInstallMessageHandler(dropMessage);
@@ -148,6 +152,8 @@ QString readProblem()
             ::signal(deadly, SIG_DFL);
         if (__sanitizer_set_death_callback)
             __sanitizer_set_death_callback(nullptr);
+        const rlimit noCore = {0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
         const int devNull = ::open("/dev/null", O_WRONLY);
         if (devNull >= 0)
             ::dup2(devNull, STDERR_FILENO);
@@ -159,7 +165,11 @@ QString readProblem()
         }
         ::_exit(code);
     }
+    if (ends[0] >= 0 && child != 0) // ours to close in the parent, also when fork failed
+        ::close(ends[1]);
     if (child < 0) {
+        if (ends[0] >= 0)
+            ::close(ends[0]);
         try {
             readEveryValue();
             return QString();
@@ -167,16 +177,19 @@ QString readProblem()
             return QString::fromLocal8Bit(e.what());
         }
     }
-    int status = 0;
     QDeadlineTimer deadline(10000);
-    pid_t done = 0;
-    while ((done = ::waitpid(child, &status, WNOHANG)) == 0 && !deadline.hasExpired())
-        QThread::msleep(5);
-    if (done == 0) {
+    pollfd end = {ends[0], POLLIN, 0};
+    int ready = 0;
+    while ((ready = ::poll(&end, 1, int(deadline.remainingTime()))) < 0 && errno == EINTR) {
+    }
+    ::close(ends[0]);
+    int status = 0;
+    if (ready == 0) {
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);
         return QStringLiteral("reading it took longer than 10 s");
     }
+    const pid_t done = ::waitpid(child, &status, 0);
     if (done < 0)
         return QString(); // not ours to judge: a handler reaped the child
     if (WIFSIGNALED(status))
