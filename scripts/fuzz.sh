@@ -5,6 +5,7 @@
 #   scripts/fuzz.sh [seconds] [target...]    default 60 s per target, every target
 #   FUZZ_JOBS=3     targets run at once (each one process, under nice)
 #   FUZZ_BUILD_DIR  build folder (default build-fuzz)
+#   FUZZ_BUILD_JOBS parallel compile jobs (default: every core)
 #
 # New inputs go to <build>/fuzz/<target>/corpus, crashes, time-outs and
 # out-of-memory inputs to <build>/fuzz/<target>/crashes; the log of each run to
@@ -24,7 +25,7 @@ fi
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${LAUNCHER[@]}" \
     -DSCRIVORA_FUZZ=ON -DSCRIVORA_BUILD_TESTS=OFF -DSCRIVORA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$BUILD_DIR" --target fuzz_targets --parallel "$(nproc)"
+cmake --build "$BUILD_DIR" --target fuzz_targets --parallel "${FUZZ_BUILD_JOBS:-$(nproc)}"
 
 if [ $# -gt 0 ]; then
     TARGETS=("$@")
