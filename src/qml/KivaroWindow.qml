@@ -25,12 +25,7 @@ FixedWindow {
         requestActivate()
     }
 
-    onClosing: {
-        // Hidden, not closed: a closed tool window comes back without its size and hints.
-        close.accepted = false
-        if (kivaroViewModel.cancelCommand())
-            hide()
-    }
+    onClosing: close.accepted = kivaroViewModel.cancelCommand()
 
     ColumnLayout {
         anchors.fill: parent

@@ -66,9 +66,6 @@ FixedWindow {
         // The views let go of the rows before the model deletes them.
         collections = []
         commandsViewModel.onClose()
-        // Hidden, not closed: a closed tool window comes back without its size and hints.
-        close.accepted = false
-        hide()
     }
 
     header: ColumnLayout {

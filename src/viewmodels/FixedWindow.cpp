@@ -9,6 +9,22 @@
 FixedWindow::FixedWindow(QWindow* parent)
     : QQuickApplicationWindow(parent)
 {
+    askForToolWindowState();
+}
+
+FixedWindow::~FixedWindow() = default;
+
+void FixedWindow::showEvent(QShowEvent* event)
+{
+    // Closing destroys the native window, and a window manager drops the state
+    // of a window it no longer shows: each showing asks again, before the
+    // window is mapped.
+    askForToolWindowState();
+    QQuickApplicationWindow::showEvent(event);
+}
+
+void FixedWindow::askForToolWindowState()
+{
     // Other platforms have no such hints; touching Xlib there would fail.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
@@ -17,8 +33,6 @@ FixedWindow::FixedWindow(QWindow* parent)
     FixedWindowX11::skipTaskbarAndPagerOnAllDesktops(
         window, native ? native->nativeResourceForIntegration(QByteArrayLiteral("connection")) : nullptr);
 }
-
-FixedWindow::~FixedWindow() = default;
 
 void FixedWindow::registerQmlType()
 {

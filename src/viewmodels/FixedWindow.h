@@ -5,7 +5,7 @@
 
 // A Quick Controls application window for the client's small tool windows:
 // kept out of the task bar and the pager and shown on every desktop, like the
-// tool windows of a tray program. GUI thread only.
+// tool windows of a tray program, every time it is shown. GUI thread only.
 class FixedWindow : public QQuickApplicationWindow
 {
     Q_OBJECT
@@ -18,4 +18,10 @@ public:
 
     // As "QFixedWindow" 1.0 of the module "QLR".
     static void registerQmlType();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void askForToolWindowState();
 };

@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -57,6 +58,14 @@ public:
         }
     }
     unsigned long size() const { return data ? count : 0; }
+    bool contains(unsigned long value) const
+    {
+        for (unsigned long i = 0; i < size(); ++i) {
+            if (item(i) == value)
+                return true;
+        }
+        return false;
+    }
     bool isAtomList() const { return type == XA_ATOM && format == 32; }
 
 private:
@@ -110,10 +119,19 @@ void applyHints(Display* display, Window window)
         qInfo() << "FixedWindow: the window manager offers no window state hints";
         return;
     }
-    // A hint the display does not know is left out rather than written as None.
-    const Atom hints[] = {existingAtom(display, "_NET_WM_STATE_SKIP_TASKBAR"),
-                          existingAtom(display, "_NET_WM_STATE_SKIP_PAGER"),
-                          existingAtom(display, "_NET_WM_STATE_STICKY")};
+    // A hint the display does not know is left out rather than written as None,
+    // and one the window has already is not written twice.
+    std::vector<Atom> missing;
+    {
+        const WindowProperty current(display, window, state);
+        for (const char* hint : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_STICKY"}) {
+            const Atom atom = existingAtom(display, hint);
+            if (atom != None && !(current.isAtomList() && current.contains(atom)))
+                missing.push_back(atom);
+        }
+    }
+    if (missing.empty())
+        return;
 
     QString name = QStringLiteral("<unknown>");
     const WindowProperty netWmName(display, window, existingAtom(display, "_NET_WM_NAME"));
@@ -121,9 +139,7 @@ void applyHints(Display* display, Window window)
         name = netWmName.text();
 
     logState(display, window, name, "BEFORE");
-    for (const Atom hint : hints) {
-        if (hint == None)
-            continue;
+    for (const Atom hint : missing) {
         XChangeProperty(display, window, state, XA_ATOM, 32, PropModeAppend, reinterpret_cast<const unsigned char*>(&hint),
                         1);
     }

@@ -6,6 +6,7 @@ namespace FixedWindowX11 {
 // bar and the pager and to show it on every desktop, logging the window's
 // state before and after. Uses its own display connection, after a round trip
 // on Qt's xcb connection (when given) so that the server knows the window;
-// does nothing but log when the display or the window manager atoms are missing.
+// does nothing but log when the display or the window manager atoms are missing,
+// and nothing at all when the window has every hint already.
 void skipTaskbarAndPagerOnAllDesktops(unsigned long window, void* qtConnection = nullptr);
 } // namespace FixedWindowX11

@@ -7,17 +7,9 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 namespace {
-QByteArray constant(int count, qint16 value)
-{
-    QByteArray sample(2, Qt::Uninitialized);
-    qToLittleEndian<qint16>(value, sample.data());
-    return sample.repeated(count);
-}
-
 int countListed(const AudioDeviceManagerBase* manager, const QString& name)
 {
     const ExtAudioDeviceInfoList devices = manager->DeviceList();
@@ -57,7 +49,7 @@ private:
     // waits until it is captured.
     bool capturesFrom(PulsePipeSource& pipe, const QByteArray& captured, int timeoutMsecs)
     {
-        const QByteArray chunk = constant(1600, 1234);
+        const QByteArray chunk = PulsePipeSource::constant(1600, 1234);
         return QTest::qWaitFor(
             [&] {
                 pipe.write(chunk);

@@ -178,7 +178,6 @@ void TestDeviceSelection::failedDeviceBacksOff_data()
     QTest::addColumn<int>("reports");      // warnings and DeviceError signals
 
     QTest::newRow("runs") << "R" << 0 << 0;
-    QTest::newRow("first failure") << "F" << 2000 << 1;
     QTest::newRow("doubles") << "FFF" << 8000 << 1;
     QTest::newRow("stops growing") << "FFFFFFFFFF" << 30000 << 1;
     QTest::newRow("a new outage starts over") << "FFFFRF" << 2000 << 2;

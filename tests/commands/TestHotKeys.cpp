@@ -68,7 +68,7 @@ private slots:
     void withoutDisplay();
 
 private:
-    // "Control_L+ c+ c- wait300": + down, - up, then a pause in milliseconds.
+    // "Control_L+ c+ c-": + down, - up.
     void play(const QString& keys);
     void startManager(bool useHotkey, const QString& hotKey, const QString& p2tKey);
 
@@ -82,10 +82,6 @@ private:
 void TestHotKeys::play(const QString& keys)
 {
     for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (key.startsWith(QLatin1String("wait"))) {
-            QTest::qWait(key.mid(4).toInt()); // the time between presses is what is tested
-            continue;
-        }
         const QByteArray name = key.chopped(1).toLatin1();
         if (key.endsWith(QLatin1Char('+')))
             keyboard.press(name.constData());
@@ -117,21 +113,14 @@ void TestHotKeys::activations_data()
                                  << QStringList{"0/0/0"};
     QTest::newRow("triple press fires once") << true << "DoubleCtrl" << ctrlTap + ctrlTap + ctrlTap << 6
                                              << QStringList{"0/0/0"};
-    QTest::newRow("slow press starts a new pair") << true << "DoubleCtrl" << ctrlTap + "wait400 " + ctrlTap + ctrlTap
-                                                  << 6 << QStringList{"0/0/0"};
     QTest::newRow("other key between") << true << "DoubleCtrl" << ctrlTap + "a+ a- " + ctrlTap << 6 << QStringList{};
     QTest::newRow("chords do not count") << true << "DoubleCtrl" << "Control_L+ c+ c- Control_L- Control_R+ c+ c- Control_R-"
                                          << 4 << QStringList{};
-    QTest::newRow("double caps lock") << true << "DoubleCapsLock"
-                                      << ctrlTap + ctrlTap + "Caps_Lock+ Caps_Lock- Caps_Lock+ Caps_Lock-" << 8
-                                      << QStringList{"0/1/0"};
     QTest::newRow("unknown hotkey name") << true << "TripleCtrl" << ctrlTap + ctrlTap << 4 << QStringList{"0/0/0"};
     QTest::newRow("chord in push-to-talk") << false << "Ctrl" << "Control_L+ c+ c- Control_L-" << 2
                                            << QStringList{"1/0/1", "1/0/2"};
     QTest::newRow("push-to-talk on pause") << false << "Pause" << "Pause+ Control_L+ Control_L- Pause-" << 2
                                            << QStringList{"1/1/1", "1/1/2"};
-    QTest::newRow("push-to-talk names are case-sensitive") << false << "pause" << "Control_L+ Control_L-" << 2
-                                                           << QStringList{"1/0/1", "1/0/2"};
 }
 
 void TestHotKeys::activations()
@@ -282,7 +271,6 @@ void TestHotKeys::chords_data()
     QTest::newRow("any case, any order") << "shift+CTRL+a" << QByteArray("a") << 0x05u << "Ctrl+Shift+a";
     QTest::newRow("all modifiers") << "Win+Shift+Alt+Ctrl+Home" << QByteArray("Home") << 0x4du << "Ctrl+Alt+Shift+Win+Home";
     QTest::newRow("keypad digit") << "KP_7" << QByteArray("KP_7") << 0x10u << "KP_7";
-    QTest::newRow("keypad delete is not special") << "KP_Delete" << QByteArray("KP_Delete") << 0u << "KP_Delete";
     QTest::newRow("key names are case-sensitive") << "Ctrl+HOME" << QByteArray() << 0x04u << "Ctrl";
 }
 

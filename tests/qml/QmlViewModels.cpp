@@ -4,7 +4,7 @@
 #include "AppVariables.h"
 #include "AsrManager.h"
 #include "AudioDeviceSettingsViewModel.h"
-#include "CommandEditorSamples.h"
+#include "CommandsCollectionViewModel.h"
 #include "CommandsViewModel.h"
 #include "ConnectionManager.h"
 #include "ConnectionManagerSettings.h"
@@ -28,12 +28,16 @@
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
 #include "TtsManager.h"
+#include "TestHome.h"
+#include "UserCommandFiles.h"
 #include "UserCommandsManager.h"
 #include "ValidatableText.h"
 #include "VexStyle.h"
 #include "WebSocketWorker.h"
 #include "WindowsManager.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -82,6 +86,70 @@ const QMap<QString, QString>& viewModelNames()
 bool isNoObject(const QString& path)
 {
     return viewModelNames().contains(path) && viewModelNames().value(path).isEmpty();
+}
+
+UserCommand sample(UserCommandType type, const QString& pattern, const QString& text, bool isSystem = false)
+{
+    UserCommand command(type);
+    command.Pattern = pattern;
+    command.Text = text;
+    command.IsSystem = isSystem;
+    return command;
+}
+
+QString sampleDocument()
+{
+    const QString path = QDir(TestHome::path()).filePath(QStringLiteral("Осмотр.txt"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("Жалобы: нет.\nОбщее состояние удовлетворительное.\nКожные покровы обычной окраски.\n");
+    return path;
+}
+
+// A few commands of every type in the user's command files, for the editor to show.
+void writeSampleCommands()
+{
+    using namespace UserCommandNamespace;
+    const QString folder = UserCommandsManager::commandsFolder();
+    QDir().mkpath(folder);
+    ClientThemeInfo theme;
+    UserCommandFiles::Save(QDir(folder).filePath(UserCommandFiles::DefaultFileName), theme,
+                           {sample(Text, "ад", "артериальное давление"), sample(Text, "чсс", "частота сердечных сокращений"),
+                            sample(Key, "сохранить документ", "Ctrl+s"), sample(Key, "обновить страницу", "Ctrl+Shift+F5"),
+                            sample(Exe, "открыть калькулятор", "/usr/bin/gnome-calculator"),
+                            sample(FileCopy, "шаблон осмотра", sampleDocument())});
+    theme.setId(QStringLiteral("t1"));
+    theme.setName(QStringLiteral("Терапия"));
+    UserCommandFiles::Save(QDir(folder).filePath(UserCommandFiles::ThemeFileTemplate.arg(theme.id())), theme,
+                           {sample(Text, "жкт", "желудочно-кишечный тракт")});
+}
+
+// For showing the editor's list views and edit windows on their own: a list of
+// each command type under "sample<Type>Commands" and an edit model of its last
+// row under "sample<Type>Edit", all owned by `editor`.
+QList<QPair<QString, QObject*>> sampleCommandObjects(CommandsViewModel* editor)
+{
+    using namespace UserCommandNamespace;
+    editor->set_CommandsManager(nullptr, UserCommandsManager().get_CommandTypes());
+    const QList<QPair<UserCommandType, QList<UserCommand>>> rows{
+        {Text, {sample(Text, "точка", ".", true), sample(Text, "новая строка", "\n", true),
+                sample(Text, "ад", "артериальное давление"), sample(Text, "чсс", "частота сердечных сокращений")}},
+        {Key, {sample(Key, "сохранить документ", "Ctrl+s"), sample(Key, "обновить страницу", "Ctrl+Shift+F5")}},
+        {Exe, {sample(Exe, "открыть калькулятор", "/usr/bin/gnome-calculator")}},
+        {FileCopy, {sample(FileCopy, "шаблон осмотра", sampleDocument())}},
+    };
+    const QStringList names{QStringLiteral("Text"), QStringLiteral("Key"), QStringLiteral("Exe"),
+                            QStringLiteral("FileCopy")};
+    QList<QPair<QString, QObject*>> objects;
+    for (int i = 0; i < rows.size(); ++i) {
+        auto* collection = new CommandsCollectionViewModel(rows[i].first, editor);
+        for (const UserCommand& command : rows[i].second)
+            collection->append(new UserCommandViewModel(command, QString(), collection));
+        objects.append({QStringLiteral("sample%1Commands").arg(names[i]), collection});
+        objects.append({QStringLiteral("sample%1Edit").arg(names[i]),
+                        collection->editCommand(collection->sourceCollection()->itemAt(rows[i].second.size() - 1))});
+    }
+    return objects;
 }
 
 } // namespace
@@ -134,10 +202,10 @@ QmlViewModels::QmlViewModels()
     container = std::make_unique<SettingsContainerViewModel>(pages, connection);
 
     auto* commands = new CommandsViewModel;
-    CommandEditorSamples::writeUserCommands();
+    writeSampleCommands();
     link->wireDictation();
     commands->set_CommandsManager(link->userCommands(), link->userCommands()->get_CommandTypes());
-    samples = std::make_unique<CommandEditorSamples>();
+    sampleEditor = std::make_unique<CommandsViewModel>();
     auto* restProxy = new RestProxyServer;
     auto* feedback = new FeedbackViewModel(worker->asrManager(), recording);
     auto* kivaro = new KivaroViewModel(worker->asrManager(), worker->localKivaroManager());
@@ -159,6 +227,7 @@ QmlViewModels::QmlViewModels()
                  {QStringLiteral("monitorViewModel"), monitor},
                  {QStringLiteral("selfTestViewModel"), selfTest},
                  {QStringLiteral("windowsManager"), windowsManager.get()}};
+    published += sampleCommandObjects(sampleEditor.get());
     // A field that shows an error, as after a failed check.
     field = std::make_unique<ValidatableText>();
     field->setTextValidator([](ValidationArgs* args) {
@@ -196,8 +265,6 @@ void QmlViewModels::publish(QQmlEngine* engine) const
     for (const auto& property : published)
         engine->rootContext()->setContextProperty(property.first, property.second);
     engine->rootContext()->setContextProperty(QStringLiteral("validatableField"), field.get());
-    for (const auto& sample : samples->contextProperties())
-        engine->rootContext()->setContextProperty(sample.first, sample.second);
 }
 
 QObject* QmlViewModels::create(QQmlEngine* engine, const QString& path, QString* error)
@@ -233,11 +300,6 @@ QQuickWindow* QmlViewModels::windowOf(QObject* root, std::unique_ptr<QQuickWindo
     host->get()->resize(qMax(640, int(item->implicitWidth())), qMax(480, int(item->implicitHeight())));
     item->setParentItem(host->get()->contentItem());
     return host->get();
-}
-
-QList<QPair<QString, QObject*>> QmlViewModels::contextProperties() const
-{
-    return published;
 }
 
 AppSettingsViewModel* QmlViewModels::page(const QString& className) const

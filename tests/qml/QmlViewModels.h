@@ -8,7 +8,7 @@
 #include <memory>
 
 class AppSettingsViewModel;
-class CommandEditorSamples;
+class CommandsViewModel;
 class LoopbackConnection;
 class PulseAudioManager;
 class QQmlEngine;
@@ -37,8 +37,6 @@ public:
 
     // Types, the style module's import path and the context properties.
     void publish(QQmlEngine* engine) const;
-    // The context property names and objects, as the program publishes them.
-    QList<QPair<QString, QObject*>> contextProperties() const;
 
     // An instance of a QML file of the resources (":/Views/X.qml"). A root that
     // declares "viewModel" gets the settings page named after the file
@@ -62,6 +60,6 @@ private:
     std::unique_ptr<SettingsContainerViewModel> container;
     QList<QPair<QString, QObject*>> published;
     std::unique_ptr<ValidatableText> field;
-    std::unique_ptr<CommandEditorSamples> samples;
+    std::unique_ptr<CommandsViewModel> sampleEditor;
     SelfTestViewModel* selfTest = nullptr;
 };

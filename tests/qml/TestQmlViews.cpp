@@ -152,7 +152,6 @@ void TestQmlViews::settingsWindowSavesOrCancels()
     QFETCH(QString, host);
     QFETCH(QString, action);
     QFETCH(bool, staysOpen);
-    QFETCH(QString, storedHost);
     {
         BalancerConnectionSettings balancer;
         balancer.Ip = QStringLiteral("127.0.0.1");
@@ -171,7 +170,7 @@ void TestQmlViews::settingsWindowSavesOrCancels()
     QCOMPARE(window->isVisible(), staysOpen);
     // Connected: the network page is the fifth tab.
     QCOMPARE(models->settings()->get_currentIndex(), staysOpen ? 4 : 0);
-    QCOMPARE(QString(BalancerConnectionSettings().Ip), storedHost);
+    QTEST(QString(BalancerConnectionSettings().Ip), "storedHost");
     QVERIFY(warnings.isEmpty());
 }
 

@@ -21,17 +21,6 @@ namespace {
 constexpr unsigned controlMask = 0x04;
 
 using UserCommandFixtures::command;
-
-// The id the client registered (message 11) for a spoken phrase.
-QString registeredId(const FakeRecognitionServer* server, const QString& pattern)
-{
-    const QList<FakeRecognitionServer::Message> lists = server->messagesOfType(11);
-    for (const QJsonValue& command : lists.isEmpty() ? QJsonArray() : lists.last().data.toObject().value("Commands").toArray()) {
-        if (command.toObject().value("Pattern").toString() == pattern)
-            return command.toObject().value("Id").toString();
-    }
-    return QString();
-}
 } // namespace
 
 // One dictation end to end: the fake balancer and recognition server on
@@ -125,9 +114,9 @@ void TestDictation::startDictation()
 
 void TestDictation::onlyFinalTextIsTypedAndCommandsRun()
 {
-    QTRY_VERIFY(!registeredId(server, "поставить отметку").isEmpty());
+    QTRY_VERIFY(!server->registeredCommandId("поставить отметку").isEmpty());
     // Text commands stay on the client.
-    QVERIFY(registeredId(server, "давление").isEmpty());
+    QVERIFY(server->registeredCommandId("давление").isEmpty());
     startDictation();
     emit link->capture()->SoundAvailable(QByteArray("pcm-1"));
     emit link->capture()->SoundAvailable(QByteArray("pcm-2"));
@@ -142,16 +131,16 @@ void TestDictation::onlyFinalTextIsTypedAndCommandsRun()
     QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("АД сто двадцать.\nЖалоб нет, спит"), 10000);
 
     recorder->clear();
-    server->sendResult(QStringLiteral("вставить шаблон"), true, registeredId(server, "вставить шаблон"));
+    server->sendResult(QStringLiteral("вставить шаблон"), true, server->registeredCommandId("вставить шаблон"));
     QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral(" Жалоб нет.\nАД 120/80"), 10000);
 
     recorder->clear();
-    server->sendResult(QStringLiteral("выделить всё"), true, registeredId(server, "выделить всё"));
+    server->sendResult(QStringLiteral("выделить всё"), true, server->registeredCommandId("выделить всё"));
     QTRY_VERIFY(!recorder->presses().isEmpty() && recorder->presses().last().keysym == 'a');
     QVERIFY(recorder->presses().last().state & controlMask);
     QVERIFY(!recorder->presses().last().synthetic);
 
-    server->sendResult(QStringLiteral("поставить отметку"), true, registeredId(server, "поставить отметку"));
+    server->sendResult(QStringLiteral("поставить отметку"), true, server->registeredCommandId("поставить отметку"));
     QTRY_VERIFY(QFileInfo::exists(work.filePath(QStringLiteral("отметка.sh.started"))));
 }
 

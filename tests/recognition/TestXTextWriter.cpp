@@ -12,7 +12,6 @@
 namespace {
 constexpr unsigned shiftMask = 0x01;
 constexpr unsigned controlMask = 0x04;
-constexpr unsigned groupMask = 0x6000;
 constexpr unsigned long returnKeysym = 0xff0d;
 } // namespace
 
@@ -43,7 +42,6 @@ private slots:
     }
     void asciiAndLineBreaks();
     void spareKeycodeTypesCharactersWithoutKey();
-    void cyrillicOnTwoGroupLayout();
     void layoutChangeRebuildsKeyTable();
     void failuresAreReported();
     void keyChordReplayedThroughXTest();
@@ -98,18 +96,6 @@ void TestXTextWriter::spareKeycodeTypesCharactersWithoutKey()
     QCOMPARE(keyboard.keysymAt(spare), 0ul);
 }
 
-void TestXTextWriter::cyrillicOnTwoGroupLayout()
-{
-    QVERIFY(keyboard.setLayout(QStringLiteral("us,ru")));
-    writer.reset(new XTextWriter);
-    const QString text = QStringLiteral("Съешь же ещё этих мягких французских булок, да выпей чаю. Ok!");
-    QVERIFY(typeAndWait(text, text));
-    // Every character has a key of its own: the second group is chosen by the event's state.
-    const QList<KeyRecorderWindow::KeyEvent> presses = recorder.presses();
-    QCOMPARE(presses.first().state & groupMask, 0x2000u);
-    QCOMPARE(presses.last().state & groupMask, 0u);
-}
-
 void TestXTextWriter::layoutChangeRebuildsKeyTable()
 {
     // The writer read the "us" map; on "ru" alone the Latin keys produce Cyrillic.
@@ -157,10 +143,7 @@ void TestXTextWriter::keyChordReplayedThroughXTest()
 {
     const QString chord = QStringLiteral("Ctrl+Shift+Home");
     const QList<const char*> pressed{"Shift_L", "Control_L", "Home"};
-    XHotKeyConverter converter;
-    const HotKeyInfo info = converter.ConvertFromString(chord);
-    QCOMPARE(converter.ConvertToString(info), chord);
-    QVERIFY(writer->writeKey(recorder.windowId(), info));
+    QVERIFY(writer->writeKey(recorder.windowId(), XHotKeyConverter().ConvertFromString(chord)));
 
     QTRY_COMPARE(recorder.events().size(), 2 * pressed.size());
     const QList<KeyRecorderWindow::KeyEvent> events = recorder.events();

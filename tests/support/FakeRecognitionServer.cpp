@@ -164,6 +164,18 @@ int FakeRecognitionServer::lastRequestedMode() const
     return type.isDouble() ? type.toInt() : 2;
 }
 
+QString FakeRecognitionServer::registeredCommandId(const QString& pattern) const
+{
+    const QList<Message> lists = messagesOfType(11);
+    if (lists.isEmpty())
+        return QString();
+    for (const QJsonValue& command : lists.constLast().data.toObject().value(QStringLiteral("Commands")).toArray()) {
+        if (command.toObject().value(QStringLiteral("Pattern")).toString() == pattern)
+            return command.toObject().value(QStringLiteral("Id")).toString();
+    }
+    return QString();
+}
+
 void FakeRecognitionServer::clearReceived()
 {
     m_textMessages.clear();
@@ -221,27 +233,6 @@ bool FakeRecognitionServer::sendResult(const QString& text, bool isFinal, const 
 bool FakeRecognitionServer::sendNotification(const QString& message, int type, int action)
 {
     return sendMessage(5, QJsonObject{{"Message", message}, {"Type", type}, {"Action", action}});
-}
-
-bool FakeRecognitionServer::sendThemeChoices(const QJsonArray& themeInfos)
-{
-    return sendMessage(10, QJsonObject{{"ThemeInfos", themeInfos}});
-}
-
-bool FakeRecognitionServer::sendTtsState(int state, const QStringList& voices, const QString& selectedVoice, double speed)
-{
-    QJsonArray voiceList;
-    for (const QString& voice : voices)
-        voiceList.append(QJsonObject{{"Name", voice}});
-    return sendMessage(22, QJsonObject{{"State", state},
-                                       {"VoiceList", voiceList},
-                                       {"SelectedVoice", QJsonObject{{"Name", selectedVoice}}},
-                                       {"Speed", speed}});
-}
-
-bool FakeRecognitionServer::sendWorkDenied()
-{
-    return sendMessage(26, QJsonObject());
 }
 
 bool FakeRecognitionServer::waitForClient(int timeoutMs)

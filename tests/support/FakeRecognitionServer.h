@@ -25,15 +25,14 @@ class QWebSocketServer;
 //     members "Data" and "MessageType", the type an integer) is still recorded,
 //     with `valid` false, and its fault is added to envelopeErrors().
 //   - binaryMessages(): every binary frame, byte for byte.
-//   - lastRequest(), lastCookies(), cookieValue(): the opening handshake of
+//   - lastRequest(), cookieValue(): the opening handshake of
 //     the latest connection, with its Cookie header split in order (names may
 //     repeat, values stay as sent, percent-encoding included).
 // Sending (to the latest connected client; false when none)
 //   - sendMessage(type, data) writes the envelope; sendRaw() any text frame;
 //     sendBinary() one binary frame.
-//   - one helper per message type the client dispatches: sendModeChanged (2),
-//     sendResult (3), sendNotification (5), sendThemeChoices (10),
-//     sendTtsState (22), sendWorkDenied (26), and sendTtsSound (binary).
+//   - helpers for the frequent types: sendModeChanged (2),
+//     sendResult (3), sendNotification (5).
 // Waiting: the signals below, or waitForClient()/waitForMessages() with a limit.
 // Pings are answered by QWebSocket itself.
 class FakeRecognitionServer : public QObject
@@ -70,12 +69,13 @@ public:
     QList<Message> messagesOfType(int type) const;
     // The "Type" of the latest mode request (message 1): 2 (dictation) when null, -1 when none came.
     int lastRequestedMode() const;
+    // The id the client registered (message 11, latest list) for a spoken phrase; empty when none.
+    QString registeredCommandId(const QString& pattern) const;
     QList<QByteArray> binaryMessages() const { return m_binaryMessages; }
     QStringList envelopeErrors() const { return m_envelopeErrors; }
     void clearReceived();
 
     QNetworkRequest lastRequest() const { return m_lastRequest; }
-    QList<QPair<QByteArray, QByteArray>> lastCookies() const { return m_lastCookies; }
     QStringList lastCookieNames() const;
     // The first cookie of that name; a null array when absent.
     QByteArray cookieValue(const QByteArray& name) const;
@@ -87,10 +87,6 @@ public:
     bool sendResult(const QString& text, bool isFinal, const QString& commandId = QString(),
                     const QJsonArray& words = QJsonArray());
     bool sendNotification(const QString& message, int type, int action);
-    bool sendThemeChoices(const QJsonArray& themeInfos);
-    bool sendTtsState(int state, const QStringList& voices, const QString& selectedVoice, double speed);
-    bool sendWorkDenied();
-    bool sendTtsSound(const QByteArray& sound) { return sendBinary(sound); }
 
     bool waitForClient(int timeoutMs = 5000);
     bool waitForMessages(int count, int timeoutMs = 5000);

@@ -3,10 +3,18 @@
 #include "PulseTestServer.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+
+QByteArray PulsePipeSource::constant(int count, qint16 value)
+{
+    QByteArray sample(2, Qt::Uninitialized);
+    qToLittleEndian<qint16>(value, sample.data());
+    return sample.repeated(count);
+}
 
 PulsePipeSource::PulsePipeSource(const QString& sourceName)
     : sourceName(sourceName)

@@ -19,6 +19,8 @@ public:
     QString name() const { return sourceName; }
     // Writes without blocking; false when the FIFO did not take everything (it holds ~2 s).
     bool write(const QByteArray& pcm);
+    // count samples of one value, 16-bit little-endian.
+    static QByteArray constant(int count, qint16 value);
 
 private:
     QString sourceName;

@@ -5,6 +5,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
+
 namespace X11Windows {
 namespace {
 
@@ -188,7 +190,24 @@ bool windowManagerRunning()
         return false;
     const PropertyData check(connection.display, DefaultRootWindow(connection.display), "_NET_SUPPORTING_WM_CHECK",
                              XA_WINDOW, 1);
-    return check.ok && check.count == 1;
+    if (!check.ok || check.count != 1)
+        return false;
+    // A window manager that has ended leaves the root's property behind, but
+    // not its check window (asked for among the root's children: a request on
+    // a window that is gone would be an X error).
+    const ::Window checkWindow = *reinterpret_cast<const ::Window*>(check.data);
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    bool alive = false;
+    if (XQueryTree(connection.display, DefaultRootWindow(connection.display), &root, &parent, &children, &count)) {
+        alive = std::find(children, children + count, checkWindow) != children + count;
+        XFree(children);
+    }
+    // A window manager started after another may get the same id for its
+    // check window before it lists what it supports (openbox: as often as not).
+    return alive && !atomNames(0, "_NET_SUPPORTED").isEmpty();
 }
 
 } // namespace X11Windows

@@ -37,7 +37,8 @@ void click(int x, int y, int button);
 // The atom names of an ATOM-list property (_NET_WM_STATE) of a window, or of
 // the root window for 0 (_NET_SUPPORTED); empty when unset.
 QStringList atomNames(unsigned long window, const char* property);
-// Whether an EWMH window manager has announced itself on the root window.
+// Whether an EWMH window manager has announced itself and what it supports on
+// the root window.
 bool windowManagerRunning();
 
 } // namespace X11Windows

@@ -143,7 +143,6 @@ void TestAudioDeviceSettings::cancelRestores_data()
     QTest::newRow("microphone") << true << "settings_pipe" << 100 << false;
     QTest::newRow("gain") << true << "test_mic" << 35 << false;
     QTest::newRow("tracking") << true << "test_mic" << 100 << true;
-    QTest::newRow("all of the microphone") << true << "settings_pipe" << 20 << true;
     QTest::newRow("output and its tracking") << false << "settings_sink" << 100 << true;
 }
 

@@ -1,7 +1,6 @@
 #include "CollectionModel.h"
 #include "EnumModel.h"
 #include "FilteredCollectionModel.h"
-#include "HotkeyTypes.h"
 #include "UserCommandType.h"
 
 #include <QtTest>
@@ -82,16 +81,13 @@ void TestCollectionModels::collectionOperations_data()
     QTest::addColumn<QString>("currentObject");
 
     QTest::newRow("insert at count appends") << 2 << -1 << "insert 2" << QStringList{"inserted 2"} << -1 << "";
-    QTest::newRow("insert at -1 ignored") << 2 << -1 << "insert -1" << QStringList{} << -1 << "";
     QTest::newRow("insert past end ignored") << 2 << -1 << "insert 3" << QStringList{} << -1 << "";
     QTest::newRow("remove current last row") << 3 << 2 << "removeAt 2" << QStringList{"removed 2", "index 1"} << 1 << "e1";
     QTest::newRow("remove before current re-announces")
         << 3 << 1 << "removeAt 0" << QStringList{"removed 0", "index 1"} << 1 << "e2";
     QTest::newRow("remove after current silent") << 3 << 0 << "removeAt 2" << QStringList{"removed 2"} << 0 << "e0";
-    QTest::newRow("remove only row") << 1 << 0 << "removeAt 0" << QStringList{"removed 0", "index -1"} << -1 << "";
     QTest::newRow("remove absent pointer") << 3 << 2 << "remove" << QStringList{} << 2 << "e2";
     QTest::newRow("clear announces index first") << 4 << 3 << "clear" << QStringList{"index -1", "removed 0"} << -1 << "";
-    QTest::newRow("index not range-checked") << 2 << -1 << "set 10" << QStringList{"index 10"} << 10 << "";
     QTest::newRow("pop_front on empty") << 0 << -1 << "pop_front" << QStringList{"popped none"} << -1 << "";
     QTest::newRow("pop_back") << 3 << 2 << "pop_back" << QStringList{"removed 2", "index 1", "popped e2"} << 1 << "e1";
 }
@@ -102,8 +98,6 @@ void TestCollectionModels::collectionOperations()
     QFETCH(int, current);
     QFETCH(QString, operation);
     QFETCH(QStringList, heard);
-    QFETCH(int, currentAfter);
-    QFETCH(QString, currentObject);
 
     QStringList names;
     for (int i = 0; i < count; ++i)
@@ -135,8 +129,6 @@ void TestCollectionModels::collectionOperations()
         collection.remove(&added);
     else if (name == QLatin1String("clear"))
         collection.clear();
-    else if (name == QLatin1String("set"))
-        collection.set_CurrentIndex(argument);
     else if (name == QLatin1String("pop_front"))
         popped(collection.pop_front());
     else if (name == QLatin1String("pop_back"))
@@ -145,8 +137,8 @@ void TestCollectionModels::collectionOperations()
     QCOMPARE(log, heard);
     // Every index announcement is followed by one of the current object.
     QCOMPARE(objectChanges.count(), heard.filter(QStringLiteral("index")).size());
-    QCOMPARE(collection.get_CurrentIndex(), currentAfter);
-    QCOMPARE(collection.get_CurrentObject() ? collection.get_CurrentObject()->objectName() : QString(), currentObject);
+    QTEST(collection.get_CurrentIndex(), "currentAfter");
+    QTEST(collection.get_CurrentObject() ? collection.get_CurrentObject()->objectName() : QString(), "currentObject");
 }
 
 void TestCollectionModels::dataIgnoresRole()
@@ -177,8 +169,6 @@ void TestCollectionModels::filterRefresh_data()
                                                           << QList<int>{-1, 1};
     QTest::newRow("selection filtered out: old index kept") << mixed << 1 << "a" << QStringList{"a0", "a2", "a4", "a6"}
                                                             << QList<int>{-1, 1};
-    QTest::newRow("old index 5, three rows left") << QStringList{"x0", "y1", "x2", "y3", "x4", "y5"} << 5 << "x"
-                                                  << QStringList{"x0", "x2", "x4"} << QList<int>{-1, 2};
     QTest::newRow("no selection selects the first row") << mixed << -1 << "b" << QStringList{"b1", "b3", "b5", "b7"}
                                                         << QList<int>{0};
     QTest::newRow("nothing shown") << mixed << 2 << "z" << QStringList{} << QList<int>{-1};
@@ -189,7 +179,6 @@ void TestCollectionModels::filterRefresh()
     QFETCH(QStringList, source);
     QFETCH(int, current);
     QFETCH(QString, filter);
-    QFETCH(QStringList, shown);
     QFETCH(QList<int>, indexes);
 
     Elements elements = makeElements(source);
@@ -202,7 +191,7 @@ void TestCollectionModels::filterRefresh()
     index.clear();
 
     model.setFilterText(filter);
-    QCOMPARE(namesOf(*model.filteredCollection()), shown);
+    QTEST(namesOf(*model.filteredCollection()), "shown");
     QCOMPARE(indexesOf(index), indexes);
     // Views that rebuilt their delegates hear the index once more, a moment later.
     QTRY_COMPARE(index.count(), indexes.size() + 1);
@@ -222,7 +211,6 @@ void TestCollectionModels::appendSelectsWhenShown_data()
 void TestCollectionModels::appendSelectsWhenShown()
 {
     QFETCH(QString, name);
-    QFETCH(QStringList, shown);
     QFETCH(QList<int>, indexes);
 
     Elements elements = makeElements({"a0", "b1", "a2"});
@@ -238,14 +226,13 @@ void TestCollectionModels::appendSelectsWhenShown()
 
     model.append(&added);
     QCOMPARE(model.sourceCollection()->count(), 4);
-    QCOMPARE(namesOf(*model.filteredCollection()), shown);
+    QTEST(namesOf(*model.filteredCollection()), "shown");
     QTRY_COMPARE(index.count(), indexes.size());
     QCOMPARE(indexesOf(index), indexes);
 }
 
 void TestCollectionModels::enumModelFollowsValueOrder()
 {
-    QCOMPARE(EnumModel<Hotkey>(nullptr).get_Items(), (QStringList{"Ctrl 2 раза", "Caps Lock 2 раза"}));
     // Values 0, 2, 3, 5: Items and CurrentIndex follow the value order.
     EnumModel<UserCommandType> model(nullptr);
     QCOMPARE(model.get_Items(), (QStringList{"Автозамена", "Сочетание клавиш", "Запуск программ", "Файл автозамены"}));

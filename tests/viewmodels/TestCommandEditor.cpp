@@ -322,11 +322,9 @@ void TestCommandEditor::filter_data()
     QTest::addColumn<QString>("search");
     QTest::addColumn<QStringList>("shown");
 
-    QTest::newRow("nothing") << "" << QStringList{"Открыть окно", "ад", "тире"};
     QTest::newRow("two blanks match one blank and a tab, any case")
         << "открыть  окно" << QStringList{"Открыть окно", "тире"};
     QTest::newRow("Cyrillic in the text only") << "АРТЕРИАЛЬНОЕ" << QStringList{"ад"};
-    QTest::newRow("a pattern") << "тир" << QStringList{"тире"};
     QTest::newRow("a full stop is a full stop") << "о.кно" << QStringList{};
     QTest::newRow("other themes never show") << "чужое" << QStringList{};
 }
@@ -359,7 +357,6 @@ void TestCommandEditor::patternRules_data()
     QTest::newRow("blank rule") << int(Text) << 0 << "" << " \t " << emptyRule;
     QTest::newRow("blank command") << int(Key) << 0 << "" << "  " << emptyCommand;
     QTest::newRow("hyphen in a command") << int(Exe) << 0 << "" << "блок-нот" << unspeakable;
-    QTest::newRow("full stop in a command") << int(FileCopy) << 0 << "" << "шаблон." << unspeakable;
     QTest::newRow("hyphen in a rule") << int(Text) << 0 << "" << "блок-нот" << "";
     QTest::newRow("own phrase unchanged") << int(Key) << 0 << "сохранить" << "сохранить" << "";
     QTest::newRow("other type, case and blanks") << int(Exe) << 0 << "" << " СОХРАНИТЬ " << knownCommand;
@@ -396,9 +393,7 @@ void TestCommandEditor::secondField_data()
     QTest::addColumn<QString>("error");
 
     const QString tooLong = "Размер текста в поле ввода не может превышать 128 символов";
-    QTest::newRow("128 characters") << int(Text) << "п" << QString(128, 'a') << QString(128, 'a') << "";
     QTest::newRow("129 characters") << int(Text) << "п" << QString(129, 'a') << QString(129, 'a') << tooLong;
-    QTest::newRow("empty replacement") << int(Text) << "п" << "" << "" << "";
     QTest::newRow("bad phrase: text unchecked") << int(Text) << " " << QString(129, 'a') << QString(129, 'a') << "";
     QTest::newRow("no program") << int(Exe) << "п" << "  " << "  " << "Адрес программы не должен быть пустым";
     QTest::newRow("file URL") << int(Exe) << "п" << "file:///opt/%D0%B0%20b.sh" << "/opt/а b.sh" << "";

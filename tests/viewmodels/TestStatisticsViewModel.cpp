@@ -177,9 +177,6 @@ void TestStatisticsViewModel::referenceLists_data()
                     profession(4, "врач УЗИ", "0"), profession("5", "Хирург", "0")})
         << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList{"врач УЗИ", "Терапевт"}
         << QStringList{"W:Invalid professions: 3/5"};
-    QTest::newRow("clinics as a root array: regions only")
-        << moscow << QByteArray("[]") << therapist << one << QStringList() << QStringList() << QStringList()
-        << QStringList{"C:Failed to parse json file %dir%/Clinics.json   ", failed};
     QTest::newRow("truncated regions: nothing")
         << QByteArray("{\"records\": [{\"data\": {\"ID\": 77") << polyclinic << therapist << QStringList()
         << QStringList() << QStringList() << QStringList()
@@ -194,10 +191,6 @@ void TestStatisticsViewModel::referenceLists()
     QFETCH(QByteArray, regions);
     QFETCH(QByteArray, clinics);
     QFETCH(QByteArray, professions);
-    QFETCH(QStringList, regionList);
-    QFETCH(QStringList, cities);
-    QFETCH(QStringList, companies);
-    QFETCH(QStringList, professionList);
     QFETCH(QStringList, logged);
 
     QTemporaryDir folder;
@@ -216,12 +209,12 @@ void TestStatisticsViewModel::referenceLists()
 
     StatisticsViewModel model(folder.path(), nullptr);
     QVERIFY(model.get_NeedShow());
-    QCOMPARE(model.get_Regions(), regionList);
+    QTEST(model.get_Regions(), "regionList");
     model.set_SelectedRegionIndex(0);
-    QCOMPARE(model.get_Cities(), cities);
+    QTEST(model.get_Cities(), "cities");
     model.set_SelectedCityIndex(0);
-    QCOMPARE(model.get_Companies(), companies);
-    QCOMPARE(model.get_Professions(), professionList);
+    QTEST(model.get_Companies(), "companies");
+    QTEST(model.get_Professions(), "professionList");
     QVERIFY(!model.get_IsValid());
     // Reading the lists writes nothing.
     QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
@@ -237,23 +230,12 @@ void TestStatisticsViewModel::cascade_data()
     // The recorder hears an index signal after its own handlers: what they emit comes first.
     // Regions: [05] Дагестан, [50] Московская область, [77] г. Москва, [78] г. Санкт-Петербург.
     const QStringList moscowPolyclinic{"SelectedRegionIndex=2", "SelectedCityIndex=1", "SelectedCompanyIndex=0"};
-    QTest::newRow("a region fills its settlements")
-        << QStringList() << "SelectedRegionIndex=2"
-        << QStringList{"changed_Cities([Зеленоград|Москва])", "changed_IsRegionSelected(true)", "changed_IsValid(false)",
-                       "changed_SelectedRegionIndex(2)"};
-    QTest::newRow("a settlement fills its organisations")
-        << QStringList{"SelectedRegionIndex=2"} << "SelectedCityIndex=1"
-        << QStringList{"changed_Companies([ГКБ № 3|ГП № 12])", "changed_IsCitySelected(true)", "changed_IsValid(false)",
-                       "changed_SelectedCityIndex(1)"};
     QTest::newRow("another region resets the lower choices, the organisations stay listed")
         << moscowPolyclinic << "SelectedRegionIndex=1"
         << QStringList{"changed_Cities([Московская область|Подольск|Химки])", "changed_IsCitySelected(false)",
                        "changed_IsValid(false)", "changed_SelectedCityIndex(-1)", "changed_IsCompanySelected(false)",
                        "changed_IsValid(false)", "changed_SelectedCompanyIndex(-1)", "changed_IsRegionSelected(true)",
                        "changed_IsValid(false)", "changed_SelectedRegionIndex(1)"};
-    QTest::newRow("no region: the settlements stay")
-        << moscowPolyclinic << "SelectedRegionIndex=-1"
-        << QStringList{"changed_IsRegionSelected(false)", "changed_IsValid(false)", "changed_SelectedRegionIndex(-1)"};
     QTest::newRow("an index past the list is no choice")
         << moscowPolyclinic << "SelectedCompanyIndex=2"
         << QStringList{"changed_IsCompanySelected(false)", "changed_IsValid(false)", "changed_SelectedCompanyIndex(-1)"};
@@ -269,7 +251,6 @@ void TestStatisticsViewModel::cascade()
 {
     QFETCH(QStringList, before);
     QFETCH(QString, change);
-    QFETCH(QStringList, emitted);
 
     const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
     const auto apply = [&model](const QString& assignment) {
@@ -289,7 +270,7 @@ void TestStatisticsViewModel::cascade()
     QStringList recorded = recorder.take();
     // The fields' own signals are theirs.
     recorded.removeAll(QStringLiteral("changed_WorkRoom()"));
-    QCOMPARE(recorded, emitted);
+    QTEST(recorded, "emitted");
 }
 
 void TestStatisticsViewModel::validators_data()
@@ -300,18 +281,14 @@ void TestStatisticsViewModel::validators_data()
 
     const QString roomLength = QStringLiteral("Название кабинета не может превышать 10 символов");
     const QString roomChars = QStringLiteral("Недопустимые символы: ! \" № # $ % ^ & * + = ~ ' ; :");
-    QTest::newRow("room: none") << true << "" << "";
     QTest::newRow("room: ten characters") << true << "Каб. 12-3б" << "";
     QTest::newRow("room: eleven") << true << "Кабинет 123" << roomLength;
     QTest::newRow("room: eleven with a forbidden one: the length") << true << "Кабинет №12" << roomLength;
     QTest::newRow("room: numero sign") << true << "№12" << roomChars;
-    QTest::newRow("room: backtick") << true << "12`" << roomChars;
 
     const QString blanks =
         QStringLiteral("Каждое слово должно быть разделено одним пробелом, без лишних пробелов в начале или в конце");
     const QString incorrect = QStringLiteral("Некорректное ФИО");
-    QTest::newRow("name: two words") << false << "Иванова Анна" << "";
-    QTest::newRow("name: initials as words") << false << "Иванова А. С." << "";
     QTest::newRow("name: hyphen, dash, brackets, numeral")
         << false << "Салтыков-Щедрин Михаил (Евграфович) Мамин–Сибиряк IV" << "";
     QTest::newRow("name: 255 characters") << false << QString(127, QChar(0x0410)) + ' ' + QString(127, QChar(0x0411))
@@ -320,10 +297,8 @@ void TestStatisticsViewModel::validators_data()
     QTest::newRow("name: 256 characters") << false << QString(128, QChar(0x0410)) + ' ' + QString(127, QChar(0x0411))
                                           << "ФИО не может превышать 255 символов";
     QTest::newRow("name: no closing bracket") << false << "Иванова (Анна" << "Пропущена закрывающая скобка";
-    QTest::newRow("name: leading blank") << false << " Иванова Анна" << blanks;
     QTest::newRow("name: doubled blank") << false << "Иванова  Анна" << blanks;
     QTest::newRow("name: one word") << false << "Иванова" << "Укажите ФИО полностью";
-    QTest::newRow("name: Latin letters") << false << "Ivanova Anna" << incorrect;
     QTest::newRow("name: initials run together") << false << "Иванова А.С." << incorrect;
 }
 
@@ -331,13 +306,9 @@ void TestStatisticsViewModel::validators()
 {
     QFETCH(bool, room);
     QFETCH(QString, text);
-    QFETCH(QString, error);
     ValidationArgs args{text, QString()};
-    if (room)
-        StatisticsViewModel::ValidateWorkRoom(&args);
-    else
-        StatisticsViewModel::ValidateUserFullName(&args);
-    QCOMPARE(args.Error, error);
+    (room ? StatisticsViewModel::ValidateWorkRoom : StatisticsViewModel::ValidateUserFullName)(&args);
+    QTEST(args.Error, "error");
 }
 
 void TestStatisticsViewModel::storedProfileTravelsAsCookies_data()
@@ -351,11 +322,6 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies_data()
         << QList<int>{2, 1, 1, 3} << "12б" << "Иванова Анна Сергеевна"
         << QStringList{"77", "Государственное бюджетное учреждение здравоохранения «Городская поликлиника № 12»",
                        "1027700000012", "1.2.643.5.1.13.13.12.1.77.12", "12б", "Иванова Анна Сергеевна", "Терапевт"};
-    // Neither brings the window back at the next start.
-    QTest::newRow("full name only, no room")
-        << QList<int>{2, 0, 0, 0} << "" << "Петров П. П."
-        << QStringList{"77", "Диагностический центр «Здоровье»", "1027700000444", "1.2.643.5.1.13.13.12.1.77.44", "",
-                       "Петров П. П.", "врач ультразвуковой диагностики"};
     QTest::newRow("short name only, settled under the region")
         << QList<int>{1, 0, 0, 4} << "" << "Сидоров Олег"
         << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"};
@@ -441,7 +407,6 @@ void TestStatisticsViewModel::settingsPageShowsAndResets_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("cleared");
 
-    QTest::newRow("no room, answered No") << "" << int(QMessageBox::No) << false;
     QTest::newRow("room, closed with Esc") << "12б" << int(QMessageBox::Escape) << false;
     QTest::newRow("room, answered Yes") << "12б" << int(QMessageBox::Yes) << true;
 }

