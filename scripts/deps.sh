@@ -12,6 +12,7 @@ PACKAGES=(
     xvfb x11-utils x11-xkb-utils xdotool pulseaudio pulseaudio-utils trayer
     fonts-dejavu-core libgl1-mesa-dri openssl unzip zip openbox
     chromium-headless-shell
+    clang libclang-rt-14-dev
 )
 
 missing=()

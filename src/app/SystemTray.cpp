@@ -12,6 +12,9 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 // The app library is static: its resources must be registered by hand.
 static void registerAppResources()
 {
@@ -90,6 +93,9 @@ void SystemTray::DelayShow()
 {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_trayIcon->setVisible(true);
+        shownOnce = true;
+        for (const PendingMessage& m : std::exchange(pendingMessages, {}))
+            showMessage(m.title, m.text, m.icon);
         return;
     }
     qDebug() << "System tray Unavaliable, wait...";
@@ -98,6 +104,14 @@ void SystemTray::DelayShow()
 
 void SystemTray::showMessage(QString title, QString msg, QSystemTrayIcon::MessageIcon icon)
 {
+    // A hidden icon drops its messages: those of start-up wait for the tray host, each once.
+    if (!m_trayIcon->isVisible() && !shownOnce) {
+        const bool known = std::any_of(pendingMessages.cbegin(), pendingMessages.cend(),
+                                       [&](const PendingMessage& m) { return m.title == title && m.text == msg; });
+        if (!known)
+            pendingMessages.append({title, msg, icon});
+        return;
+    }
     m_trayIcon->showMessage(title, msg, icon, messageDisplayTime);
 }
 

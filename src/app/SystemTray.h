@@ -2,6 +2,7 @@
 
 #include "ConnectionStateInfo.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -68,4 +69,12 @@ private:
     QAction* selfTestAction = nullptr;
     QAction* manualAction = nullptr;
     bool connectionErrorShown = false;
+    bool shownOnce = false;
+    struct PendingMessage
+    {
+        QString title;
+        QString text;
+        QSystemTrayIcon::MessageIcon icon;
+    };
+    QList<PendingMessage> pendingMessages;
 };

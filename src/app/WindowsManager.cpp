@@ -33,6 +33,7 @@
 #include "SelfTestSettings.h"
 #include "SelfTestViewModel.h"
 #include "ServerThemesInfo.h"
+#include "Settings.h"
 #include "SettingsContainerViewModel.h"
 #include "StatisticsSettings.h"
 #include "StatisticsSettingsViewModel.h"
@@ -213,6 +214,8 @@ int WindowsManager::run()
     connect(&terminationSignals, &TerminationSignals::received, this, &WindowsManager::closeApplication);
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
+    // Before the first settings read: a file Qt cannot read would throw out of every one.
+    const QString damagedSettings = Settings::setAsideUnreadableFile();
     {
         ASRSettings asr;
         if (!asr.PunctuationEnabled && asr.UsePunctuation) {
@@ -235,6 +238,11 @@ int WindowsManager::run()
     VexStyle::registerQmlType();
 
     tray = new SystemTray;
+    if (!damagedSettings.isEmpty())
+        tray->showMessage(QStringLiteral("Настройки сброшены"),
+                          QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию.")
+                              .arg(damagedSettings),
+                          QSystemTrayIcon::Warning);
     QQmlContext* context = engine->rootContext();
     context->setContextProperty(QStringLiteral("systemTray"), tray);
 

@@ -58,7 +58,8 @@ QList<UserCommand> UserCommandFiles::Load(const QString& path, ClientThemeInfo* 
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("UserCommandsManager: Cannot open file '") + path
                         + QStringLiteral("' for reading"));
-    const QByteArray bytes = file.read(MaxFileSize + 1);
+    // read(n) reserves n bytes up front: ask for no more than the file holds.
+    const QByteArray bytes = file.read(qBound<qint64>(0, file.size(), MaxFileSize) + 1);
     if (bytes.size() > MaxFileSize)
         throw invalidFormat(path, QStringLiteral("larger than %1 bytes").arg(MaxFileSize));
     QJsonParseError parseError;

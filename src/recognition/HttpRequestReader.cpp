@@ -1,5 +1,7 @@
 #include "HttpRequestReader.h"
 
+#include <algorithm>
+
 namespace {
 // RFC 9110 token characters: methods and header names.
 bool isToken(const QByteArray& text)
@@ -41,10 +43,12 @@ HttpRequestReader::State HttpRequestReader::append(const QByteArray& bytes)
 {
     if (m_state != State::Incomplete)
         return m_state;
-    if (m_buffer.size() + qint64(bytes.size()) > m_maxSize)
+    // Bytes past the limit matter only when the request has not ended before it.
+    m_buffer += bytes.left(int(std::max<qint64>(0, m_maxSize + 1 - m_buffer.size())));
+    const State state = headersComplete() ? checkBody() : readHead();
+    if (state == State::Incomplete && m_buffer.size() > m_maxSize)
         return fail(413, QStringLiteral("The request is larger than %1 bytes").arg(m_maxSize));
-    m_buffer += bytes;
-    return headersComplete() ? checkBody() : readHead();
+    return state;
 }
 
 HttpRequestReader::State HttpRequestReader::readHead()

@@ -95,6 +95,7 @@ private slots:
     void quitFromTrayMenuStopsWorkers();
     void sessionEndSignalStopsWorkers_data();
     void sessionEndSignalStopsWorkers();
+    void unreadableSettingsFileIsSetAside();
 
 private:
     std::unique_ptr<FakeServerSet> servers;
@@ -194,6 +195,35 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     if (QTest::currentTestFailed())
         return;
     QTRY_VERIFY(!servers->recognition()->hasClient());
+}
+
+// A value that makes Qt crash in every read of the file (a polygon declaring
+// 2^31 - 1 points) once stopped every start.
+void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
+{
+    first.reset();
+    const QString path = FakeServerSet::clientSettingsFile(Client::home());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QVERIFY(file.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\n") > 0);
+    file.close();
+    QFile::remove(path + QStringLiteral(".damaged"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray damaged = file.readAll();
+    file.close();
+
+    Client client;
+    client.start();
+    QVERIFY(client.process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(client.output.contains(QLatin1String("started with defaults")), 10000);
+    QFile kept(path + QStringLiteral(".damaged"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), damaged);
+    QVERIFY(!client.finished(2000));
+
+    ::kill(pid_t(client.process.processId()), SIGTERM);
+    QVERIFY(client.finished(20000));
+    QCOMPARE(client.process.exitCode(), 0);
 }
 
 QTEST_MAIN(TestScrivoraProcess)

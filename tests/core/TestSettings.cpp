@@ -10,7 +10,9 @@
 #include <QtConcurrent>
 #include <QtTest>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 
@@ -48,6 +50,8 @@ private slots:
     void desktopIdUnderConcurrentFirstRun();
     void noAutomaticSyncFromCreatingThread();
     void concurrentWritersKeepEveryKey();
+    void unreadableFileSetAside_data();
+    void unreadableFileSetAside();
 };
 
 void TestSettings::initTestCase()
@@ -209,6 +213,72 @@ void TestSettings::concurrentWritersKeepEveryKey()
     Settings reread(QStringLiteral("Concurrent"));
     QCOMPARE(reread.allKeys().size(), 100);
     QCOMPARE(reread.value(QStringLiteral("b49")).toInt(), 49);
+}
+
+void TestSettings::unreadableFileSetAside_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("earlierCopies");
+    QTest::addColumn<bool>("setAside");
+
+    const QByteArray fine = "[HotKeys]\nHotKey=DoubleCapsLock\n[TTS]\nSpeed=@Variant(\\0\\0\\0\\x6@\\0\\0\\0\\0\\0\\0\\0)\n";
+    // A list of 2^31 - 1 elements: Qt's reader throws std::bad_alloc.
+    const QByteArray hugeList = "[HotKeys]\nHotKey=DoubleCapsLock\n[ASR]\nSelectedTheme=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n";
+    QTest::newRow("readable file stays") << fine << 0 << false;
+    QTest::newRow("huge declared list") << hugeList << 0 << true;
+    QTest::newRow("earlier copies are kept") << hugeList << 2 << true;
+    QTest::newRow("damaged value in a later group") << QByteArray("[A]\nx=1\n[Z]\ny=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n") << 0 << true;
+}
+
+void TestSettings::unreadableFileSetAside()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(int, earlierCopies);
+    QFETCH(bool, setAside);
+    const QString path = TestHome::settingsFile();
+    QDir().mkpath(QFileInfo(path).path());
+    QStringList earlier;
+    for (int n = 0; n < earlierCopies; ++n) {
+        earlier << path + QStringLiteral(".damaged") + (n ? QStringLiteral(".%1").arg(n) : QString());
+        QFile copy(earlier.last());
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write("earlier " + QByteArray::number(n)) > 0);
+    }
+    const QString neighbour = QFileInfo(path).dir().filePath(QStringLiteral("profile.json"));
+    QFile other(neighbour);
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write("{}") == 2);
+    other.close();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+
+    const QString copy = Settings::setAsideUnreadableFile();
+    if (!setAside) {
+        QVERIFY(copy.isEmpty());
+        QCOMPARE(settingsFileContents(), contents);
+        QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
+        QCOMPARE(double(TTSSettings().Speed), 2.0);
+        return;
+    }
+    const QString expected = path + QStringLiteral(".damaged")
+        + (earlierCopies ? QStringLiteral(".%1").arg(earlierCopies) : QString());
+    QCOMPARE(copy, expected);
+    QVERIFY(!QFile::exists(path));
+    QFile kept(copy);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), contents);
+    for (int n = 0; n < earlierCopies; ++n) {
+        QFile previous(earlier[n]);
+        QVERIFY(previous.open(QIODevice::ReadOnly));
+        QCOMPARE(previous.readAll(), "earlier " + QByteArray::number(n));
+    }
+    QVERIFY(QFile::exists(neighbour));
+
+    // Every group now reads its defaults, and writes go to a fresh file.
+    QCOMPARE(QString(ASRSettings().SelectedTheme), QString());
+    QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCtrl"));
+    QVERIFY(Settings::setAsideUnreadableFile().isEmpty());
+    writeRaw(QStringLiteral("HotKeys"), QStringLiteral("HotKey"), QStringLiteral("DoubleCapsLock"));
+    QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -147,6 +147,10 @@ void TestRestProxy::readerFramesRequests_data()
     QTest::newRow("too large without end") << QByteArrayList{"GET /", QByteArray(HttpRequestReader::DefaultMaxSize, 'a')}
                                            << 413 << QByteArray();
     QTest::newRow("HTTP/2") << QByteArrayList{"GET / HTTP/2\r\n\r\n"} << 505 << QByteArray();
+    // What follows a whole request in the same piece does not make the request too large.
+    QTest::newRow("bytes after the end") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: 2\r\n\r\nab"
+                                                           + QByteArray(HttpRequestReader::DefaultMaxSize, 'x')}
+                                         << 200 << QByteArray("ab");
 }
 
 void TestRestProxy::readerFramesRequests()

@@ -145,6 +145,8 @@ private slots:
         // Loads are single precision; "LoadPerLevel" is read, "LoadPerClient" written.
         row("server", "ServerInfoDTO", R"({"ServerId":"s1","ConnectionString":"h;1;2","DeclaredLoadLevel":0.5,"EstimatedLoadLevel":0.1,"CanAcceptClient":true,"LoadPerLevel":3,"LastUpdateDate":"2020-01-02T03:04:05.678"})",
             R"({"CanAcceptClient":true,"ConnectionString":"h;1;2","DeclaredLoadLevel":0.5,"EstimatedLoadLevel":0.10000000149011612,"LastUpdateDate":"2020-01-02T03:04:05.678","LoadPerClient":3,"ServerId":"s1"})");
+        row("server loads beyond float", "ServerInfoDTO", R"({"DeclaredLoadLevel":-1e300,"EstimatedLoadLevel":1e300,"LoadPerLevel":1e39})",
+            R"({"CanAcceptClient":false,"ConnectionString":"","DeclaredLoadLevel":-3.4028234663852886e+38,"EstimatedLoadLevel":3.4028234663852886e+38,"LastUpdateDate":"","LoadPerClient":3.4028234663852886e+38,"ServerId":""})");
         row("server ill-typed", "ServerInfoDTO", R"({"LastUpdateDate":"yesterday","CanAcceptClient":"yes","LoadPerClient":3})",
             R"({"CanAcceptClient":false,"ConnectionString":"","DeclaredLoadLevel":0,"EstimatedLoadLevel":0,"LastUpdateDate":"","LoadPerClient":0,"ServerId":""})");
         // A null expectation: what the list writes (the cache) reads back as the same list.
