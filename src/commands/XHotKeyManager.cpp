@@ -71,15 +71,25 @@ void XHotKeyManager::stopKeyListener()
         service->Stop();
 }
 
+// While a key chord is being captured its keys must not toggle dictation: the
+// text dictated into the capture field would replace the chord.
 void XHotKeyManager::muteListener()
 {
+    if (mutes++ == 0)
+        emit activated(static_cast<int>(HotkeyClass::PushToTalk), -1, static_cast<int>(KeyPressType::Released));
 }
 
 void XHotKeyManager::unmuteListener()
 {
+    if (mutes == 0 || --mutes > 0)
+        return;
+    // Presses counted before or during the capture do not pair with later ones.
+    for (GlobalHotkey* hotkey : qAsConst(hotkeys))
+        hotkey->reset();
 }
 
 void XHotKeyManager::onKeyEvent(bool isUp, int qtKey)
 {
-    checkHotkeys(isUp, qtKey);
+    if (mutes == 0)
+        checkHotkeys(isUp, qtKey);
 }

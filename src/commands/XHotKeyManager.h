@@ -33,4 +33,6 @@ public slots:
 private:
     SubService* service = nullptr;
     KeyboardListener* listener = nullptr;
+    // Key capture windows open; hotkeys are ignored while not 0.
+    int mutes = 0;
 };

@@ -20,8 +20,9 @@ Window {
     height: view ? view.implicitHeight : 320
     minimumWidth: width
     maximumWidth: width
-    minimumHeight: height
-    maximumHeight: height
+    // Wrapped texts settle the content's height only after the first layout; a
+    // maximum bound to the first height would keep the window from growing to it.
+    minimumHeight: view ? view.implicitHeight : 320
     x: Screen.virtualX + (Screen.desktopAvailableWidth - width) / 2
     y: Screen.virtualY + (Screen.desktopAvailableHeight - height) / 3
 

@@ -94,7 +94,14 @@ QJsonObject RestClient::execute(QString path, Method method, QByteArray data, QM
     } else {
         result = RestJsonWorker::createErrorResult(RestJsonWorker::defaultErrorText(), StubRestWorker::abortedText());
     }
-    qInfo().noquote() << QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Indented));
+    // Replies may echo what was sent (a claim names its user): the log gets their size and error text only.
+    const QJsonValue error = result.value(QStringLiteral("Error"));
+    qInfo().noquote() << QStringLiteral("Reply of %1: %2 bytes%3")
+                             .arg(trimSlashes(path))
+                             .arg(QJsonDocument(result).toJson(QJsonDocument::Compact).size())
+                             .arg(error.isObject() ? QStringLiteral(", error: ")
+                                          + error.toObject().value(QStringLiteral("Text")).toString()
+                                                   : QString());
     return result;
 }
 

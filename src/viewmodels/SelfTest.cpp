@@ -160,7 +160,9 @@ void SelfTest::load()
     settings = std::make_unique<SelfTestSettings>();
     files = settings->get_Files();
     pingCountLimit = settings->PingCount;
-    pingTimeout = settings->PingTimeout;
+    // The heartbeat pings once a period: a wait of PingTimeout alone, as long as
+    // the period by default, would time out on a healthy link.
+    pingTimeout = settings->PingTimeout + (heartbeat ? int(heartbeat->getPeriod()) : 0);
     startTimeout = settings->StartTimeout;
     stopTimeout = settings->StopTimeout;
     const int period = settings->SoundPeriod;

@@ -134,7 +134,11 @@ void StatisticsViewModel::Load()
     if (!enabled)
         return;
     if (!LoadRegions() || !LoadCitiesAndOrganisations() || !LoadProfessions()) {
-        qCritical() << "Failed to load regions or organisations from file";
+        // Without the lists the form cannot be completed: offering it at every
+        // start would only bring back an empty window.
+        qCritical().noquote() << "Failed to load regions or organisations from file " + referenceFolder
+                + "; the profile window is not offered";
+        changeProperty(this, needShow, false, &StatisticsViewModel::changed_NeedShow);
         return;
     }
     for (StatisticsRegion& region : regionMap) {

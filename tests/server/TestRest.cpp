@@ -45,6 +45,13 @@ QString thrownMessage(Call call)
     return QString();
 }
 
+// Every message logged while installed, all levels.
+QStringList loggedLines;
+void keepLogLine(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    loggedLines.append(message);
+}
+
 QStringList ids(const QList<ServerInfoDTO>& servers)
 {
     QStringList result;
@@ -139,7 +146,13 @@ private slots:
         const QString debugText = expected.value("Error").toObject().value("DebugText").toString();
         if (debugText.contains("%1"))
             expected = errorObject(debugText.arg(client.composeUrl(path)));
-        QCOMPARE(client.execute(path, Method(method), body, parameters), expected);
+        loggedLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepLogLine);
+        const QJsonObject reply = client.execute(path, Method(method), body, parameters);
+        qInstallMessageHandler(previous);
+        QCOMPARE(reply, expected);
+        // A reply may echo personal data: its body stays out of the log.
+        QVERIFY2(!loggedLines.join('\n').contains("\"Data\""), qPrintable(loggedLines.join('\n')));
         const FakeHttpRequest request = server.requests().value(0);
         QVERIFY(QByteArray(QTest::currentDataTag()).startsWith(request.method + ","));
         QTEST(request.target, "expectedTarget");

@@ -3,11 +3,13 @@
 #include "FixedWindow.h"
 #include "HotKeyEditModel.h"
 #include "HotKeyManager.h"
+#include "KeyboardListener.h"
 #include "TestHome.h"
 #include "TextWriter.h"
 #include "UserCommandsManager.h"
 #include "VexStyle.h"
 #include "XHotKeyConverter.h"
+#include "XHotKeyManager.h"
 #include "XTestKeyboard.h"
 
 #include <QKeyEvent>
@@ -17,6 +19,7 @@
 #include <QQuickWindow>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 static void registerQmlResources()
@@ -145,10 +148,33 @@ void TestKeyCapture::chordCapturedAndSaved()
     QTRY_COMPARE(model->textField()->get_Text(), QStringLiteral("Ctrl+Shift+F5"));
     QCOMPARE(model->patternField()->get_Text(), QStringLiteral("ab"));
 
+    // A double Ctrl while capturing does not toggle dictation (whose text would
+    // replace the chord); once the window is closed it does again.
+    auto* hotkeys = qobject_cast<XHotKeyManager*>(HotKeyManager::getHotkeyManager());
+    QTRY_VERIFY(hotkeys->IsInitialized());
+    QSignalSpy activations(hotkeys, &HotKeyManager::activated);
+    QSignalSpy keyEvents(hotkeys->getListener(), &KeyboardListener::keyEventAction);
+    const auto doubleCtrl = [this, &keyEvents] {
+        const int before = keyEvents.count();
+        keyboard.tap("Control_L");
+        keyboard.tap("Control_L");
+        // Each press and release has been handed to the manager's thread.
+        QTRY_COMPARE(keyEvents.count(), before + 4);
+        QCoreApplication::processEvents();
+    };
+    const auto toggles = [&activations] {
+        return std::count_if(activations.cbegin(), activations.cend(),
+                             [](const QList<QVariant>& args) { return args.at(0).toInt() == 0; });
+    };
+    doubleCtrl();
+
     model->patternField()->set_Text(QStringLiteral("обновить страницу"));
     QVERIFY(model->validate());
     model->apply();
     window->close();
+    doubleCtrl();
+    QCOMPARE(toggles(), 1);
+    QCOMPARE(model->textField()->get_Text(), QStringLiteral("Ctrl+Shift+F5"));
     QVERIFY(editor->applyCommand());
     const QList<UserCommand> saved = manager->get_ThemeCommands(QString());
     QCOMPARE(saved.size(), 1);

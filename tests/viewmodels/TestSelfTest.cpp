@@ -107,7 +107,7 @@ private slots:
     void runEnds();
 
 private:
-    void connectLink(bool heartbeat, bool serverStarts);
+    void connectLink(int heartbeatPeriod, bool serverStarts);
     void buildRunner(ConnectionHeartbeat* heartbeat);
     void startDictation();
 
@@ -155,7 +155,7 @@ void TestSelfTest::cleanup()
     TextWriter::Cleanup();
 }
 
-void TestSelfTest::connectLink(bool heartbeat, bool serverStarts)
+void TestSelfTest::connectLink(int heartbeatPeriod, bool serverStarts)
 {
     link = std::make_unique<LoopbackConnection>();
     server = link->addServer();
@@ -187,10 +187,10 @@ void TestSelfTest::connectLink(bool heartbeat, bool serverStarts)
     link->start();
     QVERIFY(link->waitForState(ConnectionManager::Ready));
     // As the program does it: the heartbeat runs while connected.
-    if (heartbeat)
-        link->addHeartbeat(50, 60000);
+    if (heartbeatPeriod > 0)
+        link->addHeartbeat(heartbeatPeriod, 60000);
     QTRY_VERIFY(link->worker()->asrManager()->isConnected());
-    buildRunner(heartbeat ? link->heartbeat() : &idleHeartbeat);
+    buildRunner(heartbeatPeriod > 0 ? link->heartbeat() : &idleHeartbeat);
 }
 
 void TestSelfTest::buildRunner(ConnectionHeartbeat* heartbeat)
@@ -219,7 +219,7 @@ void TestSelfTest::runWritesLogAndReport()
 {
     // 50 chunks of 20 ms exactly, then one chunk of silence spends the tail.
     storeSettings(20, {{QStringLiteral("один.raw"), 50 * 640, 600, 2}, {QString(), 0, 0, 1}}, sounds);
-    connectLink(true, true);
+    connectLink(50, true);
     emit viewModel->load();
     QCOMPARE(link->capture()->paused.loadAcquire(), 1);
     QCOMPARE(link->worker()->resultManager()->processResults, 0);
@@ -279,7 +279,8 @@ void TestSelfTest::runWritesLogAndReport()
 
 void TestSelfTest::runEnds_data()
 {
-    QTest::addColumn<bool>("heartbeat");
+    // Of the heartbeat; 0: none.
+    QTest::addColumn<int>("heartbeatPeriod");
     QTest::addColumn<bool>("serverStarts");
     QTest::addColumn<int>("soundPeriod");
     QTest::addColumn<bool>("loop");
@@ -287,19 +288,21 @@ void TestSelfTest::runEnds_data()
     QTest::addColumn<QString>("ending");
     QTest::addColumn<int>("frameBytes");
 
-    QTest::newRow("no pings: ping timeout") << false << true << 20 << false << false << "\nPing timeout\nStopped" << 0;
-    QTest::newRow("no start: start timeout") << true << false << 20 << false << false
+    QTest::newRow("no pings: ping timeout") << 0 << true << 20 << false << false << "\nPing timeout\nStopped" << 0;
+    QTest::newRow("no start: start timeout") << 50 << false << 20 << false << false
                                              << "\nStart recognition\nStart recognition timeout\nStopped" << 0;
     QTest::newRow("a sound period of 0: 1 ms chunks")
-        << true << true << 0 << false << false << "\nAll 2 results received\n\nStopped" << 32;
+        << 50 << true << 0 << false << false << "\nAll 2 results received\n\nStopped" << 32;
+    QTest::newRow("pings further apart than PingTimeout")
+        << 300 << true << 20 << false << false << "\nAll 2 results received\n\nStopped" << 640;
     QTest::newRow("loop: the next ping test after the last file")
-        << true << true << 20 << true << false << "\nAll 2 results received\n\nPing test" << 640;
-    QTest::newRow("closed while running: dictation back") << true << true << 20 << false << true << "" << 0;
+        << 50 << true << 20 << true << false << "\nAll 2 results received\n\nPing test" << 640;
+    QTest::newRow("closed while running: dictation back") << 50 << true << 20 << false << true << "" << 0;
 }
 
 void TestSelfTest::runEnds()
 {
-    QFETCH(bool, heartbeat);
+    QFETCH(int, heartbeatPeriod);
     QFETCH(bool, serverStarts);
     QFETCH(int, soundPeriod);
     QFETCH(bool, loop);
@@ -310,7 +313,9 @@ void TestSelfTest::runEnds()
     storeSettings(soundPeriod, {{QStringLiteral("два.raw"), 64, 640, 2}}, sounds);
     if (soundPeriod != 20)
         QTest::ignoreMessage(QtWarningMsg, "Self-test: SoundPeriod 0 ms is out of range, using 1 ms");
-    connectLink(heartbeat, serverStarts);
+    connectLink(heartbeatPeriod, serverStarts);
+    // Pings come once a period; PingTimeout is how late one may be.
+    SelfTestSettings().PingTimeout = 100;
     viewModel->set_Loop(loop);
     emit viewModel->load();
     emit viewModel->start();

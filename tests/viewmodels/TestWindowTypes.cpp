@@ -6,6 +6,7 @@
 
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -43,6 +44,7 @@ private slots:
     void hintsReachTheWindow();
     void failedRequestsAreLogged();
     void styleModule();
+    void dialogGrowsWithItsView();
 
 private:
     WindowManagerSession windowManager;
@@ -151,6 +153,35 @@ void TestWindowTypes::styleModule()
     QObject* innerStyle = qmlAttachedPropertiesObject<VexStyle>(inner, false);
     QVERIFY(rootStyle && innerStyle && rootStyle != innerStyle);
     QCOMPARE(innerStyle->parent(), inner);
+}
+
+// The theme choice windows take their view's height, which wrapped texts settle
+// only after the window is shown: the window manager must let the window grow.
+void TestWindowTypes::dialogGrowsWithItsView()
+{
+    QString error;
+    if (!X11Windows::windowManagerRunning())
+        QVERIFY2(windowManager.start(&error), qPrintable(error));
+    registerQmlResources();
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick 2.15\n"
+                      "ThemeSelectionDialog {\n"
+                      "    view: content\n"
+                      "    Item { id: content; objectName: \"content\"; property bool wrapped: false\n"
+                      "           implicitWidth: 300; implicitHeight: wrapped ? 340 : 300 }\n"
+                      "}\n",
+                      QUrl(QStringLiteral("qrc:/GrowingDialog.qml")));
+    std::unique_ptr<QObject> root(component.create());
+    QVERIFY2(root, qPrintable(component.errorString()));
+    auto* window = qobject_cast<QWindow*>(root.get());
+    QVERIFY(window);
+    window->show();
+    // As a wrapped text does at the first layout, while the window is being mapped.
+    root->findChild<QQuickItem*>(QStringLiteral("content"))->setProperty("wrapped", true);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTRY_COMPARE(window->height(), 340);
+    QCOMPARE(window->width(), 300);
 }
 
 QTEST_MAIN(TestWindowTypes)
