@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the client and its tests with AddressSanitizer and UndefinedBehaviorSanitizer
+# in a folder of their own (./build-asan, SANITIZE_BUILD_DIR overrides) and runs the
+# whole suite headless. Any finding (a memory error, undefined behaviour, a leak not
+# wholly inside a system library) fails its test; see tests/sanitizers/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR="${SANITIZE_BUILD_DIR:-build-asan}"
+LAUNCHER=()
+if command -v ccache >/dev/null 2>&1; then
+    LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+# -O1 builds faster than -O2 and keeps stacks readable; the benchmarks are not run.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DSCRIVORA_SANITIZE=ON -DSCRIVORA_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" "${LAUNCHER[@]}"
+cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+# shellcheck source=headless-services.sh
+source scripts/headless-services.sh
+cd "$BUILD_DIR"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 600
