@@ -362,6 +362,7 @@ int WindowsManager::run()
     pulseAudioManager.Stop();
     disconnect(connection, &ConnectionManager::stateChanged, restProxyServer, &RestProxyServer::onWsConnectionState);
     delete restProxyServer;
+    deleteViewModels();
     return result;
 }
 
@@ -505,6 +506,17 @@ void WindowsManager::showNoMicrophone()
 {
     tray->showMessage(QStringLiteral("Микрофон не обнаружен"), QStringLiteral("Убедитесь что устройство подключено правильно"),
                       QSystemTrayIcon::Critical);
+}
+
+// After the QML engine, which shows them, is gone.
+void WindowsManager::deleteViewModels()
+{
+    delete statisticsViewModel;
+    delete kivaroViewModel;
+    delete feedbackViewModel;
+    statisticsViewModel = nullptr;
+    kivaroViewModel = nullptr;
+    feedbackViewModel = nullptr;
 }
 
 void WindowsManager::startSubServices()

@@ -64,6 +64,7 @@ public:
     SystemTray* systemTray() const { return tray; }
     ConnectionManager* connectionManager() const { return connection; }
     WebSocketWorker* webSocketWorker() const { return worker; }
+    RecordingDeviceManager* recordingDeviceManager() const { return recordingManager; }
     QWindow* mainWindow() const { return window; }
     // How long a restarted copy waits for the guard; settable for tests.
     void setGuardWait(int msecs) { guardWaitMs = msecs; }
@@ -111,6 +112,7 @@ private:
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.
     void stopSubServices();
+    void deleteViewModels();
     void stopAndHide();
 
     void* display = nullptr;
