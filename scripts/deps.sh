@@ -10,7 +10,7 @@ PACKAGES=(
     qml-module-qtquick-controls2 qml-module-qtquick-dialogs
     libeasyloggingpp-dev libpulse-dev libx11-dev libxi-dev libxtst-dev libxkbcommon-dev
     xvfb x11-utils x11-xkb-utils xdotool pulseaudio pulseaudio-utils trayer
-    fonts-dejavu-core libgl1-mesa-dri openssl unzip zip
+    fonts-dejavu-core libgl1-mesa-dri openssl unzip zip openbox
 )
 
 missing=()

@@ -40,6 +40,7 @@
 #include "SubService.h"
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
+#include "TerminationSignals.h"
 #include "TextResult.h"
 #include "TextWriter.h"
 #include "TtsManager.h"
@@ -136,7 +137,7 @@ WindowsManager::WindowsManager(QObject* parent)
     qRegisterMetaType<ConnectionStateInfo>("ConnectionStateInfo");
     qRegisterMetaType<Method>("Method");
     qRegisterMetaType<ParameterDictionary>("ParameterDictionary");
-    qmlRegisterType<FixedWindow>("QLR", 1, 0, "QFixedWindow");
+    FixedWindow::registerQmlType();
     display = X11Display::open(&rootWindow);
 }
 
@@ -207,6 +208,9 @@ int WindowsManager::run()
                               QMessageBox::Ok);
         return -1;
     }
+    // Logout and Ctrl+C end the program the way "Выход" does.
+    TerminationSignals terminationSignals;
+    connect(&terminationSignals, &TerminationSignals::received, this, &WindowsManager::closeApplication);
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
     {
@@ -228,7 +232,7 @@ int WindowsManager::run()
     connect(hotkeys, &HotKeyManager::activated, this, &WindowsManager::onHotkeyActivated);
     connect(hotkeys, &HotKeyManager::activationModeChanged, this, &WindowsManager::onHotkeyChanged);
 
-    qmlRegisterUncreatableType<VexStyle>("VexStyle", 1, 0, "VexStyle", QStringLiteral("VexStyle attached properties"));
+    VexStyle::registerQmlType();
 
     tray = new SystemTray;
     QQmlContext* context = engine->rootContext();
@@ -241,6 +245,16 @@ int WindowsManager::run()
 
     connect(recordingManager, &RecordingDeviceManager::SelectedIndexChanged, this,
             &WindowsManager::onRecordingDeviceChanged);
+    for (AudioDeviceManagerBase* audio : {static_cast<AudioDeviceManagerBase*>(recordingManager),
+                                          static_cast<AudioDeviceManagerBase*>(playbackManager)}) {
+        connect(audio, &AudioDeviceManagerBase::DeviceError, this,
+                [this, audio] { onAudioDeviceEvent(audio, AudioDeviceFailed); });
+        connect(audio, &AudioDeviceManagerBase::DeviceNotification, this,
+                [this, audio] { onAudioDeviceEvent(audio, AudioDeviceSwitched); });
+    }
+    // Queued: a device that is being replaced stops before its successor starts.
+    connect(recordingManager, &AudioDeviceManagerBase::DeviceStopped, this,
+            [this] { onAudioDeviceEvent(recordingManager, AudioDeviceStopped); }, Qt::QueuedConnection);
     pulseAudioManager.Start();
 
     createConnectionManager(engine.get(), &networkSettings, recordingManager);
@@ -347,6 +361,8 @@ int WindowsManager::run()
     } teardown{this, engine};
 
     registerQmlResources();
+    // The style module "VexStyle" lives in the resources.
+    engine->addImportPath(QStringLiteral("qrc:/"));
     engine->load(QUrl(mainViewUrl));
     if (engine->rootObjects().isEmpty()) {
         qCritical() << "The main view could not be loaded:" << mainViewUrl;
@@ -508,6 +524,45 @@ void WindowsManager::showNoMicrophone()
                       QSystemTrayIcon::Critical);
 }
 
+void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event)
+{
+    const bool capture = audio == recordingManager;
+    if (event == AudioDeviceSwitched) {
+        const QString description = audio->CurrentDevice().description();
+        if (description.isEmpty())
+            return; // none left: the selection change says so
+        processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"),
+                                             (capture ? QStringLiteral("Выбран микрофон: ")
+                                                      : QStringLiteral("Выбрано устройство воспроизведения: "))
+                                                 + description,
+                                             true));
+        return;
+    }
+    if (!capture) {
+        processUserNotification(notification(NotificationTypeWarning, QStringLiteral("Звук не воспроизводится"),
+                                             QStringLiteral("Устройство воспроизведения недоступно. Звук вернётся, когда "
+                                                            "устройство снова станет доступно."),
+                                             true));
+        return;
+    }
+    // Dictation without sound would only look alive.
+    const std::optional<RecognitionMode> target = worker->asrManager()->getTargetModeInfo()->mode();
+    const bool dictating = target && *target >= RecognitionModeNamespace::Text;
+    if (event == AudioDeviceStopped && (!dictating || recordingManager->IsCapturing()))
+        return;
+    showMicrophoneFailure();
+    if (dictating)
+        worker->asrManager()->stopRecognition();
+}
+
+void WindowsManager::showMicrophoneFailure()
+{
+    processUserNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
+                                         QStringLiteral("Звук с микрофона не поступает. Запись возобновится, когда "
+                                                        "микрофон снова станет доступен."),
+                                         true));
+}
+
 // After the QML engine, which shows them, is gone.
 void WindowsManager::deleteViewModels()
 {
@@ -663,8 +718,11 @@ void WindowsManager::onAsrModeStateChanged(RecognitionMode mode, AsrState state)
     AsrManager* asr = worker->asrManager();
     const RecognitionMode last = asr->getLastStartedMode();
     if (state == Started && mode != last) {
-        if (recordingManager->SelectedIndex() == -1) {
-            showNoMicrophone();
+        if (recordingManager->SelectedIndex() == -1 || !recordingManager->IsCapturing()) {
+            if (recordingManager->SelectedIndex() == -1)
+                showNoMicrophone();
+            else
+                showMicrophoneFailure();
             asr->stopRecognition();
             playbackManager->playSoundFile(SoundOff);
         } else {

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class AudioDeviceManagerBase;
 class AutoReplaceManager;
 class ConnectionHeartbeat;
 class ConnectionManager;
@@ -66,6 +67,7 @@ public:
     WebSocketWorker* webSocketWorker() const { return worker; }
     RecordingDeviceManager* recordingDeviceManager() const { return recordingManager; }
     QWindow* mainWindow() const { return window; }
+    RecordingDeviceManager* recordingDevices() const { return recordingManager; }
     // How long a restarted copy waits for the guard; settable for tests.
     void setGuardWait(int msecs) { guardWaitMs = msecs; }
 
@@ -109,6 +111,10 @@ private:
     void onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged);
     void onRecordingDeviceChanged();
     void showNoMicrophone();
+    enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
+    // Tells the user of a failed or switched device; a failed microphone ends dictation.
+    void onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event);
+    void showMicrophoneFailure();
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.
     void stopSubServices();

@@ -53,13 +53,15 @@ public:
         try {
             device = CreateDevice(info);
             if (!device) {
-                qCWarning(lcAudioManager).noquote() << "Cannot create audio device " + info.deviceName();
+                if (!Retrying())
+                    qCWarning(lcAudioManager).noquote() << "Cannot create audio device " + info.deviceName();
                 DeviceFailed(QAudio::OpenError);
                 return;
             }
             OnDeviceStart();
         } catch (const std::exception& e) {
-            qCDebug(lcAudioManager) << e.what();
+            if (!Retrying())
+                qCDebug(lcAudioManager) << e.what();
             const QAudio::Error error = device && device->error() != QAudio::NoError ? device->error()
                                                                                       : QAudio::OpenError;
             StopDevice();

@@ -10,7 +10,6 @@ AudioDeviceManagerBase::AudioDeviceManagerBase(AudioListManager* list, QObject* 
     qRegisterMetaType<QAudio::Error>("QAudio::Error");
     qRegisterMetaType<QAudio::State>("QAudio::State");
     restartTimer.setSingleShot(true);
-    restartTimer.setInterval(2000);
     connect(&restartTimer, &QTimer::timeout, this, &AudioDeviceManagerBase::RestartFailedDevice);
     if (list) {
         connect(list, &AudioListManager::DeviceListChanged, this,
@@ -146,16 +145,35 @@ void AudioDeviceManagerBase::SetTrackChanges(bool track)
 
 void AudioDeviceManagerBase::DeviceFailed(QAudio::Error error)
 {
-    emit DeviceError(error);
+    // A sound server that stays away for hours must not fill the log or the tray.
+    if (failures++ == 0) {
+        qCWarning(lcAudioManager).noquote().nospace()
+            << "Audio device " << currentDevice.description() << " failed (" << error << "); retrying until it works";
+        emit DeviceError(error);
+    }
     if (!currentDevice.isNull())
-        restartTimer.start();
+        restartTimer.start(qMin(restartDelay << qMin(failures - 1, 5), MaxRestartDelay));
+}
+
+void AudioDeviceManagerBase::DeviceRecovered()
+{
+    qCInfo(lcAudioManager).noquote().nospace()
+        << "Audio device " << currentDevice.description() << " works again (" << failures << " failed attempts)";
+    failures = 0;
+}
+
+void AudioDeviceManagerBase::RetryNow()
+{
+    if (!restartTimer.isActive())
+        return;
+    restartTimer.stop();
+    RestartFailedDevice();
 }
 
 void AudioDeviceManagerBase::RestartFailedDevice()
 {
     if (HasDevice() || currentDevice.isNull() || !devices.contains(currentDevice))
         return;
-    qCDebug(lcAudioManager).noquote() << "Restarting audio device " + currentDevice.description();
     StartDevice();
 }
 
@@ -167,8 +185,10 @@ QString deviceTag(const QString& description, const void* address)
 }
 } // namespace
 
-void AudioDeviceManagerBase::TraceDeviceLifetime(QObject* device, const QString& kind, const QString& description)
+void AudioDeviceManagerBase::TraceDeviceLifetime(QObject* device, const QString& kind, const QString& description) const
 {
+    if (Retrying())
+        return;
     const QString deleted = QStringLiteral("Delete audio ") + kind + QLatin1Char(' ');
     connect(device, &QObject::destroyed, [deleted, description](QObject* object) {
         qCDebug(lcAudioManager).noquote() << deleted + deviceTag(description, object);

@@ -30,13 +30,20 @@ public:
     int SelectedIndex() const { return selectedIndex; }
     ExtAudioDeviceInfo CurrentDevice() const { return currentDevice; }
 
-    // How long a device that failed to start or stopped with an error waits before
-    // the next attempt; settable for tests.
-    void setRestartDelay(int msecs) { restartTimer.setInterval(msecs); }
+    // How long a device that failed to start or stopped with an error waits before the
+    // first attempt; each further failure doubles the wait up to MaxRestartDelay.
+    // Settable for tests.
+    void setRestartDelay(int msecs) { restartDelay = msecs; }
+    // The wait before the pending attempt; 0 when none is pending.
+    int PendingRestartDelay() const { return restartTimer.isActive() ? restartTimer.interval() : 0; }
+    static constexpr int MaxRestartDelay = 30000;
 
     virtual ExtAudioDeviceInfo DefaultDevice() const = 0;
     virtual void StopDevice() = 0;
     virtual void StartDevice() = 0;
+
+    // Tries a failed device at once instead of after its wait: the sound server is back.
+    void RetryNow();
 
     // Read and written directly by the settings pages, which then raise IsTrackChangesChanged.
     bool TrackChanges = false;
@@ -59,8 +66,17 @@ protected:
     virtual void OnDeviceStop() = 0;
     virtual bool HasDevice() const = 0;
 
-    // Reports a device failure and tries the current device again after the restart delay.
+    // Reports a device failure and tries the current device again after the restart
+    // delay. Only the first failure of an outage is logged and signalled.
     void DeviceFailed(QAudio::Error error);
+    // The device delivers (capture) or accepts (playback) audio: an outage is over.
+    void DeviceRuns()
+    {
+        if (failures > 0)
+            DeviceRecovered();
+    }
+    // While retrying a failed device nothing is logged per attempt.
+    bool Retrying() const { return failures > 0; }
     // Sets the tracking flag read from the settings, announcing a change.
     void SetTrackChanges(bool track);
     // Stores value and emits signal(value) when it differs from the stored one.
@@ -73,9 +89,9 @@ protected:
         emit(static_cast<Manager*>(this)->*signal)(value);
     }
     void CancelRestart() { restartTimer.stop(); }
-    // Logs the creation of a device object now and its deletion when it happens;
-    // kind is "input" or "output".
-    static void TraceDeviceLifetime(QObject* device, const QString& kind, const QString& description);
+    // Logs the creation of a device object now and its deletion when it happens, unless
+    // retrying; kind is "input" or "output".
+    void TraceDeviceLifetime(QObject* device, const QString& kind, const QString& description) const;
 
 private:
     void TakeList(const ExtAudioDeviceInfoList& list);
@@ -83,6 +99,7 @@ private:
     void SelectByNameOrFirst(const QString& name);
     void ClearSelection();
     void RestartFailedDevice();
+    void DeviceRecovered();
 
     QPointer<AudioListManager> listManager;
     ExtAudioDeviceInfoList devices;
@@ -91,4 +108,7 @@ private:
     bool listReceived = false;
     QString savedName;
     QTimer restartTimer;
+    int restartDelay = 2000;
+    // Failed attempts since the device last ran.
+    int failures = 0;
 };

@@ -29,6 +29,9 @@ void AudioListManager::UpdateDeviceList()
     bool changed = false;
 
     for (const QAudioDeviceInfo& device : available) {
+        // Qt may list a device twice after the sound server restarted.
+        if (updated.contains(ExtAudioDeviceInfo(device, QString())))
+            continue;
         const int position = old.indexOf(ExtAudioDeviceInfo(device, QString()));
         if (position >= 0) {
             // A known device keeps its description; only new ones are asked about.

@@ -177,8 +177,11 @@ void PlaybackDeviceManager::playSoundFile(QString filePath)
 
 void PlaybackDeviceManager::OnDeviceStateChanged(QObject* source, QAudio::State state)
 {
-    qInfo() << "State: " << state;
     auto* output = qobject_cast<QAudioOutput*>(source);
+    if (output && output == device && (state == QAudio::ActiveState || state == QAudio::IdleState))
+        DeviceRuns();
+    if (!Retrying())
+        qInfo() << "State: " << state;
     if (output && state != QAudio::ActiveState)
         SetLevel(0);
     if (state == QAudio::IdleState)
@@ -194,7 +197,7 @@ void PlaybackDeviceManager::SetLevel(int value)
 
 QAudioOutput* PlaybackDeviceManager::CreateDevice(const ExtAudioDeviceInfo& info)
 {
-    if (!info.device().isFormatSupported(format))
+    if (!Retrying() && !info.device().isFormatSupported(format))
         qCDebug(lcAudioManager) << "Unsupported format";
     auto* output = new QAudioOutput(info.device(), format);
     output->setObjectName(info.deviceName());

@@ -4,12 +4,10 @@
 
 #include <QTimer>
 
-#include <array>
-
 namespace {
-// Qt's own device list learns of a device from the sound server a little after we do,
-// and after a reconnection only when its own retry (3 s) has run: refresh again then.
-constexpr std::array<int, 2> FollowUpDelays{300, 3300};
+// Qt's own device list learns of a device from the sound server a little after we do:
+// refresh again then.
+constexpr int FollowUpDelay = 300;
 } // namespace
 
 PulseAudioListManager::PulseAudioListManager(QAudio::Mode mode, bool useMonitors, PulseAudioManager* manager)
@@ -19,7 +17,8 @@ PulseAudioListManager::PulseAudioListManager(QAudio::Mode mode, bool useMonitors
     , followUp(new QTimer(this))
 {
     followUp->setSingleShot(true);
-    connect(followUp, &QTimer::timeout, this, &PulseAudioListManager::RunFollowUp);
+    followUp->setInterval(FollowUpDelay);
+    connect(followUp, &QTimer::timeout, this, &AudioListManager::UpdateDeviceList);
 }
 
 PulseAudioListManager::~PulseAudioListManager() = default;
@@ -32,6 +31,14 @@ ExtAudioDeviceInfo PulseAudioListManager::CreateExtDeviceInfo(const QAudioDevice
     if (!info.found || (info.isMonitor && !monitorsAllowed))
         return ExtAudioDeviceInfo();
     return ExtAudioDeviceInfo(device, info.description);
+}
+
+QList<QAudioDeviceInfo> PulseAudioListManager::AvailableDevices() const
+{
+    // Asking before Qt's backend exists would create it in this thread, unconnected.
+    if (!manager || !manager->IsBackendCreated())
+        return {};
+    return AudioListManager::AvailableDevices();
 }
 
 void PulseAudioListManager::asyncUpdateDeviceList(uint32_t)
@@ -49,15 +56,7 @@ void PulseAudioListManager::RunPendingUpdates()
         // Requests arrived during the refresh: one more covers them all.
         pending.storeRelease(1);
     }
-    followUpStep = 0;
-    followUp->start(FollowUpDelays[0]);
-}
-
-void PulseAudioListManager::RunFollowUp()
-{
-    UpdateDeviceList();
-    if (++followUpStep < static_cast<int>(FollowUpDelays.size()))
-        followUp->start(FollowUpDelays[followUpStep] - FollowUpDelays[followUpStep - 1]);
+    followUp->start();
 }
 
 void PulseAudioListManager::StopFollowUps()

@@ -29,14 +29,15 @@ public slots:
     // Callable from any thread (also libpulse's); returns at once.
     void asyncUpdateDeviceList(uint32_t index);
 
+protected:
+    QList<QAudioDeviceInfo> AvailableDevices() const override;
+
 private:
     void RunPendingUpdates();
-    void RunFollowUp();
 
     PulseAudioManager* manager;
     const bool monitorsAllowed;
     // 0 idle, 1 while a refresh runs, more when a further one is owed.
     QAtomicInt pending{0};
     QTimer* followUp;
-    int followUpStep = 0;
 };

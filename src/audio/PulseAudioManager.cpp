@@ -4,10 +4,10 @@
 #include "PlaybackDeviceManager.h"
 #include "PulseAudioListManager.h"
 #include "PulseUtils.h"
+#include "QtAudioBackend.h"
 #include "RecordingDeviceManager.h"
 #include "RecordingDeviceSettings.h"
 
-#include <QAudioDeviceInfo>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -118,12 +118,8 @@ struct PulseCallbacks
 PulseAudioManager::PulseAudioManager(QObject* parent)
     : QObject(parent)
     , reconnectTimer(new QTimer(this))
+    , backend(new QtAudioBackend(this))
 {
-    // Qt's sound-server backend belongs to the thread that first asks it for devices
-    // and reconnects after a lost server from that thread's event loop. Ask from this
-    // long-lived thread before the "AudioManager" thread, which can stop, does.
-    QAudioDeviceInfo::availableDevices(QAudio::AudioInput);
-
     thread.setObjectName(QStringLiteral("AudioManager"));
     reconnectTimer->setSingleShot(true);
     connect(reconnectTimer, &QTimer::timeout, this, &PulseAudioManager::Init);
@@ -133,6 +129,10 @@ PulseAudioManager::PulseAudioManager(QObject* parent)
     outputList = new PulseAudioListManager(QAudio::AudioOutput, false, this);
     recordingManager = new RecordingDeviceManager(inputList);
     playbackManager = new PlaybackDeviceManager(outputList);
+    // Direct: asking the lists for a refresh only posts work to their thread.
+    connect(backend, &QtAudioBackend::Reconnected, this, [this] { RefreshLists(); }, Qt::DirectConnection);
+    connect(backend, &QtAudioBackend::Reconnected, recordingManager, &AudioDeviceManagerBase::RetryNow);
+    connect(backend, &QtAudioBackend::Reconnected, playbackManager, &AudioDeviceManagerBase::RetryNow);
 
     pa_threaded_mainloop* loop = pa_threaded_mainloop_new();
     if (!loop) {
@@ -154,6 +154,7 @@ PulseAudioManager::~PulseAudioManager()
     Stop();
     delete recordingManager;
     delete playbackManager;
+    delete backend;
     Cleanup();
     pa_threaded_mainloop* loop = mainloop;
     mainloop = nullptr;
@@ -224,18 +225,22 @@ void PulseAudioManager::Init()
     context = candidate;
     pa_threaded_mainloop_unlock(mainloop);
 
-    failedAttempts = 0;
+    if (outage.isValid())
+        qCInfo(lcPulseAudioManager).noquote()
+            << QStringLiteral("Connected to pulse audio again after %1 s").arg(outage.elapsed() / 1000.0, 0, 'f', 1);
+    outage.invalidate();
     if (started)
         RefreshLists();
+    QMetaObject::invokeMethod(backend, &QtAudioBackend::ServerReady, Qt::AutoConnection);
 }
 
 void PulseAudioManager::ConnectionFailed(const char* message)
 {
-    // The server may stay away for long: warn once, then keep trying quietly.
-    if (failedAttempts++ == 0)
+    // The server may stay away for hours: warn once, then keep trying quietly.
+    if (!outage.isValid()) {
         qCWarning(lcPulseAudioManager) << message;
-    else
-        qCDebug(lcPulseAudioManager) << message;
+        outage.start();
+    }
     ScheduleReconnect();
 }
 
@@ -253,6 +258,8 @@ void PulseAudioManager::RefreshLists()
 
 void PulseAudioManager::onContextFailed()
 {
+    // Already warned: "pulse audio context failed".
+    outage.start();
     Cleanup();
     ScheduleReconnect();
 }
@@ -344,6 +351,26 @@ void PulseAudioManager::Stop()
             qCDebug(lcAudioManager) << e.what();
         }
     }
+}
+
+bool PulseAudioManager::IsBackendCreated() const
+{
+    return backend->IsCreated();
+}
+
+void PulseAudioManager::FindClient(const QByteArray& name, QObject* receiver,
+    std::function<void(bool known, bool found)> done)
+{
+    QMetaObject::invokeMethod(this, [this, name, receiver, done] {
+        bool found = false;
+        pa_utils::InfoRequest<const pa_client_info*> request;
+        request.onInfo = [&found, &name](const pa_client_info* info) { found = found || name == info->name; };
+        const bool known = pa_utils::SyncPulseRequest<const pa_client_info*>(mainloop, context, request,
+            [](pa_context* c, void* userdata) {
+                return pa_context_get_client_info_list(c, pa_utils::generic_callback_f<const pa_client_info*>, userdata);
+            });
+        QMetaObject::invokeMethod(receiver, [done, known, found] { done(known, found); }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
 }
 
 PulseDeviceInfo PulseAudioManager::GetDeviceInfo(QAudio::Mode mode, const QString& name)

@@ -3,6 +3,7 @@
 #include "PulseDeviceInfo.h"
 
 #include <QAudio>
+#include <QElapsedTimer>
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
@@ -10,10 +11,12 @@
 #include <QThread>
 
 #include <cstdint>
+#include <functional>
 
 class PlaybackDeviceManager;
 class PulseAudioListManager;
 class QTimer;
+class QtAudioBackend;
 class RecordingDeviceManager;
 struct PulseCallbacks;
 struct pa_context;
@@ -45,6 +48,12 @@ public:
 
     // Whether a ready context is held now.
     bool IsConnected();
+    // Whether Qt's sound backend may be asked for devices; callable from any thread.
+    bool IsBackendCreated() const;
+    // Asks the sound server, in this object's thread, whether a client of that name is
+    // connected; done(known, found) then runs in receiver's thread, known false when the
+    // server could not be asked. receiver must outlive this object's thread.
+    void FindClient(const QByteArray& name, QObject* receiver, std::function<void(bool known, bool found)> done);
     // Settable for tests; takes effect at the next failure.
     void setReconnectDelay(int msecs) { reconnectDelay = msecs; }
 
@@ -77,12 +86,14 @@ private:
     RecordingDeviceManager* recordingManager = nullptr;
     PlaybackDeviceManager* playbackManager = nullptr;
     QTimer* reconnectTimer = nullptr;
+    // Lives in the creating (GUI) thread, not in this object's.
+    QtAudioBackend* backend = nullptr;
     QList<QMetaObject::Connection> eventConnections;
     bool started = false;
     // Set in the manager's thread: no reconnection after Stop.
     bool stopped = false;
     // Set by Stop in the caller's thread.
     bool halted = false;
-    // Failures in a row; only the first of a series is logged as a warning.
-    int failedAttempts = 0;
+    // Runs while the server is away; only the first failure of an outage is logged.
+    QElapsedTimer outage;
 };

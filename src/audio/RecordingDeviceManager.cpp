@@ -66,8 +66,10 @@ void RecordingDeviceManager::OnDeviceStart()
     device->setBufferSize(settings.BufferSize);
     set_Gain(gain);
     stream = device->start();
-    qCDebug(lcAudioManager).noquote() << "Audio buffer size:   " + QString::number(device->bufferSize());
-    qCDebug(lcAudioManager).noquote() << "Audio data interval: " + QString::number(device->notifyInterval());
+    if (!Retrying()) {
+        qCDebug(lcAudioManager).noquote() << "Audio buffer size:   " + QString::number(device->bufferSize());
+        qCDebug(lcAudioManager).noquote() << "Audio data interval: " + QString::number(device->notifyInterval());
+    }
     settings.sync();
 
     if (!stream)
@@ -89,7 +91,10 @@ void RecordingDeviceManager::OnNotifyInterval()
     if (!stream)
         return;
     const QByteArray buffer = stream->readAll();
-    if (paused.loadAcquire() != 0 || buffer.isEmpty())
+    if (buffer.isEmpty())
+        return;
+    DeviceRuns();
+    if (paused.loadAcquire() != 0)
         return;
 
     const int newLevel = LevelCalc::GetSoundLevel(
@@ -125,7 +130,7 @@ void RecordingDeviceManager::OnDeviceStop()
 
 QAudioInput* RecordingDeviceManager::CreateDevice(const ExtAudioDeviceInfo& info)
 {
-    if (!info.device().isFormatSupported(format))
+    if (!Retrying() && !info.device().isFormatSupported(format))
         qCDebug(lcAudioManager) << "Unsupported format";
     auto* input = new QAudioInput(info.device(), format);
     input->setObjectName(info.deviceName());

@@ -30,6 +30,9 @@ public:
     // Follows volume changes that reach the device from elsewhere.
     void read_Gain();
 
+    // Whether a device runs and its audio is being read.
+    bool IsCapturing() const { return device && stream; }
+
     int Gain() const { return gain; }
     int CurrentLevel() const { return level; }
 

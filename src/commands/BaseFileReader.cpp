@@ -6,3 +6,8 @@ BaseFileReader::BaseFileReader(QObject* parent)
 }
 
 BaseFileReader::~BaseFileReader() = default;
+
+QString BaseFileReader::TextTooLong()
+{
+    return QStringLiteral("Файл слишком большой: в нём больше %1 символов").arg(MaxTextLength);
+}

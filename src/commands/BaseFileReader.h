@@ -14,4 +14,8 @@ public:
 
     // The text, or an empty text with a user message in *error on failure.
     virtual QString ReadFile(QString path, QString* error) = 0;
+
+    // Longest text a reader hands back: a file command types what it reads.
+    static constexpr int MaxTextLength = 1024 * 1024;
+    static QString TextTooLong();
 };

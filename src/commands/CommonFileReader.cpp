@@ -1,6 +1,7 @@
 #include "CommonFileReader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QtDebug>
 
@@ -21,15 +22,25 @@ QString CommonFileReader::ReadFile(QString path, QString* error)
             *error = QStringLiteral("Файла не существует");
             return QString();
         }
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        // A device or a pipe could feed text for ever, or block the open itself.
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
             *error = QStringLiteral("Не удалось открыть файл");
             return QString();
         }
+        // No encoding takes more than four bytes a character.
+        if (file.size() / 4 > MaxTextLength) {
+            *error = TextTooLong();
+            return QString();
+        }
         QTextStream stream(&file);
-        const QString text = stream.readAll();
+        const QString text = stream.read(MaxTextLength + 1);
         if (stream.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
             qWarning() << "Read file error:" << file.errorString();
             *error = QStringLiteral("Произошла ошибка при чтении из файла");
+            return QString();
+        }
+        if (text.size() > MaxTextLength) {
+            *error = TextTooLong();
             return QString();
         }
         return text;

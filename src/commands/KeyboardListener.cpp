@@ -3,6 +3,7 @@
 #include "CancellationCondition.h"
 #include "LogCategories.h"
 #include "XErrorTrap.h"
+#include "XKeymapChanges.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -15,8 +16,9 @@
 
 namespace {
 constexpr unsigned long idleWaitMs = 100;
-// Longest a blocked wait for keyboard input lasts before the stop flag is seen again.
-constexpr int inputWaitMs = 250;
+// Longest a wait for keyboard input lasts before the stop flag is seen again:
+// a stop (each hotkey settings change) blocks the GUI thread for about this long.
+constexpr int inputWaitMs = 20;
 
 QList<KeySym> keysymsFor(Qt::Key key)
 {
@@ -42,8 +44,10 @@ bool selectRawKeyEvents(Display* display, int* xinputOpcode)
         qCWarning(lcKbd) << "KeyboardListener: the X server has no XInput extension; hotkeys are off";
         return false;
     }
+    // Under 2.0 the server withholds raw events while another client grabs
+    // the keyboard (an open menu, a remote viewer); 2.2 delivers them anyway.
     int major = 2;
-    int minor = 0;
+    int minor = 2;
     if (XIQueryVersion(display, &major, &minor) != Success || major < 2) {
         qCWarning(lcKbd).noquote()
             << QStringLiteral("KeyboardListener: XInput 2.0 is needed, the X server offers %1.%2; hotkeys are off")
@@ -141,6 +145,7 @@ void KeyboardListener::initialize()
     QMutexLocker lock(&mutex);
     closeDisplayLocked();
     display = opened;
+    keymapChanges = std::make_unique<XKeymapChanges>(opened);
     xinputOpcode = opcode;
     heldKeycode = 0;
     resolveKeycodesLocked();
@@ -161,6 +166,7 @@ void KeyboardListener::cleanUp()
 
 void KeyboardListener::closeDisplayLocked()
 {
+    keymapChanges.reset();
     if (display)
         XCloseDisplay(display);
     display = nullptr;
@@ -179,8 +185,7 @@ void KeyboardListener::repeatableWork(CancellationCondition* cancellationConditi
         return;
     }
     if (XPending(dpy) == 0) {
-        // Sleep on the X connection itself: a key event wakes us at once, and
-        // an idle listener costs four wake-ups a second instead of fifty.
+        // Sleep on the X connection itself, so a key event wakes us at once.
         pollfd input{ConnectionNumber(dpy), POLLIN, 0};
         ::poll(&input, 1, inputWaitMs);
         return;
@@ -188,9 +193,8 @@ void KeyboardListener::repeatableWork(CancellationCondition* cancellationConditi
 
     XEvent event;
     XNextEvent(dpy, &event);
-    if (event.type == MappingNotify) {
+    if (keymapChanges->isChange(&event)) {
         // A layout change may move the watched keys.
-        XRefreshKeyboardMapping(&event.xmapping);
         QMutexLocker lock(&mutex);
         resolveKeycodesLocked();
         return;

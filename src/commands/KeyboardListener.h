@@ -5,8 +5,11 @@
 #include <QList>
 #include <QMutex>
 
+#include <memory>
+
 struct _XDisplay;
 union _XEvent;
+class XKeymapChanges;
 
 // Reads XInput2 raw key events of the whole desktop and reduces them to
 // key-down and key-up of one held key. Lives in the thread of its SubService;
@@ -55,6 +58,7 @@ private:
     mutable QMutex mutex;
     QList<KeyEntry> keys;
     _XDisplay* display = nullptr;
+    std::unique_ptr<XKeymapChanges> keymapChanges;
     int xinputOpcode = 0;
     unsigned int heldKeycode = 0;
     bool pushToTalk = false;

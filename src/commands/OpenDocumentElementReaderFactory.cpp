@@ -4,10 +4,10 @@
 #include "SpaceElementReader.h"
 #include "TabElementReader.h"
 
-#include <QDomNode>
-
 const QString OpenDocumentElementReaderFactory::TextNamespace =
     QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+const QString OpenDocumentElementReaderFactory::OfficeNamespace =
+    QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
 
 OpenDocumentElementReaderFactory::OpenDocumentElementReaderFactory()
 {
@@ -23,10 +23,17 @@ OpenDocumentElementReaderFactory::~OpenDocumentElementReaderFactory()
     qDeleteAll(readers);
 }
 
-const BaseElementReader* OpenDocumentElementReaderFactory::GetElementReader(const QDomNode& node) const
+const BaseElementReader* OpenDocumentElementReaderFactory::GetElementReader(const QStringRef& namespaceUri,
+                                                                           const QStringRef& localName) const
 {
-    if (node.namespaceURI() != TextNamespace)
+    if (namespaceUri != TextNamespace)
         return nullptr;
-    const BaseElementReader* reader = readers.value(node.localName().toLower());
+    const BaseElementReader* reader = readers.value(localName.toString().toLower());
     return reader ? reader : &defaultReader;
+}
+
+bool OpenDocumentElementReaderFactory::IsSkipped(const QStringRef& namespaceUri, const QStringRef& localName)
+{
+    return (namespaceUri == OfficeNamespace && localName == QLatin1String("annotation"))
+        || (namespaceUri == TextNamespace && localName == QLatin1String("tracked-changes"));
 }

@@ -3,7 +3,6 @@
 #include "AppVariables.h"
 
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,53 +12,10 @@
 #include <QtDebug>
 
 #include <exception>
+#include <vector>
 
 namespace {
 const QString ContentFile = QStringLiteral("content.xml");
-
-// QDomDocument's own parser drops text nodes that hold only blanks, and a
-// blank between two differently formatted runs is such a node.
-bool parseContent(QIODevice* device, QDomDocument* document, QString* reason)
-{
-    QXmlStreamReader xml(device);
-    // Null until the first element: an empty QDomDocument has nothing to point at yet.
-    QDomNode current;
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            QDomElement element = document->createElementNS(xml.namespaceUri().toString(),
-                                                            xml.qualifiedName().toString());
-            current = (current.isNull() ? QDomNode(*document) : current).appendChild(element);
-            break;
-        }
-        case QXmlStreamReader::EndElement:
-            current = current.parentNode();
-            break;
-        case QXmlStreamReader::Characters:
-            if (!current.isElement())
-                break;
-            if (xml.isCDATA())
-                current.appendChild(document->createCDATASection(xml.text().toString()));
-            else
-                current.appendChild(document->createTextNode(xml.text().toString()));
-            break;
-        default:
-            break;
-        }
-    }
-    if (xml.hasError()) {
-        *reason = QStringLiteral("content.xml %1:%2: %3")
-                      .arg(xml.lineNumber())
-                      .arg(xml.columnNumber())
-                      .arg(xml.errorString());
-        return false;
-    }
-    if (document->documentElement().isNull()) {
-        *reason = QStringLiteral("content.xml holds no document element");
-        return false;
-    }
-    return true;
-}
 } // namespace
 
 OpenFileReader::OpenFileReader(QObject* parent)
@@ -76,7 +32,7 @@ QString OpenFileReader::ReadFile(QString path, QString* error)
         const QString text = readContent(path, &reason);
         if (!reason.isEmpty()) {
             qWarning() << "OpenFileReader:" << path << reason;
-            *error = QStringLiteral("Error While Reading the File");
+            *error = reason == TextTooLong() ? reason : QStringLiteral("Error While Reading the File");
             return QString();
         }
         return text;
@@ -109,14 +65,7 @@ QString OpenFileReader::readContent(const QString& path, QString* reason) const
         *reason = content.errorString();
         return QString();
     }
-    QDomDocument document;
-    if (!parseContent(&content, &document, reason))
-        return QString();
-    content.close();
-
-    QStringList parts;
-    ReadTextElement(parts, document.documentElement());
-    return parts.join(QString());
+    return ReadText(&content, reason);
 }
 
 bool OpenFileReader::UnzipFile(const QString& archive, const QString& folder, QString* reason) const
@@ -136,7 +85,9 @@ bool OpenFileReader::UnzipFile(const QString& archive, const QString& folder, QS
 
     QProcess unzip;
     unzip.setProgram(program);
-    unzip.setArguments({QStringLiteral("-qq"), plainName, ContentFile, QStringLiteral("-d"), folder});
+    // A password argument keeps unzip from asking for one on the terminal.
+    unzip.setArguments({QStringLiteral("-qq"), QStringLiteral("-P"), QString(), plainName, ContentFile,
+                        QStringLiteral("-d"), folder});
     unzip.setStandardInputFile(QProcess::nullDevice());
     unzip.setProcessChannelMode(QProcess::MergedChannels);
     unzip.start();
@@ -148,6 +99,12 @@ bool OpenFileReader::UnzipFile(const QString& archive, const QString& folder, QS
         unzip.kill();
         unzip.waitForFinished();
         *reason = QStringLiteral("unzip took longer than %1 ms").arg(unzipTimeoutMs);
+        return false;
+    }
+    // unzip's code for "every file was skipped for a bad password".
+    constexpr int badPassword = 82;
+    if (unzip.exitStatus() == QProcess::NormalExit && unzip.exitCode() == badPassword) {
+        *reason = QStringLiteral("the document is encrypted");
         return false;
     }
     if (unzip.exitStatus() != QProcess::NormalExit || unzip.exitCode() != 0) {
@@ -163,17 +120,55 @@ bool OpenFileReader::UnzipFile(const QString& archive, const QString& folder, QS
     return true;
 }
 
-void OpenFileReader::ReadTextElement(QStringList& parts, const QDomElement& element) const
+QString OpenFileReader::ReadText(QIODevice* content, QString* reason) const
 {
-    const BaseElementReader* reader = factory.GetElementReader(element);
-    if (reader)
-        parts.append(reader->GetPrefixText());
-    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        if (child.isElement())
-            ReadTextElement(parts, child.toElement());
-        else if (child.isText() && !child.isCDATASection() && reader)
-            parts.append(child.nodeValue());
+    QXmlStreamReader xml(content);
+    QString text;
+    // The reader of each open element, none outside the text namespace.
+    std::vector<const BaseElementReader*> open;
+    // Depth of the outermost open element whose content is left out; -1 for none.
+    int skippedFrom = -1;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            if (open.size() >= MaxDepth) {
+                *reason = QStringLiteral("content.xml is nested deeper than %1 elements").arg(MaxDepth);
+                return QString();
+            }
+            if (skippedFrom < 0 && OpenDocumentElementReaderFactory::IsSkipped(xml.namespaceUri(), xml.name()))
+                skippedFrom = int(open.size());
+            const BaseElementReader* reader =
+                skippedFrom < 0 ? factory.GetElementReader(xml.namespaceUri(), xml.name()) : nullptr;
+            if (reader)
+                text += reader->GetPrefixText();
+            open.push_back(reader);
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (open.back())
+                text += open.back()->GetPostfixText();
+            open.pop_back();
+            if (skippedFrom == int(open.size()))
+                skippedFrom = -1;
+            break;
+        case QXmlStreamReader::Characters:
+            if (!open.empty() && open.back() && !xml.isCDATA())
+                text += xml.text();
+            break;
+        default:
+            break;
+        }
+        if (text.size() > MaxTextLength) {
+            *reason = TextTooLong();
+            return QString();
+        }
     }
-    if (reader)
-        parts.append(reader->GetPostfixText());
+    if (xml.hasError()) {
+        *reason = QStringLiteral("content.xml %1:%2: %3")
+                      .arg(xml.lineNumber())
+                      .arg(xml.columnNumber())
+                      .arg(xml.errorString());
+        return QString();
+    }
+    return text;
 }

@@ -3,9 +3,7 @@
 #include "BaseFileReader.h"
 #include "OpenDocumentElementReaderFactory.h"
 
-#include <QStringList>
-
-class QDomElement;
+class QIODevice;
 
 // Reads the text of an OpenDocument text file: the external unzip program
 // extracts content.xml into a temporary folder, whose text elements are walked.
@@ -16,6 +14,8 @@ class OpenFileReader : public BaseFileReader
 
 public:
     static constexpr int DefaultUnzipTimeoutMs = 30000;
+    // Far deeper than any document an office program writes.
+    static constexpr int MaxDepth = 512;
 
     explicit OpenFileReader(QObject* parent = nullptr);
     ~OpenFileReader() override;
@@ -24,7 +24,9 @@ public:
 
     // Extracts only content.xml; false with the reason in *reason when it is not there afterwards.
     bool UnzipFile(const QString& archive, const QString& folder, QString* reason) const;
-    void ReadTextElement(QStringList& parts, const QDomElement& element) const;
+    // The text of content.xml in one pass; empty with the reason in *reason
+    // for bad XML, nesting deeper than MaxDepth or, as TextTooLong(), a text over MaxTextLength.
+    QString ReadText(QIODevice* content, QString* reason) const;
 
     void setUnzipTimeout(int milliseconds) { unzipTimeoutMs = milliseconds; }
 

@@ -31,29 +31,61 @@ QString UserCommandFiles::CannotWrite(const QString& path)
     return QStringLiteral("UserCommandsManager: Cannot open file '") + path + QStringLiteral("' for writing");
 }
 
+namespace {
+Exception invalidFormat(const QString& path, const QString& error)
+{
+    return Exception(QStringLiteral("UserCommandsManager: Invalid file format, file '") + path
+                     + QStringLiteral("', error '") + error + QStringLiteral("'"));
+}
+
+// A key of another JSON type would be read as empty and lost at the next save.
+void requireType(const QJsonObject& object, const QString& key, QJsonValue::Type type, const QString& path)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.type() == type)
+        return;
+    const QString expected = type == QJsonValue::String ? QStringLiteral("a string")
+        : type == QJsonValue::Bool                     ? QStringLiteral("true or false")
+                                                       : QStringLiteral("an array");
+    throw invalidFormat(path, QStringLiteral("\"%1\" is not %2").arg(key, expected));
+}
+} // namespace
+
 QList<UserCommand> UserCommandFiles::Load(const QString& path, ClientThemeInfo* theme, bool isSystem)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A link to a device or a pipe would feed the parser for ever or block the open.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("UserCommandsManager: Cannot open file '") + path
                         + QStringLiteral("' for reading"));
+    const QByteArray bytes = file.read(MaxFileSize + 1);
+    if (bytes.size() > MaxFileSize)
+        throw invalidFormat(path, QStringLiteral("larger than %1 bytes").arg(MaxFileSize));
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        throw Exception(QStringLiteral("UserCommandsManager: Invalid file format, file '") + path
-                        + QStringLiteral("', error '") + parseError.errorString() + QStringLiteral("'"));
+        throw invalidFormat(path, parseError.errorString());
     if (!document.isObject())
         throw Exception(QStringLiteral("UserCommandsManager: Invalid file format, file '") + path
                         + QStringLiteral("'"));
 
     const QJsonObject root = document.object();
+    requireType(root, QStringLiteral("ThemeId"), QJsonValue::String, path);
+    requireType(root, QStringLiteral("ThemeName"), QJsonValue::String, path);
+    requireType(root, QStringLiteral("Commands"), QJsonValue::Array, path);
     if (theme) {
         theme->setId(root.value(QStringLiteral("ThemeId")).toString());
         theme->setName(root.value(QStringLiteral("ThemeName")).toString());
     }
     QList<UserCommand> commands;
     for (const QJsonValue& element : root.value(QStringLiteral("Commands")).toArray()) {
-        UserCommand command(element.toObject());
+        if (!element.isObject())
+            throw invalidFormat(path, QStringLiteral("command %1 is not an object").arg(commands.size() + 1));
+        const QJsonObject object = element.toObject();
+        for (const char* key : {"Type", "Id", "Pattern", "Text"})
+            requireType(object, QLatin1String(key), QJsonValue::String, path);
+        requireType(object, QStringLiteral("IsPunctuation"), QJsonValue::Bool, path);
+        UserCommand command(object);
         command.IsSystem = isSystem;
         commands.append(command);
     }
@@ -121,24 +153,50 @@ UserCommandFiles::Contents UserCommandFiles::LoadAll(const QString& folder, cons
     contents.themes.insert(QString(), ClientThemeInfo());
     contents.commands.insert(QString(), systemRules);
 
-    QHash<QString, QString> declaredBy;
+    struct UserFile
+    {
+        QString path;
+        ClientThemeInfo theme;
+        QList<UserCommand> commands;
+    };
+    QList<UserFile> owners;
+    // Theme id -> index in owners.
+    QHash<QString, int> ownerOf;
     const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.json")},
                                                            QDir::Files | QDir::Readable, QDir::Name);
     for (const QFileInfo& info : files) {
-        const QString path = info.absoluteFilePath();
-        ClientThemeInfo theme;
-        QList<UserCommand> commands;
+        UserFile file{info.absoluteFilePath(), ClientThemeInfo(), {}};
         try {
-            commands = Load(path, &theme, false);
+            file.commands = Load(file.path, &file.theme, false);
         } catch (const Exception& e) {
             qWarning() << "Command file skipped, left as it is:" << e.message();
-            contents.damagedFiles.insert(path);
-            contents.unreadableFiles.append(path);
+            contents.damagedFiles.insert(file.path);
+            contents.unreadableFiles.append(file.path);
             continue;
         }
+        // A save writes only the theme's own file: were a second file read
+        // too, what it holds could never be edited or deleted.
+        const QString id = file.theme.themeId();
+        contents.fileThemes.insert(file.path, id);
+        const auto owner = ownerOf.constFind(id);
+        if (owner == ownerOf.constEnd()) {
+            ownerOf.insert(id, owners.size());
+            owners.append(file);
+            continue;
+        }
+        UserFile& current = owners[owner.value()];
+        QString left = file.path;
+        if (info.fileName() == ThemeFileName(id)) {
+            left = current.path;
+            current = file;
+        }
+        qWarning() << "Command file left out:" << left << "declares theme" << id << "of" << current.path;
+        contents.unreadableFiles.append(left);
+    }
 
+    for (UserFile& file : owners) {
         bool idsAdded = false;
-        for (UserCommand& command : commands) {
+        for (UserCommand& command : file.commands) {
             if (command.Type != UserCommandNamespace::Text && command.Id.isEmpty()) {
                 command.Id = QUuid::createUuid().toString();
                 idsAdded = true;
@@ -146,23 +204,17 @@ UserCommandFiles::Contents UserCommandFiles::LoadAll(const QString& folder, cons
         }
         if (idsAdded) {
             try {
-                Save(path, theme, commands);
+                Save(file.path, file.theme, file.commands);
             } catch (const Exception& e) {
                 qWarning() << "New command ids not stored:" << e.message();
             }
         }
-
-        const QString id = theme.themeId();
-        if (declaredBy.contains(id))
-            qWarning() << "Command files" << declaredBy.value(id) << "and" << info.fileName()
-                       << "both hold theme" << id;
-        else
-            declaredBy.insert(id, info.fileName());
+        const QString id = file.theme.themeId();
         if (contents.themes.contains(id)) {
-            contents.commands[id].append(commands);
+            contents.commands[id].append(file.commands);
         } else {
-            contents.themes.insert(id, theme);
-            contents.commands.insert(id, commands);
+            contents.themes.insert(id, file.theme);
+            contents.commands.insert(id, file.commands);
         }
     }
 
@@ -190,13 +242,19 @@ bool UserCommandFiles::IsSafeThemeId(const QString& themeId)
     return true;
 }
 
-QString UserCommandFiles::ThemeFilePath(const QString& folder, const QString& themeId)
+QString UserCommandFiles::ThemeFileName(const QString& themeId)
 {
     if (themeId.isEmpty())
-        return QDir(folder).filePath(DefaultFileName);
-    if (!IsSafeThemeId(themeId))
+        return DefaultFileName;
+    return IsSafeThemeId(themeId) ? ThemeFileTemplate.arg(themeId) : QString();
+}
+
+QString UserCommandFiles::ThemeFilePath(const QString& folder, const QString& themeId)
+{
+    const QString name = ThemeFileName(themeId);
+    if (name.isEmpty())
         throw Exception(ThemeNotFound(themeId));
-    return QDir(folder).filePath(ThemeFileTemplate.arg(themeId));
+    return QDir(folder).filePath(name);
 }
 
 void UserCommandFiles::SetAside(const QString& path)
@@ -209,5 +267,5 @@ void UserCommandFiles::SetAside(const QString& path)
         target = base + QLatin1Char('.') + QString::number(n);
     if (!QFile::rename(path, target))
         throw Exception(CannotWrite(path));
-    qWarning() << "Damaged command file kept as" << target;
+    qWarning() << "Command file moved out of the way, kept as" << target;
 }

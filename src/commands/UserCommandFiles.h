@@ -22,6 +22,9 @@ public:
         QMap<QString, QList<UserCommand>> commands;
         // User files that could not be read; they are left as they are on disk.
         QSet<QString> damagedFiles;
+        // Every user file that was read, with the theme id it declares (also
+        // the ones left out because another file owns their theme).
+        QMap<QString, QString> fileThemes;
         // Every file that could not be read, the system rules included, in load order.
         QStringList unreadableFiles;
     };
@@ -30,6 +33,8 @@ public:
     static const QString DefaultFileName;
     static const QString ThemeFileTemplate;
     static const QString SystemRulesFileName;
+    // Larger files are damaged: a command file holds a few hundred kilobytes at most.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
     // Sets the theme's Id and Name from the file when a theme is given.
     static QList<UserCommand> Load(const QString& path, ClientThemeInfo* theme, bool isSystem);
@@ -38,14 +43,18 @@ public:
 
     // Reads the system rules and every user file of the folder, merges them by
     // theme id (a later phrase wins), system rules first. Damaged user files
-    // and damaged system rules are logged and left out.
+    // and damaged system rules are logged and left out. One file owns a theme:
+    // its own file (ThemeFilePath), else the first by name; the others that
+    // declare it are reported like damaged files and left out.
     static Contents LoadAll(const QString& folder, const QString& systemRulesPath);
 
     // The file of a theme in the folder; raises the theme error for an id that
     // would leave the folder or is no valid file name.
     static QString ThemeFilePath(const QString& folder, const QString& themeId);
+    // The file name of a theme's own file; empty for an id that can name no file.
+    static QString ThemeFileName(const QString& themeId);
     static bool IsSafeThemeId(const QString& themeId);
-    // Moves a damaged file out of the way (to "<name>.damaged") before it is overwritten.
+    // Moves a damaged or superseded file out of the way (to "<name>.damaged") before a save.
     static void SetAside(const QString& path);
 
     static QString ThemeNotFound(const QString& themeId);

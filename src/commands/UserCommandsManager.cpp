@@ -66,6 +66,7 @@ void UserCommandsManager::LoadAll()
         knownThemes = contents.themes;
         commandsByTheme = contents.commands;
         damagedFiles = contents.damagedFiles;
+        fileThemes = contents.fileThemes;
         unreadableFiles = contents.unreadableFiles;
         currentThemes.clear();
         currentThemes.insert(QString(), knownThemes.value(QString()));
@@ -83,12 +84,21 @@ void UserCommandsManager::writeThemeFile(const ClientThemeInfo& theme, const QLi
 {
     const QString folder = commandsFolder();
     QDir().mkpath(folder);
-    const QString path = UserCommandFiles::ThemeFilePath(folder, theme.themeId());
+    const QString themeId = theme.themeId();
+    const QString path = UserCommandFiles::ThemeFilePath(folder, themeId);
     {
         QMutexLocker locker(&mutex);
-        if (damagedFiles.contains(path)) {
-            UserCommandFiles::SetAside(path);
-            damagedFiles.remove(path);
+        QStringList inTheWay;
+        if (damagedFiles.contains(path) || fileThemes.value(path, themeId) != themeId)
+            inTheWay << path;
+        for (auto file = fileThemes.cbegin(); file != fileThemes.cend(); ++file) {
+            if (file.value() == themeId && file.key() != path)
+                inTheWay << file.key();
+        }
+        for (const QString& file : qAsConst(inTheWay)) {
+            UserCommandFiles::SetAside(file);
+            damagedFiles.remove(file);
+            fileThemes.remove(file);
         }
     }
     QList<UserCommand> own;
@@ -102,6 +112,11 @@ void UserCommandsManager::writeThemeFile(const ClientThemeInfo& theme, const QLi
         qWarning() << "Cannot remove" << path;
         throw Exception(UserCommandFiles::CannotWrite(path));
     }
+    QMutexLocker locker(&mutex);
+    if (own.isEmpty())
+        fileThemes.remove(path);
+    else
+        fileThemes.insert(path, themeId);
 }
 
 void UserCommandsManager::Save(const ClientThemeInfo& theme, const QList<UserCommand>& commands)

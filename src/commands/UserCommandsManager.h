@@ -74,6 +74,9 @@ private:
     QMap<QString, QList<UserCommand>> commandsByTheme;
     // Files left out at load because they could not be read; kept aside before they are replaced.
     QSet<QString> damagedFiles;
+    // The theme id each readable user file declares; a save keeps aside every
+    // other file of its theme and a file of another theme in its way.
+    QMap<QString, QString> fileThemes;
     QStringList unreadableFiles;
     QMap<UserCommandType, UserCommandExecutor*> executors;
 };

@@ -28,6 +28,7 @@ constexpr unsigned eventModifierMask =
 
 XHotKeyConverter::XHotKeyConverter()
     : display(XOpenDisplay(nullptr))
+    , keymapChanges(display)
 {
     if (!display)
         qWarning() << "XHotKeyConverter: cannot open the X display; key names cannot be resolved";
@@ -41,6 +42,7 @@ XHotKeyConverter::~XHotKeyConverter()
 
 QString XHotKeyConverter::ConvertToString(const HotKeyInfo& info) const
 {
+    keymapChanges.drain();
     QStringList parts;
     for (const ModifierName& modifier : modifierNames) {
         if (info.modifiers & modifier.bit)
@@ -60,6 +62,7 @@ QString XHotKeyConverter::ConvertToString(const HotKeyInfo& info) const
 
 HotKeyInfo XHotKeyConverter::ConvertFromString(QString text) const
 {
+    keymapChanges.drain();
     HotKeyInfo info;
     const QStringList parts = text.split(QLatin1Char('+'), Qt::SkipEmptyParts);
     for (const QString& part : parts) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HotKeyConverter.h"
+#include "XKeymapChanges.h"
 
 struct _XDisplay;
 
@@ -23,4 +24,6 @@ public:
 
 private:
     _XDisplay* display = nullptr;
+    // Keeps the lookups on the current layout.
+    XKeymapChanges keymapChanges;
 };

@@ -17,8 +17,9 @@ void ResultFormatter::reset(bool capitalizeFirst)
 {
     capitalizeNext = capitalizeFirst;
     spaceAllowedAfterLast = false;
-    spaceBeforeQuote = true;
-    spaceBeforeDash = true;
+    // A dash or quote opening a dictation is typed where the user put the cursor.
+    spaceBeforeQuote = false;
+    spaceBeforeDash = false;
 }
 
 QString ResultFormatter::formatText(const QString& text, bool isFinal)

@@ -12,7 +12,8 @@ class ResultFormatter
 {
 public:
     QString formatText(const QString& text, bool isFinal);
-    // A new dictation: no leading blank, a capital when asked for.
+    // A new dictation: no leading blank, not even before a dash or quote;
+    // a capital when asked for.
     void reset(bool capitalizeFirst);
 
     bool capitalizeNext = true;

@@ -1,5 +1,9 @@
 #include "ConnectionHelper.h"
 
+#include "ConveterException.h"
+#include "SslCertificateVerification.h"
+#include "SslSettings.h"
+
 #include <QNetworkProxyFactory>
 #include <QtDebug>
 
@@ -35,4 +39,18 @@ QNetworkProxy ConnectionHelper::getProxy(const QUrl& url, const ProxyQuery& quer
         qWarning().noquote() << "Get proxy error: " + QString::fromLocal8Bit(e.what());
         return QNetworkProxy();
     }
+}
+
+bool ConnectionHelper::tlsRequired()
+{
+    try {
+        return Enum<SslCertificateVerification>::FromInvariantString(SslSettings().SslCertificateVerification) == Strict;
+    } catch (const ConveterException&) {
+        return false;
+    }
+}
+
+QSslSocket::PeerVerifyMode ConnectionHelper::peerVerifyMode()
+{
+    return tlsRequired() ? QSslSocket::VerifyPeer : QSslSocket::QueryPeer;
 }

@@ -4,12 +4,14 @@
 #include <QNetworkProxy>
 #include <QNetworkProxyQuery>
 #include <QObject>
+#include <QSslSocket>
 #include <QUrl>
 
 #include <functional>
 
-// Picks the proxy for a server URL from the system's proxy configuration.
-// Stateless; used from the link's thread and from every REST worker thread.
+// Picks the proxy for a server URL from the system's proxy configuration, and
+// reads the TLS policy of the "SSL" settings group. Stateless; used from the
+// link's thread, the connection driver's and every REST worker thread.
 class ConnectionHelper : public QObject
 {
     Q_OBJECT
@@ -24,4 +26,10 @@ public:
     // (which, with no application proxy set, means a direct connection).
     static QNetworkProxy getProxy(const QUrl& url);
     static QNetworkProxy getProxy(const QUrl& url, const ProxyQuery& query);
+
+    // "Strict" verification: certificates must verify, and nothing goes over
+    // plain text (no HTTP to the balancer, no ws:// to a server). Any other
+    // stored name means "Insecure".
+    static bool tlsRequired();
+    static QSslSocket::PeerVerifyMode peerVerifyMode();
 };

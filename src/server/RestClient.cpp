@@ -1,10 +1,8 @@
 #include "RestClient.h"
 
-#include "ConveterException.h"
+#include "ConnectionHelper.h"
 #include "RestHttpWorker.h"
 #include "RestJsonWorker.h"
-#include "SslCertificateVerification.h"
-#include "SslSettings.h"
 
 #include <QJsonDocument>
 #include <QSslConfiguration>
@@ -26,6 +24,10 @@ void RestClient::initialize(QString host, int port, bool tls)
 {
     this->host = host;
     this->port = port;
+    if (!tls && ConnectionHelper::tlsRequired()) {
+        qWarning().noquote() << "Strict TLS: " + host + " is asked over HTTPS only";
+        tls = true;
+    }
     if (!tls) {
         chosenTemplate = httpTemplate;
         return;
@@ -33,15 +35,7 @@ void RestClient::initialize(QString host, int port, bool tls)
     chosenTemplate = httpsTemplate;
     delete sslConfiguration;
     sslConfiguration = new QSslConfiguration(QSslConfiguration::defaultConfiguration());
-    QSslSocket::PeerVerifyMode mode = QSslSocket::QueryPeer;
-    try {
-        const QString stored = SslSettings().SslCertificateVerification;
-        if (Enum<SslCertificateVerification>::FromInvariantString(stored) == Strict)
-            mode = QSslSocket::VerifyPeer;
-    } catch (const ConveterException&) {
-        // An unknown name falls back to querying the peer only.
-    }
-    sslConfiguration->setPeerVerifyMode(mode);
+    sslConfiguration->setPeerVerifyMode(ConnectionHelper::peerVerifyMode());
 }
 
 void RestClient::addHeaders(QMap<QByteArray, QByteArray> headers)

@@ -2,6 +2,7 @@
 
 #include "BalancerConnectionSettings.h"
 #include "CachedServerSettings.h"
+#include "ConnectionHelper.h"
 
 #include <QJsonDocument>
 #include <QMutexLocker>
@@ -44,6 +45,13 @@ ServerListDTO ServerStatusStorage::GetServersInternal()
 
 ServerListDTO ServerStatusStorage::GetServersFromBalancer()
 {
+    if (ConnectionHelper::tlsRequired()) {
+        SwitchToHttps();
+        ServerListDTO list = GetServersInternal();
+        if (!list.valid)
+            qWarning() << "Strict TLS: the balancer is not asked over plain HTTP";
+        return list;
+    }
     if (useHttpsFirst) {
         SwitchToHttps();
         ServerListDTO list = GetServersInternal();

@@ -1,10 +1,8 @@
 #include "WebSocketConnection.h"
 
-#include "Enum.h"
+#include "ConnectionHelper.h"
 #include "Exception.h"
 #include "JsonConvertable.h"
-#include "SslCertificateVerification.h"
-#include "SslSettings.h"
 
 #include <QAbstractSocket>
 #include <QJsonDocument>
@@ -15,19 +13,6 @@
 
 #include <exception>
 #include <mutex>
-
-namespace {
-QSslSocket::PeerVerifyMode configuredVerifyMode()
-{
-    try {
-        const SslCertificateVerification verification
-            = Enum<SslCertificateVerification>::FromInvariantString(SslSettings().SslCertificateVerification);
-        return verification == Strict ? QSslSocket::VerifyPeer : QSslSocket::QueryPeer;
-    } catch (const ConveterException&) {
-        return QSslSocket::QueryPeer;
-    }
-}
-} // namespace
 
 WebSocketConnection::WebSocketConnection(QObject* parent, QWebSocket* socket)
     : QObject(parent)
@@ -40,7 +25,7 @@ WebSocketConnection::WebSocketConnection(QObject* parent, QWebSocket* socket)
 
 #ifndef QT_NO_SSL
     QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-    ssl.setPeerVerifyMode(configuredVerifyMode());
+    ssl.setPeerVerifyMode(ConnectionHelper::peerVerifyMode());
     m_socket->setSslConfiguration(ssl);
 #endif
 

@@ -2,10 +2,18 @@
 
 #include "AppVariables.h"
 #include "ClientInfoSettings.h"
+#include "GeneralSystemInformationManager.h"
 #include "PropertyChange.h"
 
 #include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+#include <exception>
 
 namespace {
 QString build(const char* key)
@@ -29,6 +37,7 @@ AboutSettingsViewModel::AboutSettingsViewModel(QObject* parent)
         visibleManual = true;
         emit changed_VisibleManual(true);
     }
+    connect(this, &AboutSettingsViewModel::getSystemInfo, this, &AboutSettingsViewModel::collectSystemInfo);
 }
 
 AboutSettingsViewModel::~AboutSettingsViewModel() = default;
@@ -41,4 +50,32 @@ void AboutSettingsViewModel::set_BackgroundWidth(int width)
 void AboutSettingsViewModel::set_BackgroundColor(QString color)
 {
     changeProperty(this, backgroundColor, color, &AboutSettingsViewModel::changed_BackgroundColor);
+}
+
+void AboutSettingsViewModel::collectSystemInfo()
+{
+    try {
+        const QString path = chooseArchivePath();
+        if (path.isEmpty())
+            return;
+        GeneralSystemInformationManager manager;
+        // The save dialog has already asked before replacing a file.
+        if (!manager.CollectSystemInformation(path, true))
+            showArchiveError(manager.errorText());
+    } catch (const std::exception& e) {
+        qWarning().noquote() << QStringLiteral("Error in AboutSettingsViewModel::collectSystemInfo: ")
+                + QString::fromUtf8(e.what());
+    }
+}
+
+QString AboutSettingsViewModel::chooseArchivePath()
+{
+    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QDir::separator()
+        + QStringLiteral("SysInfo.tar.gz");
+    return QFileDialog::getSaveFileName(nullptr, tr("Save File"), suggested, tr("Archive (*.tar.gz)"));
+}
+
+void AboutSettingsViewModel::showArchiveError(const QString& text)
+{
+    QMessageBox::warning(nullptr, tr("Ошибка"), tr("Не удалось сохранить архив с информацией о системе.\n%1").arg(text));
 }

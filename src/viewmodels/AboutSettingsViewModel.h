@@ -5,7 +5,7 @@
 #include <QString>
 
 // The "О программе" page: the client id, version, product texts and links,
-// all fixed when the page is built.
+// all fixed when the page is built, and the diagnostic archive. GUI thread.
 class AboutSettingsViewModel : public AppSettingsViewModel
 {
     Q_OBJECT
@@ -38,12 +38,22 @@ public:
 public slots:
     void set_BackgroundWidth(int width);
     void set_BackgroundColor(QString color);
+    // Reached through getSystemInfo: asks where to save, then writes the archive there.
+    void collectSystemInfo();
 
 signals:
+    void openTutorial();
+    void getSystemInfo();
+    void reportProblem();
     void changed_EnableTutorial(bool enable);
     void changed_VisibleManual(bool visible);
     void changed_BackgroundWidth(int width);
     void changed_BackgroundColor(QString color);
+
+protected:
+    // The save dialog; an empty path means the user cancelled.
+    virtual QString chooseArchivePath();
+    virtual void showArchiveError(const QString& text);
 
 private:
     QString clientId;

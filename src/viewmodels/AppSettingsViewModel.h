@@ -8,7 +8,7 @@
 class AppSettingsViewModel : public SettingsViewModel
 {
     Q_OBJECT
-    Q_PROPERTY(QString HeaderText READ get_HeaderText NOTIFY changed_HeaderText)
+    Q_PROPERTY(QString HeaderText READ get_HeaderText CONSTANT)
     Q_PROPERTY(QString ClassName READ get_ClassName CONSTANT)
 
 public:

@@ -3,7 +3,9 @@
 #include <QtQml/qqml.h>
 #include <QtQuickTemplates2/private/qquickapplicationwindow_p.h>
 
-// A Quick Controls application window for the client's small tool windows.
+// A Quick Controls application window for the client's small tool windows:
+// kept out of the task bar and the pager and shown on every desktop, like the
+// tool windows of a tray program. GUI thread only.
 class FixedWindow : public QQuickApplicationWindow
 {
     Q_OBJECT
@@ -13,4 +15,7 @@ class FixedWindow : public QQuickApplicationWindow
 public:
     explicit FixedWindow(QWindow* parent = nullptr);
     ~FixedWindow() override;
+
+    // As "QFixedWindow" 1.0 of the module "QLR".
+    static void registerQmlType();
 };

@@ -3,53 +3,104 @@
 #include "BalancerConnectionSettings.h"
 #include "FormApiSettings.h"
 
+#include <QRegExp>
+
+const QString NetworkSettingsViewModel::HostnamePattern = QStringLiteral("^ *(\\w|\\.|-|_)+ *$");
+const QString NetworkSettingsViewModel::DefaultPortErrorMessage =
+    QStringLiteral("Порт должен быть в диапазоне от 1 до 65535");
+
 NetworkSettingsViewModel::NetworkSettingsViewModel(QObject* parent)
     : AppSettingsViewModel(QStringLiteral("Сеть"), false, parent)
+    , asrServerHost(new ValidatableText(this))
+    , asrServerPort(createPortField())
+    , asrServerRestPort(createPortField())
+    , formApiPort(createPortField())
+    , restProxyPort(createPortField())
 {
+    asrServerHost->setTextValidator(&NetworkSettingsViewModel::ValidateHost);
 }
 
 NetworkSettingsViewModel::~NetworkSettingsViewModel() = default;
+
+ValidatableValue<int>* NetworkSettingsViewModel::createPortField()
+{
+    auto* field = new ValidatableValue<int>(this, DefaultPortErrorMessage);
+    field->setValueValidator(&NetworkSettingsViewModel::ValidateIPPort);
+    return field;
+}
+
+void NetworkSettingsViewModel::ValidateHost(ValidationArgs* args)
+{
+    if (!QRegExp(HostnamePattern, Qt::CaseSensitive).exactMatch(args->Text))
+        args->Error = tr("Некорректное имя хоста. Введите IP адрес или имя сервера");
+}
+
+void NetworkSettingsViewModel::ValidateIPPort(ValidationArgs* args, int port)
+{
+    if (port < 1 || port > 65535)
+        args->Error = DefaultPortErrorMessage;
+}
+
+bool NetworkSettingsViewModel::Validate()
+{
+    const std::initializer_list<ValidatableText*> fields{asrServerHost, asrServerPort, asrServerRestPort, formApiPort,
+                                                          restProxyPort};
+    for (ValidatableText* field : fields) {
+        if (!field->CheckAndSetFocus())
+            return false;
+    }
+    return true;
+}
 
 void NetworkSettingsViewModel::Load()
 {
     BalancerConnectionSettings balancer;
     FormApiSettings formApi;
-    asrServerHost = balancer.Ip;
-    asrServerPort = balancer.Port;
-    asrServerRestPort = balancer.RestPort;
-    formApiPort = formApi.Port;
-    restProxyPort = formApi.RestPort;
+    asrServerHost->SetText(balancer.Ip);
+    asrServerPort->SetValue(balancer.Port);
+    asrServerRestPort->SetValue(balancer.RestPort);
+    formApiPort->SetValue(formApi.Port);
+    restProxyPort->SetValue(formApi.RestPort);
 }
 
 void NetworkSettingsViewModel::Apply()
 {
+    // Converted before anything is stored, so a field that does not convert leaves the file untouched.
+    const QString host = asrServerHost->get_Text();
+    const int port = asrServerPort->Value();
+    const int restPort = asrServerRestPort->Value();
+    const int formApiServerPort = formApiPort->Value();
+    const int proxyPort = restProxyPort->Value();
+
     BalancerConnectionSettings balancer;
     FormApiSettings formApi;
     bool asrChanged = false;
     bool formApiChanged = false;
     bool restProxyChanged = false;
 
-    // The untrimmed text is compared on purpose: blanks the user typed count as an edit.
-    const bool addressChanged = asrServerHost != QString(balancer.Ip) || asrServerPort != int(balancer.Port);
-    if (addressChanged) {
-        setLastConnectionError(QString());
-        balancer.Ip = asrServerHost.trimmed();
-        balancer.Port = asrServerPort;
-        asrChanged = true;
+    if (get_ClientOnly()) {
+        // The untrimmed text is compared on purpose: blanks the user typed count as an edit.
+        const bool addressChanged = host != QString(balancer.Ip) || port != int(balancer.Port);
+        if (addressChanged) {
+            setLastConnectionError(QString());
+            balancer.Ip = host.trimmed();
+            balancer.Port = port;
+            asrChanged = true;
+        }
+        if (restPort != int(balancer.RestPort)) {
+            balancer.RestPort = restPort;
+            // The local HTTP proxy forwards to this port.
+            asrChanged = true;
+            restProxyChanged = true;
+        }
     }
-    if (asrServerRestPort != int(balancer.RestPort)) {
-        balancer.RestPort = asrServerRestPort;
-        // The local HTTP proxy forwards to this port.
-        asrChanged = true;
-        restProxyChanged = true;
-    }
-    if (formApiPort != int(formApi.Port)) {
-        formApi.Port = formApiPort;
+    if (formApiServerPort != int(formApi.Port)) {
+        formApi.Port = formApiServerPort;
         formApiChanged = true;
     }
     bool proxyPortStored = false;
-    if (restProxyPort != int(formApi.RestPort)) {
-        formApi.RestPort = restProxyPort;
+    if (proxyPort != int(formApi.RestPort)) {
+        formApi.RestPort = proxyPort;
         restProxyChanged = true;
         proxyPortStored = true;
     }

@@ -35,14 +35,15 @@ SettingsViewModel::SettingsViewModel(QObject* parent)
 
 SettingsViewModel::~SettingsViewModel() = default;
 
+// QML cannot carry an exception through its call: the program would end.
 void SettingsViewModel::onLoad()
 {
-    Load();
+    guarded("onLoad", [this] { Load(); });
 }
 
 void SettingsViewModel::onClose()
 {
-    Unload();
+    guarded("onClose", [this] { Unload(); });
 }
 
 bool SettingsViewModel::applyCommand()

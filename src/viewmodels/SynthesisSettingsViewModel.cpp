@@ -47,9 +47,11 @@ void SynthesisSettingsViewModel::Load()
 
 void SynthesisSettingsViewModel::Apply()
 {
+    TTSSettings settings;
+    // Before the server's voice list arrives there is no choice to store: keep the stored voice.
     const QString voice = selectedVoiceIndex >= 0 && selectedVoiceIndex < voices.size() ? voices.at(selectedVoiceIndex)
-                                                                                        : QString();
-    if (TTSSettings().saveTtsSettings(voice, storedEnabled, ttsSpeed))
+                                                                                        : QString(settings.Voice);
+    if (settings.saveTtsSettings(voice, storedEnabled, ttsSpeed))
         emit ttsSettingsChanged();
 }
 

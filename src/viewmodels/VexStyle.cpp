@@ -12,3 +12,8 @@ VexStyle* VexStyle::qmlAttachedProperties(QObject* object)
 {
     return new VexStyle(object);
 }
+
+void VexStyle::registerQmlType()
+{
+    qmlRegisterUncreatableType<VexStyle>("VexStyle", 1, 0, "VexStyle", QStringLiteral("VexStyle attached properties"));
+}

@@ -17,6 +17,8 @@ public:
     QColor getDefaultBackground() const { return defaultBackground; }
 
     static VexStyle* qmlAttachedProperties(QObject* object);
+    // As the uncreatable "VexStyle" 1.0 of the module "VexStyle", for its attached properties.
+    static void registerQmlType();
 
 signals:
     void defaultBackgroundChanged();

@@ -15,6 +15,8 @@
 #include <memory>
 #include <optional>
 
+#include <signal.h>
+
 namespace {
 
 // The real program in its own process, with its own settings and data folders.
@@ -64,6 +66,26 @@ std::optional<X11Windows::Window> trayIcon()
     return X11Windows::trayIcon(QStringLiteral("scrivora"));
 }
 
+// Ended within the time the shutdown protocol allows, workers stopped in
+// reverse order of creation, before the event loop ended.
+void verifyCleanEnd(Client& client)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(client.finished(20000));
+    QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(client.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(0), 0);
+
+    const QString& log = client.output;
+    const int heartbeat = log.indexOf(QLatin1String("Stop end: ConnectionHeartbeat"));
+    const int driver = log.indexOf(QLatin1String("Stop end: ConnectionManager"));
+    const int worker = log.indexOf(QLatin1String("Stop end: WebSocketWorker"));
+    QVERIFY2(heartbeat >= 0 && driver > heartbeat && worker > driver, qPrintable(log.right(3000)));
+    QVERIFY(!log.contains(QLatin1String("did not stop within")));
+    QVERIFY(log.indexOf(QLatin1String("Quit app")) > worker);
+}
+
 } // namespace
 
 // The program as a user starts it: one copy per user, its tray icon on the
@@ -78,6 +100,8 @@ private slots:
     void startsConnectedWithTrayIcon();
     void secondCopyIsRefused();
     void quitFromTrayMenuStopsWorkers();
+    void sessionEndSignalStopsWorkers_data();
+    void sessionEndSignalStopsWorkers();
 
 private:
     std::unique_ptr<FakeServerSet> servers;
@@ -148,21 +172,34 @@ void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
     XTestKeyboard keyboard;
     QVERIFY(keyboard.isOpen());
     keyboard.tap("Up"); // from no selection, the last entry: "Выход"
-    QElapsedTimer timer;
-    timer.start();
     keyboard.tap("Return");
-    QVERIFY(first->finished(20000));
-    QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(first->process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(first->exitCode(0), 0);
+    verifyCleanEnd(*first);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_VERIFY(!servers->recognition()->hasClient());
+}
 
-    const QString& log = first->output;
-    const int heartbeat = log.indexOf(QLatin1String("Stop end: ConnectionHeartbeat"));
-    const int driver = log.indexOf(QLatin1String("Stop end: ConnectionManager"));
-    const int worker = log.indexOf(QLatin1String("Stop end: WebSocketWorker"));
-    QVERIFY2(heartbeat >= 0 && driver > heartbeat && worker > driver, qPrintable(log.right(3000)));
-    QVERIFY(!log.contains(QLatin1String("did not stop within")));
-    QVERIFY(log.indexOf(QLatin1String("Quit app")) > worker);
+void TestScrivoraProcess::sessionEndSignalStopsWorkers_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM at logout") << int(SIGTERM);
+    QTest::newRow("SIGINT from a terminal") << int(SIGINT);
+}
+
+void TestScrivoraProcess::sessionEndSignalStopsWorkers()
+{
+    QFETCH(int, signalNumber);
+    first.reset(); // one copy at a time
+    Client client;
+    client.start();
+    QVERIFY(client.process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);
+    QVERIFY(servers->recognition()->hasClient());
+
+    ::kill(pid_t(client.process.processId()), signalNumber);
+    verifyCleanEnd(client);
+    if (QTest::currentTestFailed())
+        return;
     QTRY_VERIFY(!servers->recognition()->hasClient());
 }
 

@@ -5,6 +5,9 @@
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
+#include "PulseModule.h"
+#include "PulseTestServer.h"
+#include "RecordingDeviceManager.h"
 #include "RunGuard.h"
 #include "ScrivoraMain.h"
 #include "SettingsContainerViewModel.h"
@@ -20,6 +23,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QStandardPaths>
@@ -98,8 +102,11 @@ public:
 private slots:
     void initTestCase();
     void themeCheckLeadsToReady();
+    void trayOpensSettings();
     void startupSettingsAndPublishedObjects();
     void hotkeysDriveRecognition();
+    void failedMicrophoneEndsDictation();
+    void switchedMicrophoneIsTold();
     void restartStopsWorkersAndHandsOver();
 
 private:
@@ -131,6 +138,28 @@ void TestWindowsManager::themeCheckLeadsToReady()
     QVERIFY(!themeCheck->isVisible());
     QTRY_COMPARE(tray->toolTip(), QStringLiteral("Quillora Client\nСервер 127.0.0.1\nБалансер 127.0.0.1"));
     QVERIFY(tray->trayIcon()->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TestWindowsManager::trayOpensSettings()
+{
+    QAction* entry = nullptr;
+    for (QAction* action : tray->menu()->actions()) {
+        if (action->text() == QStringLiteral("Настройки"))
+            entry = action;
+    }
+    QVERIFY(entry);
+    entry->trigger();
+    QQuickWindow* settings = nullptr;
+    QTRY_VERIFY((settings = windowTitled(QStringLiteral("Настройки"))) && settings->isVisible());
+    // Connected: every page, the profile page too.
+    auto* model = qobject_cast<SettingsContainerViewModel*>(
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
+    QCOMPARE(model->get_InnerSettings().value<QList<QObject*>>().size(), 7);
+
+    // Esc closes it, as every tool window of the client.
+    QVERIFY(QTest::qWaitForWindowActive(settings));
+    QTest::keyClick(settings, Qt::Key_Escape);
+    QTRY_VERIFY(!settings->isVisible());
 }
 
 void TestWindowsManager::startupSettingsAndPublishedObjects()
@@ -198,6 +227,68 @@ void TestWindowsManager::hotkeysDriveRecognition()
     QTRY_COMPARE(lastRequestedMode(server), 2);
     keyboard.release("Control_L");
     QTRY_COMPARE(lastRequestedMode(server), 0);
+}
+
+void TestWindowsManager::failedMicrophoneEndsDictation()
+{
+    FakeRecognitionServer* server = servers->recognition();
+    RecordingDeviceManager* microphone = manager->recordingDevices();
+    QObject* asr = qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("asrManager")).value<QObject*>();
+    QVERIFY(asr);
+    const auto dictate = [asr](bool on) {
+        QVERIFY(QMetaObject::invokeMethod(asr, on ? "startRecognition" : "stopRecognition"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 10000);
+    // Only the backend's return brings the microphone back here, not a timed retry.
+    microphone->setRestartDelay(60000);
+    server->clearReceived();
+    dictate(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
+
+    // Qt's sound backend loses the sound server, and the microphone with it.
+    const char* const failed = "Notification: Звук с микрофона не поступает. Запись возобновится, когда микрофон снова "
+                               "станет доступен.";
+    QTest::ignoreMessage(QtInfoMsg, failed);
+    QTest::ignoreMessage(QtInfoMsg, "Notification: Устройство воспроизведения недоступно. Звук вернётся, когда "
+                                    "устройство снова станет доступно.");
+    QVERIFY(PulseTestServer::killClient(QStringLiteral("QtPulseAudio:%1").arg(QCoreApplication::applicationPid())));
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+    QVERIFY(!microphone->IsCapturing());
+
+    // A start before the microphone is back is taken back at once.
+    server->clearReceived();
+    QTest::ignoreMessage(QtInfoMsg, failed);
+    dictate(true);
+    QTRY_COMPARE(server->messagesOfType(1).size(), 2);
+    QCOMPARE(lastRequestedMode(server), 0);
+
+    // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
+    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 15000);
+    server->clearReceived();
+    dictate(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
+    QCOMPARE(lastRequestedMode(server), 2);
+    dictate(false);
+    QTRY_COMPARE(lastRequestedMode(server), 0);
+    microphone->setRestartDelay(2000);
+}
+
+void TestWindowsManager::switchedMicrophoneIsTold()
+{
+    RecordingDeviceManager* microphone = manager->recordingDevices();
+    const QString first = microphone->CurrentDevice().deviceName();
+    microphone->TrackChanges = true;
+    QTest::ignoreMessage(QtInfoMsg, "Notification: Выбран микрофон: Plugged_Mic");
+    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("Notification: Выбран микрофон: ")
+                                               + microphone->CurrentDevice().description()));
+    {
+        PulseModule plugged(QStringLiteral("module-null-source"),
+                            {QStringLiteral("source_name=plugged_mic"), QStringLiteral("description=Plugged_Mic")});
+        QVERIFY(plugged.isLoaded());
+        QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), QStringLiteral("plugged_mic"), 10000);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), first, 10000);
+    microphone->TrackChanges = false;
 }
 
 void TestWindowsManager::restartStopsWorkersAndHandsOver()
@@ -270,7 +361,7 @@ static bool restartedCopyTookOver()
     }
     for (pid_t pid : copies)
         ::kill(pid, SIGTERM);
-    // Asking also frees the segment the terminated copy leaves behind once it is gone.
+    // The guard is free again once the terminated copy is gone.
     timer.restart();
     while (RunGuard(RunGuard::clientKey()).isAnotherRunning() && timer.elapsed() < 5000)
         QThread::msleep(50);

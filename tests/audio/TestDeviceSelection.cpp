@@ -29,17 +29,30 @@ public:
     ExtAudioDeviceInfo DefaultDevice() const override { return ExtAudioDeviceInfo(); }
     void StartDevice() override
     {
+        if (failing && !CurrentDevice().isNull()) {
+            DeviceFailed(QAudio::OpenError);
+            return;
+        }
         running = !CurrentDevice().isNull();
-        if (running)
+        if (running) {
             log << QStringLiteral("start:") + CurrentDevice().deviceName();
+            DeviceRuns();
+        }
     }
     void StopDevice() override
     {
         if (std::exchange(running, false))
             log << QStringLiteral("stop");
     }
+    // A running device fails at run time.
+    void Break()
+    {
+        running = false;
+        DeviceFailed(QAudio::IOError);
+    }
     QStringList log;
     bool running = false;
+    bool failing = false;
 
 protected:
     void OnDeviceStateChanged(QObject*, QAudio::State) override {}
@@ -58,6 +71,8 @@ private slots:
     void selectionByNameAndIndex();
     void followsListChanges_data();
     void followsListChanges();
+    void failedDeviceBacksOff_data();
+    void failedDeviceBacksOff();
 
 private:
     // Hands the devices at these pool positions to the manager and waits until it has taken them.
@@ -154,6 +169,51 @@ void TestDeviceSelection::followsListChanges()
     if (changed && !current.isNull())
         log << QStringLiteral("start:") + current;
     QCOMPARE(manager.log, log);
+}
+
+void TestDeviceSelection::failedDeviceBacksOff_data()
+{
+    QTest::addColumn<QString>("attempts"); // F fails, R runs
+    QTest::addColumn<int>("delay");        // before the next attempt, 0 for none
+    QTest::addColumn<int>("reports");      // warnings and DeviceError signals
+
+    QTest::newRow("runs") << "R" << 0 << 0;
+    QTest::newRow("first failure") << "F" << 2000 << 1;
+    QTest::newRow("doubles") << "FFF" << 8000 << 1;
+    QTest::newRow("stops growing") << "FFFFFFFFFF" << 30000 << 1;
+    QTest::newRow("a new outage starts over") << "FFFFRF" << 2000 << 2;
+}
+
+void TestDeviceSelection::failedDeviceBacksOff()
+{
+    QFETCH(QString, attempts);
+    QFETCH(int, delay);
+    QFETCH(int, reports);
+
+    FakeListManager list(QAudio::AudioOutput);
+    ProbeManager manager(&list);
+    deliver(list, manager, {0, 1});
+    manager.set_SelectedIndex(-1);
+    QSignalSpy errors(&manager, &AudioDeviceManagerBase::DeviceError);
+    static int warnings;
+    warnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+        warnings += type == QtWarningMsg;
+    });
+    for (int i = 0; i < attempts.size(); ++i) {
+        manager.failing = attempts.at(i) == QLatin1Char('F');
+        if (i == 0)
+            manager.set_SelectedIndex(1);
+        else if (manager.running && manager.failing)
+            manager.Break();
+        else
+            manager.RetryNow(); // what the wait would end in
+    }
+    qInstallMessageHandler(previous);
+    QCOMPARE(manager.PendingRestartDelay(), delay);
+    QCOMPARE(errors.count(), reports);
+    QCOMPARE(warnings, reports);
+    QCOMPARE(manager.running, attempts.endsWith(QLatin1Char('R')));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSelection)

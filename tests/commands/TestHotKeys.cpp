@@ -1,4 +1,6 @@
+#include "CancellationCondition.h"
 #include "HotkeySettings.h"
+#include "KeyboardGrab.h"
 #include "KeyboardListener.h"
 #include "TestHome.h"
 #include "XHotKeyConverter.h"
@@ -6,6 +8,7 @@
 #include "XTestKeyboard.h"
 
 #include <QKeyEvent>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -52,11 +55,16 @@ private slots:
     }
     void activations_data();
     void activations();
+    void doublePressWindow_data();
+    void doublePressWindow();
+    void keysSeenWhileAnotherClientGrabs();
+    void listenerSteps();
     void settingsSwitchModes();
     void listenerRestartAndRemoval();
     void chords_data();
     void chords();
     void chordFromEvent();
+    void chordsFollowLayoutChange();
     void withoutDisplay();
 
 private:
@@ -140,6 +148,85 @@ void TestHotKeys::activations()
     QTEST(fired(spy), "expected");
 }
 
+void TestHotKeys::doublePressWindow_data()
+{
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<bool>("fires");
+    QTest::newRow("inside the window") << 200 << true;
+    QTest::newRow("past the window") << 300 << false;
+}
+
+// Two Ctrl taps a known time apart; the bounds of the gap the manager saw are
+// measured around it, and a try whose gap straddles 250 ms is made again.
+void TestHotKeys::doublePressWindow()
+{
+    QFETCH(int, gapMs);
+    QFETCH(bool, fires);
+    startManager(true, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        manager->checkHotkeys(true, -1);
+        QElapsedTimer outer;
+        outer.start();
+        manager->checkHotkeys(false, Qt::Key_Control);
+        QVERIFY(!manager->checkHotkeys(true, Qt::Key_Control));
+        QElapsedTimer inner;
+        inner.start();
+        QThread::msleep(static_cast<unsigned long>(gapMs));
+        const qint64 atLeast = inner.elapsed();
+        manager->checkHotkeys(false, Qt::Key_Control);
+        const bool fired = manager->checkHotkeys(true, Qt::Key_Control);
+        const qint64 atMost = outer.elapsed();
+        if (fires ? atMost <= 250 : atLeast > 250) {
+            QCOMPARE(fired, fires);
+            return;
+        }
+    }
+    QSKIP("the machine is too busy to time a double press");
+}
+
+void TestHotKeys::keysSeenWhileAnotherClientGrabs()
+{
+    startManager(true, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
+    QSignalSpy spy(manager.get(), &HotKeyManager::activated);
+    KeyboardGrab grab;
+    QVERIFY(grab.isHeld());
+    play(QStringLiteral("Control_L+ Control_L- Control_L+ Control_L-"));
+    QTRY_COMPARE(reports, 4);
+    QCOMPARE(fired(spy), QStringList{"0/0/0"});
+}
+
+// The listener's own steps, run here: short while idle (a stop waits for the
+// listener to see its flag), and watched keys found again after a keymap change.
+void TestHotKeys::listenerSteps()
+{
+    const int leftCtrl = int(keyboard.keycodeOf("Control_L"));
+    KeyboardListener listener;
+    listener.AddKey(Qt::Key_CapsLock, 0);
+    listener.initialize();
+    QVERIFY(listener.IsInitialized());
+    QCOMPARE(listener.getQtKey(leftCtrl), -1);
+    const auto condition = std::make_shared<CancellationCondition>();
+    QElapsedTimer timer;
+    for (int step = 0; step < 5; ++step) {
+        timer.start();
+        listener.repeatableWork(condition.get());
+        QVERIFY2(timer.elapsed() < 200, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    const auto setOptions = [](const QString& options) {
+        return QProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "us", "-option", "", "-option", options}) == 0;
+    };
+    // Caps Lock moves onto the left Ctrl key.
+    QVERIFY(setOptions(QStringLiteral("ctrl:swapcaps")));
+    timer.start();
+    while (listener.getQtKey(leftCtrl) == -1 && timer.elapsed() < 5000)
+        listener.repeatableWork(condition.get());
+    const int moved = listener.getQtKey(leftCtrl);
+    QVERIFY(setOptions(QString()));
+    listener.cleanUp();
+    QCOMPARE(moved, int(Qt::Key_CapsLock));
+}
+
 void TestHotKeys::settingsSwitchModes()
 {
     startManager(true, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
@@ -221,6 +308,20 @@ void TestHotKeys::chordFromEvent()
     const unsigned a = keyboard.keycodeOf("a");
     const QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, a, 0x61, 0x01 | 0x02 | 0x04 | 0x10 | 0x80);
     QCOMPARE(converter.HotKeyFromEvent(&letter), (HotKeyInfo{a, 0x05}));
+}
+
+void TestHotKeys::chordsFollowLayoutChange()
+{
+    XHotKeyConverter converter;
+    const unsigned usZ = converter.ConvertFromString(QStringLiteral("z")).keycode;
+    QCOMPARE(keyboard.keysymAt(usZ), 0x7aul);
+    // The German layout swaps Y and Z.
+    QVERIFY(keyboard.setLayout(QStringLiteral("de")));
+    const unsigned deZ = converter.ConvertFromString(QStringLiteral("z")).keycode;
+    const QString printed = converter.ConvertToString(HotKeyInfo{usZ, 0});
+    QVERIFY(keyboard.setLayout(QStringLiteral("us")));
+    QVERIFY(deZ != usZ);
+    QCOMPARE(printed, QStringLiteral("y"));
 }
 
 void TestHotKeys::withoutDisplay()

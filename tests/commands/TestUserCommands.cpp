@@ -89,6 +89,8 @@ private slots:
     void systemRulesComeFirst();
     void damagedFileIsSkippedThenKeptAside_data();
     void damagedFileIsSkippedThenKeptAside();
+    void oneFileOwnsATheme_data();
+    void oneFileOwnsATheme();
     void failedEditsChangeNothing();
     void selectedThemeDecidesCommands();
     void replace_data();
@@ -162,10 +164,9 @@ void TestUserCommands::systemRulesComeFirst()
     QCOMPARE(patterns(UserCommandFiles::LoadAll(folder, broken).commands.value(QString())),
              (QStringList{"свой", "  ЗАПЯТАЯ "}));
 
-    // Two files of one theme are joined; a key command without an id gets one that is stored.
-    save("theme_a.json", "t", {command(Text, "раз", "1")});
-    save("theme_b.json", "t", {command(Text, "два", "2"), command(Text, "раз", "3"), command(Key, "клавиша", "Ctrl+a")});
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("theme_a.json.*theme_b.json.*both hold theme"));
+    // A later phrase wins in its place; a key command without an id gets one that is stored.
+    save("theme_t.json", "t",
+         {command(Text, "раз", "1"), command(Text, "два", "2"), command(Text, "раз", "3"), command(Key, "клавиша", "Ctrl+a")});
     const UserCommandFiles::Contents contents = UserCommandFiles::LoadAll(folder, UserCommandsManager::systemRulesPath());
     const QList<UserCommand> common = contents.commands.value(QString());
     QCOMPARE(patterns(common), (QStringList{"точка|system", "  ЗАПЯТАЯ ", "свой"}));
@@ -176,7 +177,7 @@ void TestUserCommands::systemRulesComeFirst()
     QCOMPARE(joined[0].Text, QStringLiteral("3"));
     QCOMPARE(joined[0].Id, QString());
     QVERIFY(QRegularExpression("^\\{[0-9a-f-]{36}\\}$").match(joined[2].Id).hasMatch());
-    QCOMPARE(UserCommandFiles::Load(filePath("theme_b.json"), nullptr, false)[2].Id, joined[2].Id);
+    QCOMPARE(UserCommandFiles::Load(filePath("theme_t.json"), nullptr, false)[3].Id, joined[2].Id);
 
     // A shorter shipped phrase would hide a longer one starting the same way.
     QStringList shipped;
@@ -204,7 +205,21 @@ void TestUserCommands::damagedFileIsSkippedThenKeptAside_data()
     QTest::newRow("array") << QByteArray("[]") << "UserCommandsManager: Invalid file format, file '%1'";
     QTest::newRow("unknown type") << QByteArray("{\"Commands\": [{\"Type\": \"macro\", \"Pattern\": \"м\"}]}")
                                   << "Cannot convert";
-    QTest::newRow("command not an object") << QByteArray("{\"Commands\": [1]}") << "";
+    const QString wrongType = QStringLiteral("UserCommandsManager: Invalid file format, file '%1', error '\"%2\" is not %3'");
+    QTest::newRow("command not an object") << QByteArray("{\"Commands\": [{\"Type\": \"text\"}, 1]}")
+                                           << "UserCommandsManager: Invalid file format, file '%1', error 'command 2 is not an object'";
+    QTest::newRow("theme id a number") << QByteArray("{\"ThemeId\": 7, \"Commands\": []}") << wrongType.arg("%1", "ThemeId", "a string");
+    QTest::newRow("commands an object") << QByteArray("{\"Commands\": {}}") << wrongType.arg("%1", "Commands", "an array");
+    QTest::newRow("pattern a number") << QByteArray("{\"Commands\": [{\"Type\": \"text\", \"Pattern\": 5}]}")
+                                      << wrongType.arg("%1", "Pattern", "a string");
+    QTest::newRow("punctuation a string")
+        << QByteArray("{\"Commands\": [{\"Type\": \"text\", \"Pattern\": \"п\", \"IsPunctuation\": \"yes\"}]}")
+        << wrongType.arg("%1", "IsPunctuation", "true or false");
+    QTest::newRow("too large") << QByteArray(UserCommandFiles::MaxFileSize + 1, ' ')
+                               << "UserCommandsManager: Invalid file format, file '%1', error 'larger than "
+                                      + QString::number(UserCommandFiles::MaxFileSize) + " bytes'";
+    // A link to this device; it never ends.
+    QTest::newRow("endless device") << QByteArray("/dev/zero") << "UserCommandsManager: Cannot open file '%1' for reading";
 }
 
 void TestUserCommands::damagedFileIsSkippedThenKeptAside()
@@ -212,7 +227,12 @@ void TestUserCommands::damagedFileIsSkippedThenKeptAside()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
     const QString damaged = filePath("default.json");
-    QVERIFY(UserCommandFixtures::writeFile(damaged, bytes));
+    const bool device = bytes.startsWith("/dev/");
+    // What is on disk at a path: the bytes of a file, the target of a link.
+    const auto onDisk = [device](const QString& path) {
+        return device ? QFile::symLinkTarget(path).toUtf8() : contentOf(path);
+    };
+    QVERIFY(device ? QFile::link(QString::fromUtf8(bytes), damaged) : UserCommandFixtures::writeFile(damaged, bytes));
     save("theme_e.json", "e", {command(Text, "есть", "1")});
 
     try {
@@ -224,14 +244,76 @@ void TestUserCommands::damagedFileIsSkippedThenKeptAside()
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Command file skipped"));
     manager->LoadAll();
-    QCOMPARE(contentOf(damaged), bytes);
+    QCOMPARE(manager->get_UnreadableFiles(), QStringList{damaged});
+    QCOMPARE(onDisk(damaged), bytes);
     QCOMPARE(patterns(manager->get_ThemeCommands(QString())), (QStringList{"точка|system", "запятая|system"}));
     QCOMPARE(patterns(manager->get_ThemeCommands("e")), QStringList{"есть"});
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("kept as"));
     manager->set_Commands({{QString(), {command(Text, "новое", "1")}}});
-    QCOMPARE(contentOf(damaged + ".damaged"), bytes);
+    QCOMPARE(onDisk(damaged + ".damaged"), bytes);
     QCOMPARE(patterns(UserCommandFiles::Load(damaged, nullptr, false)), QStringList{"новое"});
+}
+
+void TestUserCommands::oneFileOwnsATheme_data()
+{
+    // "file name|theme id|phrase,phrase", saved in this order.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("themeId");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("leftOut");
+    // Files moved out of the way by an edit of the theme.
+    QTest::addColumn<int>("keptAside");
+
+    QTest::newRow("own file wins over an earlier name") << QStringList{"a.json|t|старое", "theme_t.json|t|своё"} << "t"
+                                                        << QStringList{"своё"} << QStringList{"a.json"} << 1;
+    QTest::newRow("own file wins over a later name") << QStringList{"theme_t.json|t|своё", "z.json|t|чужое"} << "t"
+                                                     << QStringList{"своё"} << QStringList{"z.json"} << 1;
+    QTest::newRow("first name without an own file") << QStringList{"a.json|t|раз", "b.json|t|два"} << "t"
+                                                    << QStringList{"раз"} << QStringList{"b.json"} << 2;
+    QTest::newRow("default.json owns the common commands")
+        << QStringList{"default.json||общее", "extra.json||лишнее,ещё"} << ""
+        << QStringList{"точка|system", "запятая|system", "общее"} << QStringList{"extra.json"} << 1;
+    QTest::newRow("another theme's own file") << QStringList{"theme_u.json|t|чужое"} << "t" << QStringList{"чужое"}
+                                              << QStringList{} << 1;
+    QTest::newRow("own file declares another theme") << QStringList{"theme_u.json|t|чужое", "a.json|u|своё"} << "u"
+                                                     << QStringList{"своё"} << QStringList{} << 2;
+}
+
+// Whatever the files were, an edit is what the next load reads.
+void TestUserCommands::oneFileOwnsATheme()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, themeId);
+    QFETCH(QStringList, leftOut);
+    for (const QString& file : files) {
+        const QStringList parts = file.split(QLatin1Char('|'));
+        QList<UserCommand> commands;
+        for (const QString& phrase : parts[2].split(QLatin1Char(',')))
+            commands << command(Text, phrase, QStringLiteral("x"));
+        save(parts[0], parts[1], commands);
+    }
+    for (int i = 0; i < leftOut.size(); ++i)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Command file left out"));
+    manager->LoadAll();
+    QTEST(patterns(manager->get_ThemeCommands(themeId)), "expected");
+    QStringList unreadable;
+    for (const QString& path : manager->get_UnreadableFiles())
+        unreadable << QFileInfo(path).fileName();
+    QCOMPARE(unreadable, leftOut);
+
+    QList<UserCommand> edited;
+    for (const UserCommand& c : manager->get_ThemeCommands(themeId)) {
+        if (c.IsSystem)
+            edited << c;
+    }
+    edited << command(Text, "новое", "1");
+    manager->set_Commands({{themeId, edited}});
+    QTEST(QDir(UserCommandsManager::commandsFolder()).entryList({"*.damaged"}, QDir::Files | QDir::System).size(), "keptAside");
+    UserCommandsManager reloaded;
+    reloaded.LoadAll();
+    QCOMPARE(patterns(reloaded.get_ThemeCommands(themeId)), patterns(edited));
+    QCOMPARE(reloaded.get_UnreadableFiles(), QStringList());
 }
 
 // A refused edit or one that cannot be written leaves memory and disk as they were.

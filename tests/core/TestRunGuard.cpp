@@ -2,20 +2,77 @@
 
 #include <QtTest>
 
+#include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QUuid>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+QString sha1(const QString& text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+// Where Qt's System V semaphore of `key` had its key file, as earlier guards used them.
+QString semaphoreKeyFile(const QString& folder, const QString& key)
+{
+    return folder + QStringLiteral("/qipc_systemsem_") + QString(key).remove(QRegularExpression(QStringLiteral("[^a-zA-Z]")))
+        + sha1(key);
+}
+
+// The guard of `key` taken in a child process whose temporary folder is `folder`.
+void startHolder(QProcess& holder, const QString& key, const QString& folder, bool keep)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), folder);
+    holder.setProcessEnvironment(environment);
+    holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/GuardHolder"),
+                 keep ? QStringList{key, QStringLiteral("hold")} : QStringList{key});
+}
+
+// "held" or "refused"; empty when the holder did not decide within a few seconds.
+QString decision(QProcess& holder)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!holder.canReadLine() && timer.elapsed() < 5000)
+        holder.waitForReadyRead(100);
+    return QString::fromLatin1(holder.readLine()).trimmed();
+}
+
+} // namespace
 
 class TestRunGuard : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void secondCopyIsRefused();
+    void killedHolderLetsTheNextCopyRun();
+    void leftoverFilesDoNotKeepOut_data();
+    void leftoverFilesDoNotKeepOut();
     void keysAreIndependent();
     void clientKeyIsPerUser();
     void uncaughtExceptionIsLoggedAndExits_data();
     void uncaughtExceptionIsLoggedAndExits();
+
+private:
+    QTemporaryDir temporary;
 };
+
+void TestRunGuard::initTestCase()
+{
+    // The guard's files live in the temporary folder: keep them apart from a running client.
+    QVERIFY(temporary.isValid());
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+}
 
 void TestRunGuard::secondCopyIsRefused()
 {
@@ -35,6 +92,64 @@ void TestRunGuard::secondCopyIsRefused()
     RunGuard third(key);
     QVERIFY(!third.isAnotherRunning());
     QVERIFY(third.tryToRun());
+}
+
+void TestRunGuard::killedHolderLetsTheNextCopyRun()
+{
+    const QString key = QUuid::createUuid().toString();
+    QProcess holder;
+    startHolder(holder, key, temporary.path(), true);
+    QCOMPARE(decision(holder), QStringLiteral("held"));
+
+    RunGuard mine(key);
+    QVERIFY(mine.isAnotherRunning());
+    QVERIFY(!mine.tryToRun());
+    ::kill(pid_t(holder.processId()), SIGKILL);
+    QVERIFY(holder.waitForFinished(5000));
+    QVERIFY(!mine.isAnotherRunning());
+    QVERIFY(mine.tryToRun());
+}
+
+void TestRunGuard::leftoverFilesDoNotKeepOut_data()
+{
+    QTest::addColumn<QString>("leftover");
+    QTest::addColumn<bool>("undecided");
+    // Two key files of one inode made the earlier guard wait for a semaphore it held itself.
+    QTest::newRow("semaphore key files of one inode") << "linked key files" << false;
+    QTest::newRow("folder in the lock file's place") << "folder" << true;
+    QTest::newRow("symbolic link in the lock file's place") << "link" << true;
+}
+
+void TestRunGuard::leftoverFilesDoNotKeepOut()
+{
+    QFETCH(QString, leftover);
+    QFETCH(bool, undecided);
+    const QString key = QUuid::createUuid().toString();
+    QTemporaryDir folder(temporary.filePath(QStringLiteral("leftover-XXXXXX")));
+    QVERIFY(folder.isValid());
+    const QString lockFile = folder.filePath(QFileInfo(RunGuard(key).lockFilePath()).fileName());
+    const QString linkTarget = folder.filePath(QStringLiteral("target"));
+    if (leftover == QLatin1String("linked key files")) {
+        const QString first = semaphoreKeyFile(folder.path(), sha1(key + QStringLiteral("_memLockKey")));
+        QFile(first).open(QIODevice::WriteOnly);
+        QVERIFY(QFile::exists(first));
+        QCOMPARE(::link(QFile::encodeName(first).constData(),
+                        QFile::encodeName(semaphoreKeyFile(folder.path(), sha1(key + QStringLiteral("_sharedmemKey"))))
+                            .constData()),
+                 0);
+    } else if (leftover == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(lockFile));
+    } else {
+        QVERIFY(QFile::link(linkTarget, lockFile));
+    }
+
+    QProcess copy;
+    startHolder(copy, key, folder.path(), false);
+    QCOMPARE(decision(copy), QStringLiteral("held"));
+    QVERIFY(copy.waitForFinished(5000));
+    const QString log = QString::fromUtf8(copy.readAllStandardError());
+    QCOMPARE(log.contains(QLatin1String("going on as the only copy")), undecided);
+    QVERIFY(!QFile::exists(linkTarget));
 }
 
 void TestRunGuard::keysAreIndependent()

@@ -13,7 +13,8 @@ private slots:
 
 void TestResultFormatter::format_data()
 {
-    // Results in the order received, a partial one marked "~"; U+0001 is the dash, U+0002/U+0003 the quotes.
+    // Results in the order received, a partial one marked "~", "|" a new dictation;
+    // U+0001 is the dash, U+0002/U+0003 the quotes.
     QTest::addColumn<QStringList>("results");
     QTest::addColumn<QStringList>("expected");
 
@@ -50,6 +51,9 @@ void TestResultFormatter::format_data()
     QTest::newRow("quote opens the next result") << QStringList{"он сказал", open + "да" + close}
                                                  << QStringList{"Он сказал", " \"да\""};
     QTest::newRow("dash after a full stop") << QStringList{"так .", dash + " нет"} << QStringList{"Так.", " - нет"};
+    QTest::newRow("dash opens a dictation") << QStringList{"|", dash + " нет"} << QStringList{"- нет"};
+    QTest::newRow("quote opens a dictation after another")
+        << QStringList{"так .", "|", open + "да" + close} << QStringList{"Так.", "\"да\""};
     QTest::newRow("pilcrow ends a result") << QStringList{"конец ¶", "начало"} << QStringList{"Конец¶", "Начало"};
 }
 
@@ -59,6 +63,10 @@ void TestResultFormatter::format()
     ResultFormatter formatter;
     QStringList formatted;
     for (const QString& result : results) {
+        if (result == QLatin1String("|")) {
+            formatter.reset(true);
+            continue;
+        }
         const bool partial = result.startsWith(QLatin1Char('~'));
         formatted << formatter.formatText(partial ? result.mid(1) : result, !partial);
     }

@@ -6,6 +6,8 @@
 #include "ConnectionManagerSettings.h"
 #include "LoopbackConnection.h"
 #include "RecordingDeviceManager.h"
+#include "SelfSignedCertificate.h"
+#include "SslSettings.h"
 #include "SubService.h"
 #include "TestHome.h"
 #include "WebSocketWorker.h"
@@ -285,6 +287,59 @@ private slots:
         QCOMPARE(changes.at(1).at(1).value<AsrState>(), Stopped);
         QCOMPARE(link->driver()->getState(), 14);
         QVERIFY(server->hasClient());
+    }
+
+    // The default falls back to plain text; strict verification never does, on
+    // either road. The certificate is trusted, so strict TLS itself works.
+    void tlsPolicy_data()
+    {
+        QTest::addColumn<QString>("verification");
+        QTest::addColumn<bool>("tlsBalancer");
+        QTest::addColumn<bool>("tlsServer");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("insecure, plain text") << "Insecure" << false << false << "";
+        QTest::newRow("strict, TLS") << "Strict" << true << true << "";
+        QTest::newRow("strict, plain balancer") << "Strict" << false << false << "Не удалось получить список серверов";
+        QTest::newRow("strict, plain server") << "Strict" << true << false << "Не удалось подключиться к серверу";
+    }
+    void tlsPolicy()
+    {
+        QFETCH(QString, verification);
+        QFETCH(bool, tlsBalancer);
+        QFETCH(bool, tlsServer);
+        QFETCH(QString, failure);
+        const SelfSignedCertificate certificate;
+        QVERIFY2(certificate.isValid(), qPrintable(certificate.error()));
+        const QSslConfiguration tls = certificate.serverConfiguration();
+        const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusting = original;
+        trusting.setCaCertificates(original.caCertificates() << tls.localCertificate());
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        SslSettings ssl;
+        ssl.SslCertificateVerification = verification;
+        ssl.sync();
+
+        link.reset();
+        link = std::make_unique<LoopbackConnection>(tlsBalancer ? tls : QSslConfiguration());
+        link->offerThemes({QJsonObject{{"Id", "t1"}, {"Name", "Терапия"}}});
+        FakeRecognitionServer* server = link->addServer(tlsServer ? tls : QSslConfiguration());
+        link->offerServers({link->entry("A", server->port())});
+        link->build(200);
+        link->start();
+        const bool ready = link->waitForState(failure.isEmpty() ? State::Ready : State::Failed);
+        QSslConfiguration::setDefaultConfiguration(original);
+        QVERIFY(ready);
+        if (failure.isEmpty()) {
+            QCOMPARE(bool(ClientConnectionSettings().UseTls), tlsServer);
+            QCOMPARE(server->connectionCount(), 1);
+            return;
+        }
+        QCOMPARE(link->stateMessages().value(link->states().indexOf(State::Failed)), failure);
+        // Over HTTPS or not at all: a plain balancer only ever sees TLS hellos.
+        QCOMPARE(link->balancerRequests() > 0, tlsBalancer);
+        QCOMPARE(link->balancerRejected() > 0, !tlsBalancer);
+        QCOMPARE(server->connectionCount(), 0);
+        QVERIFY(!link->states().contains(State::Connected));
     }
 
 private:

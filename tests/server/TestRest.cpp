@@ -295,6 +295,33 @@ private slots:
         QTEST(ids(list).join(' '), "expected");
     }
 
+    // Strict verification takes every call to HTTPS, whatever UseTls says.
+    void strictCallsNeverGoPlain_data()
+    {
+        QTest::addColumn<QString>("verification");
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("insecure") << "Insecure" << true;
+        QTest::newRow("strict") << "Strict" << false;
+    }
+    void strictCallsNeverGoPlain()
+    {
+        QFETCH(QString, verification);
+        QFETCH(bool, answered);
+        FakeHttpServer plain;
+        plain.setResponse(FakeHttpResponse::json(R"({"Error":null,"Data":[]})"));
+        ClientConnectionSettings settings;
+        settings.Ip = FakeHttpServer::host();
+        settings.RestPort = int(plain.port());
+        settings.UseTls = false;
+        settings.sync();
+        setVerification(verification);
+        const QString error = thrownMessage([] { RestAccessPoint().getThemes(); });
+        setVerification("Insecure");
+        QCOMPARE(error.isEmpty(), answered);
+        QCOMPARE(plain.requestCount(), answered ? 1 : 0);
+        QCOMPARE(plain.rejectedCount(), answered ? 0 : 1);
+    }
+
     // A failed request falls back to the cache, but only of the balancer that wrote it.
     void balancerFails_data()
     {
@@ -354,7 +381,7 @@ private slots:
         pointBalancerAt(tlsBalancer.port(), FakeHttpServer::host(), false);
         ServerStatusStorage storage;
         bool fromBalancer = false;
-        // In strict mode the self-signed certificate is refused, and plain HTTP finds no server.
+        // In strict mode the self-signed certificate is refused, and plain HTTP is not tried.
         setVerification("Strict");
         QTest::ignoreMessage(QtWarningMsg, "Self signed SSL certificate");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^SSL error: "));

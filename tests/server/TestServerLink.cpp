@@ -1,3 +1,5 @@
+#include "AcceleratedClock.h"
+#include "CancellationCondition.h"
 #include "ClientInfoSettings.h"
 #include "ConnectionHeartbeat.h"
 #include "ConnectionHelper.h"
@@ -325,12 +327,45 @@ private slots:
         }
     }
 
+    // Whole seconds of the clock count, and the lag must exceed 10 of them.
+    void heartbeatLimit_data()
+    {
+        QTest::addColumn<int>("startMs");
+        QTest::addColumn<QList<int>>("stepsMs");
+        QTest::addColumn<bool>("timesOut");
+        QTest::newRow("fifth step a little late") << 300 << QList<int>{10305} << false;
+        QTest::newRow("10.999 s") << 0 << QList<int>{10999} << false;
+        QTest::newRow("11 s") << 0 << QList<int>{11000} << true;
+        QTest::newRow("second boundaries") << 900 << QList<int>{11000} << true;
+        QTest::newRow("clock set back") << 0 << QList<int>{-3600000, -3595000, -3589000} << true;
+        QTest::newRow("clock set back, link alive") << 0 << QList<int>{-3600000, -3591000} << false;
+    }
+    void heartbeatLimit()
+    {
+        QFETCH(int, startMs);
+        QFETCH(QList<int>, stepsMs);
+        QFETCH(bool, timesOut);
+        const QDateTime origin = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+        QDateTime now = origin.addMSecs(startMs);
+        ConnectionHeartbeat heartbeat(nullptr, 2000, [&now] { return now; });
+        QSignalSpy timeouts(&heartbeat, &ConnectionHeartbeat::timeout);
+        CancellationCondition condition;
+        heartbeat.initialize();
+        for (int step : stepsMs) {
+            now = origin.addMSecs(step);
+            heartbeat.repeatableWork(&condition);
+        }
+        QCOMPARE(timeouts.count(), timesOut ? 1 : 0);
+        QCOMPARE(condition.isCanceled(), timesOut);
+    }
+
     // Answers come late enough that a step sees the ping still open, but within the
     // limit: measured from the session's start alone, the link would drop.
     void heartbeat()
     {
         WebSocketClient client;
-        auto* heartbeat = new ConnectionHeartbeat(&client, 20, 400);
+        // The 10 s limit takes 400 ms.
+        auto* heartbeat = new ConnectionHeartbeat(&client, 20, acceleratedClock(25));
         std::atomic<bool> answering{true};
         connect(heartbeat, &ConnectionHeartbeat::ping, &client, [&client, &answering] {
             QTimer::singleShot(150, &client, [&client, &answering] {

@@ -1,5 +1,6 @@
 #include "LoopbackConnection.h"
 
+#include "AcceleratedClock.h"
 #include "AsrManager.h"
 #include "AudioListManager.h"
 #include "AutoReplaceManager.h"
@@ -19,7 +20,8 @@
 #include <QTcpServer>
 #include <QtTest>
 
-LoopbackConnection::LoopbackConnection()
+LoopbackConnection::LoopbackConnection(const QSslConfiguration& balancerTls)
+    : m_http(balancerTls)
 {
     m_http.setHandler([this](const FakeHttpRequest& request) { return answer(request); });
     BalancerReply::pointBalancerAt(m_http.port());
@@ -38,10 +40,10 @@ LoopbackConnection::~LoopbackConnection()
     qDeleteAll(m_recognitionServers);
 }
 
-FakeRecognitionServer* LoopbackConnection::addServer()
+FakeRecognitionServer* LoopbackConnection::addServer(const QSslConfiguration& tls)
 {
     auto* server = new FakeRecognitionServer;
-    if (!server->listen())
+    if (!(tls.localCertificate().isNull() ? server->listen() : server->listenSecure(tls)))
         qWarning() << "LoopbackConnection: a recognition server could not listen";
     m_recognitionServers.append(server);
     return server;
@@ -148,7 +150,8 @@ void LoopbackConnection::wireDictation()
 
 void LoopbackConnection::addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs)
 {
-    m_heartbeat = new ConnectionHeartbeat(m_worker->wsClient(), periodMs, timeoutDelayMs);
+    m_heartbeat = new ConnectionHeartbeat(m_worker->wsClient(), periodMs,
+                                          acceleratedClock(1000.0 * ConnectionHeartbeat::TimeoutDelay / timeoutDelayMs));
     connect(m_heartbeat, &ConnectionHeartbeat::timeout, m_driver, &ConnectionManager::onDisconnectRequested,
             Qt::QueuedConnection);
     m_heartbeatService = std::make_unique<SubService>(m_heartbeat, true);

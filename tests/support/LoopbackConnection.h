@@ -29,11 +29,12 @@ class LoopbackConnection : public QObject
     Q_OBJECT
 
 public:
-    LoopbackConnection();
+    // With a server TLS configuration the balancer speaks HTTPS only.
+    explicit LoopbackConnection(const QSslConfiguration& balancerTls = QSslConfiguration());
     ~LoopbackConnection() override;
 
-    // A listening recognition server, owned by this object.
-    FakeRecognitionServer* addServer();
+    // A listening recognition server, owned by this object; wss:// only with a TLS configuration.
+    FakeRecognitionServer* addServer(const QSslConfiguration& tls = QSslConfiguration());
     // A port on which nothing listens.
     static quint16 deadPort();
     // A balancer entry for the connection string "127.0.0.1;port;<REST port>".
@@ -42,6 +43,8 @@ public:
     void offerServers(const QJsonArray& servers);
     void offerThemes(const QJsonArray& themes);
     int balancerRequests() const;
+    // Connections to the balancer that did not start with an HTTP request line (TLS hellos to plain HTTP).
+    int balancerRejected() const { return m_http.rejectedCount(); }
 
     // Builds the client objects; the settings in force are read from here on.
     void build(int retryDelayMs);
@@ -51,7 +54,8 @@ public:
     void wireDictation();
     void start();
     void stop();
-    // A heartbeat on the link that drops it through the driver on a time-out.
+    // A heartbeat on the link that drops it through the driver on a time-out;
+    // its clock runs fast enough that the 10 s limit takes timeoutDelayMs.
     void addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs);
 
     WebSocketWorker* worker() const { return m_worker; }

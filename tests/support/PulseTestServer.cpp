@@ -1,7 +1,13 @@
 #include "PulseTestServer.h"
 
+#include "PulseModule.h"
+
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QThread>
 
@@ -76,6 +82,40 @@ bool start()
 bool ensureRunning()
 {
     return isRunning() || start();
+}
+
+bool usePrivateServer(const QString& dir, const QStringList& configuration)
+{
+    QFile config(dir + QStringLiteral("/test.pa"));
+    if (!QDir().mkpath(dir)
+        || !QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        || !config.open(QIODevice::WriteOnly))
+        return false;
+    config.write(configuration.join(QLatin1Char('\n')).toUtf8() + '\n');
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir) + "/pulse/native");
+    return config.flush();
+}
+
+bool killClient(const QString& name)
+{
+    // Only the command-line interface can throw a client out.
+    PulseModule cli(QStringLiteral("module-cli-protocol-unix"), {});
+    if (!cli.isLoaded())
+        return false;
+    const QJsonArray clients = QJsonDocument::fromJson(
+        pactl({QStringLiteral("-f"), QStringLiteral("json"), QStringLiteral("list"), QStringLiteral("clients")}).toUtf8())
+                                   .array();
+    for (const QJsonValue& client : clients) {
+        if (client[QStringLiteral("properties")][QStringLiteral("application.name")].toString() != name)
+            continue;
+        QProcess pacmd;
+        pacmd.setStandardInputFile(QProcess::nullDevice());
+        pacmd.start(QStringLiteral("pacmd"),
+            {QStringLiteral("kill-client"), QString::number(client[QStringLiteral("index")].toInt())});
+        return pacmd.waitForFinished(10000) && pacmd.exitStatus() == QProcess::NormalExit && pacmd.exitCode() == 0;
+    }
+    return false;
 }
 
 } // namespace PulseTestServer

@@ -16,4 +16,11 @@ bool kill();
 bool start();
 // Starts the server when it is not running; tests that stop it call this on every exit path.
 bool ensureRunning();
+// Points this process, and the pactl it runs, at a server of its own in dir (created,
+// mode 0700) with the given configuration lines, so that stopping it disturbs no other
+// test. Call before anything in the process talks to a sound server; start() starts it.
+bool usePrivateServer(const QString& dir, const QStringList& configuration);
+// Drops the connection of the client of that name, as the server does to a client it
+// throws out; false when there is no such client.
+bool killClient(const QString& name);
 } // namespace PulseTestServer

@@ -20,24 +20,36 @@ public:
     Display* display;
 };
 
-QString utf8Property(Display* display, ::Window window, const char* property)
+// One window property as read from the server, freed with this object.
+struct PropertyData
 {
-    Atom type = 0;
+    PropertyData(Display* display, ::Window window, const char* property, Atom type, long length)
+    {
+        ok = XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, length, False, type,
+                                &actualType, &format, &count, &after, &data)
+                == Success
+            && data;
+    }
+    ~PropertyData()
+    {
+        if (data)
+            XFree(data);
+    }
+    PropertyData(const PropertyData&) = delete;
+    PropertyData& operator=(const PropertyData&) = delete;
+
+    Atom actualType = 0;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    const Atom atom = XInternAtom(display, property, False);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    QString text;
-    if (XGetWindowProperty(display, window, atom, 0, 1024, False, utf8, &type, &format, &count, &after, &data)
-            == Success
-        && data) {
-        text = QString::fromUtf8(reinterpret_cast<const char*>(data), int(count));
-    }
-    if (data)
-        XFree(data);
-    return text;
+    bool ok = false;
+};
+
+QString utf8Property(Display* display, ::Window window, const char* property)
+{
+    const PropertyData text(display, window, property, XInternAtom(display, "UTF8_STRING", False), 1024);
+    return text.ok ? QString::fromUtf8(reinterpret_cast<const char*>(text.data), int(text.count)) : QString();
 }
 
 void walk(Display* display, ::Window window, const QString& topLevelClass, QList<Window>* out)
@@ -130,6 +142,32 @@ void click(int x, int y, int button)
     XTestFakeButtonEvent(connection.display, unsigned(button), True, CurrentTime);
     XTestFakeButtonEvent(connection.display, unsigned(button), False, 20);
     XFlush(connection.display);
+}
+
+QStringList atomNames(unsigned long window, const char* property)
+{
+    Connection connection;
+    QStringList names;
+    if (!connection.display)
+        return names;
+    const PropertyData atoms(connection.display, window ? window : DefaultRootWindow(connection.display), property,
+                             XA_ATOM, 1024);
+    for (unsigned long i = 0; atoms.ok && atoms.format == 32 && i < atoms.count; ++i) {
+        char* name = XGetAtomName(connection.display, reinterpret_cast<const Atom*>(atoms.data)[i]);
+        names << QString::fromLatin1(name);
+        XFree(name);
+    }
+    return names;
+}
+
+bool windowManagerRunning()
+{
+    Connection connection;
+    if (!connection.display)
+        return false;
+    const PropertyData check(connection.display, DefaultRootWindow(connection.display), "_NET_SUPPORTING_WM_CHECK",
+                             XA_WINDOW, 1);
+    return check.ok && check.count == 1;
 }
 
 } // namespace X11Windows

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -31,5 +32,10 @@ std::optional<Window> trayIcon(const QString& instanceName);
 bool requestClose(unsigned long window);
 // Presses and releases a pointer button at a root position through XTest.
 void click(int x, int y, int button);
+// The atom names of an ATOM-list property (_NET_WM_STATE) of a window, or of
+// the root window for 0 (_NET_SUPPORTED); empty when unset.
+QStringList atomNames(unsigned long window, const char* property);
+// Whether an EWMH window manager has announced itself on the root window.
+bool windowManagerRunning();
 
 } // namespace X11Windows

@@ -1,7 +1,7 @@
 #include "NetworkSettingsViewModel.h"
 
-#include "BalancerConnectionSettings.h"
-#include "FormApiSettings.h"
+#include "SettingsSnapshot.h"
+#include "SignalRecorder.h"
 #include "TestHome.h"
 
 #include <QtTest>
@@ -15,64 +15,148 @@ class TestNetworkSettingsViewModel : public QObject
 private slots:
     void initTestCase() { TestHome::useApplicationIdentity(); }
     void init() { TestHome::wipe(); }
-    void applyReportsChangedEndpoints_data();
-    void applyReportsChangedEndpoints();
+    void applyRoundTrip_data();
+    void applyRoundTrip();
+    void invalidFieldBlocksApply_data();
+    void invalidFieldBlocksApply();
+    void connectionErrors_data();
+    void connectionErrors();
 };
 
-void TestNetworkSettingsViewModel::applyReportsChangedEndpoints_data()
-{
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("restPort");
-    QTest::addColumn<int>("formApiPort");
-    QTest::addColumn<int>("proxyPort");
-    QTest::addColumn<QList<bool>>("flags");
-    QTest::addColumn<QString>("storedHost");
+namespace {
+const QString PortError = QStringLiteral("Порт должен быть в диапазоне от 1 до 65535");
+const QString HostError = QStringLiteral("Некорректное имя хоста. Введите IP адрес или имя сервера");
 
-    QTest::newRow("nothing") << "asr.local" << 39255 << 33999 << 39256 << QList<bool>{false, false, false} << "asr.local";
-    QTest::newRow("host, stored trimmed") << " other.local " << 39255 << 33999 << 39256
-                                          << QList<bool>{true, false, false} << "other.local";
-    QTest::newRow("server REST port") << "asr.local" << 40000 << 33999 << 39256 << QList<bool>{true, false, true}
-                                      << "asr.local";
-    QTest::newRow("form API port") << "asr.local" << 39255 << 34100 << 39256 << QList<bool>{false, true, false}
-                                   << "asr.local";
-    QTest::newRow("proxy port") << "asr.local" << 39255 << 33999 << 39300 << QList<bool>{false, false, true}
-                                << "asr.local";
+ValidatableText* field(NetworkSettingsViewModel& page, const QByteArray& name)
+{
+    return page.property(name.constData()).value<ValidatableText*>();
+}
+} // namespace
+
+void TestNetworkSettingsViewModel::applyRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("edited");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QStringList>("signalsEmitted");
+
+    QTest::newRow("nothing") << QByteArray("ASRServerHost") << "localhost" << QStringList()
+                             << QStringList{"ApplyNetworkSettings(false,false,false)"};
+    QTest::newRow("host, stored trimmed")
+        << QByteArray("ASRServerHost") << " asr.local " << QStringList{"BalancerConnection/Ip=asr.local"}
+        << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
+    // The untrimmed text differs, so it counts as a change, but the stored address is the same.
+    QTest::newRow("host, only blanks added")
+        << QByteArray("ASRServerHost") << " localhost" << QStringList()
+        << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
+    QTest::newRow("server port") << QByteArray("ASRServerPort") << "34001" << QStringList{"BalancerConnection/Port=34001"}
+                                 << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
+    QTest::newRow("server REST port") << QByteArray("ASRServerRestPort") << "40000"
+                                      << QStringList{"BalancerConnection/RestPort=40000"}
+                                      << QStringList{"ApplyNetworkSettings(true,false,true)"};
+    QTest::newRow("form API port") << QByteArray("FormAPIPort") << "34100" << QStringList{"FormApiServer/Port=34100"}
+                                   << QStringList{"ApplyNetworkSettings(false,true,false)"};
+    QTest::newRow("proxy port") << QByteArray("RestProxyPort") << "39300" << QStringList{"FormApiServer/RestPort=39300"}
+                                << QStringList{"ApplyNetworkSettings(false,false,true)"};
 }
 
-void TestNetworkSettingsViewModel::applyReportsChangedEndpoints()
+void TestNetworkSettingsViewModel::applyRoundTrip()
 {
-    QFETCH(QString, host);
-    QFETCH(int, restPort);
-    QFETCH(int, formApiPort);
-    QFETCH(int, proxyPort);
-    QFETCH(QList<bool>, flags);
-    QFETCH(QString, storedHost);
-    {
-        BalancerConnectionSettings balancer;
-        balancer.Ip = QStringLiteral("asr.local");
-        balancer.sync();
-    }
+    QFETCH(QByteArray, edited);
+    QFETCH(QString, text);
+    QFETCH(QStringList, keys);
+    QFETCH(QStringList, signalsEmitted);
 
     NetworkSettingsViewModel page;
-    page.Load();
-    QCOMPARE(page.asrServerHost, QStringLiteral("asr.local"));
-    page.asrServerHost = host;
-    page.asrServerRestPort = restPort;
-    page.formApiPort = formApiPort;
-    page.restProxyPort = proxyPort;
-    QSignalSpy applied(&page, &NetworkSettingsViewModel::ApplyNetworkSettings);
-    page.Apply();
+    page.onLoad();
+    // No settings file: the build's server address and the default ports.
+    const QStringList shown{field(page, "ASRServerHost")->get_Text(), field(page, "ASRServerPort")->get_Text(),
+                            field(page, "ASRServerRestPort")->get_Text(), field(page, "FormAPIPort")->get_Text(),
+                            field(page, "RestProxyPort")->get_Text()};
+    QCOMPARE(shown, (QStringList{"localhost", "34000", "39255", "33999", "39256"}));
 
-    QCOMPARE(applied.count(), 1);
-    QCOMPARE((QList<bool>{applied.at(0).at(0).toBool(), applied.at(0).at(1).toBool(), applied.at(0).at(2).toBool()}),
-             flags);
-    BalancerConnectionSettings balancer;
-    FormApiSettings formApi;
-    QCOMPARE(QString(balancer.Ip), storedHost);
-    QCOMPARE(int(balancer.RestPort), restPort);
-    QCOMPARE(int(formApi.Port), formApiPort);
-    QCOMPARE(int(formApi.RestPort), proxyPort);
+    field(page, edited)->set_Text(text);
+    const SettingsSnapshot before;
+    SignalRecorder recorder(&page);
+    QVERIFY(page.applyCommand());
+    QCOMPARE(recorder.take(), signalsEmitted);
+    QCOMPARE(before.changesSince(), keys);
+
+    // Reopening shows what was stored.
+    page.onLoad();
+    QCOMPARE(field(page, edited)->get_Text(), text.trimmed());
 }
 
-QTEST_MAIN(TestNetworkSettingsViewModel)
+void TestNetworkSettingsViewModel::invalidFieldBlocksApply_data()
+{
+    QTest::addColumn<QByteArray>("edited");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("empty host") << QByteArray("ASRServerHost") << "" << HostError;
+    QTest::newRow("blank inside host") << QByteArray("ASRServerHost") << "asr local" << HostError;
+    QTest::newRow("slash in host") << QByteArray("ASRServerHost") << "asr/local" << HostError;
+    QTest::newRow("port 0") << QByteArray("ASRServerPort") << "0" << PortError;
+    QTest::newRow("port not a number") << QByteArray("RestProxyPort") << "80x" << PortError;
+}
+
+void TestNetworkSettingsViewModel::invalidFieldBlocksApply()
+{
+    QFETCH(QByteArray, edited);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+
+    NetworkSettingsViewModel page;
+    page.onLoad();
+    field(page, edited)->set_Text(text);
+    QCOMPARE(field(page, edited)->get_Error(), error);
+    QSignalSpy failed(field(page, edited), &ValidatableText::validateFailed);
+    QSignalSpy applied(&page, &NetworkSettingsViewModel::ApplyNetworkSettings);
+    const SettingsSnapshot before;
+    QVERIFY(!page.applyCommand());
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(applied.count(), 0);
+    QCOMPARE(before.changesSince(), QStringList());
+}
+
+void TestNetworkSettingsViewModel::connectionErrors_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QStringList>("signalsEmitted");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("error while connecting") << "Сервер недоступен" << 3
+                                            << QStringList{"changed_LastConnectionError(Сервер недоступен)"}
+                                            << "Сервер недоступен";
+    QTest::newRow("message with ready state")
+        << "Подключено" << 14 << QStringList{"changed_LastConnectionError(Подключено)", "changed_LastConnectionError()"}
+        << "";
+    QTest::newRow("ready") << "" << 14 << QStringList{"changed_LastConnectionError()"} << "";
+    QTest::newRow("no message") << "" << 2 << QStringList() << "старая ошибка";
+}
+
+void TestNetworkSettingsViewModel::connectionErrors()
+{
+    QFETCH(QString, message);
+    QFETCH(int, state);
+    QFETCH(QStringList, signalsEmitted);
+    QFETCH(QString, shown);
+
+    NetworkSettingsViewModel page;
+    ConnectionStateInfo old;
+    old.setState(3);
+    old.setMessage(QStringLiteral("старая ошибка"));
+    page.onConnectionStateChanged(old);
+
+    ConnectionStateInfo info;
+    info.setState(state);
+    info.setMessage(message);
+    SignalRecorder recorder(&page);
+    page.onConnectionStateChanged(info);
+    QCOMPARE(recorder.take(), signalsEmitted);
+    QCOMPARE(page.get_LastConnectionError(), shown);
+}
+
+QTEST_GUILESS_MAIN(TestNetworkSettingsViewModel)
 #include "TestNetworkSettingsViewModel.moc"

@@ -5,14 +5,14 @@
 #include "WebSocketClient.h"
 
 ConnectionHeartbeat::ConnectionHeartbeat(WebSocketClient* client)
-    : ConnectionHeartbeat(client, DefaultPeriod, DefaultTimeoutDelayMs)
+    : ConnectionHeartbeat(client, DefaultPeriod, &QDateTime::currentDateTimeUtc)
 {
 }
 
-ConnectionHeartbeat::ConnectionHeartbeat(WebSocketClient* client, unsigned long periodMs, qint64 timeoutDelayMs)
+ConnectionHeartbeat::ConnectionHeartbeat(WebSocketClient* client, unsigned long periodMs, Clock clock)
     : RepeatWorker(periodMs)
     , client(client)
-    , timeoutDelayMs(timeoutDelayMs)
+    , clock(std::move(clock))
 {
     if (client)
         connect(this, &ConnectionHeartbeat::ping, client, &WebSocketClient::onPing);
@@ -22,13 +22,13 @@ ConnectionHeartbeat::~ConnectionHeartbeat() = default;
 
 void ConnectionHeartbeat::initialize()
 {
-    startTime = QDateTime::currentDateTimeUtc();
+    startTime = clock();
     emit ping();
 }
 
 void ConnectionHeartbeat::repeatableWork(CancellationCondition* cancellationCondition)
 {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime now = clock();
     if (client && client->pongReceived()) {
         // Measured from the last answered ping, so one slow answer late in a
         // long session does not count as the whole session's lag.
@@ -36,9 +36,17 @@ void ConnectionHeartbeat::repeatableWork(CancellationCondition* cancellationCond
         emit ping();
         return;
     }
+    if (!startTime.isValid())
+        return;
 
-    const qint64 lag = startTime.isValid() ? startTime.msecsTo(now) : 0;
-    if (lag > timeoutDelayMs) {
+    // Whole seconds of the clock: 10 s and a few milliseconds are not yet a time-out.
+    const qint64 lag = now.toSecsSinceEpoch() - startTime.toSecsSinceEpoch();
+    if (lag < 0) {
+        // The clock was set back: measure afresh rather than wait out the difference.
+        startTime = now;
+        return;
+    }
+    if (lag > TimeoutDelay) {
         qCDebug(lcHeartbeatWorker) << "lagTime > TimeoutDelay: " << lag;
         emit timeout();
         cancellationCondition->cancel();

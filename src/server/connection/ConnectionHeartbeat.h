@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <functional>
+
 class WebSocketClient;
 
 // Pings the recognition server and reports `timeout` when a ping stays
@@ -13,12 +15,14 @@ class ConnectionHeartbeat : public RepeatWorker
     Q_OBJECT
 
 public:
+    using Clock = std::function<QDateTime()>;
     static constexpr unsigned long DefaultPeriod = 2000;
-    static constexpr qint64 DefaultTimeoutDelayMs = 10000;
+    // Whole seconds; a lag must exceed it.
+    static constexpr qint64 TimeoutDelay = 10;
 
     explicit ConnectionHeartbeat(WebSocketClient* client);
-    // For tests: the step period and the allowed silence.
-    ConnectionHeartbeat(WebSocketClient* client, unsigned long periodMs, qint64 timeoutDelayMs);
+    // For tests: the step period and the time source (UTC).
+    ConnectionHeartbeat(WebSocketClient* client, unsigned long periodMs, Clock clock);
     ~ConnectionHeartbeat() override;
 
     void initialize() override;
@@ -32,7 +36,7 @@ signals:
 
 private:
     WebSocketClient* client;
-    qint64 timeoutDelayMs;
+    Clock clock;
     // When the ping now awaited was sent; moves on with every answered ping.
     QDateTime startTime;
 };

@@ -5,6 +5,7 @@
 #include "BalancerConnectionSettings.h"
 #include "CancellationCondition.h"
 #include "ClientConnectionSettings.h"
+#include "ConnectionHelper.h"
 #include "ConnectionManagerSettings.h"
 #include "DataMessageProcessor.h"
 #include "FormApiSettings.h"
@@ -255,7 +256,8 @@ bool ConnectionManager::tryStartServer(const ServerInfoDTO& server)
         settings.Ip.ChangeValue(host);
         settings.Port.ChangeValue(port);
         settings.RestPort.ChangeValue(restPort);
-        settings.UseTls.ChangeValue(BalancerConnectionSettings().UseTls);
+        // The balancer's UseTls is the scheme that answered last, not a choice.
+        settings.UseTls.ChangeValue(ConnectionHelper::tlsRequired() || BalancerConnectionSettings().UseTls);
         settings.sync();
 
         printThreadName(QStringLiteral("startWsConnection"));

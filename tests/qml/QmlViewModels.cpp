@@ -1,0 +1,216 @@
+#include "QmlViewModels.h"
+
+#include "AboutSettingsViewModel.h"
+#include "AppVariables.h"
+#include "AsrManager.h"
+#include "AudioDeviceSettingsViewModel.h"
+#include "CommandsViewModel.h"
+#include "ConnectionManager.h"
+#include "ConnectionManagerSettings.h"
+#include "FeedbackViewModel.h"
+#include "FixedWindow.h"
+#include "KivaroViewModel.h"
+#include "LaunchManager.h"
+#include "LaunchSettingsViewModel.h"
+#include "LoopbackConnection.h"
+#include "MonitorViewModel.h"
+#include "NetworkSettingsViewModel.h"
+#include "PulseAudioManager.h"
+#include "RecognitionSettingsViewModel.h"
+#include "RestProxyServer.h"
+#include "SelfTestViewModel.h"
+#include "SettingsContainerViewModel.h"
+#include "StatisticsSettings.h"
+#include "StatisticsSettingsViewModel.h"
+#include "StatisticsViewModel.h"
+#include "SynthesisSettingsViewModel.h"
+#include "SystemTray.h"
+#include "TtsManager.h"
+#include "ValidatableText.h"
+#include "VexStyle.h"
+#include "WebSocketWorker.h"
+#include "WindowsManager.h"
+
+#include <QFileInfo>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+
+static void registerQmlResources()
+{
+    Q_INIT_RESOURCE(qml);
+}
+
+namespace {
+// Files whose "viewModel" is no settings page: the context property to hand
+// over, or none for a view that needs no object.
+const QMap<QString, QString>& viewModelNames()
+{
+    static const QMap<QString, QString> names{
+        {QStringLiteral(":/EmptyWindow.qml"), QString()},
+        {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+    };
+    return names;
+}
+
+bool isNoObject(const QString& path)
+{
+    return viewModelNames().contains(path) && viewModelNames().value(path).isEmpty();
+}
+
+} // namespace
+
+QmlViewModels::QmlViewModels()
+    : link(std::make_unique<LoopbackConnection>())
+    , audio(std::make_unique<PulseAudioManager>())
+    , windowsManager(std::make_unique<WindowsManager>())
+    , tray(std::make_unique<SystemTray>())
+{
+    registerQmlResources();
+    VexStyle::registerQmlType();
+    // As the program's main sets it; the About page shows it.
+    QCoreApplication::setApplicationVersion(AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("Version"))
+                                           + QStringLiteral(" (Linux)"));
+    link->offerThemes({QJsonObject{{"Id", "t1"}, {"Name", "Терапия"}}, QJsonObject{{"Id", "t2"}, {"Name", "Хирургия"}}});
+    {
+        // No start-up theme check: a connected link goes straight to the ready state.
+        ConnectionManagerSettings quiet;
+        quiet.QuietConnectionEnabled = true;
+        quiet.sync();
+    }
+    link->build(1000);
+    WebSocketWorker* worker = link->worker();
+    ConnectionManager* connection = link->driver();
+    RecordingDeviceManager* recording = audio->RecordingManager();
+    audio->Start();
+
+    auto* recognition = new RecognitionSettingsViewModel;
+    recognition->set_AsrManager(worker->asrManager());
+    auto* synthesis = new SynthesisSettingsViewModel;
+    auto* tts = new TtsManager(synthesis);
+    synthesis->set_TtsManager(tts);
+    // The launch page is a child of the worker's LaunchManager, as in the program.
+    auto* launch = new LaunchSettingsViewModel(worker->launchManager());
+    pages = {new AudioDeviceSettingsViewModel(recording, audio->PlaybackManager()),
+             launch,
+             recognition,
+             synthesis,
+             new NetworkSettingsViewModel,
+             new AboutSettingsViewModel};
+    auto* statistics = new StatisticsSettingsViewModel;
+    owned << statistics;
+    if (StatisticsSettings().FillOrganisationUserInfo)
+        pages << statistics;
+    for (AppSettingsViewModel* page : qAsConst(pages)) {
+        if (page != launch && page != statistics)
+            owned << page;
+    }
+    container = std::make_unique<SettingsContainerViewModel>(pages, connection);
+
+    auto* commands = new CommandsViewModel;
+    auto* restProxy = new RestProxyServer;
+    auto* feedback = new FeedbackViewModel(worker->asrManager(), recording);
+    auto* kivaro = new KivaroViewModel(worker->asrManager(), worker->localKivaroManager());
+    auto* statisticsWindow = new StatisticsViewModel;
+    auto* monitor = new MonitorViewModel(worker->asrManager(), worker->resultManager(), recording, connection);
+    auto* selfTest = new SelfTestViewModel;
+    owned << commands << restProxy << feedback << kivaro << statisticsWindow << monitor << selfTest;
+
+    published = {{QStringLiteral("systemTray"), tray.get()},
+                 {QStringLiteral("connectionManager"), connection},
+                 {QStringLiteral("settingsViewModel"), container.get()},
+                 {QStringLiteral("recognitionSettingsViewModel"), recognition},
+                 {QStringLiteral("commandsViewModel"), commands},
+                 {QStringLiteral("restProxyServer"), restProxy},
+                 {QStringLiteral("feedbackViewModel"), feedback},
+                 {QStringLiteral("kivaroViewModel"), kivaro},
+                 {QStringLiteral("statisticsViewModel"), statisticsWindow},
+                 {QStringLiteral("asrManager"), worker->asrManager()},
+                 {QStringLiteral("monitorViewModel"), monitor},
+                 {QStringLiteral("selfTestViewModel"), selfTest},
+                 {QStringLiteral("windowsManager"), windowsManager.get()}};
+    // A field that shows an error, as after a failed check.
+    field = std::make_unique<ValidatableText>();
+    field->setTextValidator([](ValidationArgs* args) {
+        if (args->Text.size() < 12)
+            args->Error = QStringLiteral("Введите не меньше 12 знаков");
+    });
+    field->set_Text(QStringLiteral("Терапевт"));
+}
+
+QmlViewModels::~QmlViewModels()
+{
+    link->stop();
+    container.reset();
+    qDeleteAll(owned);
+    audio->Stop();
+}
+
+bool QmlViewModels::connectToServer()
+{
+    FakeRecognitionServer* server = link->addServer();
+    link->offerServers({link->entry(QStringLiteral("A"), server->port())});
+    link->start();
+    return link->waitForState(ConnectionManager::Ready);
+}
+
+void QmlViewModels::publish(QQmlEngine* engine) const
+{
+    engine->addImportPath(QStringLiteral("qrc:/"));
+    for (const auto& property : published)
+        engine->rootContext()->setContextProperty(property.first, property.second);
+    engine->rootContext()->setContextProperty(QStringLiteral("validatableField"), field.get());
+}
+
+QObject* QmlViewModels::create(QQmlEngine* engine, const QString& path, QString* error)
+{
+    QQmlComponent component(engine, QUrl(QStringLiteral("qrc") + path));
+    QObject* root = component.isReady() ? component.beginCreate(engine->rootContext()) : nullptr;
+    if (!root) {
+        *error = component.errorString();
+        return nullptr;
+    }
+    if (root->metaObject()->indexOfProperty("viewModel") >= 0 && !isNoObject(path)) {
+        const QString name = viewModelNames().value(path);
+        QObject* viewModel = name.isEmpty() ? page(QFileInfo(path).completeBaseName() + QStringLiteral("Model"))
+                                            : engine->rootContext()->contextProperty(name).value<QObject*>();
+        if (!viewModel) {
+            *error = path + QStringLiteral(" declares viewModel: name its object in viewModelNames()");
+            component.completeCreate();
+            delete root;
+            return nullptr;
+        }
+        root->setProperty("viewModel", QVariant::fromValue(viewModel));
+    }
+    component.completeCreate();
+    return root;
+}
+
+QQuickWindow* QmlViewModels::windowOf(QObject* root, std::unique_ptr<QQuickWindow>* host)
+{
+    auto* item = qobject_cast<QQuickItem*>(root);
+    if (!item)
+        return qobject_cast<QQuickWindow*>(root);
+    *host = std::make_unique<QQuickWindow>();
+    host->get()->resize(qMax(640, int(item->implicitWidth())), qMax(480, int(item->implicitHeight())));
+    item->setParentItem(host->get()->contentItem());
+    return host->get();
+}
+
+QList<QPair<QString, QObject*>> QmlViewModels::contextProperties() const
+{
+    return published;
+}
+
+AppSettingsViewModel* QmlViewModels::page(const QString& className) const
+{
+    for (AppSettingsViewModel* page : pages) {
+        if (page->get_ClassName() == className)
+            return page;
+    }
+    return nullptr;
+}
+

@@ -1,0 +1,212 @@
+#include "BalancerConnectionSettings.h"
+#include "NetworkSettingsViewModel.h"
+#include "QmlViewModels.h"
+#include "SettingsContainerViewModel.h"
+#include "TestHome.h"
+#include "ValidatableText.h"
+
+#include <QDirIterator>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Windows that show more after a call than after show().
+const QMap<QString, QString>& afterShow()
+{
+    static const QMap<QString, QString> scripts{
+        {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
+    };
+    return scripts;
+}
+
+void evaluate(QObject* root, const QString& script)
+{
+    QQmlExpression expression(qmlContext(root), root, script);
+    expression.evaluate();
+    QVERIFY2(!expression.hasError(), qPrintable(expression.error().toString()));
+}
+
+QStringList qmlResources()
+{
+    QStringList files;
+    QDirIterator it(QStringLiteral(":/"), {QStringLiteral("*.qml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        // Qt's own modules keep their files in the resources too.
+        if (!path.startsWith(QLatin1String(":/qt-project.org/")))
+            files << path;
+    }
+    files.sort();
+    return files;
+}
+
+} // namespace
+
+// Every QML file of the program, loaded over the real view models: any engine
+// warning (unknown property or type, binding or script error) fails it.
+class TestQmlViews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void loadsWithoutWarnings_data();
+    void loadsWithoutWarnings();
+    void settingsWindowSavesOrCancels_data();
+    void settingsWindowSavesOrCancels();
+    void validatableControlsFollowTheirField_data();
+    void validatableControlsFollowTheirField();
+
+private:
+    std::unique_ptr<QmlViewModels> models;
+    std::unique_ptr<QQmlEngine> engine;
+    QStringList warnings;
+};
+
+void TestQmlViews::initTestCase()
+{
+    TestHome::useApplicationIdentity();
+    TestHome::wipe();
+    models = std::make_unique<QmlViewModels>();
+    QVERIFY(models->connectToServer());
+    engine = std::make_unique<QQmlEngine>();
+    models->publish(engine.get());
+    connect(engine.get(), &QQmlEngine::warnings, this, [this](const QList<QQmlError>& errors) {
+        for (const QQmlError& error : errors)
+            warnings << error.toString();
+    });
+}
+
+void TestQmlViews::cleanupTestCase()
+{
+    engine.reset();
+    models.reset();
+}
+
+void TestQmlViews::loadsWithoutWarnings_data()
+{
+    QTest::addColumn<QString>("path");
+    const QStringList files = qmlResources();
+    QVERIFY(files.contains(QStringLiteral(":/main.qml")));
+    for (const QString& path : files)
+        QTest::newRow(qPrintable(path.mid(2))) << path;
+}
+
+void TestQmlViews::loadsWithoutWarnings()
+{
+    QFETCH(QString, path);
+    warnings.clear();
+
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), path, &error));
+    QVERIFY2(root, qPrintable(error));
+
+    // Items are shown in a window of their own, so that layouts and delegates run too.
+    std::unique_ptr<QQuickWindow> host;
+    QQuickWindow* window = QmlViewModels::windowOf(root.get(), &host);
+    if (window) {
+        const QString script = afterShow().value(path);
+        if (script.isEmpty())
+            window->show();
+        else
+            evaluate(root.get(), script);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+    }
+    QCoreApplication::processEvents();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+}
+
+void TestQmlViews::settingsWindowSavesOrCancels_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::addColumn<QString>("storedHost");
+
+    QTest::newRow("invalid field: stays open on its tab") << "bad host" << "save()" << true << "127.0.0.1";
+    QTest::newRow("valid: saved and closed") << "asr.local" << "save()" << false << "asr.local";
+    QTest::newRow("cancel: nothing stored") << "asr.local" << "cancel()" << false << "127.0.0.1";
+    QTest::newRow("closed by Esc: nothing stored") << "asr.local" << "close()" << false << "127.0.0.1";
+}
+
+void TestQmlViews::settingsWindowSavesOrCancels()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, action);
+    QFETCH(bool, staysOpen);
+    QFETCH(QString, storedHost);
+    {
+        BalancerConnectionSettings balancer;
+        balancer.Ip = QStringLiteral("127.0.0.1");
+        balancer.sync();
+    }
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
+    QVERIFY2(root, qPrintable(error));
+    auto* window = qobject_cast<QQuickWindow*>(root.get());
+    evaluate(root.get(), QStringLiteral("showSettings()"));
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    auto* network = qobject_cast<NetworkSettingsViewModel*>(models->page(QStringLiteral("NetworkSettingsViewModel")));
+    network->get_ASRServerHost()->set_Text(host);
+    evaluate(root.get(), action);
+    QCOMPARE(window->isVisible(), staysOpen);
+    // Connected: the network page is the fifth tab.
+    QCOMPARE(models->settings()->get_currentIndex(), staysOpen ? 4 : 0);
+    QCOMPARE(QString(BalancerConnectionSettings().Ip), storedHost);
+    QVERIFY(warnings.isEmpty());
+}
+
+void TestQmlViews::validatableControlsFollowTheirField_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("one line") << ":/Controls/ValidatableText.qml";
+    QTest::newRow("several lines") << ":/Controls/ValidatableTextArea.qml";
+}
+
+void TestQmlViews::validatableControlsFollowTheirField()
+{
+    QFETCH(QString, path);
+    auto* field = engine->rootContext()->contextProperty(QStringLiteral("validatableField")).value<ValidatableText*>();
+    field->SetText(QStringLiteral("Терапевт"));
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), path, &error));
+    QVERIFY2(root, qPrintable(error));
+    std::unique_ptr<QQuickWindow> host;
+    QQuickWindow* window = QmlViewModels::windowOf(root.get(), &host);
+    window->show();
+    window->requestActivate();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* control = qobject_cast<QQuickItem*>(root.get());
+    const auto focusInside = [window, control] {
+        return window->activeFocusItem() && control->isAncestorOf(window->activeFocusItem());
+    };
+
+    // Typing goes to the field, which checks it at once.
+    QMetaObject::invokeMethod(root.get(), "takeFocus");
+    QTRY_VERIFY(focusInside());
+    for (const QChar c : QStringLiteral(" участковый"))
+        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QCOMPARE(field->get_Text(), QStringLiteral("Терапевт участковый"));
+    QVERIFY(field->get_IsValid());
+
+    // A check that fails before applying brings the focus back to the control.
+    QQuickItem elsewhere(window->contentItem());
+    elsewhere.forceActiveFocus();
+    QVERIFY(!focusInside());
+    field->SetText(QStringLiteral("ЛОР"));
+    QVERIFY(!field->CheckAndSetFocus());
+    QTRY_VERIFY(focusInside());
+    QVERIFY(warnings.isEmpty());
+}
+
+QTEST_MAIN(TestQmlViews)
+#include "TestQmlViews.moc"
