@@ -72,8 +72,8 @@ void verifyCleanEnd(Client& client)
 {
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(client.finished(20000));
-    QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(client.finished(TestHome::scaled(20000)));
+    QVERIFY2(timer.elapsed() < TestHome::scaled(15000), qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(client.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(client.exitCode(0), 0);
 
