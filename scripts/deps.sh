@@ -11,6 +11,7 @@ PACKAGES=(
     libeasyloggingpp-dev libpulse-dev libx11-dev libxi-dev libxtst-dev libxkbcommon-dev
     xvfb x11-utils x11-xkb-utils xdotool pulseaudio pulseaudio-utils trayer
     fonts-dejavu-core libgl1-mesa-dri openssl unzip zip openbox
+    chromium-headless-shell
 )
 
 missing=()

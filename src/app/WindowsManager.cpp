@@ -301,6 +301,12 @@ int WindowsManager::run()
 
     auto* restProxyServer = new RestProxyServer;
     context->setContextProperty(QStringLiteral("restProxyServer"), restProxyServer);
+    connectFormServerFailures(worker->webSocketProxyServer(), restProxyServer);
+    connect(&networkSettings, &NetworkSettingsViewModel::ApplyNetworkSettings, restProxyServer,
+            [restProxyServer](bool, bool, bool restProxyChanged) {
+                if (restProxyChanged)
+                    restProxyServer->onSettingsChanged();
+            });
 
     feedbackViewModel = new FeedbackViewModel(asr, recordingManager);
     connect(feedbackViewModel, &FeedbackViewModel::notifyUser, this, &WindowsManager::processUserNotification);
@@ -510,6 +516,20 @@ void WindowsManager::onApplyNetworkSettings(bool asrChanged, bool formApiChanged
     connectionCancelled = false;
 }
 
+void WindowsManager::connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy)
+{
+    // Usually another program, or the client of another user on this machine, holds the port.
+    const auto notice = [this](const QString& purpose) {
+        return [this, purpose](int port, const QString& error) {
+            tray->showMessage(QStringLiteral("Веб-формы недоступны"),
+                              QStringLiteral("Не удалось открыть порт %1 %2: %3").arg(port).arg(purpose, error),
+                              QSystemTrayIcon::Warning);
+        };
+    };
+    connect(formServer, &WebSocketServer::listenFailed, tray, notice(QStringLiteral("для веб-форм")));
+    connect(restProxy, &RestProxyServer::listenFailed, tray, notice(QStringLiteral("для запросов веб-форм")));
+}
+
 void WindowsManager::onRecordingDeviceChanged()
 {
     if (recordingManager->SelectedIndex() != -1)
@@ -531,7 +551,7 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
         const QString description = audio->CurrentDevice().description();
         if (description.isEmpty())
             return; // none left: the selection change says so
-        processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"),
+        ownNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"),
                                              (capture ? QStringLiteral("Выбран микрофон: ")
                                                       : QStringLiteral("Выбрано устройство воспроизведения: "))
                                                  + description,
@@ -539,15 +559,16 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
         return;
     }
     if (!capture) {
-        processUserNotification(notification(NotificationTypeWarning, QStringLiteral("Звук не воспроизводится"),
+        ownNotification(notification(NotificationTypeWarning, QStringLiteral("Звук не воспроизводится"),
                                              QStringLiteral("Устройство воспроизведения недоступно. Звук вернётся, когда "
                                                             "устройство снова станет доступно."),
                                              true));
         return;
     }
-    // Dictation without sound would only look alive.
+    // Dictation without sound would only look alive; the self-test's has its own sound.
     const std::optional<RecognitionMode> target = worker->asrManager()->getTargetModeInfo()->mode();
-    const bool dictating = target && *target >= RecognitionModeNamespace::Text;
+    const bool dictating = target && *target >= RecognitionModeNamespace::Text
+        && recordingManager->paused.loadAcquire() == 0;
     if (event == AudioDeviceStopped && (!dictating || recordingManager->IsCapturing()))
         return;
     showMicrophoneFailure();
@@ -557,7 +578,7 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
 
 void WindowsManager::showMicrophoneFailure()
 {
-    processUserNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
+    ownNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
                                          QStringLiteral("Звук с микрофона не поступает. Запись возобновится, когда "
                                                         "микрофон снова станет доступен."),
                                          true));
@@ -630,10 +651,26 @@ void WindowsManager::restartApplication()
 
 void WindowsManager::processUserNotification(UserNotification n)
 {
+    showNotification(n, false);
+}
+
+void WindowsManager::ownNotification(const UserNotification& n)
+{
+    showNotification(n, true);
+}
+
+void WindowsManager::showNotification(const UserNotification& n, bool textInLog)
+{
     QMutexLocker locker(&notificationMutex);
     if ((!connection || connection->getState() != ConnectionManager::Ready) && !n.force())
         return;
-    qInfo().noquote() << "Notification: " + n.message();
+    if (textInLog)
+        qInfo().noquote() << "Notification: " + n.message();
+    else
+        qInfo().noquote() << QStringLiteral("Notification: %1 characters (type %2, action %3)")
+                                 .arg(n.message().size())
+                                 .arg(int(n.type()))
+                                 .arg(int(n.action()));
     switch (n.action()) {
     case NotificationActionShow:
         tray->showMessage(n.title(), n.message(), iconOf(n.type()));
@@ -675,14 +712,14 @@ void WindowsManager::notifyHotkey()
               .arg(displayNameOrFirst<Hotkey>(settings.HotKey))
         : QStringLiteral("Зарегистрирована горячая клавиша включения распознавания (режим Push2Talk): '%1'.")
               .arg(displayNameOrFirst<Push2TalkKey>(settings.P2TKey));
-    processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"), message, false));
+    ownNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"), message, false));
 }
 
 void WindowsManager::onVACSettingsVisibleChanged(bool vacVisible)
 {
     const QString message = vacVisible ? QStringLiteral("В настройках доступен запуск распознавания голосовой командой.")
                                        : QStringLiteral("Запуск распознавания голосовой командой недоступен.");
-    processUserNotification(notification(NotificationTypeInformation, QStringLiteral("Голосовая активация"), message, true));
+    ownNotification(notification(NotificationTypeInformation, QStringLiteral("Голосовая активация"), message, true));
 }
 
 void WindowsManager::OnCommandError(QString errorText)
@@ -718,7 +755,9 @@ void WindowsManager::onAsrModeStateChanged(RecognitionMode mode, AsrState state)
     AsrManager* asr = worker->asrManager();
     const RecognitionMode last = asr->getLastStartedMode();
     if (state == Started && mode != last) {
-        if (recordingManager->SelectedIndex() == -1 || !recordingManager->IsCapturing()) {
+        // The self-test dictates its own sound files, with the microphone paused.
+        const bool microphoneUsed = recordingManager->paused.loadAcquire() == 0;
+        if (microphoneUsed && (recordingManager->SelectedIndex() == -1 || !recordingManager->IsCapturing())) {
             if (recordingManager->SelectedIndex() == -1)
                 showNoMicrophone();
             else

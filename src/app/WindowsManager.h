@@ -25,6 +25,7 @@ class QQmlApplicationEngine;
 class QWindow;
 class RecognitionSettingsViewModel;
 class RecordingDeviceManager;
+class RestProxyServer;
 class RunGuard;
 class StatisticsViewModel;
 class SubService;
@@ -32,6 +33,7 @@ class SynthesisSettingsViewModel;
 class SystemTray;
 class TtsManager;
 class UserCommandsManager;
+class WebSocketProxyServer;
 class WebSocketWorker;
 
 // The composition root: builds every long-lived object of the client in a
@@ -110,7 +112,13 @@ private:
     TtsManager* createTtsManager(PlaybackDeviceManager* playbackManager, SynthesisSettingsViewModel* synthesisSettings);
     void onApplyNetworkSettings(bool asrChanged, bool formApiChanged, bool restProxyChanged);
     void onRecordingDeviceChanged();
+    void connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy);
     void showNoMicrophone();
+    // The program's own notices, whose texts the log may hold. Whatever comes from the
+    // server, a failed command or a view model may quote what was dictated, a command
+    // or the word list: the log gets only its size.
+    void ownNotification(const UserNotification& n);
+    void showNotification(const UserNotification& n, bool textInLog);
     enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
     // Tells the user of a failed or switched device; a failed microphone ends dictation.
     void onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event);

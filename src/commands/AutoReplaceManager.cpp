@@ -37,12 +37,13 @@ bool AutoReplaceManager::compile(const Info& info)
     const QStringList words = normalized.toCaseFolded().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     // A phrase of blanks only would match between any two words.
     if (words.isEmpty()) {
-        qWarning() << "Auto-replace rule without a phrase skipped:" << info.pattern;
+        qWarning() << "Auto-replace rule without a phrase skipped";
         return false;
     }
     const QRegularExpression regexp = CreateRegexp(normalized);
     if (!regexp.isValid()) {
-        qInfo() << "Error while create regexp:" << info.pattern;
+        // The phrase is the user's: its size is enough to tell rules apart.
+        qInfo().noquote() << QStringLiteral("Error while create regexp: a phrase of %1 characters").arg(info.pattern.size());
         return false;
     }
     compiledRules.insert(info, Rule{regexp, words, int(regexp.namedCaptureGroups().indexOf(QStringLiteral("Z")))});

@@ -31,7 +31,8 @@ QString OpenFileReader::ReadFile(QString path, QString* error)
         QString reason;
         const QString text = readContent(path, &reason);
         if (!reason.isEmpty()) {
-            qWarning() << "OpenFileReader:" << path << reason;
+            // The path is the command's text and stays out of the log.
+            qWarning().noquote() << "OpenFileReader:" << reason;
             *error = reason == TextTooLong() ? reason : QStringLiteral("Error While Reading the File");
             return QString();
         }

@@ -14,7 +14,7 @@ CommandResult ProcessCommandExecutor::Execute(UserCommand command) const
 {
     CommandResult result;
     if (!QProcess::startDetached(command.Text, QStringList())) {
-        qWarning() << "Cannot start program" << command.Text;
+        qWarning().noquote() << "Cannot start program of command" << command.Id;
         result.setError(QStringLiteral("Не удалось запустить программу \"%1\"").arg(command.Text));
     }
     return result;

@@ -238,7 +238,7 @@ QString UserCommandsManager::executeUserCommand(const UserCommand& command)
 {
     UserCommandExecutor* executor = executors.value(command.Type);
     if (!executor) {
-        qWarning() << "No executor for command" << command.Pattern;
+        qWarning().noquote() << "No executor for command" << command.Id << "of type" << int(command.Type);
         return QString();
     }
     const CommandResult result = executor->Execute(command);

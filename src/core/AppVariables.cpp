@@ -173,5 +173,10 @@ QList<QString> AppVariables::Names() const
 
 bool AppVariables::buildFlag(const QString& key)
 {
-    return sm_stdVars.get(QStringLiteral("build"), key).toLower() == QLatin1String("true");
+    return buildValue(key).toLower() == QLatin1String("true");
+}
+
+QString AppVariables::buildValue(const QString& key)
+{
+    return sm_stdVars.get(QStringLiteral("build"), key);
 }

@@ -23,6 +23,8 @@ public:
 
     // A build switch is on when its lower-cased text is "true".
     static bool buildFlag(const QString& key);
+    // A value of the build settings; empty when the key is missing.
+    static QString buildValue(const QString& key);
 
     static AppVariables sm_stdVars;
 

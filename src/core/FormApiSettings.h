@@ -2,6 +2,8 @@
 
 #include "BaseConnectionSettings.h"
 
+#include <QStringList>
+
 // Group "FormApiServer".
 class FormApiSettings : public BaseConnectionSettings
 {
@@ -10,4 +12,13 @@ class FormApiSettings : public BaseConnectionSettings
 public:
     FormApiSettings();
     ~FormApiSettings() override;
+
+    // The AllowedOrigins entries, trimmed, without a trailing "/", lower case;
+    // empty when every origin is accepted.
+    QStringList allowedOrigins();
+    static QString normalizedOrigin(const QString& origin);
+
+    // Web page origins (scheme://host[:port]) whose forms may connect, separated
+    // by commas or blanks; empty accepts every origin.
+    Setting<QString> AllowedOrigins;
 };

@@ -22,7 +22,7 @@ const char FallbackConfiguration[] =
     "  ENABLED  = true\n"
     "  TO_FILE  = true\n"
     "  TO_STANDARD_OUTPUT = true\n"
-    "  SUBSECOND_PRECISION = 1\n"
+    "  SUBSECOND_PRECISION = 3\n"
     "  PERFORMANCE_TRACKING = false\n"
     "  MAX_LOG_FILE_SIZE = 1024000\n";
 
@@ -67,21 +67,22 @@ void vmLogHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     writer.construct(1, id.c_str()) << message.toUtf8().toStdString();
 }
 
-// The library truncates a full log file; keep the full one beside it first so a
-// long session never loses its early lines. Runs with the library's lock held:
-// it must not log.
+// Full log files kept beside the one being written.
+constexpr int KeptLogFiles = 10;
+
+// The library truncates a full log file; keep it first as <name>.1, the one
+// before it as <name>.2 and so on, so a long session keeps its recent past
+// without filling the disk. Runs with the library's lock held: it must not log.
 void keepFullLogFile(const char* fileName, std::size_t)
 {
     if (!fileName)
         return;
     const QString path = QString::fromLocal8Bit(fileName);
-    for (int n = 1; n < 100000; ++n) {
-        const QString backup = QStringLiteral("%1.%2").arg(path).arg(n);
-        if (!QFileInfo::exists(backup)) {
-            std::rename(fileName, backup.toLocal8Bit().constData());
-            return;
-        }
-    }
+    const auto kept = [&path](int n) { return QStringLiteral("%1.%2").arg(path).arg(n).toLocal8Bit(); };
+    std::remove(kept(KeptLogFiles).constData());
+    for (int n = KeptLogFiles - 1; n >= 1; --n)
+        std::rename(kept(n).constData(), kept(n + 1).constData());
+    std::rename(fileName, kept(1).constData());
 }
 
 bool applyConfiguration(const QString& text)

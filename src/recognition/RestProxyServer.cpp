@@ -3,24 +3,310 @@
 #include "ClientConnectionSettings.h"
 #include "FormApiSettings.h"
 #include "LogCategories.h"
+#include "RestClient.h"
+#include "RestJsonWorker.h"
 
-RestProxyServer::RestProxyServer()
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+#include <exception>
+
+namespace {
+constexpr int StateDisconnected = 1;
+constexpr int StateConnected = 4;
+
+const QString BadRequestText = QStringLiteral("Некорректный формат запроса");
+const QString ConnectionErrorText = QStringLiteral("Ошибка подключения к серверу");
+
+// Headers that describe this connection or this request's framing, not the
+// request: the forwarded request gets its own.
+bool isHopByHop(const QByteArray& name)
 {
-    FormApiSettings formApi;
-    ClientConnectionSettings client;
-    restPort = formApi.RestPort;
-    targetIp = client.Ip;
-    targetRestPort = client.RestPort;
-    qCInfo(lcRestProxyServer).noquote()
-        << QStringLiteral("Local REST proxy port %1, forwarding to %2:%3").arg(restPort).arg(targetIp).arg(targetRestPort);
+    static const QList<QByteArray> names{"connection", "keep-alive", "proxy-connection", "transfer-encoding", "te",
+                                         "trailer", "upgrade", "expect", "accept-encoding", "content-length"};
+    return names.contains(name.toLower());
 }
 
-RestProxyServer::~RestProxyServer() = default;
+// DNS rebinding: a page of another site whose name resolves to 127.0.0.1
+// still names its own host here.
+bool isLocalHost(const QByteArray& host)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(localhost|127\\.0\\.0\\.1|\\[::1\\])(:[0-9]{1,5})?$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(QString::fromLatin1(host)).hasMatch();
+}
+
+bool isLoopbackName(const QString& ip)
+{
+    const QString trimmed = ip.trimmed();
+    return trimmed == QLatin1String("localhost") || trimmed == QLatin1String("127.0.0.1");
+}
+
+// Both names in one pass, so an address that itself contains one of them is not replaced again.
+QByteArray substituteAddress(const QByteArray& bytes, const QByteArray& address)
+{
+    static const QByteArray names[] = {"localhost", "127.0.0.1"};
+    QByteArray result;
+    result.reserve(bytes.size());
+    int i = 0;
+    while (i < bytes.size()) {
+        bool replaced = false;
+        for (const QByteArray& name : names) {
+            if (bytes.mid(i, name.size()) == name) {
+                result += address;
+                i += name.size();
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced)
+            result += bytes.at(i++);
+    }
+    return result;
+}
+
+QByteArray withConnectionClose(const QByteArray& response)
+{
+    const int statusEnd = response.indexOf("\r\n");
+    if (!response.startsWith("HTTP/") || statusEnd < 0)
+        return RestProxyServer::errorResponse(502, "Bad Gateway", ConnectionErrorText,
+                                              QStringLiteral("The server's answer is not HTTP"));
+    QByteArray result = response;
+    return result.insert(statusEnd + 2, "Connection: close\r\n");
+}
+} // namespace
+
+RestProxyServer::RestProxyServer()
+    : thread(new QThread)
+{
+    thread->setObjectName(QStringLiteral("RestProxy"));
+    thread->start();
+    moveToThread(thread);
+}
+
+RestProxyServer::~RestProxyServer()
+{
+    // The listener and the sockets belong to the proxy thread: they go there.
+    if (thread->isRunning() && QThread::currentThread() != thread) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                stopServer();
+                for (QTcpSocket* socket : connections.keys())
+                    dropConnection(socket);
+                qDeleteAll(findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly));
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    thread->quit();
+    thread->wait();
+    delete thread;
+}
+
+void RestProxyServer::onSettingsChanged()
+{
+    // A changed port takes effect now, not at the next connection.
+    if (isListening())
+        restartServer();
+}
 
 void RestProxyServer::onWsConnectionState(ConnectionStateInfo stateInfo)
 {
-    if (stateInfo.state() == connectionState)
+    if (stateInfo.state() == StateDisconnected)
+        stopServer();
+    else if (stateInfo.state() == StateConnected)
+        restartServer();
+}
+
+void RestProxyServer::stopServer()
+{
+    if (isListening()) {
+        close();
+        qCInfo(lcRestProxyServer) << "Stopped listening";
+    }
+}
+
+void RestProxyServer::restartServer()
+{
+    if (isListening())
+        close();
+    const int port = FormApiSettings().RestPort;
+    QString error = QStringLiteral("not a port number");
+    if (port >= 0 && port <= 65535) {
+        if (listen(QHostAddress(QHostAddress::LocalHost), quint16(port))) {
+            reportedFailurePort = -1;
+            qCInfo(lcRestProxyServer).noquote() << QStringLiteral("Start listen to http://localhost:%1/").arg(serverPort());
+            return;
+        }
+        error = errorString();
+    }
+    qCWarning(lcRestProxyServer).noquote()
+        << QStringLiteral("Error while starting listen to http://localhost:%1/ \n%2").arg(port).arg(error);
+    if (port == reportedFailurePort)
         return;
-    connectionState = stateInfo.state();
-    qCDebug(lcRestProxyServer) << "Connection state" << connectionState;
+    reportedFailurePort = port;
+    emit listenFailed(port, error);
+}
+
+void RestProxyServer::incomingConnection(qintptr descriptor)
+{
+    auto* socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        qCWarning(lcRestProxyServer) << "Cannot take a connection:" << socket->errorString();
+        delete socket;
+        return;
+    }
+    auto* connection = new Connection;
+    connection->idleTimer = new QTimer(socket);
+    connection->idleTimer->setSingleShot(true);
+    connection->idleTimer->setInterval(idleTimeoutMs);
+    connect(connection->idleTimer, &QTimer::timeout, this, [this, socket] {
+        qCInfo(lcRestProxyServer) << "Closing a connection idle for" << idleTimeoutMs << "ms";
+        dropConnection(socket);
+    });
+    connections.insert(socket, connection);
+    connect(socket, &QTcpSocket::readyRead, this, &RestProxyServer::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &RestProxyServer::onDisconnected);
+    connection->idleTimer->start();
+}
+
+void RestProxyServer::onReadyRead()
+{
+    auto* socket = qobject_cast<QTcpSocket*>(sender());
+    Connection* connection = connections.value(socket);
+    if (!connection) {
+        // Answered already: one request per connection.
+        if (socket)
+            socket->readAll();
+        return;
+    }
+    HttpRequestReader& reader = connection->reader;
+    const HttpRequestReader::State state = reader.append(socket->readAll());
+    if (state == HttpRequestReader::State::Incomplete) {
+        if (reader.headersComplete() && !connection->continueSent
+            && reader.header("Expect").compare("100-continue", Qt::CaseInsensitive) == 0) {
+            socket->write("HTTP/1.1 100 Continue\r\n\r\n");
+            connection->continueSent = true;
+        }
+        connection->idleTimer->start();
+        return;
+    }
+    connection->idleTimer->stop();
+    if (state == HttpRequestReader::State::Failed) {
+        qCWarning(lcRestProxyServer).noquote() << "Bad request:" << reader.errorText();
+        respond(socket, errorResponse(reader.errorStatus(), reader.errorReason(), BadRequestText, reader.errorText()));
+        return;
+    }
+    respond(socket, answer(reader));
+}
+
+QByteArray RestProxyServer::answer(const HttpRequestReader& request)
+{
+    const QByteArray host = request.header("Host");
+    if (!isLocalHost(host)) {
+        qCWarning(lcRestProxyServer).noquote() << "Refused a request for host" << QString::fromLatin1(host.left(100));
+        return errorResponse(403, "Forbidden", BadRequestText,
+                             QStringLiteral("Host must be localhost, 127.0.0.1 or [::1]"));
+    }
+
+    ClientConnectionSettings asrClient;
+    const QString ip = asrClient.Ip;
+    if (isLoopbackName(ip) && int(asrClient.RestPort) == int(serverPort())) {
+        qCWarning(lcRestProxyServer) << "The recognition server's REST address is this proxy: request dropped";
+        return QByteArray();
+    }
+
+    const QByteArray address = ip.toUtf8();
+    const QByteArray path = substituteAddress(request.target(), address);
+    const QByteArray body = substituteAddress(request.body(), address);
+    QMap<QByteArray, QByteArray> headers;
+    for (const HttpRequestReader::Header& header : request.headers()) {
+        if (!isHopByHop(header.first))
+            headers.insert(header.first, substituteAddress(header.second, address));
+    }
+    if (!body.isEmpty() || !request.header("Content-Length").isNull())
+        headers.insert("Content-Length", QByteArray::number(body.size()));
+
+    const QByteArray method = request.method();
+    qCDebug(lcRestProxyServer).noquote() << "Method:" << QString::fromLatin1(method)
+                                         << "UrlPart:" << QString::fromUtf8(path.split('?').first())
+                                         << QStringLiteral("Target: %1:%2").arg(ip).arg(int(asrClient.RestPort))
+                                         << "Body:" << body.size() << "bytes";
+    try {
+        return withConnectionClose(proxyRequest(method, path, headers, body));
+    } catch (const std::exception& e) {
+        const QString text = QString::fromUtf8(e.what());
+        qCWarning(lcRestProxyServer).noquote() << (text.isEmpty() ? QStringLiteral("Unknown error") : text);
+        return errorResponse(502, "Bad Gateway", ConnectionErrorText, text);
+    } catch (...) {
+        qCWarning(lcRestProxyServer) << "Unknown error";
+        return errorResponse(502, "Bad Gateway", ConnectionErrorText, QString());
+    }
+}
+
+QByteArray RestProxyServer::proxyRequest(QByteArray method, QByteArray path, QMap<QByteArray, QByteArray> headers,
+                                         QByteArray body)
+{
+    ClientConnectionSettings asrClient;
+    RestClient client;
+    client.initialize(asrClient.Ip, asrClient.RestPort, asrClient.UseTls);
+    // The form names the whole path itself.
+    client.setApiPrefix(QStringLiteral("/"));
+    client.addHeaders(headers);
+    if (method == "POST")
+        return client.executeClearHttp(QString::fromUtf8(path), POST, body, {});
+    return client.executeClearHttp(QString::fromUtf8(path), GET, QByteArray(), {});
+}
+
+void RestProxyServer::respond(QTcpSocket* socket, const QByteArray& response)
+{
+    Connection* connection = connections.take(socket);
+    // Now it bounds the time the peer takes to read the answer.
+    connection->idleTimer->start();
+    delete connection;
+    if (!response.isEmpty())
+        socket->write(response);
+    socket->disconnectFromHost();
+}
+
+void RestProxyServer::dropConnection(QTcpSocket* socket)
+{
+    delete connections.take(socket);
+    socket->abort();
+}
+
+void RestProxyServer::onDisconnected()
+{
+    auto* socket = qobject_cast<QTcpSocket*>(sender());
+    if (!socket)
+        return;
+    delete connections.take(socket);
+    socket->deleteLater();
+}
+
+QByteArray RestProxyServer::serializeJson(const QJsonObject& object)
+{
+    const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    qCDebug(lcRestProxyServer).noquote() << QString::fromUtf8(text);
+    return text;
+}
+
+QByteArray RestProxyServer::errorResponse(int status, const QByteArray& reason, const QString& text,
+                                          const QString& debugText)
+{
+    const QByteArray body = serializeJson(RestJsonWorker::createErrorResult(text, debugText));
+    // Readable by the form's page, which is of another origin than this proxy.
+    return "HTTP/1.1 " + QByteArray::number(status) + " " + reason
+        + "\r\n"
+          "Content-Type: application/json; charset=utf-8\r\n"
+          "Content-Length: "
+        + QByteArray::number(body.size())
+        + "\r\n"
+          "Connection: close\r\n"
+          "Access-Control-Allow-Origin: *\r\n"
+          "\r\n"
+        + body;
 }

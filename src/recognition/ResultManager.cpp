@@ -39,7 +39,10 @@ QString ResultManager::formatText(const QString& text, bool isFinal)
 
 QString ResultManager::formatTextResult(const QString& text, bool isFinal)
 {
-    qDebug().noquote() << "source text: " + text + (isFinal ? QStringLiteral(" [final]") : QString());
+    // Recognised text is patient data: the log gets its size only.
+    qDebug().noquote() << QStringLiteral("source text: %1 characters%2")
+                              .arg(text.size())
+                              .arg(isFinal ? QStringLiteral(" [final]") : QString());
     const QString replaced = autoReplaceManager ? autoReplaceManager->ProcessText(text) : text;
     return formatText(replaced, isFinal);
 }

@@ -1,8 +1,15 @@
 #include "WebSocketProxyServer.h"
 
+#include "AsrManager.h"
+#include "FormApiSettings.h"
+#include "ResultManager.h"
+#include "WebSocketClient.h"
+#include "WebSocketProxyServerSession.h"
+
+
 WebSocketProxyServer::WebSocketProxyServer(WebSocketClient* client, ResultManager* resultManager,
                                            AsrManager* asrManager, QObject* parent)
-    : QObject(parent)
+    : WebSocketServer(parent)
     , client(client)
     , resultManager(resultManager)
     , asrManager(asrManager)
@@ -10,3 +17,32 @@ WebSocketProxyServer::WebSocketProxyServer(WebSocketClient* client, ResultManage
 }
 
 WebSocketProxyServer::~WebSocketProxyServer() = default;
+
+WebSocketProxyServerSession* WebSocketProxyServer::currentSession() const
+{
+    return sessionList.isEmpty() ? nullptr : qobject_cast<WebSocketProxyServerSession*>(sessionList.first());
+}
+
+WebSocketServerSession* WebSocketProxyServer::createSession()
+{
+    QWebSocket* socket = nextPendingSocket();
+    if (!socket)
+        return nullptr;
+    return new WebSocketProxyServerSession(client, socket, resultManager, asrManager, this);
+}
+
+void WebSocketProxyServer::newConnection()
+{
+    // The previous form ends first, so its closing messages reach the server before the new form's opening.
+    deleteAllSessions();
+    WebSocketServer::newConnection();
+    // Dictation started for an earlier target must not run into the new form.
+    if (asrManager)
+        asrManager->stopRecognition();
+}
+
+bool WebSocketProxyServer::isOriginAllowed(const QString& origin)
+{
+    const QStringList allowed = FormApiSettings().allowedOrigins();
+    return allowed.isEmpty() || allowed.contains(FormApiSettings::normalizedOrigin(origin));
+}

@@ -1,15 +1,18 @@
 #pragma once
 
-#include <QObject>
+#include "WebSocketServer.h"
+
+#include <QPointer>
 
 class AsrManager;
 class ResultManager;
 class WebSocketClient;
+class WebSocketProxyServerSession;
 
-// The local WebSocket server that MIS web forms connect to. The recognition
-// worker restarts it through stop() and start(port); the listening server and
-// its form sessions come with the form API.
-class WebSocketProxyServer : public QObject
+// The local form-API server: MIS web forms connect here and get a proxy session
+// to the recognition server. It keeps only the newest form. Lives in the GUI
+// thread; the recognition worker restarts it through stop() and start(port).
+class WebSocketProxyServer : public WebSocketServer
 {
     Q_OBJECT
 
@@ -18,12 +21,19 @@ public:
                          QObject* parent = nullptr);
     ~WebSocketProxyServer() override;
 
-signals:
-    void stop();
-    void start(int port);
+    // The session of the connected form, or null.
+    WebSocketProxyServerSession* currentSession() const;
+
+protected:
+    WebSocketServerSession* createSession() override;
+    void newConnection() override;
+    // Any web page in the user's browser can reach 127.0.0.1: "FormApiServer"
+    // AllowedOrigins, when set, names the pages that may receive dictation.
+    bool isOriginAllowed(const QString& origin) override;
 
 private:
-    WebSocketClient* client;
-    ResultManager* resultManager;
-    AsrManager* asrManager;
+    // The worker that owns these may be destroyed first, from its own thread.
+    QPointer<WebSocketClient> client;
+    QPointer<ResultManager> resultManager;
+    QPointer<AsrManager> asrManager;
 };

@@ -263,7 +263,11 @@ bool XTextWriter::writeText(unsigned long window, QString text)
             sendKey(root, window, None, key, false);
             pause(symbolDelay);
         } else if (key.keysym == 0) {
-            qInfo().noquote() << QStringLiteral("XTextWriter: Unknown char %1").arg(character, 0, 16);
+            // A control character helps a diagnosis; a letter would be a piece of the dictated text.
+            if (QChar::isLetterOrNumber(character))
+                qInfo() << "XTextWriter: Unknown char";
+            else
+                qInfo().noquote() << QStringLiteral("XTextWriter: Unknown char %1").arg(character, 0, 16);
             ++untyped;
         } else {
             if (!spareSearched) {

@@ -6,13 +6,11 @@
 #include <QtDebug>
 
 namespace {
-// Enough to recognise a frame in the log without copying megabytes into it.
-QString excerpt(const QString& message)
+// Frames carry recognised text and form values: the log names a frame by its
+// type and size, never by its content.
+QString described(const QString& message)
 {
-    constexpr int limit = 200;
-    if (message.size() <= limit)
-        return message;
-    return message.left(limit) + QStringLiteral("… (%1 characters)").arg(message.size());
+    return QStringLiteral("%1 characters").arg(message.size());
 }
 } // namespace
 
@@ -36,7 +34,7 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
     if (!document.isObject()) {
         qWarning().noquote() << "DataMessageProcessor: dropped a frame that is not a JSON object ("
                                 + (error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("wrong top level"))
-                                + "): " + excerpt(message);
+                                + "): " + described(message);
         return;
     }
     const QJsonObject envelope = document.object();
@@ -72,7 +70,9 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
             emit workDenied();
             return;
         default:
-            qWarning().noquote() << "DataMessageProcessor: dropped a frame of unknown type: " + excerpt(message);
+            qWarning().noquote() << QStringLiteral("DataMessageProcessor: dropped a frame of unknown type %1: %2")
+                                        .arg(type)
+                                        .arg(described(message));
             return;
         }
     } catch (const std::exception& e) {

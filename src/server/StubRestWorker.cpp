@@ -19,7 +19,16 @@
 
 namespace {
 const QString separatorLine(59, QLatin1Char('-'));
+
+// Web forms' requests pass through here and may carry patient data in their
+// query: the log names its size only.
+QString described(const QUrl& url)
+{
+    const QString query = url.query(QUrl::FullyEncoded);
+    return url.toString(QUrl::RemoveQuery | QUrl::RemoveUserInfo | QUrl::RemoveFragment)
+        + (query.isEmpty() ? QString() : QStringLiteral("?<%1 characters>").arg(query.size()));
 }
+} // namespace
 
 StubRestWorker::StubRestWorker(const QSslConfiguration* sslConfiguration,
                                const QMap<QByteArray, QByteArray>& headers)
@@ -161,16 +170,16 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
         QNetworkReply* reply = nullptr;
         switch (httpMethod) {
         case POST:
-            qInfo().noquote() << "POST REQUEST " + requestUrl.toString() + "\n";
+            qInfo().noquote() << "POST REQUEST " + described(requestUrl) + "\n";
             reply = manager->post(request, data);
             break;
         case PUT:
-            qInfo().noquote() << "PUT REQUEST " + requestUrl.toString() + "\n";
+            qInfo().noquote() << "PUT REQUEST " + described(requestUrl) + "\n";
             reply = manager->put(request, data);
             break;
         case GET:
         default:
-            qInfo().noquote() << "GET REQUEST " + requestUrl.toString() + "\n";
+            qInfo().noquote() << "GET REQUEST " + described(requestUrl) + "\n";
             reply = manager->get(request);
             break;
         }

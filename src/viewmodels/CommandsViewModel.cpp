@@ -1,8 +1,36 @@
 #include "CommandsViewModel.h"
 
+#include "ClientThemeInfo.h"
+#include "CommandsCollectionViewModel.h"
+#include "PropertyChange.h"
+#include "UserCommandViewModel.h"
+#include "UserCommandsManager.h"
+
+#include <QtDebug>
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+
+namespace {
+QString comparable(const QString& pattern)
+{
+    return UserCommand::NormalizePattern(pattern.simplified());
+}
+
+void logError(const char* method, const std::exception* e)
+{
+    qWarning().noquote() << QStringLiteral("Error in CommandsViewModel::%1: %2")
+                                .arg(QLatin1String(method),
+                                     e ? QString::fromUtf8(e->what()) : QStringLiteral("unknown exception"));
+}
+} // namespace
+
 CommandsViewModel::CommandsViewModel(QObject* parent)
     : QObject(parent)
 {
+    connect(this, &CommandsViewModel::changed_ThemeIndex, this, &CommandsViewModel::onChangedSelectedTheme);
+    connect(this, &CommandsViewModel::changed_Themes, this, &CommandsViewModel::onChangedSelectedTheme);
 }
 
 CommandsViewModel::~CommandsViewModel() = default;
@@ -11,4 +39,160 @@ void CommandsViewModel::set_CommandsManager(UserCommandsManager* manager, const 
 {
     commandsManager = manager;
     commandTypes = types;
+}
+
+void CommandsViewModel::set_typeIndex(int index)
+{
+    changeProperty(this, typeIndex, index, &CommandsViewModel::changed_typeIndex);
+}
+
+void CommandsViewModel::set_ThemeIndex(int index)
+{
+    changeProperty(this, themeIndex, index, &CommandsViewModel::changed_ThemeIndex);
+}
+
+bool CommandsViewModel::themeLessThan(const ClientThemeInfo& a, const ClientThemeInfo& b)
+{
+    if (a.themeId().isEmpty())
+        return !b.themeId().isEmpty();
+    if (b.themeId().isEmpty())
+        return false;
+    return a.name() < b.name();
+}
+
+void CommandsViewModel::onLoad()
+{
+    try {
+        load();
+    } catch (const std::exception& e) {
+        logError("onLoad", &e);
+    } catch (...) {
+        logError("onLoad", nullptr);
+    }
+}
+
+void CommandsViewModel::refreshThemes()
+{
+    // Without the server the editor still works on the themes known so far.
+    try {
+        commandsManager->UpdateThemesFromAsr();
+    } catch (const std::exception& e) {
+        logError("onLoad", &e);
+    }
+}
+
+void CommandsViewModel::load()
+{
+    clearCommands();
+    themes.clear();
+    themeIds.clear();
+    if (!commandsManager)
+        return;
+    refreshThemes();
+    QList<ClientThemeInfo> sorted = commandsManager->get_Themes();
+    std::sort(sorted.begin(), sorted.end(), &CommandsViewModel::themeLessThan);
+
+    for (UserCommandType type : qAsConst(commandTypes)) {
+        if (collections.contains(type))
+            continue;
+        auto* collection = new CommandsCollectionViewModel(type, this);
+        collections.insert(type, collection);
+        collectionList.append(collection);
+    }
+
+    for (const ClientThemeInfo& theme : qAsConst(sorted)) {
+        const QString id = theme.themeId();
+        themes.append(theme.name());
+        themeIds.append(id);
+        for (const UserCommand& command : commandsManager->get_ThemeCommands(id)) {
+            CommandsCollectionViewModel* collection = collections.value(command.Type);
+            if (!collection) {
+                qWarning() << "No editor list for command type" << command.Type;
+                continue;
+            }
+            collection->append(new UserCommandViewModel(command, id, collection));
+        }
+    }
+
+    // Fewer themes than at the last opening: keep the index on the list.
+    if (themeIndex >= themes.size() || themeIndex < 0)
+        set_ThemeIndex(0);
+    emit changed_Themes(themes);
+    emit changed_CommandSetList();
+    set_typeIndex(1);
+    set_typeIndex(0);
+}
+
+void CommandsViewModel::clearCommands()
+{
+    // Later: a view may still hold the rows while it is being closed.
+    for (QObject* collection : qAsConst(collectionList))
+        collection->deleteLater();
+    collectionList.clear();
+    collections.clear();
+}
+
+void CommandsViewModel::onClose()
+{
+    clearCommands();
+    themes.clear();
+    themeIds.clear();
+}
+
+void CommandsViewModel::cancelCommand()
+{
+}
+
+void CommandsViewModel::onChangedSelectedTheme()
+{
+    const QString id = themeIds.value(themeIndex);
+    for (CommandsCollectionViewModel* collection : qAsConst(collections))
+        collection->setSelectedThemeId(id);
+}
+
+QList<UserCommandViewModel*> CommandsViewModel::get_CommandSet(const QString& themeId, UserCommandType type) const
+{
+    CommandsCollectionViewModel* collection = collections.value(type);
+    return collection ? collection->getCommands(themeId) : QList<UserCommandViewModel*>();
+}
+
+UserCommandViewModel* CommandsViewModel::findCommand(const QString& themeId, const QString& pattern) const
+{
+    const QString wanted = comparable(pattern);
+    for (UserCommandType type : commandTypes) {
+        for (UserCommandViewModel* row : get_CommandSet(themeId, type)) {
+            if (comparable(row->get_Pattern()) == wanted)
+                return row;
+        }
+    }
+    return nullptr;
+}
+
+QMap<QString, QList<UserCommand>> CommandsViewModel::collectCommands() const
+{
+    QMap<QString, QList<UserCommand>> byTheme;
+    for (const QString& id : themeIds) {
+        QList<UserCommand>& list = byTheme[id];
+        for (UserCommandType type : commandTypes) {
+            for (UserCommandViewModel* row : get_CommandSet(id, type))
+                list.append(row->get_UserCommand());
+        }
+    }
+    return byTheme;
+}
+
+bool CommandsViewModel::applyCommand()
+{
+    try {
+        if (!commandsManager)
+            throw std::runtime_error("no commands manager");
+        commandsManager->set_Commands(collectCommands());
+        emit commandsChanged();
+        return true;
+    } catch (const std::exception& e) {
+        logError("applyCommand", &e);
+    } catch (...) {
+        logError("applyCommand", nullptr);
+    }
+    return false;
 }

@@ -61,9 +61,10 @@ public:
     QString output;
 };
 
-std::optional<X11Windows::Window> trayIcon()
+// This copy's own: the user may be running another on the same display.
+std::optional<X11Windows::Window> trayIcon(const QProcess& process)
 {
-    return X11Windows::trayIcon(QStringLiteral("scrivora"));
+    return X11Windows::trayIcon(QStringLiteral("scrivora"), process.processId());
 }
 
 // Ended within the time the shutdown protocol allows, workers stopped in
@@ -124,7 +125,7 @@ void TestScrivoraProcess::startsConnectedWithTrayIcon()
     QTRY_VERIFY_WITH_TIMEOUT(first->output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);
     QVERIFY(servers->recognition()->hasClient());
     if (QSystemTrayIcon::isSystemTrayAvailable())
-        QTRY_VERIFY_WITH_TIMEOUT(trayIcon().has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(trayIcon(first->process).has_value(), 10000);
     else
         QTRY_VERIFY(first->output.contains(QLatin1String("System tray Unavaliable")));
 }
@@ -134,9 +135,9 @@ void TestScrivoraProcess::secondCopyIsRefused()
     Client second;
     second.start();
     std::optional<X11Windows::Window> box;
-    QTRY_VERIFY_WITH_TIMEOUT((box = X11Windows::find([](const X11Windows::Window& w) {
+    QTRY_VERIFY_WITH_TIMEOUT((box = X11Windows::find([&second](const X11Windows::Window& w) {
                                   return w.name == QStringLiteral("Ошибка") && w.instanceName == QLatin1String("scrivora")
-                                      && w.viewable;
+                                      && w.viewable && w.pid == second.process.processId();
                               })).has_value(),
                              10000);
     QVERIFY(second.output.contains(QLatin1String("Another copy is running")));
@@ -151,7 +152,7 @@ void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
 {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         QSKIP("No tray host on this display");
-    const std::optional<X11Windows::Window> icon = trayIcon();
+    const std::optional<X11Windows::Window> icon = trayIcon(first->process);
     QVERIFY(icon.has_value());
     X11Windows::click(icon->geometry.center().x(), icon->geometry.center().y(), 3);
 

@@ -4,6 +4,7 @@
 #include "AppVariables.h"
 #include "AsrManager.h"
 #include "AudioDeviceSettingsViewModel.h"
+#include "CommandEditorSamples.h"
 #include "CommandsViewModel.h"
 #include "ConnectionManager.h"
 #include "ConnectionManagerSettings.h"
@@ -18,6 +19,7 @@
 #include "PulseAudioManager.h"
 #include "RecognitionSettingsViewModel.h"
 #include "RestProxyServer.h"
+#include "SelfTest.h"
 #include "SelfTestViewModel.h"
 #include "SettingsContainerViewModel.h"
 #include "StatisticsSettings.h"
@@ -26,6 +28,7 @@
 #include "SynthesisSettingsViewModel.h"
 #include "SystemTray.h"
 #include "TtsManager.h"
+#include "UserCommandsManager.h"
 #include "ValidatableText.h"
 #include "VexStyle.h"
 #include "WebSocketWorker.h"
@@ -52,6 +55,26 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/EmptyWindow.qml"), QString()},
         {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/Views/Commands/Browse/CommandListView.qml"), QStringLiteral("sampleTextCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/AutoReplaceCommandsView.qml"), QStringLiteral("sampleTextCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/HotKeyCommandsView.qml"), QStringLiteral("sampleKeyCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/ProcessCommandsView.qml"), QStringLiteral("sampleExeCommands")},
+        {QStringLiteral(":/Views/Commands/Browse/FileCopyCommandsView.qml"), QStringLiteral("sampleFileCopyCommands")},
+        {QStringLiteral(":/Views/Commands/Edit/EditWindow.qml"), QStringLiteral("sampleTextEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/TextReplaceEditWindow.qml"), QStringLiteral("sampleTextEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/CommandEditWindow.qml"), QStringLiteral("sampleExeEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/HotKeyEditWindow.qml"), QStringLiteral("sampleKeyEdit")},
+        {QStringLiteral(":/Views/Commands/Edit/FileCopyEditWindow.qml"), QStringLiteral("sampleFileCopyEdit")},
+        {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("statisticsViewModel")},
+        {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("selfTestViewModel")},
+        {QStringLiteral(":/Views/FeedbackWindow.qml"), QStringLiteral("feedbackViewModel")},
+        {QStringLiteral(":/Views/StartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
+        {QStringLiteral(":/Views/AlternateStartThemeSelectionView.qml"), QStringLiteral("recognitionSettingsViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/MonitorView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/MicView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/GainView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/ResultView.qml"), QStringLiteral("monitorViewModel")},
+        {QStringLiteral(":/Views/MonitorViews/ThemeView.qml"), QStringLiteral("monitorViewModel")},
     };
     return names;
 }
@@ -111,12 +134,16 @@ QmlViewModels::QmlViewModels()
     container = std::make_unique<SettingsContainerViewModel>(pages, connection);
 
     auto* commands = new CommandsViewModel;
+    CommandEditorSamples::writeUserCommands();
+    link->wireDictation();
+    commands->set_CommandsManager(link->userCommands(), link->userCommands()->get_CommandTypes());
+    samples = std::make_unique<CommandEditorSamples>();
     auto* restProxy = new RestProxyServer;
     auto* feedback = new FeedbackViewModel(worker->asrManager(), recording);
     auto* kivaro = new KivaroViewModel(worker->asrManager(), worker->localKivaroManager());
-    auto* statisticsWindow = new StatisticsViewModel;
+    auto* statisticsWindow = new StatisticsViewModel(QStringLiteral(SCRIVORA_TEST_REFERENCES), nullptr);
     auto* monitor = new MonitorViewModel(worker->asrManager(), worker->resultManager(), recording, connection);
-    auto* selfTest = new SelfTestViewModel;
+    selfTest = new SelfTestViewModel;
     owned << commands << restProxy << feedback << kivaro << statisticsWindow << monitor << selfTest;
 
     published = {{QStringLiteral("systemTray"), tray.get()},
@@ -154,7 +181,13 @@ bool QmlViewModels::connectToServer()
     FakeRecognitionServer* server = link->addServer();
     link->offerServers({link->entry(QStringLiteral("A"), server->port())});
     link->start();
-    return link->waitForState(ConnectionManager::Ready);
+    if (!link->waitForState(ConnectionManager::Ready))
+        return false;
+    // The self-test counts the heartbeat's pings, which run while connected.
+    link->addHeartbeat(500, 60000);
+    // First in the list: it goes before the view model it reports to.
+    owned.prepend(new SelfTest(selfTest, link->worker(), link->driver(), link->heartbeat(), audio->RecordingManager()));
+    return true;
 }
 
 void QmlViewModels::publish(QQmlEngine* engine) const
@@ -163,6 +196,8 @@ void QmlViewModels::publish(QQmlEngine* engine) const
     for (const auto& property : published)
         engine->rootContext()->setContextProperty(property.first, property.second);
     engine->rootContext()->setContextProperty(QStringLiteral("validatableField"), field.get());
+    for (const auto& sample : samples->contextProperties())
+        engine->rootContext()->setContextProperty(sample.first, sample.second);
 }
 
 QObject* QmlViewModels::create(QQmlEngine* engine, const QString& path, QString* error)

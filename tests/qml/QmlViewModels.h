@@ -8,10 +8,12 @@
 #include <memory>
 
 class AppSettingsViewModel;
+class CommandEditorSamples;
 class LoopbackConnection;
 class PulseAudioManager;
 class QQmlEngine;
 class QQuickWindow;
+class SelfTestViewModel;
 class SettingsContainerViewModel;
 class SystemTray;
 class ValidatableText;
@@ -60,4 +62,6 @@ private:
     std::unique_ptr<SettingsContainerViewModel> container;
     QList<QPair<QString, QObject*>> published;
     std::unique_ptr<ValidatableText> field;
+    std::unique_ptr<CommandEditorSamples> samples;
+    SelfTestViewModel* selfTest = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "BalancerConnectionSettings.h"
 #include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
+#include "QuickWindows.h"
 #include "SettingsContainerViewModel.h"
 #include "TestHome.h"
 #include "ValidatableText.h"
@@ -22,6 +23,13 @@ const QMap<QString, QString>& afterShow()
 {
     static const QMap<QString, QString> scripts{
         {QStringLiteral(":/SettingsWindow.qml"), QStringLiteral("showSettings()")},
+        {QStringLiteral(":/ReplacesWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/KivaroWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/StatisticsWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/Views/FeedbackWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/Views/SelfTest/SelfTestWindow.qml"), QStringLiteral("showWindow()")},
+        {QStringLiteral(":/StartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
+        {QStringLiteral(":/AlternateStartThemeSelectionWindow.qml"), QStringLiteral("choose(false)")},
     };
     return scripts;
 }
@@ -64,6 +72,8 @@ private slots:
     void settingsWindowSavesOrCancels();
     void validatableControlsFollowTheirField_data();
     void validatableControlsFollowTheirField();
+    void trayOpensCommandWindows_data();
+    void trayOpensCommandWindows();
 
 private:
     std::unique_ptr<QmlViewModels> models;
@@ -206,6 +216,31 @@ void TestQmlViews::validatableControlsFollowTheirField()
     QVERIFY(!field->CheckAndSetFocus());
     QTRY_VERIFY(focusInside());
     QVERIFY(warnings.isEmpty());
+}
+
+void TestQmlViews::trayOpensCommandWindows_data()
+{
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("Автозамена") << QByteArray("signalShowReplaces") << "Автозамена";
+    QTest::newRow("Мои слова") << QByteArray("signalShowKivaro") << "Мои слова";
+}
+
+void TestQmlViews::trayOpensCommandWindows()
+{
+    QFETCH(QByteArray, signal);
+    QFETCH(QString, title);
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/main.qml"), &error));
+    QVERIFY2(root, qPrintable(error));
+    QQuickWindow* window = QuickWindows::titled(title);
+    QVERIFY(window && !window->isVisible());
+    QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
+    QVERIFY(QMetaObject::invokeMethod(tray, signal.constData()));
+    QTRY_VERIFY(window->isVisible());
+    window->close();
+    QVERIFY(!window->isVisible());
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestQmlViews)

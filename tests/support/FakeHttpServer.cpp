@@ -120,16 +120,21 @@ FakeHttpServer::FakeHttpServer()
 }
 
 FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls)
-    : FakeHttpServer(tls, 0)
+    : FakeHttpServer(tls, 0, QHostAddress(QHostAddress::LocalHost))
 {
 }
 
 FakeHttpServer::FakeHttpServer(quint16 port)
-    : FakeHttpServer(QSslConfiguration(), port)
+    : FakeHttpServer(QSslConfiguration(), port, QHostAddress(QHostAddress::LocalHost))
 {
 }
 
-FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls, quint16 port)
+FakeHttpServer::FakeHttpServer(const QHostAddress& address)
+    : FakeHttpServer(QSslConfiguration(), 0, address)
+{
+}
+
+FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls, quint16 port, const QHostAddress& address)
     : m_handler([](const FakeHttpRequest&) { return FakeHttpResponse::json("{}"); })
     , m_thread(new QThread())
 {
@@ -139,8 +144,8 @@ FakeHttpServer::FakeHttpServer(const QSslConfiguration& tls, quint16 port)
     listener->moveToThread(m_thread);
     m_listener = listener;
     QMetaObject::invokeMethod(
-        listener, [this, listener, port] {
-            listener->listen(QHostAddress::LocalHost, port);
+        listener, [this, listener, port, address] {
+            listener->listen(address, port);
             m_port = listener->serverPort();
         },
         Qt::BlockingQueuedConnection);

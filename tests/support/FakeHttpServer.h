@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QHostAddress;
 class QThread;
 class QTcpServer;
 
@@ -51,6 +52,8 @@ public:
     explicit FakeHttpServer(const QSslConfiguration& tls);
     // Plain HTTP on a fixed port (0: chosen by the system); port() is 0 when it is taken.
     explicit FakeHttpServer(quint16 port);
+    // Plain HTTP on another loopback address (127.0.0.0/8), port chosen by the system.
+    explicit FakeHttpServer(const QHostAddress& address);
     ~FakeHttpServer();
     FakeHttpServer(const FakeHttpServer&) = delete;
     FakeHttpServer& operator=(const FakeHttpServer&) = delete;
@@ -76,7 +79,7 @@ public:
 
 private:
     friend class FakeHttpListener;
-    FakeHttpServer(const QSslConfiguration& tls, quint16 port);
+    FakeHttpServer(const QSslConfiguration& tls, quint16 port, const QHostAddress& address);
     FakeHttpResponse answer(const FakeHttpRequest& request);
     void reject();
 

@@ -155,6 +155,15 @@ QList<FakeRecognitionServer::Message> FakeRecognitionServer::messagesOfType(int 
     return result;
 }
 
+int FakeRecognitionServer::lastRequestedMode() const
+{
+    const QList<Message> requests = messagesOfType(1);
+    if (requests.isEmpty())
+        return -1;
+    const QJsonValue type = requests.constLast().data.toObject().value(QStringLiteral("Type"));
+    return type.isDouble() ? type.toInt() : 2;
+}
+
 void FakeRecognitionServer::clearReceived()
 {
     m_textMessages.clear();

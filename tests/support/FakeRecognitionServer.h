@@ -68,6 +68,8 @@ public:
 
     QList<Message> textMessages() const { return m_textMessages; }
     QList<Message> messagesOfType(int type) const;
+    // The "Type" of the latest mode request (message 1): 2 (dictation) when null, -1 when none came.
+    int lastRequestedMode() const;
     QList<QByteArray> binaryMessages() const { return m_binaryMessages; }
     QStringList envelopeErrors() const { return m_envelopeErrors; }
     void clearReceived();

@@ -8,12 +8,15 @@
 #include <QJsonObject>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QTcpServer>
 
 namespace {
 constexpr int ModeCommand = 1;
 constexpr int TextMode = 2;
+constexpr int Starting = 0;
 constexpr int Started = 1;
 constexpr int Stopped = 2;
+constexpr int Stopping = 3;
 } // namespace
 
 FakeServerSet::FakeServerSet(quint16 balancerPort, quint16 recognitionPort)
@@ -23,6 +26,7 @@ FakeServerSet::FakeServerSet(quint16 balancerPort, quint16 recognitionPort)
         qWarning() << "FakeServerSet: the recognition server cannot listen on port" << recognitionPort;
     http.setHandler([this](const FakeHttpRequest& request) { return answer(request); });
     connect(&recognitionServer, &FakeRecognitionServer::messageReceived, this, &FakeServerSet::onMessage);
+    connect(&recognitionServer, &FakeRecognitionServer::binaryMessageReceived, this, &FakeServerSet::onAudio);
 }
 
 FakeServerSet::~FakeServerSet() = default;
@@ -38,6 +42,12 @@ int FakeServerSet::balancerRequests() const
     return requests;
 }
 
+void FakeServerSet::setThemes(const QJsonArray& themes)
+{
+    QMutexLocker locker(&mutex);
+    themeList = themes;
+}
+
 FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
 {
     if (request.path().endsWith("/Servers")) {
@@ -49,8 +59,8 @@ FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
         return BalancerReply::list(QJsonArray{server});
     }
     if (request.path().endsWith("/Theme")) {
-        const QJsonArray themes{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
-        return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", themes}}).toJson());
+        QMutexLocker locker(&mutex);
+        return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", themeList}}).toJson());
     }
     return FakeHttpResponse::json("{}", 404, "Not Found");
 }
@@ -61,11 +71,34 @@ void FakeServerSet::onMessage(const FakeRecognitionServer::Message& message)
         return;
     const QJsonValue type = message.data.toObject().value(QStringLiteral("Type"));
     const int mode = type.isDouble() ? type.toInt() : TextMode;
-    if (currentMode >= 0 && currentMode != mode)
+    if (currentMode >= 0 && currentMode != mode) {
+        recognitionServer.sendModeChanged(currentMode, Stopping);
         recognitionServer.sendModeChanged(currentMode, Stopped);
+    }
     currentMode = mode;
+    audioBytes = 0;
+    recognitionServer.sendModeChanged(mode, Starting);
     recognitionServer.sendModeChanged(mode, Started);
 }
+
+void FakeServerSet::onAudio(const QByteArray& audio)
+{
+    if (!dictationResults || currentMode != TextMode)
+        return;
+    for (audioBytes += audio.size(); audioBytes >= BytesPerSecond; audioBytes -= BytesPerSecond) {
+        recognitionServer.sendResult(partialPhrase(), false);
+        recognitionServer.sendResult(finalPhrase(), true);
+    }
+}
+
+namespace {
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+} // namespace
 
 void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck) const
 {
@@ -76,9 +109,25 @@ void FakeServerSet::writeClientSettings(const QString& path, bool skipThemeCheck
     settings.setValue(QStringLiteral("BalancerConnection/UseTls"), false);
     // A proxy in the environment must not take the requests off the loopback.
     settings.setValue(QStringLiteral("ClientInfo/UseProxy"), false);
+    // The local form servers on free ports of their own, beside a running client
+    // of the same user (the settings pages refuse port 0).
+    settings.setValue(QStringLiteral("FormApiServer/Port"), freePort());
+    settings.setValue(QStringLiteral("FormApiServer/RestPort"), freePort());
     if (skipThemeCheck)
         settings.setValue(QStringLiteral("ASR/IsThemeAutoSelect"), true);
     settings.sync();
+    writeCompleteProfile(QFileInfo(path).path());
+}
+
+void FakeServerSet::writeCompleteProfile(const QString& folder)
+{
+    QSettings organisation(folder + QStringLiteral("/Organisation.ini"), QSettings::IniFormat);
+    organisation.setValue(QStringLiteral("Organisation/RegionCode"), 77);
+    for (const char* key : {"RegionName", "AreaName", "OrganisationName", "OrganisationFullName"})
+        organisation.setValue(QStringLiteral("Organisation/") + QLatin1String(key), QStringLiteral("Москва"));
+    QSettings user(folder + QStringLiteral("/UserInfo.ini"), QSettings::IniFormat);
+    user.setValue(QStringLiteral("UserInfo/UserName"), QStringLiteral("Иванова Анна"));
+    user.setValue(QStringLiteral("UserInfo/Specialisation"), QStringLiteral("Терапевт"));
 }
 
 QProcessEnvironment FakeServerSet::clientEnvironment(const QString& home)

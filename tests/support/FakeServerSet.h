@@ -4,6 +4,7 @@
 #include "FakeRecognitionServer.h"
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QObject>
 #include <QProcessEnvironment>
@@ -12,7 +13,9 @@
 // A fake balancer (which also serves the recognition server's REST calls)
 // and one fake recognition server on 127.0.0.1, enough for a client to reach
 // the ready state. The recognition server answers each mode request (type 1)
-// by reporting the requested mode started, and the mode before it stopped.
+// by reporting the mode before it stopping and stopped, and the requested one
+// starting and started. With dictation results on, it "recognises" every second
+// of audio received while dictating: a partial result, then a final one.
 class FakeServerSet : public QObject
 {
     Q_OBJECT
@@ -27,10 +30,22 @@ public:
     quint16 recognitionPort() const { return recognitionServer.port(); }
     FakeRecognitionServer* recognition() { return &recognitionServer; }
     int balancerRequests() const;
+    // The recognition server's theme list; one general theme until set.
+    void setThemes(const QJsonArray& themes);
+
+    // 16 kHz mono 16-bit audio: one second.
+    static constexpr int BytesPerSecond = 32000;
+    static QString partialPhrase() { return QStringLiteral("пациент жалоб"); }
+    static QString finalPhrase() { return QStringLiteral("пациент жалоб не предъявляет точка"); }
+    void setDictationResults(bool on) { dictationResults = on; }
 
     // Writes into the INI settings file at `path` what points a client at these
     // servers; with `skipThemeCheck` the client does not wait for a theme choice.
+    // A complete profile goes beside it (writeCompleteProfile).
     void writeClientSettings(const QString& path, bool skipThemeCheck) const;
+    // Organisation and user profile files in `folder`, complete, so that no
+    // profile window covers the client's other windows at its start.
+    static void writeCompleteProfile(const QString& folder);
     // The environment of a client process whose settings and data live under `home`.
     static QProcessEnvironment clientEnvironment(const QString& home);
     static QString clientSettingsFile(const QString& home);
@@ -38,10 +53,14 @@ public:
 private:
     FakeHttpResponse answer(const FakeHttpRequest& request);
     void onMessage(const FakeRecognitionServer::Message& message);
+    void onAudio(const QByteArray& audio);
 
     FakeHttpServer http;
     FakeRecognitionServer recognitionServer;
     mutable QMutex mutex;
     int requests = 0;
+    QJsonArray themeList{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
     int currentMode = -1;
+    bool dictationResults = false;
+    qint64 audioBytes = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "FakeHttpServer.h"
 
+#include <QJsonArray>
 #include <QStringList>
 
 // The recognition server's REST theme list ("Theme") on 127.0.0.1, with the
@@ -14,6 +15,10 @@ public:
     explicit FakeThemeList(const QStringList& themeIds);
 
     void offer(const QStringList& themeIds);
+    // Theme records as the server sends them.
+    void offerRecords(const QJsonArray& themes);
+    // Every request fails with an HTTP error.
+    void fail();
 
 private:
     FakeHttpServer server;

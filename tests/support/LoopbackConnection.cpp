@@ -7,6 +7,7 @@
 #include "BalancerReply.h"
 #include "ConnectionHeartbeat.h"
 #include "ConnectionManager.h"
+#include "FormApiSettings.h"
 #include "RecordingDeviceManager.h"
 #include "ResultManager.h"
 #include "SubService.h"
@@ -82,6 +83,12 @@ void LoopbackConnection::offerThemes(const QJsonArray& themes)
     m_themes = themes;
 }
 
+void LoopbackConnection::setRestHandler(FakeHttpServer::Handler handler)
+{
+    QMutexLocker locker(&m_replyMutex);
+    m_restHandler = std::move(handler);
+}
+
 int LoopbackConnection::balancerRequests() const
 {
     QMutexLocker locker(&m_replyMutex);
@@ -97,6 +104,8 @@ FakeHttpResponse LoopbackConnection::answer(const FakeHttpRequest& request)
     }
     if (request.path().endsWith("/Theme"))
         return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", m_themes}}).toJson());
+    if (m_restHandler)
+        return m_restHandler(request);
     return FakeHttpResponse::json("{}", 404, "Not Found");
 }
 
@@ -115,6 +124,10 @@ protected:
 
 void LoopbackConnection::build(int retryDelayMs)
 {
+    FormApiSettings formApi;
+    formApi.Port = deadPort();
+    formApi.RestPort = deadPort();
+    formApi.sync();
     m_autoReplace = std::make_unique<AutoReplaceManager>();
     m_userCommands = std::make_unique<UserCommandsManager>();
     m_worker = new WebSocketWorker(m_autoReplace.get(), m_userCommands.get());

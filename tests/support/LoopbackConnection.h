@@ -43,10 +43,16 @@ public:
     void offerServers(const QJsonArray& servers);
     void offerThemes(const QJsonArray& themes);
     int balancerRequests() const;
+    // Answers REST requests the balancer does not know (the recognition server's
+    // REST API behind the local HTTP proxy); unset, they get 404.
+    void setRestHandler(FakeHttpServer::Handler handler);
+    QList<FakeHttpRequest> restRequests() const { return m_http.requests(); }
     // Connections to the balancer that did not start with an HTTP request line (TLS hellos to plain HTTP).
     int balancerRejected() const { return m_http.rejectedCount(); }
 
     // Builds the client objects; the settings in force are read from here on.
+    // The local form servers get free ports, never the default ones a running
+    // client of the same user holds.
     void build(int retryDelayMs);
     // After build, wires the user commands, auto-replace and result handling
     // as the program does: commands loaded, rules built, a dropped link
@@ -59,6 +65,7 @@ public:
     void addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs);
 
     WebSocketWorker* worker() const { return m_worker; }
+    UserCommandsManager* userCommands() const { return m_userCommands.get(); }
     ConnectionManager* driver() const { return m_driver; }
     RecordingDeviceManager* capture() const { return m_capture; }
     SubService* driverService() const { return m_driverService.get(); }
@@ -77,6 +84,7 @@ private:
     mutable QMutex m_replyMutex;
     QJsonArray m_servers;
     QJsonArray m_themes;
+    FakeHttpServer::Handler m_restHandler;
     int m_balancerRequests = 0;
     QList<FakeRecognitionServer*> m_recognitionServers;
 

@@ -52,6 +52,25 @@ QString utf8Property(Display* display, ::Window window, const char* property)
     return text.ok ? QString::fromUtf8(reinterpret_cast<const char*>(text.data), int(text.count)) : QString();
 }
 
+qint64 pidProperty(Display* display, ::Window window)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    qint64 pid = 0;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &format, &count, &after, &data)
+            == Success
+        && data && format == 32 && count == 1) {
+        pid = qint64(*reinterpret_cast<unsigned long*>(data));
+    }
+    if (data)
+        XFree(data);
+    return pid;
+}
+
 void walk(Display* display, ::Window window, const QString& topLevelClass, QList<Window>* out)
 {
     ::Window root = 0;
@@ -64,6 +83,7 @@ void walk(Display* display, ::Window window, const QString& topLevelClass, QList
         Window info;
         info.id = children[i];
         info.name = utf8Property(display, children[i], "_NET_WM_NAME");
+        info.pid = pidProperty(display, children[i]);
         XClassHint hint{nullptr, nullptr};
         if (XGetClassHint(display, children[i], &hint)) {
             info.instanceName = QString::fromLocal8Bit(hint.res_name);
@@ -109,10 +129,11 @@ std::optional<Window> find(const std::function<bool(const Window&)>& match)
     return std::nullopt;
 }
 
-std::optional<Window> trayIcon(const QString& instanceName)
+std::optional<Window> trayIcon(const QString& instanceName, qint64 pid)
 {
-    return find([&instanceName](const Window& w) {
-        return w.instanceName == instanceName && w.topLevelClass == QLatin1String("trayer") && w.viewable;
+    return find([&instanceName, pid](const Window& w) {
+        return w.instanceName == instanceName && w.topLevelClass == QLatin1String("trayer") && w.viewable
+            && (pid == 0 || w.pid == pid);
     });
 }
 

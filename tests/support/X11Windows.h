@@ -21,13 +21,15 @@ struct Window
     QString topLevelClass; // WM_CLASS class of the root's child that holds it
     QRect geometry;        // in root coordinates
     bool viewable = false;
+    qint64 pid = 0;        // _NET_WM_PID; 0 when not set
 };
 
 // Every window below the root, depth first; empty without a display.
 QList<Window> list();
 std::optional<Window> find(const std::function<bool(const Window&)>& match);
-// The shown tray icon of a program (by WM_CLASS instance) embedded in the tray host.
-std::optional<Window> trayIcon(const QString& instanceName);
+// The shown tray icon of a program (by WM_CLASS instance) embedded in the tray host;
+// with a pid, only that process's (another copy of the program may show one too).
+std::optional<Window> trayIcon(const QString& instanceName, qint64 pid = 0);
 // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
 bool requestClose(unsigned long window);
 // Presses and releases a pointer button at a root position through XTest.

@@ -12,6 +12,8 @@
 #include "WebSocketClient.h"
 #include "WebSocketProxyServer.h"
 
+#include <QThread>
+
 WebSocketWorker::WebSocketWorker(AutoReplaceManager* autoReplaceManager, UserCommandsManager* userCommandsManager)
     : client(new WebSocketClient(this))
     , proxyServer(nullptr)
@@ -36,8 +38,13 @@ WebSocketWorker::WebSocketWorker(AutoReplaceManager* autoReplaceManager, UserCom
 
 WebSocketWorker::~WebSocketWorker()
 {
+    // Before the client its sessions talk through. Its listener and sockets
+    // belong to the GUI thread, which is waiting for this one to end.
+    if (proxyServer->thread() == QThread::currentThread())
+        delete proxyServer;
+    else
+        proxyServer->deleteLater();
     delete client;
-    delete proxyServer;
     delete asr;
     delete results;
     delete kivaro;

@@ -1,0 +1,142 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import VexStyle 1.0
+
+// The command editor over "commandsViewModel": the theme chosen at the top, one
+// tab per command type. Edits stay in the window until "Сохранить"; closing it
+// any other way discards them.
+FixedWindow {
+    id: window
+
+    // Fixed at each opening: the model rebuilds its collections on load.
+    property var collections: []
+    property bool saveFailed: false
+
+    readonly property string emptyView: "qrc:/EmptyWindow.qml"
+    readonly property var browseViews: ({
+        "Text": "qrc:/Views/Commands/Browse/AutoReplaceCommandsView.qml",
+        "Exe": "qrc:/Views/Commands/Browse/ProcessCommandsView.qml",
+        "Key": "qrc:/Views/Commands/Browse/HotKeyCommandsView.qml",
+        "FileCopy": "qrc:/Views/Commands/Browse/FileCopyCommandsView.qml"
+    })
+
+    title: "Автозамена"
+    // Wide enough for every tab title and the list's buttons beside the search.
+    width: 760
+    height: 540
+    minimumWidth: 760
+    minimumHeight: 400
+
+    function viewOf(typeName) {
+        return browseViews[typeName] || emptyView
+    }
+
+    function showWindow() {
+        if (!visible) {
+            saveFailed = false
+            commandsViewModel.onLoad()
+            collections = commandsViewModel.CommandSetList
+            // The tabs exist only now: a tab bar that kept its index would not mark the tab.
+            tabs.currentIndex = -1
+            tabs.currentIndex = commandsViewModel.typeIndex
+            show()
+        }
+        raise()
+        requestActivate()
+    }
+
+    function save() {
+        saveFailed = !commandsViewModel.applyCommand()
+        if (!saveFailed)
+            close()
+    }
+
+    function cancel() {
+        commandsViewModel.cancelCommand()
+        close()
+    }
+
+    Connections {
+        target: commandsViewModel
+        function onChanged_typeIndex(index) { tabs.currentIndex = index }
+    }
+
+    onClosing: {
+        // The views let go of the rows before the model deletes them.
+        collections = []
+        commandsViewModel.onClose()
+        // Hidden, not closed: a closed tool window comes back without its size and hints.
+        close.accepted = false
+        hide()
+    }
+
+    header: ColumnLayout {
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.margins: 12
+            Layout.bottomMargin: 8
+            spacing: 8
+
+            Label { text: "Словарь" }
+            ComboBox {
+                id: themes
+                Layout.fillWidth: true
+                model: commandsViewModel.Themes
+                currentIndex: commandsViewModel.ThemeIndex
+                onActivated: commandsViewModel.ThemeIndex = index
+            }
+        }
+
+        TabBar {
+            id: tabs
+            Layout.fillWidth: true
+            onCurrentIndexChanged: if (currentIndex >= 0) commandsViewModel.typeIndex = currentIndex
+
+            Repeater {
+                model: window.collections
+                TabButton { text: modelData.HeaderText }
+            }
+        }
+    }
+
+    StackLayout {
+        anchors.fill: parent
+        anchors.margins: 12
+        currentIndex: tabs.currentIndex
+
+        Repeater {
+            model: window.collections
+            Loader {
+                Component.onCompleted: setSource(window.viewOf(modelData.TypeName), { "viewModel": modelData })
+            }
+        }
+    }
+
+    footer: Pane {
+        RowLayout {
+            anchors.fill: parent
+            spacing: 8
+
+            Label {
+                Layout.fillWidth: true
+                visible: window.saveFailed
+                text: "Не удалось сохранить команды. Изменения остались в окне: попробуйте сохранить ещё раз."
+                color: "#d32f2f"
+                wrapMode: Text.WordWrap
+            }
+            Item { Layout.fillWidth: !window.saveFailed }
+            Button {
+                text: "Сохранить"
+                highlighted: true
+                onClicked: window.save()
+            }
+            Button {
+                text: "Отмена"
+                onClicked: window.cancel()
+            }
+        }
+    }
+}

@@ -1,0 +1,163 @@
+#include "HttpRequestReader.h"
+
+namespace {
+// RFC 9110 token characters: methods and header names.
+bool isToken(const QByteArray& text)
+{
+    static const QByteArray extra("!#$%&'*+-.^_`|~");
+    if (text.isEmpty())
+        return false;
+    for (const char c : text) {
+        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alphanumeric && !extra.contains(c))
+            return false;
+    }
+    return true;
+}
+
+bool hasControlCharacters(const QByteArray& text)
+{
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f)
+            return true;
+    }
+    return false;
+}
+
+QByteArray withoutCarriageReturn(QByteArray line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+} // namespace
+
+HttpRequestReader::HttpRequestReader(qint64 maxSize)
+    : m_maxSize(maxSize)
+{
+}
+
+HttpRequestReader::State HttpRequestReader::append(const QByteArray& bytes)
+{
+    if (m_state != State::Incomplete)
+        return m_state;
+    if (m_buffer.size() + qint64(bytes.size()) > m_maxSize)
+        return fail(413, QStringLiteral("The request is larger than %1 bytes").arg(m_maxSize));
+    m_buffer += bytes;
+    return headersComplete() ? checkBody() : readHead();
+}
+
+HttpRequestReader::State HttpRequestReader::readHead()
+{
+    // Line by line from where the last piece ended: the blank line may be split across pieces.
+    int lineStart = m_scanFrom;
+    for (int end = m_buffer.indexOf('\n', lineStart); end >= 0; end = m_buffer.indexOf('\n', lineStart)) {
+        const QByteArray line = withoutCarriageReturn(m_buffer.mid(lineStart, end - lineStart));
+        lineStart = end + 1;
+        // Blank lines before the request line are tolerated, as RFC 9112 asks.
+        if (line.isEmpty() && m_buffer.left(end).trimmed().isEmpty())
+            continue;
+        if (line.isEmpty()) {
+            m_bodyStart = lineStart;
+            const State head = parseHead(m_buffer.left(end));
+            return head == State::Failed ? head : checkBody();
+        }
+    }
+    m_scanFrom = lineStart;
+    return m_state;
+}
+
+HttpRequestReader::State HttpRequestReader::parseHead(const QByteArray& head)
+{
+    const QList<QByteArray> lines = head.trimmed().split('\n');
+    const QList<QByteArray> requestLine = withoutCarriageReturn(lines.first()).split(' ');
+    if (requestLine.size() < 2 || requestLine.size() > 3)
+        return fail(400, QStringLiteral("The request line is not 'METHOD target HTTP/1.1'"));
+    m_method = requestLine.at(0).trimmed();
+    m_target = requestLine.at(1).trimmed();
+    if (!isToken(m_method) || m_target.isEmpty() || hasControlCharacters(m_target))
+        return fail(400, QStringLiteral("The request line is not 'METHOD target HTTP/1.1'"));
+    if (requestLine.size() == 3 && !requestLine.at(2).trimmed().startsWith("HTTP/1."))
+        return fail(505, QStringLiteral("Only HTTP/1.x is served"));
+
+    for (int i = 1; i < lines.size(); ++i) {
+        const QByteArray line = withoutCarriageReturn(lines.at(i));
+        const int colon = line.indexOf(':');
+        // Folded continuation lines are obsolete and ambiguous: refused, not joined.
+        if (colon <= 0 || line.startsWith(' ') || line.startsWith('\t'))
+            return fail(400, QStringLiteral("Header line %1 is not 'Name: value'").arg(i));
+        const QByteArray name = line.left(colon);
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        // A stray carriage return would start a header of its own upstream.
+        if (!isToken(name) || hasControlCharacters(value))
+            return fail(400, QStringLiteral("Header line %1 has an invalid name or value").arg(i));
+        m_headers.append({name, value});
+    }
+
+    if (!header("Transfer-Encoding").isNull())
+        return fail(411, QStringLiteral("Request bodies must come with Content-Length"));
+    QByteArray length;
+    for (const Header& h : qAsConst(m_headers)) {
+        if (h.first.compare("Content-Length", Qt::CaseInsensitive) != 0)
+            continue;
+        if (!length.isNull() && h.second != length)
+            return fail(400, QStringLiteral("Conflicting Content-Length headers"));
+        length = h.second;
+    }
+    if (!length.isNull()) {
+        bool ok = false;
+        m_contentLength = length.toLongLong(&ok);
+        if (!ok || m_contentLength < 0 || length.startsWith('+'))
+            return fail(400, QStringLiteral("Content-Length is not a number of bytes"));
+        if (m_bodyStart + m_contentLength > m_maxSize)
+            return fail(413, QStringLiteral("The request is larger than %1 bytes").arg(m_maxSize));
+    }
+    return m_state;
+}
+
+HttpRequestReader::State HttpRequestReader::checkBody()
+{
+    if (m_buffer.size() - m_bodyStart >= m_contentLength)
+        m_state = State::Complete;
+    return m_state;
+}
+
+HttpRequestReader::State HttpRequestReader::fail(int status, const QString& text)
+{
+    m_state = State::Failed;
+    m_errorStatus = status;
+    m_errorText = text;
+    m_buffer.clear();
+    return m_state;
+}
+
+QByteArray HttpRequestReader::header(const QByteArray& name) const
+{
+    for (const Header& h : m_headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return QByteArray();
+}
+
+QByteArray HttpRequestReader::body() const
+{
+    if (m_state != State::Complete)
+        return QByteArray();
+    // Bytes after the body (a stray line end) are not part of this request.
+    return m_buffer.mid(m_bodyStart, int(m_contentLength));
+}
+
+QByteArray HttpRequestReader::errorReason() const
+{
+    switch (m_errorStatus) {
+    case 411:
+        return "Length Required";
+    case 413:
+        return "Payload Too Large";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Bad Request";
+    }
+}

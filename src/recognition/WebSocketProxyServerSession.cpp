@@ -1,0 +1,241 @@
+#include "WebSocketProxyServerSession.h"
+
+#include "AsrManager.h"
+#include "ClientThemeInfo.h"
+#include "CookiesSource.h"
+#include "DataMessageProcessor.h"
+#include "ElementInfo.h"
+#include "FormMetadata.h"
+#include "LaunchSettings.h"
+#include "LogCategories.h"
+#include "MessageTypeMapper.h"
+#include "ResultManager.h"
+#include "TargetModeInfo.h"
+#include "WebSocketClient.h"
+#include "WebSocketServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkCookie>
+#include <QNetworkRequest>
+#include <QWebSocket>
+
+#include <algorithm>
+
+namespace {
+const QString TypeField = QStringLiteral("MessageType");
+const QString DataField = QStringLiteral("Data");
+
+struct Envelope
+{
+    int type = 0;
+    QJsonValue data;
+};
+
+// Anything that is not a JSON object reads as type 0 with null Data.
+Envelope readEnvelope(const QString& message)
+{
+    const QJsonObject object = QJsonDocument::fromJson(message.toUtf8()).object();
+    Envelope envelope;
+    envelope.type = object.value(TypeField).toInt(0);
+    envelope.data = object.value(DataField);
+    if (envelope.data.isUndefined())
+        envelope.data = QJsonValue(QJsonValue::Null);
+    return envelope;
+}
+
+// The handshake's MIS cookies, names matched without regard to case, each kept
+// under its upper-case name with the value as sent.
+QList<QNetworkCookie> misCookies(const QByteArray& cookieHeader, MISInfo* info)
+{
+    static const QList<QByteArray> names{"MIS_TYPE", "MIS_VERSION", "MIS_USER"};
+    QList<QNetworkCookie> result;
+    for (const QByteArray& pair : cookieHeader.split(';')) {
+        const int equals = pair.indexOf('=');
+        const QByteArray name = pair.left(equals).trimmed().toUpper();
+        const int index = names.indexOf(name);
+        if (index < 0)
+            continue;
+        const QByteArray value = equals < 0 ? QByteArray() : pair.mid(equals + 1).trimmed();
+        // It travels on in the recognition server's handshake.
+        if (std::any_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x20 || c == 0x7f; })) {
+            qCWarning(lcWebSocketServer).noquote() << "Cookie" << QString::fromLatin1(name) << "ignored: control characters";
+            continue;
+        }
+        const QString text = QString::fromUtf8(value);
+        if (index == 0)
+            info->setTypeId(text);
+        else if (index == 1)
+            info->setVersion(text);
+        else
+            info->setUser(text);
+        result.append(QNetworkCookie(name, value));
+    }
+    return result;
+}
+} // namespace
+
+WebSocketProxyServerSession::WebSocketProxyServerSession(WebSocketClient* client, QWebSocket* socket,
+                                                         ResultManager* resultManager, AsrManager* asrManager,
+                                                         QObject* parent)
+    : WebSocketServerSession(socket, parent)
+    , client(client)
+    , resultManager(resultManager)
+    , asrManager(asrManager)
+{
+    const QVariant rawCookies = socket->property(WebSocketServer::RawCookieProperty);
+    const QList<QNetworkCookie> cookies
+        = misCookies(rawCookies.isValid() ? rawCookies.toByteArray() : socket->request().rawHeader("Cookie"), &info);
+    qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form connected with %1 MIS cookies").arg(cookies.size());
+    if (!client)
+        return;
+    connect(client->messageProcessor(), &DataMessageProcessor::textMessageReceived, this,
+            &WebSocketProxyServerSession::proxyTextMessageReceived);
+    client->getCookiesSource()->setAdditionalCookies(cookies);
+    client->sendData(MessageTypeMapper::toAsr(FormMisInfoCode), &info);
+}
+
+WebSocketProxyServerSession::~WebSocketProxyServerSession() = default;
+
+void WebSocketProxyServerSession::closing()
+{
+    qCInfo(lcWebSocketServer) << "Form session closed";
+    if (!client)
+        return;
+    client->getCookiesSource()->setAdditionalCookies({});
+    client->sendJson(MessageTypeMapper::toAsr(FormClosedCode), QJsonValue(QJsonValue::Null));
+}
+
+void WebSocketProxyServerSession::textMessageReceived(QString message)
+{
+    if (isFinished() || !client)
+        return;
+    const Envelope envelope = readEnvelope(message);
+    TargetModeInfo* target = asrManager ? asrManager->getTargetModeInfo() : nullptr;
+    const QJsonValue data = target ? applyFormMessage(envelope.type, envelope.data, target) : envelope.data;
+    const int type = MessageTypeMapper::toAsr(MessageFromClientCode(envelope.type));
+    qCDebug(lcWebSocketServer).noquote()
+        << QStringLiteral("Form code %1 -> type %2, %3 bytes").arg(envelope.type).arg(type).arg(message.size());
+    if (type != MessageTypeMapper::None)
+        client->sendJson(type, data);
+}
+
+QJsonValue WebSocketProxyServerSession::applyFormMessage(int code, const QJsonValue& data, TargetModeInfo* target)
+{
+    switch (code) {
+    case FormElementCode: {
+        const QString element = data.toString();
+        target->BackupTargetElement(&element);
+        break;
+    }
+    case FormMetadataCode: {
+        const FormMetadata form(data.toObject());
+        const RecognitionMode mode
+            = form.mode() == 0 ? RecognitionModeNamespace::TemplatedForm : RecognitionModeNamespace::TemplatedWizardForm;
+        target->BackupTargetMode(&mode, &form, nullptr, asrManager->getSelectedTheme().id());
+        break;
+    }
+    case FormIdleModeCode:
+        if (LaunchSettings().VoiceActivationEnabled) {
+            const RecognitionMode mode = RecognitionModeNamespace::VoiceActivation;
+            target->BackupTargetMode(&mode, nullptr, nullptr, asrManager->getSelectedTheme().id());
+            return 1;
+        }
+        target->ResetTargetMode();
+        return 0;
+    case FormThemeCode:
+        target->UpdateTargetTheme(ClientThemeInfo(data.toObject()).id());
+        break;
+    case FormSettingsCode:
+        target->UpdateTargetFormSettings(data.toObject());
+        break;
+    case FormCommandSetCode:
+        target->UpdateTargetCommandSet(data.toArray());
+        break;
+    default:
+        break;
+    }
+    return data;
+}
+
+void WebSocketProxyServerSession::proxyTextMessageReceived(QString message)
+{
+    if (isFinished())
+        return;
+    Envelope envelope = readEnvelope(message);
+    const int code = MessageTypeMapper::toServerMessage(MessageType(envelope.type));
+    if (code == MessageTypeMapper::None)
+        return;
+    TargetModeInfo* target = asrManager ? asrManager->getTargetModeInfo() : nullptr;
+    if (!prepareForForm(code, &envelope.data, target))
+        return;
+    qCDebug(lcWebSocketServer).noquote()
+        << QStringLiteral("Server type %1 -> form code %2, %3 bytes").arg(envelope.type).arg(code).arg(message.size());
+    sendJson(code, envelope.data);
+}
+
+bool WebSocketProxyServerSession::prepareForForm(int code, QJsonValue* data, TargetModeInfo* target)
+{
+    switch (code) {
+    case FormAnyCode:
+        return asrManager && asrManager->getEnabled();
+    case FormValuedElementCode:
+        if (data->isObject()) {
+            QJsonObject element = data->toObject();
+            processValuedElement(element);
+            *data = element;
+        }
+        break;
+    case FormFocusedElementCode:
+        if (target) {
+            const QString key = ElementInfo(data->toObject()).key();
+            target->BackupTargetElement(&key);
+        }
+        break;
+    case FormValuedElementsCode:
+        if (data->isArray()) {
+            QJsonArray groups;
+            for (const QJsonValue& group : data->toArray())
+                groups.append(group.isArray() ? QJsonValue(processedElements(group.toArray())) : group);
+            *data = groups;
+        }
+        break;
+    case FormInterimTextCode:
+        if (data->isString())
+            *data = formatted(data->toString(), false);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+QJsonArray WebSocketProxyServerSession::processedElements(const QJsonArray& elements)
+{
+    QJsonArray result;
+    for (const QJsonValue& value : elements) {
+        if (!value.isObject()) {
+            result.append(value);
+            continue;
+        }
+        QJsonObject element = value.toObject();
+        processValuedElement(element);
+        result.append(element);
+    }
+    return result;
+}
+
+void WebSocketProxyServerSession::processValuedElement(QJsonObject& element)
+{
+    static const QString valueField = QStringLiteral("Value");
+    const int type = element.value(QStringLiteral("Type")).toInt(0);
+    // Only text values are formatted: a number or a list read as text would be lost.
+    if ((type != 0 && type != 7) || !element.value(valueField).isString())
+        return;
+    element.insert(valueField, formatted(element.value(valueField).toString(), true));
+}
+
+QString WebSocketProxyServerSession::formatted(const QString& text, bool isFinal)
+{
+    return resultManager ? resultManager->formatTextResult(text, isFinal) : text;
+}

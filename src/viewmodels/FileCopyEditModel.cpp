@@ -1,0 +1,65 @@
+#include "FileCopyEditModel.h"
+
+#include "FileDialogSettings.h"
+
+#include <QFileDialog>
+
+FileCopyEditModel::FileCopyEditModel(CommandsCollectionViewModel* collection)
+    : CommandEditModel(UserCommandNamespace::FileCopy, collection)
+    , filePath(createSecondField(&FileCopyEditModel::ValidateFilePath))
+{
+    connect(filePath, &ValidatableText::changed_Text, this, &FileCopyEditModel::ReloadPreview, Qt::DirectConnection);
+}
+
+FileCopyEditModel::FileCopyEditModel(UserCommandViewModel* row, CommandsCollectionViewModel* collection)
+    : CommandEditModel(row, collection)
+    , filePath(createSecondField(&FileCopyEditModel::ValidateFilePath))
+{
+    connect(filePath, &ValidatableText::changed_Text, this, &FileCopyEditModel::ReloadPreview, Qt::DirectConnection);
+    ReloadPreview(filePath->get_Text());
+}
+
+FileCopyEditModel::~FileCopyEditModel() = default;
+
+bool FileCopyEditModel::validate()
+{
+    return validateWith(filePath);
+}
+
+void FileCopyEditModel::copyTo(UserCommandViewModel* row)
+{
+    copyWith(row, filePath);
+}
+
+void FileCopyEditModel::ValidateFilePath(ValidationArgs* args)
+{
+    if (args->Text.trimmed().isEmpty())
+        args->Error = tr("Путь к файлу не может быть пустым");
+}
+
+void FileCopyEditModel::ReloadPreview(const QString& path)
+{
+    QString content;
+    QString error;
+    if (!path.isEmpty())
+        content = reader.ReadFile(path, &error);
+    isError = !error.isEmpty();
+    previewText = isError ? error : content;
+    emit changed_IsError(isError);
+    emit changed_PreviewText(previewText);
+}
+
+void FileCopyEditModel::selectFile()
+{
+    FileDialogSettings settings;
+    const QString last = settings.LastFilePath;
+    const QString chosen = QFileDialog::getOpenFileName(nullptr, tr("Выбрать файл"), last,
+                                                        tr("Text files (*.txt *.odt)"));
+    if (chosen.isEmpty())
+        return;
+    filePath->SetText(chosen);
+    if (chosen != last) {
+        settings.LastFilePath = chosen;
+        settings.sync();
+    }
+}

@@ -1,0 +1,448 @@
+#include "AsrManager.h"
+#include "ConnectionManager.h"
+#include "FakeServerSet.h"
+#include "PlaybackDeviceSettings.h"
+#include "PulsePipeSink.h"
+#include "PulseTestServer.h"
+#include "QuickWindows.h"
+#include "ScrivoraMain.h"
+#include "SystemTray.h"
+#include "TestHome.h"
+#include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
+#include "UserCommandsManager.h"
+#include "WavReader.h"
+#include "WindowsManager.h"
+
+#include <QtTest>
+
+#include <QApplication>
+#include <QLabel>
+#include <QQmlContext>
+#include <QQuickWindow>
+
+#include <memory>
+
+namespace {
+
+const QString NoMicrophone = QStringLiteral("Микрофон не обнаружен|Убедитесь что устройство подключено правильно");
+const QString HotkeyNotice =
+    QStringLiteral("Оповещение|Зарегистрирована горячая клавиша включения распознавания: 'Ctrl 2 раза'.");
+const QString FailingPhrase = QStringLiteral("запустить отчёт");
+
+enum NoticeSource { FromServer, FromHotkeys, VoiceOffered, VoiceWithdrawn };
+
+// Every tray message shown, as its non-empty texts joined by "|".
+class BalloonRecorder : public QObject
+{
+public:
+    BalloonRecorder() { qApp->installEventFilter(this); }
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->inherits("QBalloonTip")) {
+            QStringList texts;
+            for (QLabel* label : watched->findChildren<QLabel*>()) {
+                if (!label->text().isEmpty())
+                    texts << label->text();
+            }
+            shown << texts.join(QLatin1Char('|'));
+        }
+        return false;
+    }
+};
+
+// The samples of a sound: found in what was played once per playing (the two
+// sounds share long stretches, so nothing shorter tells them apart).
+QByteArray soundData(const char* resource)
+{
+    QFile file(QString::fromLatin1(resource));
+    return file.open(QIODevice::ReadOnly) ? WavReader::Read(file.readAll()).data : QByteArray();
+}
+
+struct Report
+{
+    int mode;
+    int state;
+};
+
+// "2:0 2:1" → Text Starting, Text Started.
+QList<Report> reports(const QString& text)
+{
+    QList<Report> list;
+    for (const QString& item : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        list.append({item.section(QLatin1Char(':'), 0, 0).toInt(), item.section(QLatin1Char(':'), 1, 1).toInt()});
+    return list;
+}
+
+// Every message the program logs while the test runs, from any thread.
+QMutex loggedMutex;
+QStringList logged;
+QtMessageHandler testHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    {
+        QMutexLocker locker(&loggedMutex);
+        logged << message;
+    }
+    testHandler(type, context, message);
+}
+
+QStringList loggedWith(const QString& text)
+{
+    QMutexLocker locker(&loggedMutex);
+    return logged.filter(text);
+}
+
+UserNotification notification(const QString& message, int action, bool force)
+{
+    UserNotification n;
+    n.setType(NotificationTypeWarning);
+    n.setTitle(QStringLiteral("Сервер"));
+    n.setMessage(message);
+    n.setAction(static_cast<NotificationAction>(action));
+    n.setForce(force);
+    return n;
+}
+
+} // namespace
+
+// The program in this process, against a fake server, a tray host and the
+// private sound server with a pipe as its speaker: notifications, actions,
+// sounds and the missing microphone as the user meets them.
+class TestEventHandling : public QObject
+{
+    Q_OBJECT
+
+public:
+    std::unique_ptr<FakeServerSet> servers;
+    std::unique_ptr<PulsePipeSink> speaker;
+
+private slots:
+    void initTestCase();
+    void noticesBeforeReady_data();
+    void noticesBeforeReady();
+    void hotkeyNoticeOnceReady();
+    void notificationActions_data();
+    void notificationActions();
+    void serverNotificationAndCommandError();
+    void soundsFollowModeStates_data();
+    void soundsFollowModeStates();
+    void noMicrophoneStopsDictation();
+
+private:
+    int state() const { return manager->connectionManager()->getState(); }
+    void sendReports(const QString& text);
+    // Every mode stopped and Off the last started one, as after a fresh start.
+    void resetModes() { sendReports(QStringLiteral("1:2 2:2 3:2 4:2 0:2 0:1")); }
+    bool playedCounts(int on, int off);
+
+    WindowsManager* manager = nullptr;
+    AsrManager* asr = nullptr;
+    FakeRecognitionServer* server = nullptr;
+    BalloonRecorder balloons;
+    QString failingCommandId;
+    std::unique_ptr<QSignalSpy> modeSpy;
+    QByteArray playedTail;
+    int playedOn = 0;
+    int playedOff = 0;
+    QString playedSummary;
+    QByteArray onSound;
+    QByteArray offSound;
+    int expectedOn = 0;
+    int expectedOff = 0;
+};
+
+void TestEventHandling::initTestCase()
+{
+    QVERIFY2(speaker && speaker->isReady(), "the private sound server is needed");
+    testHandler = qInstallMessageHandler(recordMessage);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QSKIP("Tray messages need a tray host on the display");
+    QTRY_VERIFY(QuickWindows::titled(QStringLiteral("Scrivora")));
+    QQmlContext* context = qmlContext(QuickWindows::titled(QStringLiteral("Scrivora")));
+    manager = qobject_cast<WindowsManager*>(context->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
+    asr = qobject_cast<AsrManager*>(context->contextProperty(QStringLiteral("asrManager")).value<QObject*>());
+    QVERIFY(manager && asr);
+    server = servers->recognition();
+    modeSpy = std::make_unique<QSignalSpy>(asr, &AsrManager::currentModeOrStateChanged);
+    QTRY_VERIFY(manager->systemTray()->trayIcon()->isVisible());
+    // A dropped link is taken up again without the user's 30 s wait.
+    manager->connectionManager()->setRetryDelay(200);
+    // The start-up theme check holds the connection short of ready.
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::ThemeCheck), 20000);
+    onSound = soundData(":/Assets/SpeechOn.wav");
+    offSound = soundData(":/Assets/SpeechOff.wav");
+    QVERIFY(!onSound.isEmpty() && onSound.size() == offSound.size() && onSound != offSound);
+}
+
+void TestEventHandling::sendReports(const QString& text)
+{
+    const QList<Report> list = reports(text);
+    const int before = modeSpy->count();
+    for (const Report& report : list)
+        QVERIFY(server->sendModeChanged(report.mode, report.state));
+    // The last report of a list always changes its mode's state; what the client
+    // asks for in answer may follow it.
+    const auto handled = [this, before, &list] {
+        for (int i = before; i < modeSpy->count(); ++i) {
+            if (modeSpy->at(i).at(0).toInt() == list.last().mode && modeSpy->at(i).at(1).toInt() == list.last().state)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY(handled());
+}
+
+bool TestEventHandling::playedCounts(int on, int off)
+{
+    // Only the tail that may hold the start of a sound is kept.
+    const QByteArray fresh = playedTail + speaker->read();
+    playedOn += fresh.count(onSound);
+    playedOff += fresh.count(offSound);
+    playedTail = fresh.right(onSound.size() - 1);
+    playedSummary = QStringLiteral("played %1 start and %2 stop sounds, expected %3 and %4")
+                        .arg(playedOn)
+                        .arg(playedOff)
+                        .arg(on)
+                        .arg(off);
+    return playedOn == on && playedOff == off;
+}
+
+void TestEventHandling::noticesBeforeReady_data()
+{
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("server message") << int(FromServer) << 0 << false << QStringList();
+    QTest::newRow("server stop") << int(FromServer) << 2 << false << QStringList();
+    QTest::newRow("forced message") << int(FromServer) << 0 << true << QStringList{QStringLiteral("Сервер|forced message")};
+    QTest::newRow("hotkey notice") << int(FromHotkeys) << 0 << false << QStringList();
+    QTest::newRow("voice activation offered")
+        << int(VoiceOffered) << 0 << false
+        << QStringList{QStringLiteral("Голосовая активация|В настройках доступен запуск распознавания голосовой командой.")};
+    QTest::newRow("voice activation withdrawn")
+        << int(VoiceWithdrawn) << 0 << false
+        << QStringList{QStringLiteral("Голосовая активация|Запуск распознавания голосовой командой недоступен.")};
+}
+
+void TestEventHandling::noticesBeforeReady()
+{
+    QFETCH(int, source);
+    QFETCH(int, action);
+    QFETCH(bool, force);
+    QFETCH(QStringList, shown);
+
+    QCOMPARE(state(), int(ConnectionManager::ThemeCheck));
+    balloons.shown.clear();
+    server->clearReceived();
+    switch (source) {
+    case FromServer:
+        manager->processUserNotification(notification(QString::fromLatin1(QTest::currentDataTag()), action, force));
+        break;
+    case FromHotkeys:
+        manager->notifyHotkey();
+        break;
+    default:
+        manager->onVACSettingsVisibleChanged(source == VoiceOffered);
+        break;
+    }
+    QCOMPARE(balloons.shown, shown);
+    QCOMPARE(server->lastRequestedMode(), -1);
+}
+
+void TestEventHandling::hotkeyNoticeOnceReady()
+{
+    balloons.shown.clear();
+    QQuickWindow* themeCheck = nullptr;
+    QTRY_VERIFY((themeCheck = QuickWindows::titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE(balloons.shown, QStringList{HotkeyNotice});
+
+    // The registered command that a later case runs.
+    const auto registeredId = [this] {
+        const QList<FakeRecognitionServer::Message> lists = server->messagesOfType(11);
+        for (const QJsonValue& command : lists.isEmpty() ? QJsonArray() : lists.last().data.toObject().value("Commands").toArray()) {
+            if (command.toObject().value("Pattern").toString() == FailingPhrase)
+                return command.toObject().value("Id").toString();
+        }
+        return QString();
+    };
+    QTRY_VERIFY(!(failingCommandId = registeredId()).isEmpty());
+}
+
+void TestEventHandling::notificationActions_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("stops");
+    QTest::addColumn<bool>("disconnects");
+
+    QTest::newRow("show") << 0 << true << false << false;
+    QTest::newRow("stop recognition") << 2 << true << true << false;
+    QTest::newRow("disconnect") << 1 << false << false << true;
+    QTest::newRow("unknown action") << 7 << false << false << false;
+}
+
+void TestEventHandling::notificationActions()
+{
+    QFETCH(int, action);
+    QFETCH(bool, shown);
+    QFETCH(bool, stops);
+    QFETCH(bool, disconnects);
+
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    balloons.shown.clear();
+    server->clearReceived();
+    QSignalSpy dropped(server, &FakeRecognitionServer::clientDisconnected);
+    const QString message = QString::fromLatin1(QTest::currentDataTag());
+    manager->processUserNotification(notification(message, action, false));
+
+    QCOMPARE(balloons.shown, shown ? QStringList{QStringLiteral("Сервер|") + message} : QStringList());
+    if (stops)
+        QTRY_COMPARE(server->lastRequestedMode(), 0);
+    if (disconnects) {
+        QTRY_COMPARE(dropped.count(), 1);
+        // It connects again, without a second hotkey notice.
+        QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+        QVERIFY(!balloons.shown.contains(HotkeyNotice));
+        // The new link asks for the recorded mode again; its report must not land in a later case.
+        QTRY_COMPARE(server->lastRequestedMode(), 0);
+        QTRY_VERIFY(!modeSpy->isEmpty() && modeSpy->last().at(0).toInt() == 0 && modeSpy->last().at(1).toInt() == 1);
+    } else {
+        QCOMPARE(dropped.count(), 0);
+    }
+}
+
+void TestEventHandling::serverNotificationAndCommandError()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    balloons.shown.clear();
+    QVERIFY(server->sendNotification(QStringLiteral("Сервер будет перезапущен"), 2, 0));
+    QTRY_COMPARE(balloons.shown, QStringList{QStringLiteral("Сервер будет перезапущен")});
+    // What the server says may quote what was dictated: the log gets its size.
+    QCOMPARE(loggedWith(QStringLiteral("Notification: 24 characters (type 2, action 0)")).size(), 1);
+    QVERIFY(loggedWith(QStringLiteral("перезапущен")).isEmpty());
+
+    balloons.shown.clear();
+    sendReports(QStringLiteral("2:0 2:1"));
+    ++expectedOn;
+    QVERIFY(server->sendResult(FailingPhrase, true, failingCommandId));
+    QTRY_COMPARE(balloons.shown.size(), 1);
+    QVERIFY2(balloons.shown.first().startsWith(QStringLiteral("Не удалось запустить программу")),
+             qPrintable(balloons.shown.first()));
+    // The program's path is the command's text: it stays out of the log.
+    QVERIFY2(loggedWith(QStringLiteral("no such program")).isEmpty(),
+             qPrintable(loggedWith(QStringLiteral("no such program")).join(QLatin1Char('\n'))));
+    resetModes();
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+}
+
+void TestEventHandling::soundsFollowModeStates_data()
+{
+    QTest::addColumn<QString>("reports");
+    QTest::addColumn<int>("on");
+    QTest::addColumn<int>("off");
+
+    // mode:state; modes 0 Off, 1 voice activation, 2 Text, 3 form; states 0 Starting,
+    // 1 Started, 2 Stopped, 3 Stopping.
+    QTest::newRow("dictation started and stopped") << "2:0 2:1 2:3 2:2" << 1 << 1;
+    QTest::newRow("voice activation is silent") << "1:0 1:1 1:3 1:2" << 0 << 0;
+    QTest::newRow("the same mode again is silent") << "2:0 2:1 2:2 2:0 2:1 2:3 2:2" << 1 << 1;
+    QTest::newRow("stopping what did not start last is silent") << "3:0 3:1 2:3 2:2 3:3 3:2" << 1 << 1;
+}
+
+void TestEventHandling::soundsFollowModeStates()
+{
+    QFETCH(QString, reports);
+    QFETCH(int, on);
+    QFETCH(int, off);
+
+    resetModes();
+    sendReports(reports);
+    // Counted over the whole table: a sound that came late shows in the next row.
+    expectedOn += on;
+    expectedOff += off;
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+}
+
+void TestEventHandling::noMicrophoneStopsDictation()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    resetModes();
+    QTRY_VERIFY2(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary));
+    const QStringList microphone{QStringLiteral("module-null-source"), QStringLiteral("source_name=test_mic"),
+                                 QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
+                                 QStringLiteral("max_latency_msec=20")};
+    struct Restore
+    {
+        QStringList microphone;
+        ~Restore()
+        {
+            if (!PulseTestServer::pactl(QStringList{QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")})
+                     .contains(QStringLiteral("test_mic")))
+                PulseTestServer::pactl(QStringList{QStringLiteral("load-module")} + microphone);
+            PulseTestServer::pactl({QStringLiteral("set-default-source"), QStringLiteral("test_mic")});
+        }
+    } restore{microphone};
+
+    balloons.shown.clear();
+    QVERIFY(!PulseTestServer::pactl({QStringLiteral("unload-module"), microphone.first()}).isNull());
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, 10000);
+
+    balloons.shown.clear();
+    sendReports(QStringLiteral("2:0 2:1"));
+    QTRY_COMPARE(balloons.shown, QStringList{NoMicrophone});
+    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    // The stop sound, never the start sound.
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff + 1), qPrintable(playedSummary), 10000);
+}
+
+// The program runs with this test in its event loop.
+static TestEventHandling* testObject = nullptr;
+static int testResult = 1;
+
+static void scheduleTests()
+{
+    TestHome::wipe();
+    testObject = new TestEventHandling;
+    testObject->servers = std::make_unique<FakeServerSet>();
+    testObject->servers->writeClientSettings(TestHome::settingsFile(), false);
+    testObject->speaker = std::make_unique<PulsePipeSink>(QStringLiteral("event_speaker"));
+    PlaybackDeviceSettings playback;
+    playback.Name = testObject->speaker->name();
+    playback.sync();
+    const QString folder = UserCommandsManager::commandsFolder();
+    QDir().mkpath(folder);
+    UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
+                           {UserCommandFixtures::command(UserCommandNamespace::Exe, FailingPhrase,
+                                                         TestHome::path() + QStringLiteral("/no such program"))});
+    QTimer::singleShot(0, [] {
+        testResult = QTest::qExec(testObject, QCoreApplication::arguments());
+        WindowsManager* manager = nullptr;
+        if (QQuickWindow* main = QuickWindows::titled(QStringLiteral("Scrivora")))
+            manager = qobject_cast<WindowsManager*>(
+                qmlContext(main)->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
+        delete testObject;
+        testObject = nullptr;
+        if (manager)
+            manager->closeApplication();
+        else
+            QCoreApplication::exit(1);
+    });
+}
+Q_COREAPP_STARTUP_FUNCTION(scheduleTests)
+
+int main(int argc, char** argv)
+{
+    const int programResult = scrivoraMain(argc, argv);
+    return testResult != 0 || programResult != 0 ? 1 : 0;
+}
+
+#include "TestEventHandling.moc"

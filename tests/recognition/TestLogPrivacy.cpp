@@ -1,0 +1,227 @@
+#include "AsrManager.h"
+#include "ConnectionManager.h"
+#include "ConnectionManagerSettings.h"
+#include "LoopbackConnection.h"
+#include "RecordingTextWriter.h"
+#include "RestProxyServer.h"
+#include "TestHome.h"
+#include "UserCommandFiles.h"
+#include "UserCommandFixtures.h"
+#include "UserCommandsManager.h"
+#include "WebSocketWorker.h"
+#include "logger.h"
+
+#include <QtTest>
+
+#include <QJsonDocument>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace {
+// Every patient text of this test carries both words; neither may reach the log.
+const QString MarkerLatin = QStringLiteral("zqxmark");
+const QString MarkerCyrillic = QStringLiteral("зябликова");
+
+QString marker(const char* tag)
+{
+    return MarkerCyrillic + QLatin1Char(' ') + MarkerLatin + QLatin1String(tag);
+}
+
+const QString ProgramPhrase = QStringLiteral("запустить ") + marker("pattern");
+const QString TemplatePhrase = QStringLiteral("вставить заключение");
+
+QString logText()
+{
+    const QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
+    QString text;
+    for (const QString& name : logs.entryList(QDir::Files)) {
+        QFile file(logs.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(file.readAll());
+    }
+    return text;
+}
+
+// The log lines that hold a marker word, for the failure message.
+QString leakedLines(const QString& log)
+{
+    QStringList leaked;
+    for (const QString& line : log.split(QLatin1Char('\n'))) {
+        if (line.contains(MarkerLatin, Qt::CaseInsensitive) || line.contains(MarkerCyrillic, Qt::CaseInsensitive))
+            leaked << line;
+    }
+    return leaked.join(QLatin1Char('\n'));
+}
+
+QString frame(int type, const QJsonValue& data)
+{
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject{{"MessageType", type}, {"Data", data}}).toJson(QJsonDocument::Compact));
+}
+
+QString resultFrame(const QString& text, bool isFinal, const QString& commandId = QString())
+{
+    return frame(3, QJsonObject{{"Text", text}, {"IsFinal", isFinal}, {"CommandId", commandId}, {"Words", QJsonArray()}});
+}
+
+QString sourceTextLine(const QString& text, bool isFinal)
+{
+    return QStringLiteral("source text: %1 characters%2\n").arg(text.size()).arg(isFinal ? " [final]" : "");
+}
+} // namespace
+
+// The client's receiving road (link, dispatcher, result handling, commands,
+// auto-replace) logging with the built-in configuration, which writes every
+// level: what the user dictated, the forms and the user's own lists never
+// reach the log file, while the log still tells what happened.
+class TestLogPrivacy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void listsSentAtConnectStayOut();
+    void receivedFramesStayOut_data();
+    void receivedFramesStayOut();
+    void formRequestThroughTheProxyStaysOut();
+
+private:
+    QTemporaryDir work;
+    RecordingTextWriter writer;
+    std::unique_ptr<LoopbackConnection> link;
+    FakeRecognitionServer* server = nullptr;
+};
+
+void TestLogPrivacy::initTestCase()
+{
+    TestHome::useApplicationIdentity();
+    TestHome::wipe();
+    QVERIFY(work.isValid());
+    char name[] = "TestLogPrivacy";
+    char* argv[] = {name, nullptr};
+    InitLogger(1, argv);
+    QVERIFY(logText().contains(QStringLiteral("Logger have used fallback configuration")));
+
+    ConnectionManagerSettings connection;
+    connection.QuietConnectionEnabled = true;
+    connection.sync();
+    const QString folder = UserCommandsManager::commandsFolder();
+    QVERIFY(QDir().mkpath(folder));
+    UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
+                           {UserCommandFixtures::command(UserCommandNamespace::Text, TemplatePhrase, marker("text")),
+                            UserCommandFixtures::command(UserCommandNamespace::Exe, ProgramPhrase,
+                                                         work.filePath(marker("program")))});
+    const QString words = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/Kivaro");
+    QVERIFY(QDir().mkpath(words));
+    QVERIFY(UserCommandFixtures::writeFile(words + QStringLiteral("/KivaroWords.txt"), marker("word").toUtf8()));
+
+    writer.focusedWindow = 101;
+    link = std::make_unique<LoopbackConnection>();
+    server = link->addServer();
+    link->offerServers({link->entry(QStringLiteral("A"), server->port())});
+    link->build(200);
+    link->wireDictation();
+    link->start();
+    QVERIFY(link->waitForState(ConnectionManager::Ready));
+
+    AsrManager* asr = link->worker()->asrManager();
+    asr->startRecognition();
+    QTRY_VERIFY(!server->messagesOfType(1).isEmpty());
+    server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
+    server->sendModeChanged(RecognitionModeNamespace::Text, Started);
+    QTRY_COMPARE(asr->currentState(), Started);
+}
+
+void TestLogPrivacy::cleanupTestCase()
+{
+    link.reset();
+}
+
+void TestLogPrivacy::listsSentAtConnectStayOut()
+{
+    const auto sent = [this](int type, const char* tag) {
+        const QList<FakeRecognitionServer::Message> messages = server->messagesOfType(type);
+        return !messages.isEmpty() && messages.last().raw.contains(MarkerLatin + QLatin1String(tag));
+    };
+    QTRY_VERIFY(sent(27, "word"));
+    QTRY_VERIFY(sent(11, "pattern"));
+    const QString log = logText();
+    QVERIFY2(leakedLines(log).isEmpty(), qPrintable(leakedLines(log)));
+}
+
+void TestLogPrivacy::receivedFramesStayOut_data()
+{
+    QTest::addColumn<QString>("frame");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QString>("typed");
+
+    QString programId;
+    for (const FakeRecognitionServer::Message& list : server->messagesOfType(11)) {
+        for (const QJsonValue& command : list.data.toObject().value(QStringLiteral("Commands")).toArray()) {
+            if (command.toObject().value(QStringLiteral("Pattern")).toString() == ProgramPhrase)
+                programId = command.toObject().value(QStringLiteral("Id")).toString();
+        }
+    }
+    QVERIFY(!programId.isEmpty());
+
+    QTest::newRow("final result") << resultFrame(marker("final"), true) << sourceTextLine(marker("final"), true)
+                                  << MarkerLatin + QStringLiteral("final");
+    QTest::newRow("interim result") << resultFrame(marker("interim"), false)
+                                    << sourceTextLine(marker("interim"), false) << QString();
+    QTest::newRow("text command") << resultFrame(TemplatePhrase, true) << sourceTextLine(TemplatePhrase, true)
+                                  << MarkerLatin + QStringLiteral("text");
+    QTest::newRow("program command that fails")
+        << resultFrame(ProgramPhrase, true, programId) << QStringLiteral("Cannot start program of command ") + programId
+        << QString();
+    QTest::newRow("form message") << frame(209, marker("form"))
+                                  << QStringLiteral("dropped a frame of unknown type 209: ") << QString();
+    QTest::newRow("form values") << frame(201, QJsonObject{{"Key", "complaints"}, {"Type", 0}, {"Value", marker("value")}})
+                                 << QStringLiteral("dropped a frame of unknown type 201: ") << QString();
+    QTest::newRow("unknown type") << frame(999, QJsonObject{{"Text", marker("unknown")}})
+                                  << QStringLiteral("dropped a frame of unknown type 999: ") << QString();
+    QTest::newRow("not JSON") << marker("broken") + QStringLiteral(" {")
+                              << QStringLiteral("dropped a frame that is not a JSON object") << QString();
+}
+
+void TestLogPrivacy::receivedFramesStayOut()
+{
+    QFETCH(QString, frame);
+    QFETCH(QString, logged);
+    QFETCH(QString, typed);
+
+    const int before = logText().count(logged);
+    QVERIFY(server->sendRaw(frame));
+    // The frame has been handled once the log says so.
+    QTRY_COMPARE(logText().count(logged), before + 1);
+    if (!typed.isEmpty())
+        QTRY_VERIFY(writer.typedTexts().join(QLatin1Char('|')).contains(typed, Qt::CaseInsensitive));
+    const QString log = logText();
+    QVERIFY2(leakedLines(log).isEmpty(), qPrintable(leakedLines(log)));
+}
+
+void TestLogPrivacy::formRequestThroughTheProxyStaysOut()
+{
+    // Forwarded to the recognition server's REST port, which the link has recorded.
+    RestProxyServer proxy;
+    const QByteArray value = QUrl::toPercentEncoding(marker("query"));
+    const int before = logText().count(QStringLiteral("POST REQUEST http://127.0.0.1:"));
+    QByteArray reply;
+    QVERIFY(QMetaObject::invokeMethod(
+        &proxy,
+        [&] {
+            reply = proxy.proxyRequest("POST", "/api/Form?patient=" + value,
+                                       {{"Cookie", "MIS_USER=" + value}, {"Content-Type", "application/json"}},
+                                       marker("body").toUtf8());
+        },
+        Qt::BlockingQueuedConnection));
+    QVERIFY(!reply.isEmpty());
+    const QString log = logText();
+    QCOMPARE(log.count(QStringLiteral("POST REQUEST http://127.0.0.1:")), before + 1);
+    QVERIFY(log.contains(QStringLiteral("/api/Form?<%1 characters>").arg(QByteArray("patient=" + value).size())));
+    QVERIFY2(leakedLines(log).isEmpty(), qPrintable(leakedLines(log)));
+}
+
+QTEST_MAIN(TestLogPrivacy)
+#include "TestLogPrivacy.moc"

@@ -1,0 +1,286 @@
+#include "ClientConnectionSettings.h"
+#include "FakeHttpServer.h"
+#include "FormApiSettings.h"
+#include "HttpRequestReader.h"
+#include "RestProxyServer.h"
+#include "TestHome.h"
+
+#include <QtTest>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+namespace {
+// Another loopback address, one character longer than the "127.0.0.1" it replaces.
+const QHostAddress serverAddress(QStringLiteral("127.0.0.10"));
+
+ConnectionStateInfo connectionState(int state)
+{
+    ConnectionStateInfo info;
+    info.setState(state);
+    return info;
+}
+
+struct Response
+{
+    explicit Response(const QByteArray& raw)
+    {
+        const int headEnd = raw.indexOf("\r\n\r\n");
+        const QList<QByteArray> lines = raw.left(headEnd).split('\n');
+        status = lines.value(0).split(' ').value(1).toInt();
+        for (const QByteArray& line : lines.mid(1))
+            headers.insert(line.left(line.indexOf(':')).trimmed().toLower(), line.mid(line.indexOf(':') + 1).trimmed());
+        body = headEnd < 0 ? QByteArray() : raw.mid(headEnd + 4);
+    }
+    QString errorText() const
+    {
+        return QJsonDocument::fromJson(body).object().value("Error").toObject().value("Text").toString();
+    }
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers;
+    QByteArray body;
+};
+} // namespace
+
+// The local HTTP proxy in its own thread, forwarding to a fake REST server on another loopback address.
+class TestRestProxy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { proxy.reset(); }
+    void readerFramesRequests_data();
+    void readerFramesRequests();
+    void forwarding_data();
+    void forwarding();
+    void loopToItselfIsDroppedUnanswered();
+    void idleConnectionIsClosed();
+    void listensOnLoopbackOnlyWhileConnected();
+
+private:
+    void onProxyThread(const std::function<void()>& call)
+    {
+        QMetaObject::invokeMethod(proxy.get(), call, Qt::BlockingQueuedConnection);
+    }
+    quint16 proxyPort()
+    {
+        quint16 port = 0;
+        onProxyThread([&] { port = proxy->serverPort(); });
+        return port;
+    }
+    // Writes the pieces one after another and returns everything answered until the proxy closed.
+    QByteArray exchange(const QList<QByteArray>& pieces, bool* refused = nullptr);
+
+    std::unique_ptr<FakeHttpServer> rest;
+    std::unique_ptr<RestProxyServer> proxy;
+};
+
+void TestRestProxy::initTestCase()
+{
+    TestHome::useApplicationIdentity();
+    TestHome::wipe();
+    FakeHttpServer::bypassSystemProxy();
+    rest = std::make_unique<FakeHttpServer>(serverAddress);
+    QVERIFY(rest->port());
+    FakeHttpResponse answer = FakeHttpResponse::json(R"({"Data":"ok"})");
+    answer.headers.append(qMakePair(QByteArray("Access-Control-Allow-Origin"), QByteArray("*")));
+    rest->setResponse(answer);
+    ClientConnectionSettings asrClient;
+    asrClient.Ip = serverAddress.toString();
+    asrClient.RestPort = int(rest->port());
+    asrClient.sync();
+    FormApiSettings formApi;
+    formApi.RestPort = 0;
+    formApi.sync();
+    proxy = std::make_unique<RestProxyServer>();
+    onProxyThread([&] { proxy->onWsConnectionState(connectionState(4)); });
+    QVERIFY(proxyPort());
+}
+
+QByteArray TestRestProxy::exchange(const QList<QByteArray>& pieces, bool* refused)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, proxyPort());
+    const bool connected = socket.waitForConnected(3000);
+    if (refused)
+        *refused = !connected;
+    for (const QByteArray& piece : pieces) {
+        socket.write(piece);
+        socket.waitForBytesWritten(1000);
+        // Each piece its own read on the proxy side.
+        QTest::qWait(20);
+    }
+    QByteArray answer;
+    QDeadlineTimer deadline(15000);
+    while (connected && socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(100);
+        answer += socket.readAll();
+    }
+    return answer + socket.readAll();
+}
+
+void TestRestProxy::readerFramesRequests_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<int>("status"); // 0 incomplete, 200 complete, else the refusal
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("blank line split") << QByteArrayList{"POST /a HTTP/1.1\r\nContent-Length: 4\r\n\r", "\nab", "cd\r\n"}
+                                      << 200 << QByteArray("abcd");
+    QTest::newRow("bare line feeds") << QByteArrayList{"\r\nGET /x HTTP/1.1\nHost: a\n\n"} << 200 << QByteArray();
+    QTest::newRow("body still coming") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\nabc"} << 0
+                                       << QByteArray();
+    QTest::newRow("single word") << QByteArrayList{"GARBAGE\r\n\r\n"} << 400 << QByteArray();
+    QTest::newRow("header without colon") << QByteArrayList{"GET / HTTP/1.1\r\nHost\r\n\r\n"} << 400 << QByteArray();
+    QTest::newRow("carriage return in a value") << QByteArrayList{"GET / HTTP/1.1\r\nX: a\rb\r\n\r\n"} << 400 << QByteArray();
+    QTest::newRow("two lengths") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n"}
+                                 << 400 << QByteArray();
+    QTest::newRow("negative length") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n"} << 400 << QByteArray();
+    QTest::newRow("chunked") << QByteArrayList{"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"} << 411
+                             << QByteArray();
+    QTest::newRow("declared too large") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: 20000000\r\n\r\n"} << 413
+                                        << QByteArray();
+    QTest::newRow("too large without end") << QByteArrayList{"GET /", QByteArray(HttpRequestReader::DefaultMaxSize, 'a')}
+                                           << 413 << QByteArray();
+    QTest::newRow("HTTP/2") << QByteArrayList{"GET / HTTP/2\r\n\r\n"} << 505 << QByteArray();
+}
+
+void TestRestProxy::readerFramesRequests()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    HttpRequestReader reader;
+    for (const QByteArray& piece : pieces)
+        reader.append(piece);
+    const int outcome = reader.state() == HttpRequestReader::State::Incomplete ? 0
+        : reader.state() == HttpRequestReader::State::Complete                 ? 200
+                                                                                : reader.errorStatus();
+    QCOMPARE(outcome, status);
+    QCOMPARE(reader.body(), body);
+}
+
+void TestRestProxy::forwarding_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("method"); // empty: nothing forwarded
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("body");
+    const QByteArray server = serverAddress.toString().toLatin1();
+    QTest::newRow("GET") << QByteArrayList{"GET /api/Theme HTTP/1.1\r\nHost: localhost:39256\r\n\r\n"} << 200
+                         << QByteArray("GET") << QByteArray("/api/Theme") << server + ":39256" << QByteArray();
+    QTest::newRow("PUT as GET") << QByteArrayList{"PUT /a?x=1 HTTP/1.1\r\nHost: [::1]\r\nContent-Length: 3\r\n\r\nabc"} << 200
+                                << QByteArray("GET") << QByteArray("/a") << QByteArray("[::1]") << QByteArray();
+    QTest::newRow("POST in pieces")
+        << QByteArrayList{"POST /api/Claim HTTP/1.1\r\nHost: 127.0.0.1:1\r\nConnection: keep-alive\r\nKeep-Alive: 5\r\n",
+                          "Content-Length: 28\r\n\r\n{\"Url\":\"http://127",
+                          ".0.0.1/a\"}"}
+        << 200 << QByteArray("POST") << QByteArray("/api/Claim") << server + ":1"
+        << "{\"Url\":\"http://" + server + "/a\"}";
+    QTest::newRow("bad request line") << QByteArrayList{"NONSENSE\r\n\r\n"} << 400 << QByteArray() << QByteArray()
+                                      << QByteArray() << QByteArray();
+    QTest::newRow("foreign host") << QByteArrayList{"GET /api/Theme HTTP/1.1\r\nHost: mis.example:39256\r\n\r\n"} << 403
+                                  << QByteArray() << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("no host") << QByteArrayList{"GET /api/Theme HTTP/1.0\r\n\r\n"} << 403 << QByteArray() << QByteArray()
+                             << QByteArray() << QByteArray();
+}
+
+void TestRestProxy::forwarding()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(int, status);
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, body);
+    const int before = rest->requestCount();
+    const Response response(exchange(pieces));
+    QCOMPARE(response.status, status);
+    QCOMPARE(response.headers.value("connection"), QByteArray("close"));
+    QCOMPARE(response.headers.value("content-length").toInt(), response.body.size());
+    QCOMPARE(response.headers.value("access-control-allow-origin"), QByteArray("*"));
+    if (status != 200)
+        QCOMPARE(response.errorText(), QStringLiteral("Некорректный формат запроса"));
+
+    QCOMPARE(rest->requestCount(), before + (method.isEmpty() ? 0 : 1));
+    if (method.isEmpty())
+        return;
+    const FakeHttpRequest forwarded = rest->requests().constLast();
+    QCOMPARE(forwarded.method, method);
+    QCOMPARE(forwarded.path(), path);
+    QCOMPARE(forwarded.header("Host"), host);
+    QCOMPARE(forwarded.body, body);
+    QCOMPARE(forwarded.header("Content-Length").toInt(), body.size());
+    QVERIFY(forwarded.header("Keep-Alive").isNull());
+}
+
+void TestRestProxy::loopToItselfIsDroppedUnanswered()
+{
+    ClientConnectionSettings asrClient;
+    asrClient.Ip = QStringLiteral("localhost");
+    asrClient.RestPort = int(proxyPort());
+    asrClient.sync();
+    const int before = rest->requestCount();
+    const QByteArray answer = exchange({"GET /api/Theme HTTP/1.1\r\nHost: localhost\r\n\r\n"});
+    asrClient.Ip = serverAddress.toString();
+    asrClient.RestPort = int(rest->port());
+    asrClient.sync();
+    QCOMPARE(answer, QByteArray());
+    QCOMPARE(rest->requestCount(), before);
+}
+
+void TestRestProxy::idleConnectionIsClosed()
+{
+    onProxyThread([&] { proxy->setIdleTimeout(200); });
+    const QByteArray answer = exchange({"GET /api/Theme HTTP/1.1\r\n"});
+    onProxyThread([&] { proxy->setIdleTimeout(RestProxyServer::DefaultIdleTimeoutMs); });
+    QCOMPARE(answer, QByteArray());
+}
+
+void TestRestProxy::listensOnLoopbackOnlyWhileConnected()
+{
+    QHostAddress address;
+    onProxyThread([&] { address = proxy->serverAddress(); });
+    QCOMPARE(address, QHostAddress(QHostAddress::LocalHost));
+
+    bool refused = false;
+    onProxyThread([&] { proxy->onWsConnectionState(connectionState(1)); });
+    exchange({}, &refused);
+    QVERIFY(refused);
+
+    // A taken port: reported once, tried again at the next connection.
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    FormApiSettings formApi;
+    formApi.RestPort = int(holder.serverPort());
+    formApi.sync();
+    QSignalSpy failures(proxy.get(), &RestProxyServer::listenFailed);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("listen to http://localhost:%1/").arg(holder.serverPort())));
+        onProxyThread([&] { proxy->onWsConnectionState(connectionState(4)); });
+    }
+    QCOMPARE(failures.size(), 1);
+    QCOMPARE(failures.first().first().toInt(), int(holder.serverPort()));
+    holder.close();
+    onProxyThread([&] { proxy->onWsConnectionState(connectionState(4)); });
+    QCOMPARE(proxyPort(), quint16(formApi.RestPort));
+    QCOMPARE(Response(exchange({"GET / HTTP/1.1\r\nHost: localhost\r\n\r\n"})).status, 200);
+
+    // A port changed in the settings applies at once.
+    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    const quint16 next = holder.serverPort();
+    holder.close();
+    formApi.RestPort = int(next);
+    formApi.sync();
+    onProxyThread([&] { proxy->onSettingsChanged(); });
+    QCOMPARE(proxyPort(), next);
+}
+
+QTEST_GUILESS_MAIN(TestRestProxy)
+#include "TestRestProxy.moc"

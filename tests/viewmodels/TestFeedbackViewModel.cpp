@@ -1,0 +1,365 @@
+#include "AsrManager.h"
+#include "ClientConnectionSettings.h"
+#include "ClientInfoSettings.h"
+#include "FakeHttpServer.h"
+#include "FeedbackSettings.h"
+#include "FeedbackViewModel.h"
+#include "ProfileFiles.h"
+#include "PulseAudioManager.h"
+#include "PulseModule.h"
+#include "PulseTestServer.h"
+#include "QuestionAnswer.h"
+#include "RecordingDeviceManager.h"
+#include "TestHome.h"
+#include "ThemeChooseViewModel.h"
+#include "ThemeInfoViewModel.h"
+#include "UserInfo.h"
+#include "ValidatableInt32.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSemaphore>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// 127 characters: sent as its first 124 and "...".
+const QString LongMicrophone = QStringLiteral("USB_Audio_Device_") + QString(110, QLatin1Char('x'));
+const QByteArray Themes = R"({"Error":null,"Data":[{"Id":"t1","ThemeId":"th1","Name":"Терапия","Version":"3"},
+                                                    {"Id":"t2","Name":"Хирургия","Version":"1"}]})";
+const QString Report = QStringLiteral("Пациентке рекомендован **амброксол** по 30 мг");
+
+void storeDraft(const QString& text, const QString& themeId, const QString& themeName)
+{
+    FeedbackSettings draft;
+    draft.FeedbackText = text;
+    draft.Id = themeId;
+    draft.ThemeId = themeId;
+    draft.ThemeVersion = QStringLiteral("2");
+    draft.ThemeName = themeName;
+    draft.Email = QStringLiteral("anna.ivanova@gp12.example.ru");
+    draft.sync();
+}
+
+QString storedText()
+{
+    return FeedbackSettings().FeedbackText;
+}
+
+} // namespace
+
+// The feedback form against a loopback HTTP server that lists the themes and
+// takes the claim, with a microphone of the private sound server.
+class TestFeedbackViewModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void validators_data();
+    void validators();
+    void sending_data();
+    void sending();
+    void sendingLeavesTheWindowResponsive();
+    void draftThemeIsSelectedAgain_data();
+    void draftThemeIsSelectedAgain();
+    void closing_data();
+    void closing();
+
+private:
+    // A form loaded from a stored draft, consent given.
+    void loadForm(const QString& text);
+
+    std::unique_ptr<PulseModule> microphone;
+    std::unique_ptr<PulseAudioManager> audio;
+    std::unique_ptr<FakeHttpServer> http;
+    std::unique_ptr<AsrManager> asr;
+    std::unique_ptr<FeedbackViewModel> model;
+    FakeHttpResponse claimReply;
+    QSemaphore claimGate;
+    bool gated = false;
+};
+
+void TestFeedbackViewModel::initTestCase()
+{
+    TestHome::useApplicationIdentity();
+    TestHome::wipe();
+    qputenv("USER", "dictator");
+    QVERIFY2(PulseTestServer::isRunning(), "needs the sound server of scripts/headless-services.sh");
+    microphone = std::make_unique<PulseModule>(QStringLiteral("module-null-source"),
+                                               QStringList{QStringLiteral("source_name=long_mic"),
+                                                           QStringLiteral("description=") + LongMicrophone});
+    QVERIFY(microphone->isLoaded());
+    audio = std::make_unique<PulseAudioManager>();
+    audio->Start();
+    RecordingDeviceManager* recording = audio->RecordingManager();
+    const auto indexOfLong = [recording] {
+        const ExtAudioDeviceInfoList devices = recording->DeviceList();
+        for (int i = 0; i < devices.size(); ++i) {
+            if (devices.at(i).deviceName() == QLatin1String("long_mic"))
+                return i;
+        }
+        return -1;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(indexOfLong() >= 0, 10000);
+    recording->set_SelectedIndex(indexOfLong());
+    recording->set_Gain(73);
+    QTRY_COMPARE(recording->Gain(), 73);
+}
+
+void TestFeedbackViewModel::cleanupTestCase()
+{
+    audio.reset();
+    microphone.reset();
+}
+
+void TestFeedbackViewModel::init()
+{
+    FakeHttpServer::bypassSystemProxy();
+    for (const QString& file : {ProfileFiles::organisationFile(), ProfileFiles::userFile()})
+        QFile::remove(file);
+    QSettings(TestHome::settingsFile(), QSettings::IniFormat).remove(QStringLiteral("Feedback"));
+    claimReply = FakeHttpResponse::json(R"({"Error":null,"Data":null})");
+    gated = false;
+    http = std::make_unique<FakeHttpServer>();
+    http->setHandler([this](const FakeHttpRequest& request) {
+        if (request.path() != "/api/Claim")
+            return FakeHttpResponse::json(Themes);
+        if (gated)
+            claimGate.tryAcquire(1, 10000);
+        return claimReply;
+    });
+    ClientConnectionSettings server;
+    server.Ip = FakeHttpServer::host();
+    server.RestPort = int(http->port());
+    server.UseTls = false;
+    server.sync();
+    asr = std::make_unique<AsrManager>(nullptr);
+    model = std::make_unique<FeedbackViewModel>(asr.get(), audio->RecordingManager());
+}
+
+void TestFeedbackViewModel::cleanup()
+{
+    claimGate.release(10);
+    model.reset();
+    asr.reset();
+    http.reset();
+    claimGate.acquire(claimGate.available());
+}
+
+void TestFeedbackViewModel::loadForm(const QString& text)
+{
+    storeDraft(text, QString(), QString());
+    QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
+    user.setValue(QStringLiteral("UserInfo/UserName"), QStringLiteral("Иванова Анна Сергеевна"));
+    user.sync();
+    QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
+    organisation.setValue(QStringLiteral("Organisation/RegionCode"), 77);
+    organisation.setValue(QStringLiteral("Organisation/OrganisationFullName"), QStringLiteral("ГБУЗ «ГП № 12»"));
+    organisation.setValue(QStringLiteral("Organisation/OrganisationPSRN"), QStringLiteral("1027700000012"));
+    organisation.setValue(QStringLiteral("Organisation/OrganisationOid"), QStringLiteral("1.2.643.5.1.13"));
+    organisation.setValue(QStringLiteral("Organisation/Room"), QStringLiteral("12б"));
+    organisation.sync();
+    model->onLoad();
+}
+
+void TestFeedbackViewModel::validators_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("result");
+
+    const QString badEmail = QStringLiteral(
+        "Проверьте, что вы ввели правильный адрес электронной почты. Убедитесь, что есть символ @ и точка");
+    QTest::newRow("text: 2000 characters") << "text" << QString(2000, QChar(0x0416)) << "";
+    QTest::newRow("text: 2001 characters") << "text" << QString(2001, QChar(0x0416))
+                                           << "Отзыв не может превышать 2000 символов";
+    QTest::newRow("text: empty") << "text" << "" << "Отзыв не может быть пустым";
+    QTest::newRow("e-mail: plain") << "email" << "anna.ivanova@gp12.example.ru" << "";
+    QTest::newRow("e-mail: hyphen, en dash, underscore") << "email" << "a-b–c_d@mail-server.ru" << "";
+    QTest::newRow("e-mail: empty") << "email" << "" << badEmail;
+    QTest::newRow("e-mail: no dot in the domain") << "email" << "anna@localhost" << badEmail;
+    QTest::newRow("microphone: 127 cut to 124 and dots")
+        << "microphone" << QString(127, QLatin1Char('m')) << QString(124, QLatin1Char('m')) + "...";
+    QTest::newRow("microphone: blanks simplified") << "microphone" << "  USB \t Mic\n" << "USB Mic";
+}
+
+void TestFeedbackViewModel::validators()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, result);
+    ValidationArgs args{text, QString()};
+    if (field == QLatin1String("text"))
+        FeedbackViewModel::ValidateFeedbackText(&args);
+    else if (field == QLatin1String("email"))
+        FeedbackViewModel::ValidateEmail(&args);
+    QCOMPARE(field == QLatin1String("microphone") ? FeedbackViewModel::microphoneDisplayName(text) : args.Error, result);
+}
+
+void TestFeedbackViewModel::sending_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("draft");
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<bool>("consent");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<QString>("notification");
+
+    const QString failed = QStringLiteral("Не удалось отправить отзыв");
+    QTest::newRow("accepted: the draft goes") << "ok" << Report << "" << true << true << "Ваш отзыв был успешно отправлен!";
+    QTest::newRow("refused by the server: the draft stays") << "error" << Report << "" << true << true << failed;
+    QTest::newRow("server gone: the draft stays") << "gone" << Report << "" << true << true << failed;
+    QTest::newRow("bad e-mail: nothing sent") << "ok" << Report << "anna@" << true << false << "";
+    QTest::newRow("no consent: nothing sent") << "ok" << Report << "" << false << false << "";
+    QTest::newRow("stored draft too long: nothing sent") << "ok" << QString(2001, QChar(0x0416)) << "" << true << false
+                                                         << "";
+}
+
+void TestFeedbackViewModel::sending()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, draft);
+    QFETCH(QString, email);
+    QFETCH(bool, consent);
+    QFETCH(bool, started);
+    QFETCH(QString, notification);
+
+    if (server == QLatin1String("error"))
+        claimReply = FakeHttpResponse::json(R"({"Error":{"Text":"Ошибка сервера","DebugText":"db"},"Data":null})");
+    loadForm(draft);
+    if (!email.isEmpty())
+        model->get_Email()->set_Text(email);
+    model->set_UserConsentRequested(consent);
+    QCOMPARE(model->get_SendEnabled(), started);
+    if (server == QLatin1String("gone"))
+        http->close();
+    if (server != QLatin1String("ok"))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(".")));
+
+    QSignalSpy notified(model.get(), &FeedbackViewModel::notifyUser);
+    QCOMPARE(model->applyCommand(), started);
+    if (!started) {
+        QCOMPARE(notified.count(), 0);
+        QCOMPARE(http->requestCount(), 1); // the theme list only
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, 15000);
+    QCOMPARE(notified.at(0).at(0).value<UserNotification>().title(), notification);
+    const bool accepted = server == QLatin1String("ok");
+    QCOMPARE(storedText(), accepted ? QString() : draft);
+    QCOMPARE(QString(FeedbackSettings().ThemeName), accepted ? QString() : QStringLiteral("Терапия"));
+    QCOMPARE(QString(FeedbackSettings().FullName), QStringLiteral("Иванова Анна Сергеевна"));
+    QVERIFY(model->get_SendEnabled());
+    if (server == QLatin1String("gone"))
+        return;
+
+    const FakeHttpRequest posted = http->requests().constLast();
+    QCOMPARE(posted.method + ' ' + posted.target, QByteArray("POST /api/Claim"));
+    const QJsonObject claim = QJsonDocument::fromJson(posted.body).object();
+    const QJsonObject expected{
+        {"ThemeName", "Терапия"},
+        {"ThemeVersion", "3"},
+        {"Email", "anna.ivanova@gp12.example.ru"},
+        {"RegionCode", "77"},
+        {"OrganisationFullName", "ГБУЗ «ГП № 12»"},
+        {"OrganisationPsrn", "1027700000012"},
+        {"OrganisationOid", "1.2.643.5.1.13"},
+        {"Room", "12б"},
+        {"OperatingSystem", UserInfo::instance()->environment()},
+        {"ClientId", ClientInfoSettings().getOrCreateDesktopId()},
+        {"HostName", UserInfo::instance()->hostName()},
+        {"Account", "dictator"},
+        {"UserName", "Иванова Анна Сергеевна"},
+        {"Description", Report},
+        {"MicrophoneInfo",
+         QJsonObject{{"MicHwId", "long_mic"}, {"MicDisplayName", LongMicrophone.left(124) + "..."}, {"MicLevel", 73}}},
+    };
+    QCOMPARE(claim, expected);
+}
+
+void TestFeedbackViewModel::sendingLeavesTheWindowResponsive()
+{
+    loadForm(Report);
+    gated = true;
+    QSignalSpy notified(model.get(), &FeedbackViewModel::notifyUser);
+    QVERIFY(model->applyCommand());
+    // The server holds the claim until this thread lets it go: a blocking send would never get here.
+    QVERIFY(model->isSending());
+    QVERIFY(!model->get_SendEnabled());
+    QVERIFY(!model->applyCommand());
+    claimGate.release();
+    QTRY_COMPARE(notified.count(), 1);
+    QCOMPARE(http->requestCount(), 2);
+    QVERIFY(model->get_SendEnabled());
+}
+
+void TestFeedbackViewModel::draftThemeIsSelectedAgain_data()
+{
+    QTest::addColumn<QString>("themeId");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("selected");
+
+    QTest::newRow("still offered") << "t2" << QStringList{"Терапия", "Хирургия"} << "Хирургия";
+    QTest::newRow("no longer offered: an extra last entry")
+        << "t9" << QStringList{"Терапия", "Хирургия", "Неврология"} << "Неврология";
+    QTest::newRow("no draft theme: the chooser's own") << "" << QStringList{"Терапия", "Хирургия"} << "Терапия";
+}
+
+void TestFeedbackViewModel::draftThemeIsSelectedAgain()
+{
+    QFETCH(QString, themeId);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, selected);
+
+    storeDraft(Report, themeId, QStringLiteral("Неврология"));
+    model->onLoad();
+    ThemeChooseViewModel* chooser = model->themeChooser();
+    QStringList names;
+    for (int i = 0; i < chooser->choices()->count(); ++i)
+        names << chooser->choices()->itemAt(i)->get_Name();
+    QCOMPARE(names, listed);
+    QVERIFY(chooser->get_SelectedTheme());
+    QCOMPARE(chooser->get_SelectedTheme()->get_Name(), selected);
+    QVERIFY(chooser->selectedIndexField()->get_IsValid());
+}
+
+void TestFeedbackViewModel::closing_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("draft");
+
+    const QString edited = Report + QStringLiteral(" два раза в день");
+    QTest::newRow("unchanged: no question") << Report << int(QMessageBox::NoButton) << true << Report;
+    QTest::newRow("changed, Yes: kept as the draft") << edited << int(QMessageBox::Yes) << true << edited;
+    QTest::newRow("changed, No: the old draft stays") << edited << int(QMessageBox::No) << true << Report;
+    QTest::newRow("changed, Cancel: stays open") << edited << int(QMessageBox::Cancel) << false << Report;
+}
+
+void TestFeedbackViewModel::closing()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, answer);
+    QFETCH(bool, closes);
+    QFETCH(QString, draft);
+
+    loadForm(Report);
+    model->get_FeedbackText()->set_Text(typed);
+    model->get_Email()->set_Text(QStringLiteral("a.petrova@example.ru"));
+    if (answer != QMessageBox::NoButton)
+        answerQuestion(QMessageBox::StandardButton(answer));
+    QCOMPARE(model->cancelCommand(), closes);
+    QCOMPARE(storedText(), draft);
+    // Name, e-mail and consent are kept whatever the answer.
+    QCOMPARE(QString(FeedbackSettings().Email), QStringLiteral("a.petrova@example.ru"));
+}
+
+QTEST_MAIN(TestFeedbackViewModel)
+#include "TestFeedbackViewModel.moc"

@@ -1,0 +1,176 @@
+#include "CommandsCollectionViewModel.h"
+#include "CommandsViewModel.h"
+#include "FixedWindow.h"
+#include "HotKeyEditModel.h"
+#include "HotKeyManager.h"
+#include "KeyRecorderWindow.h"
+#include "TestHome.h"
+#include "TextWriter.h"
+#include "UserCommandsManager.h"
+#include "VexStyle.h"
+#include "XHotKeyConverter.h"
+#include "XTestKeyboard.h"
+
+#include <QKeyEvent>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QtTest>
+
+#include <memory>
+
+static void registerQmlResources()
+{
+    Q_INIT_RESOURCE(qml);
+}
+
+// Key chords captured in the key command window on a real X display, and
+// pressed again by the key command executor.
+class TestKeyCapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void captureRules_data();
+    void captureRules();
+    void chordCapturedAndReplayed();
+
+private:
+    XTestKeyboard keyboard;
+    std::unique_ptr<UserCommandsManager> manager;
+    std::unique_ptr<CommandsViewModel> editor;
+};
+
+void TestKeyCapture::initTestCase()
+{
+    QVERIFY2(keyboard.isOpen(), "these tests need an X display");
+    TestHome::useApplicationIdentity();
+    registerQmlResources();
+    FixedWindow::registerQmlType();
+    VexStyle::registerQmlType();
+    TextWriter::Init();
+}
+
+void TestKeyCapture::cleanupTestCase()
+{
+    // The window started the hotkey listener: stop it while the application still runs.
+    HotKeyManager::getHotkeyManager()->keyboardHookUnreg();
+    TextWriter::Cleanup();
+}
+
+void TestKeyCapture::init()
+{
+    TestHome::wipe();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No system auto-replace rules"));
+    manager = std::make_unique<UserCommandsManager>();
+    manager->LoadAll();
+    editor = std::make_unique<CommandsViewModel>();
+    editor->set_CommandsManager(manager.get(), manager->get_CommandTypes());
+    editor->onLoad();
+}
+
+void TestKeyCapture::cleanup()
+{
+    keyboard.releaseAll();
+    editor.reset();
+    manager.reset();
+}
+
+void TestKeyCapture::captureRules_data()
+{
+    // "key <keysym> <X modifier mask>" is a key press; "<Ctrl|Shift> on|off" a check box.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("chord");
+
+    QTest::newRow("Ctrl alone changes nothing") << QStringList{"key Control_L 0"} << "";
+    QTest::newRow("F5 while Ctrl is held") << QStringList{"key Control_L 0", "key F5 4"} << "Ctrl+F5";
+    QTest::newRow("emulated Shift") << QStringList{"Shift on", "key F5 0"} << "Shift+F5";
+    QTest::newRow("emulated Shift off again") << QStringList{"Shift on", "key F5 0", "Shift off"} << "F5";
+    QTest::newRow("box off drops the held modifier") << QStringList{"key F5 4", "Ctrl on", "Ctrl off"} << "F5";
+}
+
+void TestKeyCapture::captureRules()
+{
+    QFETCH(QStringList, steps);
+    auto* model = qobject_cast<HotKeyEditModel*>(editor->get_Collection(UserCommandNamespace::Key)->newCommand());
+    QObject field;
+    for (const QString& step : steps) {
+        const QStringList part = step.split(QLatin1Char(' '));
+        if (part[0] == QLatin1String("Shift")) {
+            model->set_ModShift(part[1] == QLatin1String("on"));
+        } else if (part[0] == QLatin1String("Ctrl")) {
+            model->set_ModCtrl(part[1] == QLatin1String("on"));
+        } else {
+            const QByteArray name = part[1].toLatin1();
+            const bool modifier = name == "Control_L";
+            QKeyEvent press(QEvent::KeyPress, modifier ? Qt::Key_Control : Qt::Key_unknown, Qt::NoModifier,
+                            keyboard.keycodeOf(name.constData()), keyboard.keysymAt(keyboard.keycodeOf(name.constData())),
+                            part[2].toUInt());
+            // A captured key does nothing else in the field; a modifier alone passes.
+            QCOMPARE(model->eventFilter(&field, &press), !modifier);
+        }
+    }
+    QTEST(model->textField()->get_Text(), "chord");
+}
+
+void TestKeyCapture::chordCapturedAndReplayed()
+{
+    auto* model = qobject_cast<HotKeyEditModel*>(editor->get_Collection(UserCommandNamespace::Key)->newCommand());
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/"));
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Views/Commands/Edit/HotKeyEditWindow.qml")));
+    std::unique_ptr<QObject> root(component.beginCreate(engine.rootContext()));
+    QVERIFY2(root, qPrintable(component.errorString()));
+    root->setProperty("viewModel", QVariant::fromValue<QObject*>(model));
+    component.completeCreate();
+    auto* window = qobject_cast<QQuickWindow*>(root.get());
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    keyboard.focus(window->winId());
+    QTRY_VERIFY(window->isActive());
+
+    // The phrase is typed with the focus in its field: the chord stays unset.
+    for (const char* key : {"a", "b"})
+        keyboard.tap(key);
+    QTRY_COMPARE(model->patternField()->get_Text(), QStringLiteral("ab"));
+    QCOMPARE(model->textField()->get_Text(), QString());
+
+    window->findChild<QQuickItem*>(QStringLiteral("chordField"))->forceActiveFocus();
+    keyboard.press("Control_L");
+    keyboard.press("Shift_L");
+    keyboard.tap("F5");
+    keyboard.releaseAll();
+    QTRY_COMPARE(model->textField()->get_Text(), QStringLiteral("Ctrl+Shift+F5"));
+    QCOMPARE(model->patternField()->get_Text(), QStringLiteral("ab"));
+
+    model->patternField()->set_Text(QStringLiteral("обновить страницу"));
+    QVERIFY(model->validate());
+    model->apply();
+    window->close();
+    QVERIFY(editor->applyCommand());
+    const QList<UserCommand> saved = manager->get_ThemeCommands(QString());
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(saved[0].Text, QStringLiteral("Ctrl+Shift+F5"));
+
+    KeyRecorderWindow recorder;
+    keyboard.focus(recorder.windowId());
+    QTRY_COMPARE(TextWriter::GetFocusedWindow(), recorder.windowId());
+    manager->executeUserCommand(saved[0]);
+    const unsigned f5 = keyboard.keycodeOf("F5");
+    const auto pressedF5 = [&recorder, f5] {
+        for (const KeyRecorderWindow::KeyEvent& event : recorder.presses()) {
+            if (event.keycode == f5)
+                return event.state & 0x45;
+        }
+        return 0u;
+    };
+    QTRY_COMPARE(pressedF5(), 0x05u);
+}
+
+QTEST_MAIN(TestKeyCapture)
+#include "TestKeyCapture.moc"

@@ -1,0 +1,478 @@
+#include "ConnectionManager.h"
+#include "LoopbackConnection.h"
+#include "ProfileFiles.h"
+#include "QuestionAnswer.h"
+#include "SignalRecorder.h"
+#include "StatisticsSettingsViewModel.h"
+#include "StatisticsViewModel.h"
+#include "TestHome.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString References = QStringLiteral(SCRIVORA_TEST_REFERENCES);
+
+QByteArray records(const QList<QJsonObject>& datas)
+{
+    QJsonArray array;
+    for (const QJsonObject& data : datas)
+        array.append(QJsonObject{{"data", data}});
+    return QJsonDocument(QJsonObject{{"records", array}}).toJson();
+}
+
+QJsonObject region(const QJsonValue& id, const QString& subject)
+{
+    return {{"ID", id}, {"SUBJECT", subject}};
+}
+
+// Type 1 in region 77 unless `fields` says otherwise.
+QJsonObject clinic(int id, QJsonObject fields)
+{
+    fields.insert("id", id);
+    if (!fields.contains("regionId"))
+        fields.insert("regionId", 77);
+    if (!fields.contains("organizationType"))
+        fields.insert("organizationType", 1);
+    return fields;
+}
+
+QJsonObject profession(const QJsonValue& id, const QString& name, const QJsonValue& parent)
+{
+    return {{"ID", id}, {"NAME", name}, {"PARENT", parent}};
+}
+
+void writeProfile(const QString& path, const QMap<QString, QVariant>& values)
+{
+    QSettings file(path, QSettings::IniFormat);
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (it.value().isNull())
+            file.remove(it.key());
+        else
+            file.setValue(it.key(), it.value());
+    }
+}
+
+// Region, settlement, organisation and profession, then the two fields.
+void fill(StatisticsViewModel* model, const QList<int>& choice, const QString& room, const QString& name)
+{
+    model->set_SelectedRegionIndex(choice.at(0));
+    model->set_SelectedCityIndex(choice.at(1));
+    model->set_SelectedCompanyIndex(choice.at(2));
+    model->set_SelectedProfessionIndex(choice.at(3));
+    model->get_WorkRoom()->set_Text(room);
+    model->get_UserFullName()->set_Text(name);
+}
+
+} // namespace
+
+// The profile window's lists come from reference files outside the program;
+// the profile it stores travels with every request as cookies.
+class TestStatisticsViewModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void referenceLists_data();
+    void referenceLists();
+    void cascade_data();
+    void cascade();
+    void validators_data();
+    void validators();
+    void storedProfileTravelsAsCookies_data();
+    void storedProfileTravelsAsCookies();
+    void storedProfileIsPreselected_data();
+    void storedProfileIsPreselected();
+    void settingsPageShowsAndResets_data();
+    void settingsPageShowsAndResets();
+
+private:
+    // The shipped fixture folder, with its warnings expected.
+    std::unique_ptr<StatisticsViewModel> fixtureModel();
+};
+
+void TestStatisticsViewModel::initTestCase()
+{
+    TestHome::useApplicationIdentity();
+}
+
+void TestStatisticsViewModel::init()
+{
+    TestHome::wipe();
+}
+
+std::unique_ptr<StatisticsViewModel> TestStatisticsViewModel::fixtureModel()
+{
+    QTest::ignoreMessage(QtWarningMsg, "Invalid regions: 1/5");
+    QTest::ignoreMessage(QtWarningMsg, "Invalid organisations: 3/11");
+    QTest::ignoreMessage(QtWarningMsg, "Invalid professions: 2/7");
+    return std::make_unique<StatisticsViewModel>(References, nullptr);
+}
+
+void TestStatisticsViewModel::referenceLists_data()
+{
+    QTest::addColumn<QByteArray>("regions");
+    QTest::addColumn<QByteArray>("clinics");
+    QTest::addColumn<QByteArray>("professions");
+    // Of the first region, and of its first settlement.
+    QTest::addColumn<QStringList>("regionList");
+    QTest::addColumn<QStringList>("cities");
+    QTest::addColumn<QStringList>("companies");
+    QTest::addColumn<QStringList>("professionList");
+    // "W:" warnings and "C:" critical lines, matched at their start; %dir% is the folder.
+    QTest::addColumn<QStringList>("logged");
+
+    const QByteArray moscow = records({region(77, "г. Москва")});
+    const QByteArray polyclinic = records({clinic(1, {{"nameShort", "ГП № 12"}, {"areaName", "Москва"}})});
+    const QByteArray therapist = records({profession(1, "Терапевт", "0")});
+    const QStringList one{"[77] г. Москва"};
+    const QString failed = QStringLiteral("C:Failed to load regions or organisations from file");
+
+    QTest::newRow("code padded to two digits, a text code rejected")
+        << records({region(5, "Республика Дагестан"), region("16", "Республика Татарстан")})
+        << records({clinic(1, {{"regionId", 5}, {"nameShort", "РКБ"}, {"areaName", "Махачкала"}})}) << therapist
+        << QStringList{"[05] Республика Дагестан"} << QStringList{"Махачкала"} << QStringList{"РКБ"}
+        << QStringList{"Терапевт"} << QStringList{"W:Invalid regions: 1/2"};
+    QTest::newRow("one entry per code, in code order")
+        << records({region(77, "Москва"), region(5, "Дагестан"), region(77, "г. Москва")})
+        << records({clinic(1, {{"regionId", 5}, {"nameShort", "РКБ"}})}) << therapist
+        << QStringList{"[05] Дагестан", "[77] г. Москва"} << QStringList{"Дагестан"} << QStringList{"РКБ"}
+        << QStringList{"Терапевт"} << QStringList();
+    QTest::newRow("deleted organisations skipped, a null deletion date taken")
+        << moscow
+        << records({clinic(1, {{"nameShort", "Б"}, {"deleteDate", ""}}), clinic(2, {{"nameShort", "А"}, {"deleteDate", QJsonValue()}}),
+                    clinic(3, {{"nameShort", "В"}, {"deleteDate", "2021-01-01"}})})
+        << therapist << one << QStringList{"г. Москва"} << QStringList{"А"} << QStringList{"Терапевт"}
+        << QStringList{"W:Invalid organisations: 2/3"};
+    QTest::newRow("a full name only, or a blank short name: listed under the full name")
+        << moscow
+        << records({clinic(1, {{"nameFull", "Диагностический центр"}}),
+                    clinic(2, {{"nameShort", " "}, {"nameFull", "Архив"}}), clinic(3, {{"nameShort", ""}})})
+        << therapist << one << QStringList{"г. Москва"} << QStringList{"Архив", "Диагностический центр"}
+        << QStringList{"Терапевт"} << QStringList{"W:Invalid organisations: 1/3"};
+    QTest::newRow("settlements: the region's name without one, letter case kept apart, in order")
+        << moscow
+        << records({clinic(1, {{"nameShort", "А"}, {"areaName", "Москва"}}), clinic(2, {{"nameShort", "Б"}}),
+                    clinic(3, {{"nameShort", "В"}, {"areaName", "москва"}}),
+                    clinic(4, {{"nameShort", "Г"}, {"areaName", "Зеленоград"}}),
+                    clinic(5, {{"nameShort", "Д"}, {"areaName", " "}})})
+        << therapist << one << QStringList{"г. Москва", "Зеленоград", "Москва", "москва"} << QStringList{"Б", "Д"}
+        << QStringList{"Терапевт"} << QStringList();
+    QTest::newRow("other types and unknown regions rejected, organisations sorted ignoring case")
+        << moscow
+        << records({clinic(1, {{"nameShort", "поликлиника № 2"}}), clinic(2, {{"nameShort", "Аптека"}, {"organizationType", 2}}),
+                    clinic(3, {{"nameShort", "ЦРБ"}, {"regionId", 99}}), clinic(4, {{"nameShort", "ГКБ № 1"}}),
+                    clinic(5, {{"nameShort", "Роддом"}}), clinic(6, {{"nameShort", "Без типа"}, {"organizationType", "1"}})})
+        << therapist << one << QStringList{"г. Москва"} << QStringList{"ГКБ № 1", "поликлиника № 2", "Роддом"}
+        << QStringList{"Терапевт"} << QStringList{"W:Invalid organisations: 3/6"};
+    QTest::newRow("professions: top level by a text parent only, sorted ignoring case")
+        << moscow << polyclinic
+        << records({profession(1, "Терапевт", "0"), profession(2, "Детский хирург", "2"), profession(3, "Кардиолог", 0),
+                    profession(4, "врач УЗИ", "0"), profession("5", "Хирург", "0")})
+        << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList{"врач УЗИ", "Терапевт"}
+        << QStringList{"W:Invalid professions: 3/5"};
+    QTest::newRow("clinics as a root array: regions only")
+        << moscow << QByteArray("[]") << therapist << one << QStringList() << QStringList() << QStringList()
+        << QStringList{"C:Failed to parse json file %dir%/Clinics.json   ", failed};
+    QTest::newRow("truncated regions: nothing")
+        << QByteArray("{\"records\": [{\"data\": {\"ID\": 77") << polyclinic << therapist << QStringList()
+        << QStringList() << QStringList() << QStringList()
+        << QStringList{"C:Failed to parse json file %dir%/Regions.json   ", failed};
+    QTest::newRow("missing professions: the other lists")
+        << moscow << polyclinic << QByteArray() << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList()
+        << QStringList{"C:json file was not found %dir%/Specialisations.json", failed};
+}
+
+void TestStatisticsViewModel::referenceLists()
+{
+    QFETCH(QByteArray, regions);
+    QFETCH(QByteArray, clinics);
+    QFETCH(QByteArray, professions);
+    QFETCH(QStringList, regionList);
+    QFETCH(QStringList, cities);
+    QFETCH(QStringList, companies);
+    QFETCH(QStringList, professionList);
+    QFETCH(QStringList, logged);
+
+    QTemporaryDir folder;
+    const QMap<QString, QByteArray> files{
+        {"Regions.json", regions}, {"Clinics.json", clinics}, {"Specialisations.json", professions}};
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile file(folder.filePath(it.key()));
+        if (!it.value().isNull())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value()) == it.value().size());
+    }
+    for (QString line : logged) {
+        line.replace(QStringLiteral("%dir%"), folder.path());
+        const QtMsgType type = line.startsWith(QLatin1String("C:")) ? QtCriticalMsg : QtWarningMsg;
+        QTest::ignoreMessage(type, QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(line.mid(2))));
+    }
+
+    StatisticsViewModel model(folder.path(), nullptr);
+    QVERIFY(model.get_NeedShow());
+    QCOMPARE(model.get_Regions(), regionList);
+    model.set_SelectedRegionIndex(0);
+    QCOMPARE(model.get_Cities(), cities);
+    model.set_SelectedCityIndex(0);
+    QCOMPARE(model.get_Companies(), companies);
+    QCOMPARE(model.get_Professions(), professionList);
+    QVERIFY(!model.get_IsValid());
+    // Reading the lists writes nothing.
+    QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
+    QVERIFY(!QFile::exists(ProfileFiles::userFile()));
+}
+
+void TestStatisticsViewModel::cascade_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("emitted");
+
+    // The recorder hears an index signal after its own handlers: what they emit comes first.
+    // Regions: [05] Дагестан, [50] Московская область, [77] г. Москва, [78] г. Санкт-Петербург.
+    const QStringList moscowPolyclinic{"SelectedRegionIndex=2", "SelectedCityIndex=1", "SelectedCompanyIndex=0"};
+    QTest::newRow("a region fills its settlements")
+        << QStringList() << "SelectedRegionIndex=2"
+        << QStringList{"changed_Cities([Зеленоград|Москва])", "changed_IsRegionSelected(true)", "changed_IsValid(false)",
+                       "changed_SelectedRegionIndex(2)"};
+    QTest::newRow("a settlement fills its organisations")
+        << QStringList{"SelectedRegionIndex=2"} << "SelectedCityIndex=1"
+        << QStringList{"changed_Companies([ГКБ № 3|ГП № 12])", "changed_IsCitySelected(true)", "changed_IsValid(false)",
+                       "changed_SelectedCityIndex(1)"};
+    QTest::newRow("another region resets the lower choices, the organisations stay listed")
+        << moscowPolyclinic << "SelectedRegionIndex=1"
+        << QStringList{"changed_Cities([Московская область|Подольск|Химки])", "changed_IsCitySelected(false)",
+                       "changed_IsValid(false)", "changed_SelectedCityIndex(-1)", "changed_IsCompanySelected(false)",
+                       "changed_IsValid(false)", "changed_SelectedCompanyIndex(-1)", "changed_IsRegionSelected(true)",
+                       "changed_IsValid(false)", "changed_SelectedRegionIndex(1)"};
+    QTest::newRow("no region: the settlements stay")
+        << moscowPolyclinic << "SelectedRegionIndex=-1"
+        << QStringList{"changed_IsRegionSelected(false)", "changed_IsValid(false)", "changed_SelectedRegionIndex(-1)"};
+    QTest::newRow("an index past the list is no choice")
+        << moscowPolyclinic << "SelectedCompanyIndex=2"
+        << QStringList{"changed_IsCompanySelected(false)", "changed_IsValid(false)", "changed_SelectedCompanyIndex(-1)"};
+    QTest::newRow("the last choice completes the form")
+        << moscowPolyclinic + QStringList{"name=Иванова Анна"} << "SelectedProfessionIndex=3"
+        << QStringList{"changed_IsValid(true)", "changed_SelectedProfessionIndex(3)"};
+    QTest::newRow("a bad room spoils it")
+        << moscowPolyclinic + QStringList{"name=Иванова Анна", "SelectedProfessionIndex=3"} << "room=12!"
+        << QStringList{"changed_IsValid(false)"};
+}
+
+void TestStatisticsViewModel::cascade()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, change);
+    QFETCH(QStringList, emitted);
+
+    const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
+    const auto apply = [&model](const QString& assignment) {
+        const QString name = assignment.section(QLatin1Char('='), 0, 0);
+        const QString value = assignment.section(QLatin1Char('='), 1);
+        if (name == QLatin1String("name"))
+            model->get_UserFullName()->set_Text(value);
+        else if (name == QLatin1String("room"))
+            model->get_WorkRoom()->set_Text(value);
+        else
+            QVERIFY(model->setProperty(qPrintable(name), value.toInt()));
+    };
+    for (const QString& assignment : before)
+        apply(assignment);
+    SignalRecorder recorder(model.get());
+    apply(change);
+    QStringList recorded = recorder.take();
+    // The fields' own signals are theirs.
+    recorded.removeAll(QStringLiteral("changed_WorkRoom()"));
+    QCOMPARE(recorded, emitted);
+}
+
+void TestStatisticsViewModel::validators_data()
+{
+    QTest::addColumn<bool>("room");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+
+    const QString roomLength = QStringLiteral("Название кабинета не может превышать 10 символов");
+    const QString roomChars = QStringLiteral("Недопустимые символы: ! \" № # $ % ^ & * + = ~ ' ; :");
+    QTest::newRow("room: none") << true << "" << "";
+    QTest::newRow("room: ten characters") << true << "Каб. 12-3б" << "";
+    QTest::newRow("room: eleven") << true << "Кабинет 123" << roomLength;
+    QTest::newRow("room: eleven with a forbidden one: the length") << true << "Кабинет №12" << roomLength;
+    QTest::newRow("room: numero sign") << true << "№12" << roomChars;
+    QTest::newRow("room: backtick") << true << "12`" << roomChars;
+
+    const QString blanks =
+        QStringLiteral("Каждое слово должно быть разделено одним пробелом, без лишних пробелов в начале или в конце");
+    const QString incorrect = QStringLiteral("Некорректное ФИО");
+    QTest::newRow("name: two words") << false << "Иванова Анна" << "";
+    QTest::newRow("name: initials as words") << false << "Иванова А. С." << "";
+    QTest::newRow("name: hyphen, dash, brackets, numeral")
+        << false << "Салтыков-Щедрин Михаил (Евграфович) Мамин–Сибиряк IV" << "";
+    QTest::newRow("name: 255 characters") << false << QString(127, QChar(0x0410)) + ' ' + QString(127, QChar(0x0411))
+                                          << "";
+    QTest::newRow("name: empty") << false << "" << "Поле обязательно для заполнения!";
+    QTest::newRow("name: 256 characters") << false << QString(128, QChar(0x0410)) + ' ' + QString(127, QChar(0x0411))
+                                          << "ФИО не может превышать 255 символов";
+    QTest::newRow("name: no closing bracket") << false << "Иванова (Анна" << "Пропущена закрывающая скобка";
+    QTest::newRow("name: leading blank") << false << " Иванова Анна" << blanks;
+    QTest::newRow("name: doubled blank") << false << "Иванова  Анна" << blanks;
+    QTest::newRow("name: one word") << false << "Иванова" << "Укажите ФИО полностью";
+    QTest::newRow("name: Latin letters") << false << "Ivanova Anna" << incorrect;
+    QTest::newRow("name: initials run together") << false << "Иванова А.С." << incorrect;
+}
+
+void TestStatisticsViewModel::validators()
+{
+    QFETCH(bool, room);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    ValidationArgs args{text, QString()};
+    if (room)
+        StatisticsViewModel::ValidateWorkRoom(&args);
+    else
+        StatisticsViewModel::ValidateUserFullName(&args);
+    QCOMPARE(args.Error, error);
+}
+
+void TestStatisticsViewModel::storedProfileTravelsAsCookies_data()
+{
+    QTest::addColumn<QList<int>>("choice");
+    QTest::addColumn<QString>("room");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("cookies");
+
+    QTest::newRow("polyclinic with a room")
+        << QList<int>{2, 1, 1, 3} << "12б" << "Иванова Анна Сергеевна"
+        << QStringList{"77", "Государственное бюджетное учреждение здравоохранения «Городская поликлиника № 12»",
+                       "1027700000012", "1.2.643.5.1.13.13.12.1.77.12", "12б", "Иванова Анна Сергеевна", "Терапевт"};
+    // Neither brings the window back at the next start.
+    QTest::newRow("full name only, no room")
+        << QList<int>{2, 0, 0, 0} << "" << "Петров П. П."
+        << QStringList{"77", "Диагностический центр «Здоровье»", "1027700000444", "1.2.643.5.1.13.13.12.1.77.44", "",
+                       "Петров П. П.", "врач ультразвуковой диагностики"};
+    QTest::newRow("short name only, settled under the region")
+        << QList<int>{1, 0, 0, 4} << "" << "Сидоров Олег"
+        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"};
+    QTest::newRow("incomplete: nothing stored") << QList<int>{2, 1, -1, 3} << "12" << "Иванова Анна" << QStringList();
+}
+
+void TestStatisticsViewModel::storedProfileTravelsAsCookies()
+{
+    QFETCH(QList<int>, choice);
+    QFETCH(QString, room);
+    QFETCH(QString, name);
+    QFETCH(QStringList, cookies);
+
+    {
+        const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
+        fill(model.get(), choice, room, name);
+        QCOMPARE(model->applyCommand(), !cookies.isEmpty());
+        QCOMPARE(model->get_NeedShow(), cookies.isEmpty());
+    }
+    if (cookies.isEmpty()) {
+        QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
+        return;
+    }
+    // The next handshake carries the files as the cookie reader reads them.
+    LoopbackConnection link;
+    FakeRecognitionServer* server = link.addServer();
+    link.offerServers({link.entry(QStringLiteral("A"), server->port())});
+    link.build(1000);
+    link.start();
+    QVERIFY(server->waitForClient(10000));
+    link.stop();
+    const QList<QByteArray> names{"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID", "ROOM", "USER", "USER_SPEC"};
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(QString::fromUtf8(QByteArray::fromPercentEncoding(server->cookieValue(names.at(i)))), cookies.at(i));
+    // Complete: the next start offers no window and reads no list.
+    QVERIFY(!StatisticsViewModel(QStringLiteral("/nonexistent"), nullptr).get_NeedShow());
+}
+
+void TestStatisticsViewModel::storedProfileIsPreselected_data()
+{
+    QTest::addColumn<QVariantMap>("edits");
+    QTest::addColumn<QList<int>>("indexes");
+
+    const QString specialisation = QStringLiteral("UserInfo/Specialisation");
+    QTest::newRow("every stored choice") << QVariantMap{{specialisation, QVariant()}} << QList<int>{2, 1, 1, -1};
+    QTest::newRow("organisation found by its full name")
+        << QVariantMap{{specialisation, QVariant()}, {"Organisation/OrganisationName", "ГП № 12 (прежнее)"}}
+        << QList<int>{2, 1, 1, -1};
+    QTest::newRow("unknown settlement: the region only")
+        << QVariantMap{{specialisation, QVariant()}, {"Organisation/AreaName", "Троицк"}} << QList<int>{2, -1, -1, -1};
+    QTest::newRow("unknown region: the profession only")
+        << QVariantMap{{"Organisation/RegionCode", 0}} << QList<int>{-1, -1, -1, 3};
+}
+
+void TestStatisticsViewModel::storedProfileIsPreselected()
+{
+    QFETCH(QVariantMap, edits);
+    QFETCH(QList<int>, indexes);
+    {
+        const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
+        fill(model.get(), {2, 1, 1, 3}, QStringLiteral("12б"), QStringLiteral("Иванова Анна"));
+        QVERIFY(model->applyCommand());
+    }
+    QVariantMap organisation;
+    QVariantMap user;
+    for (auto it = edits.cbegin(); it != edits.cend(); ++it)
+        (it.key().startsWith(QLatin1String("User")) ? user : organisation).insert(it.key(), it.value());
+    writeProfile(ProfileFiles::organisationFile(), organisation);
+    writeProfile(ProfileFiles::userFile(), user);
+
+    const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
+    QVERIFY(model->get_NeedShow());
+    QCOMPARE((QList<int>{model->get_SelectedRegionIndex(), model->get_SelectedCityIndex(),
+                         model->get_SelectedCompanyIndex(), model->get_SelectedProfessionIndex()}),
+             indexes);
+    QCOMPARE(model->get_WorkRoom()->get_Text(), QStringLiteral("12б"));
+    QCOMPARE(model->get_UserFullName()->get_Text(), QStringLiteral("Иванова Анна"));
+}
+
+void TestStatisticsViewModel::settingsPageShowsAndResets_data()
+{
+    QTest::addColumn<QString>("room");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("cleared");
+
+    QTest::newRow("no room, answered No") << "" << int(QMessageBox::No) << false;
+    QTest::newRow("room, closed with Esc") << "12б" << int(QMessageBox::Escape) << false;
+    QTest::newRow("room, answered Yes") << "12б" << int(QMessageBox::Yes) << true;
+}
+
+void TestStatisticsViewModel::settingsPageShowsAndResets()
+{
+    QFETCH(QString, room);
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+
+    writeProfile(ProfileFiles::organisationFile(), {{"Organisation/RegionCode", 5},
+                                                     {"Organisation/RegionName", "Республика Дагестан"},
+                                                     {"Organisation/Room", room},
+                                                     {"Other/Key", "кто-то ещё"}});
+    writeProfile(ProfileFiles::userFile(), {{"UserInfo/UserName", "Иванова Анна"}, {"UserInfo/UserIian", "123"}});
+
+    StatisticsSettingsViewModel page;
+    page.onLoad();
+    QCOMPARE(page.get_RegionCode(), QStringLiteral("5"));
+    QCOMPARE(page.get_RegionName(), QStringLiteral("Республика Дагестан"));
+    QCOMPARE(page.get_UserFullName(), QStringLiteral("Иванова Анна"));
+    QCOMPARE(page.get_Room(), room);
+    QCOMPARE(page.get_isRoomFiledVisible(), !room.isEmpty());
+
+    QSignalSpy restart(&page, &StatisticsSettingsViewModel::needRestartApplication);
+    answerQuestion(QMessageBox::StandardButton(answer));
+    QMetaObject::invokeMethod(&page, "resetCommand");
+    QCOMPARE(restart.count(), cleared ? 1 : 0);
+    QCOMPARE(QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+    QCOMPARE(QSettings(ProfileFiles::userFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+}
+
+QTEST_MAIN(TestStatisticsViewModel)
+#include "TestStatisticsViewModel.moc"
