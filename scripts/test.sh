@@ -8,6 +8,10 @@ BUILD_DIR="${BUILD_DIR:-build}"
 # shellcheck source=headless-services.sh
 source scripts/headless-services.sh
 (cd "$BUILD_DIR" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
+# CI also runs the suite built with the sanitizers, after the normal run.
+if [ "${SCRIVORA_SANITIZERS:-0}" = 1 ]; then
+    scripts/test-sanitizers.sh
+fi
 # CI then runs every fuzz target over its seeds and for a short while (FUZZ_SECONDS each).
 if [ "${SCRIVORA_FUZZ_CI:-0}" = 1 ]; then
     FUZZ_JOBS="${FUZZ_JOBS:-3}" scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

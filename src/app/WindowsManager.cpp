@@ -392,6 +392,7 @@ int WindowsManager::run()
     pulseAudioManager.Stop();
     disconnect(connection, &ConnectionManager::stateChanged, restProxyServer, &RestProxyServer::onWsConnectionState);
     delete restProxyServer;
+    deleteViewModels();
     return result;
 }
 
@@ -589,6 +590,17 @@ void WindowsManager::showMicrophoneFailure()
                                          QStringLiteral("Звук с микрофона не поступает. Запись возобновится, когда "
                                                         "микрофон снова станет доступен."),
                                          true));
+}
+
+// After the QML engine, which shows them, is gone.
+void WindowsManager::deleteViewModels()
+{
+    delete statisticsViewModel;
+    delete kivaroViewModel;
+    delete feedbackViewModel;
+    statisticsViewModel = nullptr;
+    kivaroViewModel = nullptr;
+    feedbackViewModel = nullptr;
 }
 
 void WindowsManager::startSubServices()

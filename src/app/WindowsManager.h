@@ -67,6 +67,7 @@ public:
     SystemTray* systemTray() const { return tray; }
     ConnectionManager* connectionManager() const { return connection; }
     WebSocketWorker* webSocketWorker() const { return worker; }
+    RecordingDeviceManager* recordingDeviceManager() const { return recordingManager; }
     QWindow* mainWindow() const { return window; }
     RecordingDeviceManager* recordingDevices() const { return recordingManager; }
     // How long a restarted copy waits for the guard; settable for tests.
@@ -125,6 +126,7 @@ private:
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.
     void stopSubServices();
+    void deleteViewModels();
     void stopAndHide();
 
     void* display = nullptr;

@@ -47,9 +47,11 @@ void SubService::destroyWorker()
         return;
     }
     // The worker's sockets and timers belong to its thread, so it is deleted
-    // there: a thread deletes what deleteLater names when it finishes, even
-    // if its event loop never ran (a deleteLater to an ended thread is lost).
-    worker->deleteLater();
+    // there, as the thread finishes. Not by deleteLater: a deleteLater to an
+    // ended thread is lost, and without an application object (a service held
+    // by a static, destroyed after main) no event is delivered at all.
+    BaseWorker* doomed = worker;
+    connect(thread, &QThread::finished, thread, [doomed] { delete doomed; }, Qt::DirectConnection);
     thread->start(QThread::InheritPriority);
     thread->quit();
     if (!thread->wait(QDeadlineTimer(qint64(stopTimeout)))) {

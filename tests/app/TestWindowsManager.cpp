@@ -2,6 +2,7 @@
 #include "AsrManager.h"
 #include "AppSettingsViewModel.h"
 #include "ConnectionManager.h"
+#include "RecordingDeviceManager.h"
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
@@ -199,6 +200,9 @@ void TestWindowsManager::hotkeysDriveRecognition()
         QTest::qWait(60);
         keyboard.tap("Control_L");
     };
+
+    // Dictation started with no microphone selected stops itself at once.
+    QTRY_VERIFY_WITH_TIMEOUT(manager->recordingDeviceManager()->SelectedIndex() != -1, 10000);
 
     // Toggle class: a double Ctrl starts dictation, the next one stops it.
     server->clearReceived();

@@ -99,10 +99,13 @@ private slots:
         FakeRecognitionServer* server = link->addServer();
         link->offerServers({link->entry("A", server->port())});
         link->build(200);
-        QSignalSpy asked(link->driver(), &ConnectionManager::themeCheckRequested);
+        // Counted in this thread: the request follows the state report from the driver's thread.
+        QObject receiver;
+        int asked = 0;
+        connect(link->driver(), &ConnectionManager::themeCheckRequested, &receiver, [&asked] { ++asked; });
         link->start();
         QVERIFY(link->waitForState(13));
-        QCOMPARE(asked.count(), 1);
+        QTRY_COMPARE(asked, 1);
         QVERIFY(!typesReceived(server).contains(13));
 
         QMetaObject::invokeMethod(link->driver(), "onThemeCheckSuccess", Qt::QueuedConnection);

@@ -133,7 +133,9 @@ void LoopbackConnection::build(int retryDelayMs)
     m_worker = new WebSocketWorker(m_autoReplace.get(), m_userCommands.get());
     m_workerService = std::make_unique<SubService>(m_worker, true);
 
-    m_capture = new RecordingDeviceManager(new NoCaptureDevices);
+    auto* noDevices = new NoCaptureDevices;
+    m_capture = new RecordingDeviceManager(noDevices);
+    noDevices->setParent(m_capture);
     m_driver = new ConnectionManager(m_worker->wsClient(), m_worker->asrManager(), m_capture);
     m_driver->setRetryDelay(retryDelayMs);
     m_driverService = std::make_unique<SubService>(m_driver, true);

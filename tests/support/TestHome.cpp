@@ -39,4 +39,11 @@ void useApplicationIdentity()
     Settings::setFileName(QStringLiteral("settings"));
 }
 
+int scaled(int msecs)
+{
+    bool ok = false;
+    const int scale = qEnvironmentVariableIntValue("SCRIVORA_TEST_TIME_SCALE", &ok);
+    return ok && scale > 1 ? msecs * scale : msecs;
+}
+
 } // namespace TestHome

@@ -10,4 +10,7 @@ QString path();
 QString settingsFile();
 // The application identity main() sets: organisation, application and settings file name.
 void useApplicationIdentity();
+// A time limit of a test, stretched by SCRIVORA_TEST_TIME_SCALE (set for the
+// sanitizer build, where every allocation and free costs a stack walk).
+int scaled(int msecs);
 } // namespace TestHome
