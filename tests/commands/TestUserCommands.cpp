@@ -19,19 +19,8 @@ using UserCommandFixtures::patterns;
 constexpr UserCommandType Text = UserCommandNamespace::Text;
 constexpr UserCommandType Key = UserCommandNamespace::Key;
 
-QString filePath(const QString& name)
-{
-    return QDir(UserCommandsManager::commandsFolder()).filePath(name);
-}
-
-QString save(const QString& name, const QString& themeId, const QList<UserCommand>& commands)
-{
-    ClientThemeInfo theme;
-    theme.setId(themeId);
-    theme.setName(themeId + QStringLiteral(" name"));
-    UserCommandFiles::Save(filePath(name), theme, commands);
-    return filePath(name);
-}
+using UserCommandFixtures::saveFile;
+using UserCommandFixtures::storedFile;
 
 QByteArray contentOf(const QString& path)
 {
@@ -137,21 +126,21 @@ void TestUserCommands::editsRoundTripThroughFiles()
     const QList<UserCommand> system = manager->get_ThemeCommands(QString());
     manager->set_Commands({{QString(), system + QList<UserCommand>{punctuation}}, {guid, {command(Key, "копия", "Ctrl+c", "{copy}")}}});
 
-    QVERIFY(!contentOf(filePath("default.json")).contains("IsSystem"));
-    QCOMPARE(fields(UserCommandFiles::Load(filePath("default.json"), nullptr, false)), fields({punctuation}));
+    QVERIFY(!contentOf(storedFile("default.json")).contains("IsSystem"));
+    QCOMPARE(fields(UserCommandFiles::Load(storedFile("default.json"), nullptr, false)), fields({punctuation}));
     ClientThemeInfo stored;
-    QCOMPARE(patterns(UserCommandFiles::Load(filePath("theme_" + guid + ".json"), &stored, false)), QStringList{"копия"});
+    QCOMPARE(patterns(UserCommandFiles::Load(storedFile("theme_" + guid + ".json"), &stored, false)), QStringList{"копия"});
     QCOMPARE(stored.themeId(), guid);
     QCOMPARE(stored.name(), guid + " name");
     // Only system rules left: the user's file goes.
     manager->set_Commands({{QString(), system}});
-    QVERIFY(!QFileInfo::exists(filePath("default.json")));
+    QVERIFY(!QFileInfo::exists(storedFile("default.json")));
 }
 
 void TestUserCommands::systemRulesComeFirst()
 {
     const QString folder = UserCommandsManager::commandsFolder();
-    save("default.json", QString(), {command(Text, "свой", "1"), command(Text, "  ЗАПЯТАЯ ", ";")});
+    saveFile("default.json", QString(), {command(Text, "свой", "1"), command(Text, "  ЗАПЯТАЯ ", ";")});
     const QString broken = TestHome::path() + QStringLiteral("/broken.json");
     QVERIFY(UserCommandFixtures::writeFile(broken, "{\"Commands\": ["));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("No system auto-replace rules"));
@@ -159,7 +148,7 @@ void TestUserCommands::systemRulesComeFirst()
              (QStringList{"свой", "  ЗАПЯТАЯ "}));
 
     // A later phrase wins in its place; a key command without an id gets one that is stored.
-    save("theme_t.json", "t",
+    saveFile("theme_t.json", "t",
          {command(Text, "раз", "1"), command(Text, "два", "2"), command(Text, "раз", "3"), command(Key, "клавиша", "Ctrl+a")});
     const UserCommandFiles::Contents contents = UserCommandFiles::LoadAll(folder, UserCommandsManager::systemRulesPath());
     const QList<UserCommand> common = contents.commands.value(QString());
@@ -171,7 +160,7 @@ void TestUserCommands::systemRulesComeFirst()
     QCOMPARE(joined[0].Text, QStringLiteral("3"));
     QCOMPARE(joined[0].Id, QString());
     QVERIFY(QRegularExpression("^\\{[0-9a-f-]{36}\\}$").match(joined[2].Id).hasMatch());
-    QCOMPARE(UserCommandFiles::Load(filePath("theme_t.json"), nullptr, false)[3].Id, joined[2].Id);
+    QCOMPARE(UserCommandFiles::Load(storedFile("theme_t.json"), nullptr, false)[3].Id, joined[2].Id);
 
     // A shorter shipped phrase would hide a longer one starting the same way.
     QStringList shipped;
@@ -214,14 +203,14 @@ void TestUserCommands::damagedFileIsSkippedThenKeptAside()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
-    const QString damaged = filePath("default.json");
+    const QString damaged = storedFile("default.json");
     const bool device = bytes.startsWith("/dev/");
     // What is on disk at a path: the bytes of a file, the target of a link.
     const auto onDisk = [device](const QString& path) {
         return device ? QFile::symLinkTarget(path).toUtf8() : contentOf(path);
     };
     QVERIFY(device ? QFile::link(QString::fromUtf8(bytes), damaged) : UserCommandFixtures::writeFile(damaged, bytes));
-    save("theme_e.json", "e", {command(Text, "есть", "1")});
+    saveFile("theme_e.json", "e", {command(Text, "есть", "1")});
 
     try {
         UserCommandFiles::Load(damaged, nullptr, false);
@@ -279,7 +268,7 @@ void TestUserCommands::oneFileOwnsATheme()
         QList<UserCommand> commands;
         for (const QString& phrase : parts[2].split(QLatin1Char(',')))
             commands << command(Text, phrase, QStringLiteral("x"));
-        save(parts[0], parts[1], commands);
+        saveFile(parts[0], parts[1], commands);
     }
     for (int i = 0; i < leftOut.size(); ++i)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Command file left out"));
@@ -307,7 +296,7 @@ void TestUserCommands::oneFileOwnsATheme()
 // A refused edit or one that cannot be written leaves memory and disk as they were.
 void TestUserCommands::failedEditsChangeNothing()
 {
-    const QString path = save("default.json", QString(), {command(Text, "старое", "1")});
+    const QString path = saveFile("default.json", QString(), {command(Text, "старое", "1")});
     const QByteArray before = contentOf(path);
     // Ids the server may send that would leave the folder or make no file name.
     const QStringList unsafe{"../t1", "..", "a/b", "a\\b", "a\nb", "a*"};
@@ -344,8 +333,8 @@ void TestUserCommands::failedEditsChangeNothing()
 
 void TestUserCommands::selectedThemeDecidesCommands()
 {
-    save("default.json", QString(), {command(Key, "сохранить", "Ctrl+s", "{save}"), command(Text, "норма", "N")});
-    save("theme_t1.json", "t1",
+    saveFile("default.json", QString(), {command(Key, "сохранить", "Ctrl+s", "{save}"), command(Text, "норма", "N")});
+    saveFile("theme_t1.json", "t1",
          {command(Text, "точка", ";"), command(Text, "давление", "АД"), command(UserCommandNamespace::Exe, "блокнот", "/bin/true", "{pad}")});
     manager->LoadAll();
     AutoReplaceManager autoReplace;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ClientThemeInfo.h"
 #include "UserCommand.h"
+#include "UserCommandFiles.h"
+#include "UserCommandsManager.h"
 
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -41,6 +45,22 @@ inline bool writeMarkerScript(const QString& path)
     QFile::remove(path + QStringLiteral(".started"));
     return writeFile(path, "#!/bin/sh\ntouch \"$0.started\"\n")
         && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A file of the user's command folder.
+inline QString storedFile(const QString& name)
+{
+    return QDir(UserCommandsManager::commandsFolder()).filePath(name);
+}
+
+// Saves commands of a theme as the program does; answers the file's path.
+inline QString saveFile(const QString& name, const QString& themeId, const QList<UserCommand>& commands)
+{
+    ClientThemeInfo theme;
+    theme.setId(themeId);
+    theme.setName(themeId + QStringLiteral(" name"));
+    UserCommandFiles::Save(storedFile(name), theme, commands);
+    return storedFile(name);
 }
 
 } // namespace UserCommandFixtures

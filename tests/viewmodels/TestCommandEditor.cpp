@@ -24,6 +24,8 @@
 
 namespace {
 using UserCommandFixtures::command;
+using UserCommandFixtures::saveFile;
+using UserCommandFixtures::storedFile;
 constexpr UserCommandType Text = UserCommandNamespace::Text;
 constexpr UserCommandType Key = UserCommandNamespace::Key;
 constexpr UserCommandType Exe = UserCommandNamespace::Exe;
@@ -58,19 +60,6 @@ QStringList shownPatterns(CommandsCollectionViewModel* collection)
     for (int i = 0; i < collection->filteredCollection()->count(); ++i)
         result << collection->filteredCollection()->itemAt(i)->get_Pattern();
     return result;
-}
-
-QString storedFile(const QString& name)
-{
-    return QDir(UserCommandsManager::commandsFolder()).filePath(name);
-}
-
-void saveFile(const QString& name, const QString& themeId, const QList<UserCommand>& commands)
-{
-    ClientThemeInfo theme;
-    theme.setId(themeId);
-    theme.setName(themeId + QStringLiteral(" name"));
-    UserCommandFiles::Save(storedFile(name), theme, commands);
 }
 
 // Answers the next modal file dialog as a user would: types the file's full path
