@@ -266,15 +266,7 @@ void TestEventHandling::hotkeyNoticeOnceReady()
     QTRY_COMPARE(balloons.shown, QStringList{HotkeyNotice});
 
     // The registered command that a later case runs.
-    const auto registeredId = [this] {
-        const QList<FakeRecognitionServer::Message> lists = server->messagesOfType(11);
-        for (const QJsonValue& command : lists.isEmpty() ? QJsonArray() : lists.last().data.toObject().value("Commands").toArray()) {
-            if (command.toObject().value("Pattern").toString() == FailingPhrase)
-                return command.toObject().value("Id").toString();
-        }
-        return QString();
-    };
-    QTRY_VERIFY(!(failingCommandId = registeredId()).isEmpty());
+    QTRY_VERIFY(!(failingCommandId = server->registeredCommandId(FailingPhrase)).isEmpty());
 }
 
 void TestEventHandling::notificationActions_data()
