@@ -123,10 +123,11 @@ void TestScrivoraProcess::initTestCase()
 
 void TestScrivoraProcess::startsConnectedWithTrayIcon()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(first->output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(first->output.contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(first->output.right(4000)),
+                              TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
     if (QSystemTrayIcon::isSystemTrayAvailable())
-        QTRY_VERIFY_WITH_TIMEOUT(trayIcon(first->process).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(trayIcon(first->process).has_value(), TestHome::scaled(10000));
     else
         QTRY_VERIFY(first->output.contains(QLatin1String("System tray Unavaliable")));
 }
@@ -140,10 +141,10 @@ void TestScrivoraProcess::secondCopyIsRefused()
                                   return w.name == QStringLiteral("Ошибка") && w.instanceName == QLatin1String("scrivora")
                                       && w.viewable && w.pid == second.process.processId();
                               })).has_value(),
-                             10000);
+                             TestHome::scaled(10000));
     QVERIFY(second.output.contains(QLatin1String("Another copy is running")));
     QVERIFY(X11Windows::requestClose(box->id));
-    QVERIFY(second.finished(10000));
+    QVERIFY(second.finished(TestHome::scaled(10000)));
     QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(255), 255);
     QCOMPARE(first->process.state(), QProcess::Running);
@@ -195,7 +196,8 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     Client client;
     client.start();
     QVERIFY(client.process.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(client.output.right(4000)),
+                              TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
 
     ::kill(pid_t(client.process.processId()), signalNumber);
@@ -223,14 +225,15 @@ void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
     Client client;
     client.start();
     QVERIFY(client.process.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(client.output.contains(QLatin1String("started with defaults")), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("started with defaults")), qPrintable(client.output.right(4000)),
+                              TestHome::scaled(10000));
     QFile kept(path + QStringLiteral(".damaged"));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), damaged);
     QVERIFY(!client.finished(2000));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
-    QVERIFY(client.finished(20000));
+    QVERIFY(client.finished(TestHome::scaled(20000)));
     QCOMPARE(client.process.exitCode(), 0);
 }
 
