@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -143,8 +144,13 @@ QString readProblem()
 {
     // The child holds the write end until it ends: the read end wakes the parent then.
     int ends[2] = {-1, -1};
+    const pid_t parent = ::getpid();
     const pid_t child = ::pipe2(ends, O_CLOEXEC) == 0 ? ::fork() : -1;
     if (child == 0) {
+        // The child shares the single-instance lock: it must not outlive the program.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(3);
         // Only this thread lives on in the child: no logging, whose locks another thread may hold.
         qInstallMessageHandler(dropMessage);
         // A crash ends the child quietly: the program's own crash handling is the parent's.
