@@ -17,10 +17,10 @@
 
 namespace {
 // "b:2 a:1": themes b and a with those composition types, in that order.
-QJsonArray records(const QString& spec)
+QJsonArray records(const QString& layout)
 {
     QJsonArray themes;
-    for (const QString& entry : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString& entry : layout.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString id = entry.section(QLatin1Char(':'), 0, 0);
         themes.append(QJsonObject{{"Id", id}, {"Name", id + " name"}, {"CompositionType", entry.section(':', 1).toInt()}});
     }
