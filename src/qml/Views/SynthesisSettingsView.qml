@@ -41,7 +41,9 @@ Item {
                     Layout.columnSpan: 2
                     model: root.viewModel.Voices
                     currentIndex: root.viewModel.SelectedVoiceIndex
-                    displayText: count === 0 ? "Список голосов загружается…" : currentText
+                    displayText: count > 0 ? currentText
+                               : root.viewModel.VoicesLoading ? "Список голосов загружается…"
+                               : "Список голосов недоступен"
                     onActivated: root.viewModel.SelectedVoiceIndex = index
                     Connections {
                         target: root.viewModel
