@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../Controls"
 
 // The "Синтез" page: the voice offered by the server and the speed.
 // viewModel: SynthesisSettingsViewModel.
@@ -35,7 +36,7 @@ Item {
                 rowSpacing: 8
 
                 Label { text: "Голос" }
-                ComboBox {
+                ElidingComboBox {
                     id: voices
                     Layout.fillWidth: true
                     Layout.columnSpan: 2
