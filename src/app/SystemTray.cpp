@@ -97,11 +97,21 @@ void SystemTray::DelayShow()
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_trayIcon->setVisible(true);
         // A hidden icon drops its messages: those of start-up wait for the tray host.
-        noticeQueue.open();
+        openNoticesWhenPlaced(20);
         return;
     }
     qDebug() << "System tray Unavaliable, wait...";
     QTimer::singleShot(1000, this, &SystemTray::DelayShow);
+}
+
+void SystemTray::openNoticesWhenPlaced(int attemptsLeft)
+{
+    // Until it is embedded the icon sits at the screen's corner, and so would the balloon.
+    if (m_trayIcon->geometry().topLeft().isNull() && attemptsLeft > 0) {
+        QTimer::singleShot(100, this, [this, attemptsLeft] { openNoticesWhenPlaced(attemptsLeft - 1); });
+        return;
+    }
+    noticeQueue.open();
 }
 
 void SystemTray::showMessage(QString title, QString msg, QSystemTrayIcon::MessageIcon icon)

@@ -52,6 +52,8 @@ public slots:
 
 private:
     void createMenu();
+    // Balloons point at the icon: the first waits until the tray host has placed it.
+    void openNoticesWhenPlaced(int attemptsLeft);
     QAction* addAction(const QString& text, void (SystemTray::*signal)());
 
     const int messageDisplayTime = 4000;
