@@ -26,35 +26,43 @@ QString NetworkErrorText::timedOut(const QString& host, int port, bool tls)
 
 QString NetworkErrorText::ofReply(QNetworkReply::NetworkError error, const QString& host, int port, bool tls)
 {
-    const QString peer = peerOf(host, port);
+    if (error == QNetworkReply::NoError)
+        return QStringLiteral("ответ %1 не удалось прочитать").arg(peerOf(host, port));
+    const QAbstractSocket::SocketError cause = socketErrorOf(error);
+    if (cause == QAbstractSocket::UnknownSocketError)
+        return QStringLiteral("%1 ответил ошибкой (код %2)").arg(peerOf(host, port)).arg(int(error));
+    return ofSocket(cause, host, port, tls);
+}
+
+QAbstractSocket::SocketError NetworkErrorText::socketErrorOf(QNetworkReply::NetworkError error)
+{
     switch (error) {
-    case QNetworkReply::NoError:
-        return QStringLiteral("ответ %1 не удалось прочитать").arg(peer);
     case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("адрес %1 не найден").arg(host);
+        return QAbstractSocket::HostNotFoundError;
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("%1 отказал в соединении").arg(peer);
+        return QAbstractSocket::ConnectionRefusedError;
     case QNetworkReply::RemoteHostClosedError:
-        return tls ? tlsFailed(peer) : QStringLiteral("%1 закрыл соединение").arg(peer);
+        return QAbstractSocket::RemoteHostClosedError;
     // The client aborts a request that outlives its time limit.
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
-        return timedOut(host, port, tls);
+        return QAbstractSocket::SocketTimeoutError;
     case QNetworkReply::SslHandshakeFailedError:
-        return tlsFailed(peer);
+        return QAbstractSocket::SslHandshakeFailedError;
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::UnknownNetworkError:
-        return QStringLiteral("сеть недоступна");
+        return QAbstractSocket::NetworkError;
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
     case QNetworkReply::ProxyTimeoutError:
     case QNetworkReply::ProxyAuthenticationRequiredError:
     case QNetworkReply::UnknownProxyError:
-        return QStringLiteral("прокси-сервер недоступен");
+        return QAbstractSocket::ProxyConnectionRefusedError;
     default:
-        return QStringLiteral("%1 ответил ошибкой (код %2)").arg(peer).arg(int(error));
+        // An answer that is an HTTP error: the peer was reached.
+        return QAbstractSocket::UnknownSocketError;
     }
 }
 

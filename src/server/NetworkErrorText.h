@@ -19,4 +19,6 @@ public:
 
 private:
     static QString tlsFailed(const QString& peer);
+    // The socket-level cause behind a reply's error; UnknownSocketError for an HTTP error.
+    static QAbstractSocket::SocketError socketErrorOf(QNetworkReply::NetworkError error);
 };
