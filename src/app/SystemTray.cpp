@@ -12,8 +12,6 @@
 #include <QMenu>
 #include <QTimer>
 
-#include <algorithm>
-#include <utility>
 
 // The app library is static: its resources must be registered by hand.
 static void registerAppResources()
@@ -37,6 +35,11 @@ SystemTray::SystemTray(QObject* parent)
     m_trayIcon->setContextMenu(m_menu);
     showWarningIcon();
     m_trayIcon->setToolTip(appName());
+    connect(&noticeQueue, &NoticeQueue::show, m_trayIcon,
+            [this](const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon, int msecs) {
+                m_trayIcon->showMessage(title, text, icon, msecs);
+            });
+    connect(m_trayIcon, &QSystemTrayIcon::messageClicked, &noticeQueue, &NoticeQueue::dismissCurrent);
     DelayShow();
 }
 
@@ -93,26 +96,27 @@ void SystemTray::DelayShow()
 {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_trayIcon->setVisible(true);
-        shownOnce = true;
-        for (const PendingMessage& m : std::exchange(pendingMessages, {}))
-            showMessage(m.title, m.text, m.icon);
+        // A hidden icon drops its messages: those of start-up wait for the tray host.
+        openNoticesWhenPlaced(20);
         return;
     }
     qDebug() << "System tray Unavaliable, wait...";
     QTimer::singleShot(1000, this, &SystemTray::DelayShow);
 }
 
-void SystemTray::showMessage(QString title, QString msg, QSystemTrayIcon::MessageIcon icon)
+void SystemTray::openNoticesWhenPlaced(int attemptsLeft)
 {
-    // A hidden icon drops its messages: those of start-up wait for the tray host, each once.
-    if (!m_trayIcon->isVisible() && !shownOnce) {
-        const bool known = std::any_of(pendingMessages.cbegin(), pendingMessages.cend(),
-                                       [&](const PendingMessage& m) { return m.title == title && m.text == msg; });
-        if (!known)
-            pendingMessages.append({title, msg, icon});
+    // Until it is embedded the icon sits at the screen's corner, and so would the balloon.
+    if (m_trayIcon->geometry().topLeft().isNull() && attemptsLeft > 0) {
+        QTimer::singleShot(100, this, [this, attemptsLeft] { openNoticesWhenPlaced(attemptsLeft - 1); });
         return;
     }
-    m_trayIcon->showMessage(title, msg, icon, messageDisplayTime);
+    noticeQueue.open();
+}
+
+void SystemTray::showMessage(QString title, QString msg, QSystemTrayIcon::MessageIcon icon)
+{
+    noticeQueue.post({title, msg, icon});
 }
 
 void SystemTray::showMessage(QString title, QString msg)
@@ -147,7 +151,7 @@ QString SystemTray::toolTip() const
 
 void SystemTray::showError(QString& error)
 {
-    showMessage(QStringLiteral("error"), error, QSystemTrayIcon::Warning);
+    showMessage(QStringLiteral("Диктовка не включена"), error, QSystemTrayIcon::Warning);
 }
 
 void SystemTray::onRecognitionParametersChanged(bool canEditKivaro)
@@ -166,7 +170,9 @@ void SystemTray::onConnectionStateChanged(ConnectionStateInfo info)
         connectSeparator->setVisible(true);
         connectAction->setEnabled(true);
         showWarningIcon();
-        setToolTip(QStringLiteral("%1\nОтключен от сервера\nБалансер %2").arg(appName(), info.balancerHost()));
+        // After a failed round the tooltip keeps why, for a user who missed the balloon.
+        setToolTip(QStringLiteral("%1\nОтключен от сервера\nБалансер %2").arg(appName(), info.balancerHost())
+                   + (info.state() == 0 && !info.message().isEmpty() ? QLatin1Char('\n') + info.message() : QString()));
         if (info.state() == 0 && !connectionErrorShown) {
             showMessage(QString(), info.message(), QSystemTrayIcon::Critical);
             connectionErrorShown = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionStateInfo.h"
+#include "NoticeQueue.h"
 
 #include <QList>
 #include <QObject>
@@ -29,6 +30,7 @@ public:
     static void ApplyMenuStyle(QMenu* menu);
 
     QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
+    NoticeQueue* notices() { return &noticeQueue; }
     QMenu* menu() const { return m_menu; }
     QString toolTip() const;
 
@@ -50,6 +52,8 @@ public slots:
 
 private:
     void createMenu();
+    // Balloons point at the icon: the first waits until the tray host has placed it.
+    void openNoticesWhenPlaced(int attemptsLeft);
     QAction* addAction(const QString& text, void (SystemTray::*signal)());
 
     const int messageDisplayTime = 4000;
@@ -69,12 +73,5 @@ private:
     QAction* selfTestAction = nullptr;
     QAction* manualAction = nullptr;
     bool connectionErrorShown = false;
-    bool shownOnce = false;
-    struct PendingMessage
-    {
-        QString title;
-        QString text;
-        QSystemTrayIcon::MessageIcon icon;
-    };
-    QList<PendingMessage> pendingMessages;
+    NoticeQueue noticeQueue{messageDisplayTime};
 };

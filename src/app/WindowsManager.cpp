@@ -6,6 +6,7 @@
 #include "AudioDeviceSettingsViewModel.h"
 #include "AutoReplaceManager.h"
 #include "CommandsViewModel.h"
+#include "ConnectionHelper.h"
 #include "ConnectionHeartbeat.h"
 #include "ConnectionManager.h"
 #include "DataMessageProcessor.h"
@@ -58,6 +59,8 @@
 #include <QDeadlineTimer>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMap>
 #include <QMessageBox>
 #include <QProcess>
@@ -65,6 +68,7 @@
 #include <QQmlContext>
 #include <QScreen>
 #include <QThread>
+#include <QTranslator>
 #include <QWindow>
 
 #include <exception>
@@ -166,6 +170,7 @@ int WindowsManager::start(int argc, char** argv)
     // Closing the last QML window must not end the program behind the tray's back.
     app.setQuitOnLastWindowClosed(false);
     InitLogger(argc, argv);
+    installQtTranslations(&app);
 
     try {
         return run();
@@ -176,6 +181,20 @@ int WindowsManager::start(int argc, char** argv)
         TextWriter::Cleanup();
         return -1;
     }
+}
+
+bool WindowsManager::installQtTranslations(QCoreApplication* app)
+{
+    // Qt's own dialogs and buttons speak the language of the program, whatever the session's.
+    auto* translator = new QTranslator(app);
+    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QLocale(QLocale::Russian), QStringLiteral("qt"), QStringLiteral("_"), folder)) {
+        qWarning().noquote() << "No Russian translations of Qt in " + folder + ": Qt's own dialogs stay in English";
+        delete translator;
+        return false;
+    }
+    app->installTranslator(translator);
+    return true;
 }
 
 bool WindowsManager::acquireGuard(RunGuard& guard)
@@ -238,6 +257,7 @@ int WindowsManager::run()
     VexStyle::registerQmlType();
 
     tray = new SystemTray;
+    reportUnknownVerification();
     if (!damagedSettings.isEmpty())
         tray->showMessage(QStringLiteral("Настройки сброшены"),
                           QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию.")
@@ -527,15 +547,28 @@ void WindowsManager::onApplyNetworkSettings(bool asrChanged, bool formApiChanged
 void WindowsManager::connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy)
 {
     // Usually another program, or the client of another user on this machine, holds the port.
-    const auto notice = [this](const QString& purpose) {
-        return [this, purpose](int port, const QString& error) {
+    const auto notice = [this](const QString& server) {
+        return [this, server](int, const QString& error) {
             tray->showMessage(QStringLiteral("Веб-формы недоступны"),
-                              QStringLiteral("Не удалось открыть порт %1 %2: %3").arg(port).arg(purpose, error),
-                              QSystemTrayIcon::Warning);
+                              QStringLiteral("%1 не запущен: %2.").arg(server, error), QSystemTrayIcon::Warning);
         };
     };
-    connect(formServer, &WebSocketServer::listenFailed, tray, notice(QStringLiteral("для веб-форм")));
-    connect(restProxy, &RestProxyServer::listenFailed, tray, notice(QStringLiteral("для запросов веб-форм")));
+    connect(formServer, &WebSocketServer::listenFailed, tray, notice(QStringLiteral("Сервер для веб-форм")));
+    connect(restProxy, &RestProxyServer::listenFailed, tray, notice(QStringLiteral("Сервер для запросов веб-форм")));
+}
+
+void WindowsManager::reportUnknownVerification()
+{
+    const QString unknown = ConnectionHelper::unknownVerification();
+    if (unknown.isEmpty())
+        return;
+    qWarning().noquote() << "[SSL] SslCertificateVerification=" + unknown
+            + " is neither Strict nor Insecure: Strict is used";
+    tray->showMessage(QStringLiteral("Настройки защищённого соединения"),
+                      QStringLiteral("Значение [SSL] SslCertificateVerification=%1 не распознано. Используется Strict: "
+                                     "только защищённое соединение с проверенным сертификатом.")
+                          .arg(unknown),
+                      QSystemTrayIcon::Warning);
 }
 
 void WindowsManager::onRecordingDeviceChanged()
@@ -579,17 +612,28 @@ void WindowsManager::onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDevi
         && recordingManager->paused.loadAcquire() == 0;
     if (event == AudioDeviceStopped && (!dictating || recordingManager->IsCapturing()))
         return;
-    showMicrophoneFailure();
+    showMicrophoneFailure(dictating);
     if (dictating)
         worker->asrManager()->stopRecognition();
 }
 
-void WindowsManager::showMicrophoneFailure()
+void WindowsManager::showMicrophoneFailure(bool dictationEnded)
 {
+    // Capture comes back by itself, dictation does not: the user starts it again.
+    const QString message = dictationEnded
+        ? QStringLiteral("Звук с микрофона не поступает, диктовка остановлена. Когда микрофон снова заработает, "
+                         "включите диктовку горячей клавишей (%1).")
+        : QStringLiteral("Звук с микрофона не поступает. Когда микрофон снова заработает, диктовку можно будет "
+                         "включить горячей клавишей (%1).");
     ownNotification(notification(NotificationTypeCritical, QStringLiteral("Микрофон не работает"),
-                                         QStringLiteral("Звук с микрофона не поступает. Запись возобновится, когда "
-                                                        "микрофон снова станет доступен."),
-                                         true));
+                                 message.arg(hotkeyName()), true));
+}
+
+QString WindowsManager::hotkeyName()
+{
+    HotkeySettings settings;
+    return settings.UseHotkey ? displayNameOrFirst<Hotkey>(settings.HotKey)
+                              : displayNameOrFirst<Push2TalkKey>(settings.P2TKey);
 }
 
 // After the QML engine, which shows them, is gone.
@@ -714,12 +758,10 @@ void WindowsManager::onHotkeyChanged(int, int)
 
 void WindowsManager::notifyHotkey()
 {
-    HotkeySettings settings;
-    const QString message = settings.UseHotkey
-        ? QStringLiteral("Зарегистрирована горячая клавиша включения распознавания: '%1'.")
-              .arg(displayNameOrFirst<Hotkey>(settings.HotKey))
+    const QString message = HotkeySettings().UseHotkey
+        ? QStringLiteral("Зарегистрирована горячая клавиша включения распознавания: '%1'.").arg(hotkeyName())
         : QStringLiteral("Зарегистрирована горячая клавиша включения распознавания (режим Push2Talk): '%1'.")
-              .arg(displayNameOrFirst<Push2TalkKey>(settings.P2TKey));
+              .arg(hotkeyName());
     ownNotification(notification(NotificationTypeInformation, QStringLiteral("Оповещение"), message, false));
 }
 
@@ -769,7 +811,7 @@ void WindowsManager::onAsrModeStateChanged(RecognitionMode mode, AsrState state)
             if (recordingManager->SelectedIndex() == -1)
                 showNoMicrophone();
             else
-                showMicrophoneFailure();
+                showMicrophoneFailure(true);
             asr->stopRecognition();
             playbackManager->playSoundFile(SoundOff);
         } else {

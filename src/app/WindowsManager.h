@@ -21,6 +21,7 @@ class KivaroViewModel;
 class NetworkSettingsViewModel;
 class PlaybackDeviceManager;
 class QApplication;
+class QCoreApplication;
 class QQmlApplicationEngine;
 class QWindow;
 class RecognitionSettingsViewModel;
@@ -56,6 +57,8 @@ public:
 
     // The whole application life; returns the exit code.
     int start(int argc, char** argv);
+    // Russian for Qt's own texts (file dialogs, message box buttons); false when Qt's translations are missing.
+    static bool installQtTranslations(QCoreApplication* app);
 
     int get_ScreenX() const { return screenX; }
     int get_ScreenY() const { return screenY; }
@@ -114,6 +117,8 @@ private:
     void onRecordingDeviceChanged();
     void connectFormServerFailures(WebSocketProxyServer* formServer, RestProxyServer* restProxy);
     void showNoMicrophone();
+    // A hand-written verification name that means nothing: said once, at start-up.
+    void reportUnknownVerification();
     // The program's own notices, whose texts the log may hold. Whatever comes from the
     // server, a failed command or a view model may quote what was dictated, a command
     // or the word list: the log gets only its size.
@@ -122,7 +127,9 @@ private:
     enum AudioDeviceEvent { AudioDeviceFailed, AudioDeviceSwitched, AudioDeviceStopped };
     // Tells the user of a failed or switched device; a failed microphone ends dictation.
     void onAudioDeviceEvent(AudioDeviceManagerBase* audio, AudioDeviceEvent event);
-    void showMicrophoneFailure();
+    void showMicrophoneFailure(bool dictationEnded);
+    // The display name of the chosen hotkey, or of the push-to-talk key.
+    static QString hotkeyName();
     void loadUserCommands(UserCommandsManager* userCommandsManager);
     // Idempotent: the event loop may also end without closeApplication.
     void stopSubServices();

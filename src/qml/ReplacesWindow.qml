@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import VexStyle 1.0
+import "Controls"
 
 // The command editor over "commandsViewModel": the theme chosen at the top, one
 // tab per command type. Edits stay in the window until "Сохранить"; closing it
@@ -40,6 +41,9 @@ FixedWindow {
             // The tabs exist only now: a tab bar that kept its index would not mark the tab.
             tabs.currentIndex = -1
             tabs.currentIndex = commandsViewModel.typeIndex
+            // Before showing: a window that widens while shown lays its header over the list.
+            minimumWidth = Math.max(760, Math.ceil(tabs.naturalWidth) + 24)
+            width = Math.max(width, minimumWidth)
             show()
         }
         raise()
@@ -78,7 +82,7 @@ FixedWindow {
             spacing: 8
 
             Label { text: "Словарь" }
-            ComboBox {
+            ElidingComboBox {
                 id: themes
                 Layout.fillWidth: true
                 model: commandsViewModel.Themes
@@ -89,12 +93,28 @@ FixedWindow {
 
         TabBar {
             id: tabs
+            // As wide as the list below it.
             Layout.fillWidth: true
+            Layout.leftMargin: 12
+            Layout.rightMargin: 12
             onCurrentIndexChanged: if (currentIndex >= 0) commandsViewModel.typeIndex = currentIndex
 
+            // The bar shares its width equally: each share must hold the longest title.
+            readonly property real naturalWidth: {
+                var widest = 0
+                for (var i = 0; i < tabTitles.count; ++i)
+                    widest = Math.max(widest, tabTitles.itemAt(i) ? tabTitles.itemAt(i).implicitWidth : 0)
+                return widest * tabTitles.count + Math.max(0, tabTitles.count - 1) * spacing
+            }
+
             Repeater {
+                id: tabTitles
                 model: window.collections
-                TabButton { text: modelData.HeaderText }
+                TabButton {
+                    text: modelData.HeaderText
+                    leftPadding: 12
+                    rightPadding: 12
+                }
             }
         }
     }

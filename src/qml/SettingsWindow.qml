@@ -25,7 +25,7 @@ FixedWindow {
     })
 
     title: "Настройки"
-    // Wide enough for every tab title side by side.
+    // Wide enough for every tab title side by side, whatever the font (see showSettings).
     width: 780
     height: 560
     minimumWidth: 780
@@ -46,6 +46,9 @@ FixedWindow {
             pages = settingsViewModel.InnerSettings
             // Load selects the first page without announcing it.
             tabs.currentIndex = settingsViewModel.currentIndex
+            // Before showing: a window that widens while shown lays its header over the page.
+            minimumWidth = Math.max(780, Math.ceil(tabs.naturalWidth))
+            width = Math.max(width, minimumWidth)
             show()
         }
         raise()
@@ -80,14 +83,16 @@ FixedWindow {
     header: TabBar {
         id: tabs
 
-        // Room left beside the titles, shared out so that the tabs fill the bar
-        // (measured on the window: the bar itself is as wide as its tabs at first).
-        readonly property real spare: {
+        // The titles side by side, with the bar's spacing between them.
+        readonly property real naturalWidth: {
             var natural = 0
             for (var i = 0; i < tabTitles.count; ++i)
                 natural += tabTitles.itemAt(i) ? tabTitles.itemAt(i).implicitWidth : 0
-            return tabTitles.count > 0 ? Math.max(0, (window.width - natural) / tabTitles.count) : 0
+            return natural + Math.max(0, tabTitles.count - 1) * spacing
         }
+        // Room left beside the titles, shared out so that the tabs fill the bar
+        // (measured on the window: the bar itself is as wide as its tabs at first).
+        readonly property real spare: tabTitles.count > 0 ? Math.max(0, (window.width - naturalWidth) / tabTitles.count) : 0
 
         onCurrentIndexChanged: if (currentIndex >= 0) settingsViewModel.currentIndex = currentIndex
 

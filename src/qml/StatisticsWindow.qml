@@ -34,7 +34,7 @@ FixedWindow {
 
     // A list choice that follows its model's index: a new list (the settlements
     // of another region) must not show a choice the model does not hold.
-    component Choice: ComboBox {
+    component Choice: ElidingComboBox {
         property int selectedIndex: -1
         signal chosen(int index)
 

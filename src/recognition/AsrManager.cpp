@@ -18,7 +18,9 @@ namespace {
 const int ReadyState = 14;
 const int DisconnectedState = 1;
 const int FailedState = 0;
+const int ThemeCheckState = 13;
 const QString NotConnectedMessage = QStringLiteral("Не удалось подключиться к серверу");
+const QString ThemeFirstMessage = QStringLiteral("Сначала выберите тему распознавания в окне «Выбор темы».");
 } // namespace
 
 AsrManager::AsrManager(WebSocketClient* client)
@@ -179,11 +181,9 @@ void AsrManager::updateModeStateInfo(RecognitionModeInfo modeInfo)
     if (it == modeStates.end() || it.value() == state)
         return;
 
-    const QString line = QStringLiteral("Mode changed: ")
-        + QString::fromUtf8(QJsonDocument(modeInfo.toJson()).toJson(QJsonDocument::Compact));
-    qInfo().noquote() << line;
+    qInfo().noquote() << QStringLiteral("Mode changed: ")
+            + QString::fromUtf8(QJsonDocument(modeInfo.toJson()).toJson(QJsonDocument::Compact));
     it.value() = state;
-    qWarning().noquote() << line;
     emit currentModeOrStateChanged(mode, state);
 
     if (state == Started)
@@ -249,7 +249,11 @@ void AsrManager::connectionStateChanged(ConnectionStateInfo stateInfo)
     } else if (state == FailedState) {
         reportTargetMode(Stopped, QStringLiteral("On disconnected"));
     }
-    connectionMessage = stateInfo.message().isEmpty() ? NotConnectedMessage : stateInfo.message();
+    // Connected, only waiting for the user's theme choice.
+    if (state == ThemeCheckState)
+        connectionMessage = ThemeFirstMessage;
+    else
+        connectionMessage = stateInfo.message().isEmpty() ? NotConnectedMessage : stateInfo.message();
 }
 
 void AsrManager::applyRecognitionSettings()

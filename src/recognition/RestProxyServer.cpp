@@ -3,6 +3,7 @@
 #include "ClientConnectionSettings.h"
 #include "FormApiSettings.h"
 #include "LogCategories.h"
+#include "NetworkErrorText.h"
 #include "RestClient.h"
 #include "RestJsonWorker.h"
 
@@ -134,14 +135,14 @@ void RestProxyServer::restartServer()
     if (isListening())
         close();
     const int port = FormApiSettings().RestPort;
-    QString error = QStringLiteral("not a port number");
+    QString error = QStringLiteral("%1 — не номер порта").arg(port);
     if (port >= 0 && port <= 65535) {
         if (listen(QHostAddress(QHostAddress::LocalHost), quint16(port))) {
             reportedFailurePort = -1;
             qCInfo(lcRestProxyServer).noquote() << QStringLiteral("Start listen to http://localhost:%1/").arg(serverPort());
             return;
         }
-        error = errorString();
+        error = NetworkErrorText::ofListen(serverError(), port, errorString());
     }
     qCWarning(lcRestProxyServer).noquote()
         << QStringLiteral("Error while starting listen to http://localhost:%1/ \n%2").arg(port).arg(error);

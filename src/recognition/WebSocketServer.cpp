@@ -1,6 +1,7 @@
 #include "WebSocketServer.h"
 
 #include "LogCategories.h"
+#include "NetworkErrorText.h"
 #include "WebSocketServerSession.h"
 
 #include <QTcpServer>
@@ -81,12 +82,12 @@ void WebSocketServer::onStart(int port)
     if (listener->isListening())
         listener->close();
     if (port < 0 || port > 65535) {
-        reportListenFailure(port, QStringLiteral("not a port number"));
+        reportListenFailure(port, QStringLiteral("%1 — не номер порта").arg(port));
         return;
     }
     // Loopback only, whatever address the settings name: forms run on this machine.
     if (!listener->listen(QHostAddress(QHostAddress::LocalHost), quint16(port))) {
-        reportListenFailure(port, listener->errorString());
+        reportListenFailure(port, NetworkErrorText::ofListen(listener->serverError(), port, listener->errorString()));
         return;
     }
     reportedFailurePort = -1;

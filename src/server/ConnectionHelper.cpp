@@ -1,6 +1,5 @@
 #include "ConnectionHelper.h"
 
-#include "ConveterException.h"
 #include "SslCertificateVerification.h"
 #include "SslSettings.h"
 
@@ -41,13 +40,26 @@ QNetworkProxy ConnectionHelper::getProxy(const QUrl& url, const ProxyQuery& quer
     }
 }
 
+std::optional<SslCertificateVerification> ConnectionHelper::verification(const QString& stored)
+{
+    // Written by hand: "strict" means what "Strict" means.
+    for (const auto& entry : Enum<SslCertificateVerification>::Values) {
+        if (entry.second->invariantName().compare(stored.trimmed(), Qt::CaseInsensitive) == 0)
+            return static_cast<SslCertificateVerification>(entry.first);
+    }
+    return std::nullopt;
+}
+
+QString ConnectionHelper::unknownVerification()
+{
+    const QString stored = SslSettings().SslCertificateVerification;
+    return verification(stored) ? QString() : stored;
+}
+
 bool ConnectionHelper::tlsRequired()
 {
-    try {
-        return Enum<SslCertificateVerification>::FromInvariantString(SslSettings().SslCertificateVerification) == Strict;
-    } catch (const ConveterException&) {
-        return false;
-    }
+    // A name that is neither choice never weakens the connection.
+    return verification(SslSettings().SslCertificateVerification).value_or(Strict) == Strict;
 }
 
 QSslSocket::PeerVerifyMode ConnectionHelper::peerVerifyMode()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SslCertificateVerification.h"
+
 #include <QList>
 #include <QNetworkProxy>
 #include <QNetworkProxyQuery>
@@ -8,6 +10,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 // Picks the proxy for a server URL from the system's proxy configuration, and
 // reads the TLS policy of the "SSL" settings group. Stateless; used from the
@@ -27,9 +30,12 @@ public:
     static QNetworkProxy getProxy(const QUrl& url);
     static QNetworkProxy getProxy(const QUrl& url, const ProxyQuery& query);
 
+    // The choice a stored name means, in any letter case; nullopt for an unknown name.
+    static std::optional<SslCertificateVerification> verification(const QString& stored);
+    // The stored name when it means no choice (then treated as "Strict"), else empty.
+    static QString unknownVerification();
     // "Strict" verification: certificates must verify, and nothing goes over
-    // plain text (no HTTP to the balancer, no ws:// to a server). Any other
-    // stored name means "Insecure".
+    // plain text (no HTTP to the balancer, no ws:// to a server).
     static bool tlsRequired();
     static QSslSocket::PeerVerifyMode peerVerifyMode();
 };

@@ -5,6 +5,7 @@
 #include "RestJsonWorker.h"
 
 #include <QJsonDocument>
+#include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -90,9 +91,11 @@ QJsonObject RestClient::execute(QString path, Method method, QByteArray data, QM
     QJsonObject result;
     if (run(worker, Qt::BlockingQueuedConnection, url, method, data, parameters)) {
         result = worker->result();
+        lastError = worker->networkError();
         delete worker;
     } else {
         result = RestJsonWorker::createErrorResult(RestJsonWorker::defaultErrorText(), StubRestWorker::abortedText());
+        lastError = QNetworkReply::OperationCanceledError;
     }
     // Replies may echo what was sent (a claim names its user): the log gets their size and error text only.
     const QJsonValue error = result.value(QStringLiteral("Error"));
@@ -113,8 +116,10 @@ QByteArray RestClient::executeClearHttp(QString path, Method method, QByteArray 
     // Computed up front: an abandoned worker may be gone by the time it is needed.
     const QByteArray timedOut = worker->createDefaultErrorResult(StubRestWorker::abortedText());
     QByteArray result = timedOut;
+    lastError = QNetworkReply::OperationCanceledError;
     if (run(worker, Qt::AutoConnection, url, method, data, parameters)) {
         result = worker->result();
+        lastError = worker->networkError();
         delete worker;
     }
     // Form requests pass through here: their replies carry form values.

@@ -28,6 +28,12 @@ public:
     QJsonObject execute(QString path, Method method, QByteArray data, QMap<QString, QString> parameters);
     QByteArray executeClearHttp(QString path, Method method, QByteArray data, QMap<QString, QString> parameters);
 
+    // The QNetworkReply::NetworkError of the last call; a call that outlived its
+    // time limit was aborted (OperationCanceledError).
+    int lastNetworkError() const { return lastError; }
+    // Whether calls go over HTTPS, after initialize.
+    bool usesTls() const { return sslConfiguration && chosenTemplate == httpsTemplate; }
+
     // The local HTTP proxy forwards paths as they came, under "/".
     void setApiPrefix(const QString& prefix) { apiPrefix = prefix; }
     QString composeUrl(const QString& path) const;
@@ -56,6 +62,7 @@ private:
     QMap<QByteArray, QByteArray> headers;
 
     int timeoutMsecs = 7000;
+    int lastError = 0;
     // After the abort the reply ends at once; this only bounds a stuck thread.
     int abortGraceMsecs = 2000;
 };

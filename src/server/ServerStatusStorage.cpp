@@ -3,6 +3,7 @@
 #include "BalancerConnectionSettings.h"
 #include "CachedServerSettings.h"
 #include "ConnectionHelper.h"
+#include "NetworkErrorText.h"
 
 #include <QJsonDocument>
 #include <QMutexLocker>
@@ -27,12 +28,12 @@ QString ServerStatusStorage::balancerAuthority() const
 
 ServerListDTO ServerStatusStorage::GetServersInternal()
 {
+    ServerListDTO list;
     try {
-        ServerListDTO list = balancerRestAccessPoint.GetServers();
+        list = balancerRestAccessPoint.GetServers();
         if (list.valid)
             list.Authority = balancerAuthority();
         useHttpsFirst = false;
-        return list;
     } catch (const std::exception& e) {
         useHttpsFirst = true;
         qWarning().noquote() << QString::fromUtf8(e.what());
@@ -40,7 +41,18 @@ ServerListDTO ServerStatusStorage::GetServersInternal()
         useHttpsFirst = true;
         qWarning() << "Unknown exception on servers request";
     }
-    return ServerListDTO();
+    const RestClient* client = balancerRestAccessPoint.restClient();
+    BalancerConnectionSettings settings;
+    lastBalancerFailure = list.valid ? QString()
+                                     : NetworkErrorText::ofReply(QNetworkReply::NetworkError(client->lastNetworkError()),
+                                                                 settings.Ip, settings.RestPort, client->usesTls());
+    return list;
+}
+
+QString ServerStatusStorage::balancerFailure()
+{
+    QMutexLocker lock(&mutex);
+    return lastBalancerFailure;
 }
 
 ServerListDTO ServerStatusStorage::GetServersFromBalancer()

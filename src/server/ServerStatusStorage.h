@@ -57,6 +57,9 @@ public:
 
     BalancerRestAccessPoint* accessPoint() { return &balancerRestAccessPoint; }
 
+    // Why the last balancer request failed, for the user; empty after a success.
+    QString balancerFailure();
+
 signals:
     void ReceivedVACSettingsFromBalancer(bool enableVAC, bool receivedFromBalancer);
 
@@ -64,6 +67,7 @@ private:
     BalancerRestAccessPoint balancerRestAccessPoint;
     bool useHttpsFirst = true;
     QHash<QString, ServerConnectionStatus> statuses;
+    QString lastBalancerFailure;
     QMutex mutex;
     Clock clock = [] { return QDateTime::currentDateTime(); };
 };

@@ -79,6 +79,12 @@ void StubRestWorker::abandon()
     abandoned = true;
 }
 
+int StubRestWorker::networkError()
+{
+    QMutexLocker lock(&mutex);
+    return replyError;
+}
+
 QString StubRestWorker::networkErrorText(int code, const QString& errorString)
 {
     return QStringLiteral("Код: ") + QString::number(code) + QStringLiteral("\nОшибка: ") + errorString;
@@ -199,6 +205,7 @@ void StubRestWorker::onExecuteFinished()
         return;
     try {
         QMutexLocker lock(&mutex);
+        replyError = reply->error();
         storeResult(reply);
         pendingReply = nullptr;
     } catch (...) {

@@ -37,6 +37,9 @@ public:
     // caller must not touch the worker after this call.
     void abandon();
 
+    // The network error of the finished reply; NoError also when none came.
+    int networkError();
+
     // The debug text of an aborted reply, also used when the worker had to be abandoned.
     static QString networkErrorText(int code, const QString& errorString);
     static QString abortedText();
@@ -62,6 +65,7 @@ protected:
     // Guards the result and the pending reply.
     QRecursiveMutex mutex;
     QNetworkReply* pendingReply = nullptr;
+    int replyError = 0;
 
 private:
     void abortPending();

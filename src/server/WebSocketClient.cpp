@@ -4,6 +4,7 @@
 #include "ConnectionHelper.h"
 #include "CookiesSource.h"
 #include "DataMessageProcessor.h"
+#include "NetworkErrorText.h"
 
 #include <QNetworkProxy>
 #include <QNetworkRequest>
@@ -38,7 +39,8 @@ WebSocketClient::WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesS
     connect(this, &WebSocketClient::startTimer, this, &WebSocketClient::onStartTimer);
     connect(ws, &QWebSocket::connected, m_connectTimer, &QTimer::stop);
     connect(ws, &QWebSocket::disconnected, m_connectTimer, &QTimer::stop);
-    connect(m_connectTimer, &QTimer::timeout, this, &WebSocketClient::onClose);
+    connect(m_connectTimer, &QTimer::timeout, this, &WebSocketClient::onConnectTimeout);
+    connect(ws, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this, &WebSocketClient::onSocketError);
     connect(this, &WebSocketClient::open, this, &WebSocketClient::onOpen);
     connect(ws, &QWebSocket::pong, this, &WebSocketClient::onPong);
 }
@@ -61,6 +63,13 @@ void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
     QWebSocket* ws = socket();
     if (ws->state() != QAbstractSocket::UnconnectedState)
         return;
+    {
+        QMutexLocker lock(&m_failureMutex);
+        m_failureCause.clear();
+        m_host = ipAddress;
+        m_port = port;
+        m_tls = useTls;
+    }
 
     // A stored value that is not a boolean reads as false: no proxy.
     const bool useProxy = ClientInfoSettings().UseProxy;
@@ -77,6 +86,30 @@ void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
     request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(m_cookiesSource->getCookies()));
     ws->open(request);
     emit startTimer();
+}
+
+QString WebSocketClient::failureCause() const
+{
+    QMutexLocker lock(&m_failureMutex);
+    return m_failureCause;
+}
+
+void WebSocketClient::onSocketError(QAbstractSocket::SocketError error)
+{
+    QMutexLocker lock(&m_failureMutex);
+    // The first error is the cause; closing after it may add others.
+    if (m_failureCause.isEmpty())
+        m_failureCause = NetworkErrorText::ofSocket(error, m_host, m_port, m_tls);
+}
+
+void WebSocketClient::onConnectTimeout()
+{
+    {
+        QMutexLocker lock(&m_failureMutex);
+        if (m_failureCause.isEmpty())
+            m_failureCause = NetworkErrorText::timedOut(m_host, m_port, m_tls);
+    }
+    onClose();
 }
 
 void WebSocketClient::onStartTimer()

@@ -2,6 +2,8 @@
 
 #include "WebSocketConnection.h"
 
+#include <QAbstractSocket>
+#include <QMutex>
 #include <QString>
 
 #include <atomic>
@@ -31,6 +33,11 @@ public:
     // True when a pong arrived since the last ping; read by the heartbeat's thread.
     bool pongReceived() const { return m_pongReceived.load(); }
 
+    // Why the last open failed or the link dropped, for the user: empty while
+    // nothing failed since that open. Read from the connection driver's thread
+    // once the disconnection has reached it.
+    QString failureCause() const;
+
     static QString serverUrl(const QString& ipAddress, int port, bool useTls);
 
 signals:
@@ -46,7 +53,15 @@ private slots:
     void onOpen(QString ipAddress, int port, bool useTls);
 
 private:
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onConnectTimeout();
+
     std::atomic<bool> m_pongReceived{false};
+    mutable QMutex m_failureMutex;
+    QString m_failureCause;
+    QString m_host;
+    int m_port = 0;
+    bool m_tls = false;
     QTimer* m_connectTimer;
     int m_connectTimerInterval;
     DataMessageProcessor* m_messageProcessor;

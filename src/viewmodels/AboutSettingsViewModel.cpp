@@ -60,7 +60,9 @@ void AboutSettingsViewModel::collectSystemInfo()
             return;
         GeneralSystemInformationManager manager;
         // The save dialog has already asked before replacing a file.
-        if (!manager.CollectSystemInformation(path, true))
+        if (manager.CollectSystemInformation(path, true))
+            showArchiveSaved(path);
+        else
             showArchiveError(manager.errorText());
     } catch (const std::exception& e) {
         qWarning().noquote() << QStringLiteral("Error in AboutSettingsViewModel::collectSystemInfo: ")
@@ -68,11 +70,24 @@ void AboutSettingsViewModel::collectSystemInfo()
     }
 }
 
+QString AboutSettingsViewModel::suggestedArchivePath()
+{
+    // Without a desktop folder the dialog would open wherever the program was started.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString folder = QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("SysInfo.tar.gz"));
+}
+
 QString AboutSettingsViewModel::chooseArchivePath()
 {
-    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QDir::separator()
-        + QStringLiteral("SysInfo.tar.gz");
-    return QFileDialog::getSaveFileName(nullptr, tr("Save File"), suggested, tr("Archive (*.tar.gz)"));
+    return QFileDialog::getSaveFileName(nullptr, tr("Сохранить информацию о системе"), suggestedArchivePath(),
+                                        tr("Архив (*.tar.gz)"));
+}
+
+void AboutSettingsViewModel::showArchiveSaved(const QString& path)
+{
+    QMessageBox::information(nullptr, tr("Информация о системе"),
+                             tr("Архив с информацией о системе сохранён:\n%1").arg(QDir::toNativeSeparators(path)));
 }
 
 void AboutSettingsViewModel::showArchiveError(const QString& text)

@@ -41,6 +41,10 @@ public slots:
     // Reached through getSystemInfo: asks where to save, then writes the archive there.
     void collectSystemInfo();
 
+public:
+    // The desktop folder, or the home folder where there is none, and "SysInfo.tar.gz".
+    static QString suggestedArchivePath();
+
 signals:
     void openTutorial();
     void getSystemInfo();
@@ -53,6 +57,7 @@ signals:
 protected:
     // The save dialog; an empty path means the user cancelled.
     virtual QString chooseArchivePath();
+    virtual void showArchiveSaved(const QString& path);
     virtual void showArchiveError(const QString& text);
 
 private:

@@ -85,22 +85,22 @@ QJsonArray StatisticsViewModel::LoadJsonArray(const QString& path)
 {
     QFile file(path);
     if (!file.exists()) {
-        qCritical().noquote() << "json file was not found " + path;
+        qWarning().noquote() << "json file was not found " + path;
         return {};
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        qCritical().noquote() << "Failed to open json file, maybe its used by another process! " + path;
+        qWarning().noquote() << "Failed to open json file, maybe its used by another process! " + path;
         return {};
     }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (document.isNull() || !document.isObject()) {
-        qCritical().noquote() << "Failed to parse json file " + path + "   " + error.errorString();
+        qWarning().noquote() << "Failed to parse json file " + path + "   " + error.errorString();
         return {};
     }
     const QJsonValue records = document.object().value(QStringLiteral("records"));
     if (!records.isArray()) {
-        qCritical().noquote()
+        qWarning().noquote()
             << "json file has incorrect format, root expected to be 'records' element with list inside of it " + path;
         return {};
     }
@@ -133,10 +133,16 @@ void StatisticsViewModel::Load()
 {
     if (!enabled)
         return;
+    // Most installations have no lists: nothing has gone wrong then.
+    if (!QFileInfo(referenceFolder).isDir()) {
+        qInfo().noquote() << "No reference lists in " + referenceFolder + ": the profile window is not offered";
+        changeProperty(this, needShow, false, &StatisticsViewModel::changed_NeedShow);
+        return;
+    }
     if (!LoadRegions() || !LoadCitiesAndOrganisations() || !LoadProfessions()) {
         // Without the lists the form cannot be completed: offering it at every
-        // start would only bring back an empty window.
-        qCritical().noquote() << "Failed to load regions or organisations from file " + referenceFolder
+        // start would only bring back an empty window. The list's fault is logged already.
+        qInfo().noquote() << "Failed to load regions or organisations from file " + referenceFolder
                 + "; the profile window is not offered";
         changeProperty(this, needShow, false, &StatisticsViewModel::changed_NeedShow);
         return;

@@ -7,6 +7,9 @@
 SynthesisSettingsViewModel::SynthesisSettingsViewModel(QObject* parent)
     : AppSettingsViewModel(QStringLiteral("Синтез"), true, parent)
 {
+    voiceTimer.setSingleShot(true);
+    voiceTimer.setInterval(7000);
+    connect(&voiceTimer, &QTimer::timeout, this, &SynthesisSettingsViewModel::onVoiceRequestTimeout);
 }
 
 SynthesisSettingsViewModel::~SynthesisSettingsViewModel() = default;
@@ -42,7 +45,21 @@ void SynthesisSettingsViewModel::Load()
         ttsManager->reloadTtsState();
         voices.clear();
         set_SelectedVoiceIndex(-1);
+        set_VoicesLoading(true);
+        voiceTimer.start();
     }
+}
+
+void SynthesisSettingsViewModel::set_VoicesLoading(bool loading)
+{
+    changeProperty(this, voicesLoading, loading, &SynthesisSettingsViewModel::changed_VoicesLoading);
+}
+
+void SynthesisSettingsViewModel::onVoiceRequestTimeout()
+{
+    set_VoicesLoading(false);
+    set_ErrorMessage(QStringLiteral("Не удалось загрузить список голосов: сервер не ответил. "
+                                    "Закройте и снова откройте настройки, чтобы попробовать ещё раз."));
 }
 
 void SynthesisSettingsViewModel::Apply()
@@ -57,6 +74,8 @@ void SynthesisSettingsViewModel::Apply()
 
 void SynthesisSettingsViewModel::OnTtsStateChanged(TtsStateInfo ttsState)
 {
+    voiceTimer.stop();
+    set_VoicesLoading(false);
     QStringList names;
     for (const VoiceInfo& voice : ttsState.voiceList())
         names << voice.name();

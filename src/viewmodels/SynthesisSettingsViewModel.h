@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class TtsManager;
 
@@ -17,6 +18,8 @@ class SynthesisSettingsViewModel : public AppSettingsViewModel
     Q_PROPERTY(int SelectedVoiceIndex READ get_SelectedVoiceIndex WRITE set_SelectedVoiceIndex NOTIFY
                    changed_SelectedVoiceIndex)
     Q_PROPERTY(bool IsTtsEnabled READ get_IsTtsEnabled NOTIFY changed_IsTtsEnabled)
+    // From opening the page until the server's voice list came or its time ran out.
+    Q_PROPERTY(bool VoicesLoading READ get_VoicesLoading NOTIFY changed_VoicesLoading)
     Q_PROPERTY(double TTSSpeed READ get_TTSSpeed WRITE set_TTSSpeed NOTIFY changed_TTSSpeed)
 
 public:
@@ -30,6 +33,9 @@ public:
     QStringList get_Voices() const { return voices; }
     int get_SelectedVoiceIndex() const { return selectedVoiceIndex; }
     bool get_IsTtsEnabled() const { return isTtsEnabled; }
+    bool get_VoicesLoading() const { return voicesLoading; }
+    // How long the server may take to send the voice list (7 s, as a REST call); settable for tests.
+    void setVoiceRequestTimeout(int msecs) { voiceTimer.setInterval(msecs); }
     double get_TTSSpeed() const { return ttsSpeed; }
 
 public slots:
@@ -46,10 +52,14 @@ signals:
     void changed_Voices(QStringList voices);
     void changed_SelectedVoiceIndex(int index);
     void changed_IsTtsEnabled(bool enabled);
+    void changed_VoicesLoading(bool loading);
     void changed_TTSSpeed(double speed);
     void ttsSettingsChanged();
 
 private:
+    void set_VoicesLoading(bool loading);
+    void onVoiceRequestTimeout();
+
     QString errorMessage;
     QStringList voices;
     int selectedVoiceIndex = -1;
@@ -57,4 +67,6 @@ private:
     double ttsSpeed = 1.0;
     TtsManager* ttsManager = nullptr;
     bool storedEnabled = true;
+    bool voicesLoading = false;
+    QTimer voiceTimer;
 };

@@ -129,6 +129,7 @@ private slots:
     void notificationActions_data();
     void notificationActions();
     void serverNotificationAndCommandError();
+    void lesserNoticeWaits();
     void soundsFollowModeStates_data();
     void soundsFollowModeStates();
     void noMicrophoneStopsDictation();
@@ -139,6 +140,8 @@ private:
     // Every mode stopped and Off the last started one, as after a fresh start.
     void resetModes() { sendReports(QStringLiteral("1:2 2:2 3:2 4:2 0:2 0:1")); }
     bool playedCounts(int on, int off);
+    // Balloons wait their turn: a case starts with none shown or waiting.
+    void freshBalloons();
 
     WindowsManager* manager = nullptr;
     AsrManager* asr = nullptr;
@@ -197,6 +200,19 @@ void TestEventHandling::sendReports(const QString& text)
     QTRY_VERIFY(handled());
 }
 
+void TestEventHandling::freshBalloons()
+{
+    NoticeQueue* notices = manager->systemTray()->notices();
+    // The queue opens once the tray host has placed the icon.
+    const auto drained = [notices] {
+        for (int i = notices->waitingCount(); i >= 0; --i)
+            notices->dismissCurrent();
+        return notices->waitingCount() == 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(drained(), 10000);
+    balloons.shown.clear();
+}
+
 bool TestEventHandling::playedCounts(int on, int off)
 {
     // Only the tail that may hold the start of a sound is kept.
@@ -239,7 +255,7 @@ void TestEventHandling::noticesBeforeReady()
     QFETCH(QStringList, shown);
 
     QCOMPARE(state(), int(ConnectionManager::ThemeCheck));
-    balloons.shown.clear();
+    freshBalloons();
     server->clearReceived();
     switch (source) {
     case FromServer:
@@ -258,7 +274,7 @@ void TestEventHandling::noticesBeforeReady()
 
 void TestEventHandling::hotkeyNoticeOnceReady()
 {
-    balloons.shown.clear();
+    freshBalloons();
     QQuickWindow* themeCheck = nullptr;
     QTRY_VERIFY((themeCheck = QuickWindows::titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
@@ -290,7 +306,7 @@ void TestEventHandling::notificationActions()
     QFETCH(bool, disconnects);
 
     QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
-    balloons.shown.clear();
+    freshBalloons();
     server->clearReceived();
     QSignalSpy dropped(server, &FakeRecognitionServer::clientDisconnected);
     const QString message = QString::fromLatin1(QTest::currentDataTag());
@@ -315,14 +331,14 @@ void TestEventHandling::notificationActions()
 void TestEventHandling::serverNotificationAndCommandError()
 {
     QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
-    balloons.shown.clear();
+    freshBalloons();
     QVERIFY(server->sendNotification(QStringLiteral("Сервер будет перезапущен"), 2, 0));
     QTRY_COMPARE(balloons.shown, QStringList{QStringLiteral("Сервер будет перезапущен")});
     // What the server says may quote what was dictated: the log gets its size.
     QCOMPARE(loggedWith(QStringLiteral("Notification: 24 characters (type 2, action 0)")).size(), 1);
     QVERIFY(loggedWith(QStringLiteral("перезапущен")).isEmpty());
 
-    balloons.shown.clear();
+    freshBalloons();
     sendReports(QStringLiteral("2:0 2:1"));
     ++expectedOn;
     QVERIFY(server->sendResult(FailingPhrase, true, failingCommandId));
@@ -334,6 +350,26 @@ void TestEventHandling::serverNotificationAndCommandError()
              qPrintable(loggedWith(QStringLiteral("no such program")).join(QLatin1Char('\n'))));
     resetModes();
     QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+}
+
+void TestEventHandling::lesserNoticeWaits()
+{
+    freshBalloons();
+    SystemTray* tray = manager->systemTray();
+    tray->showMessage(QStringLiteral("Микрофон не работает"), QStringLiteral("первое"), QSystemTrayIcon::Critical);
+    tray->showMessage(QStringLiteral("Звук не воспроизводится"), QStringLiteral("второе"), QSystemTrayIcon::Warning);
+    QCOMPARE(balloons.shown, QStringList{QStringLiteral("Микрофон не работает|первое")});
+
+    // Clicking the balloon away brings the next one.
+    QWidget* balloon = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QBalloonTip") && widget->isVisible())
+            balloon = widget;
+    }
+    QVERIFY(balloon);
+    QTest::mouseClick(balloon, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    QTRY_COMPARE(balloons.shown, (QStringList{QStringLiteral("Микрофон не работает|первое"),
+                                              QStringLiteral("Звук не воспроизводится|второе")}));
 }
 
 void TestEventHandling::soundsFollowModeStates_data()
@@ -384,11 +420,11 @@ void TestEventHandling::noMicrophoneStopsDictation()
         }
     } restore{microphone};
 
-    balloons.shown.clear();
+    freshBalloons();
     QVERIFY(!PulseTestServer::pactl({QStringLiteral("unload-module"), microphone.first()}).isNull());
     QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, 10000);
 
-    balloons.shown.clear();
+    freshBalloons();
     sendReports(QStringLiteral("2:0 2:1"));
     QTRY_COMPARE(balloons.shown, QStringList{NoMicrophone});
     QTRY_COMPARE(server->lastRequestedMode(), 0);

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QSettings>
 #include <QSystemTrayIcon>
 
 #include <memory>
@@ -104,6 +105,7 @@ private slots:
     void sessionEndSignalStopsWorkers_data();
     void sessionEndSignalStopsWorkers();
     void unreadableSettingsFileIsSetAside();
+    void unknownVerificationIsStrictAndTold();
 
 private:
     std::unique_ptr<FakeServerSet> servers;
@@ -235,6 +237,32 @@ void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.finished(TestHome::scaled(20000)));
     QCOMPARE(client.process.exitCode(), 0);
+}
+
+// A hand-written name that means nothing is said, and taken as the safe choice:
+// the plain-text fake balancer is never asked.
+void TestScrivoraProcess::unknownVerificationIsStrictAndTold()
+{
+    first.reset();
+    const QString path = FakeServerSet::clientSettingsFile(Client::home());
+    QFile::remove(path);
+    servers->writeClientSettings(path, true);
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("SSL/SslCertificateVerification"), QStringLiteral("strikt"));
+    }
+    const int requests = servers->balancerRequests();
+    Client client;
+    client.start();
+    QVERIFY(client.process.waitForStarted());
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("[SSL] SslCertificateVerification=strikt is neither "
+                                                                   "Strict nor Insecure: Strict is used")),
+                              qPrintable(client.output.right(4000)), TestHome::scaled(10000));
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 3 to 0")),
+                              qPrintable(client.output.right(4000)), TestHome::scaled(20000));
+    QCOMPARE(servers->balancerRequests(), requests);
+    ::kill(pid_t(client.process.processId()), SIGTERM);
+    QVERIFY(client.finished(TestHome::scaled(20000)));
 }
 
 QTEST_MAIN(TestScrivoraProcess)

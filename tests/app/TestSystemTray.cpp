@@ -55,6 +55,7 @@ private slots:
     void connectionStates();
     void failureMessageShownOnceUntilReady();
     void menuSignals();
+    void noticeOrder();
 };
 
 void TestSystemTray::init()
@@ -119,6 +120,9 @@ void TestSystemTray::failureMessageShownOnceUntilReady()
     tray.onConnectionStateChanged(stateInfo(2));
     tray.onConnectionStateChanged(stateInfo(0, QStringLiteral("Нет доступных серверов")));
     QCOMPARE(tray.messages, QStringList{QStringLiteral("|Нет доступных серверов|3")});
+    // The cause stays in the tooltip for whoever missed the balloon.
+    QCOMPARE(tray.toolTip(), QStringLiteral("Quillora Client\nОтключен от сервера\nБалансер balancer.local\n"
+                                            "Нет доступных серверов"));
     tray.onConnectionStateChanged(stateInfo(14));
     tray.onConnectionStateChanged(stateInfo(0, QStringLiteral("снова")));
     QCOMPARE(tray.messages.size(), 2);
@@ -135,6 +139,44 @@ void TestSystemTray::menuSignals()
     }
     QCOMPARE(quit.count(), 1);
     QCOMPARE(connectRequest.count(), 1);
+}
+
+void TestSystemTray::noticeOrder()
+{
+    NoticeQueue queue(4000);
+    QStringList shown;
+    connect(&queue, &NoticeQueue::show, this,
+            [&shown](const QString& title, const QString&, QSystemTrayIcon::MessageIcon icon, int) {
+                shown << QStringLiteral("%1 %2").arg(int(icon)).arg(title);
+            });
+    const auto post = [&queue](QSystemTrayIcon::MessageIcon icon, const char* title) {
+        queue.post({QString::fromUtf8(title), QStringLiteral("текст"), icon});
+    };
+    // Start-up: before the tray icon is up, notices only wait.
+    post(QSystemTrayIcon::Warning, "Настройки сброшены");
+    post(QSystemTrayIcon::Warning, "Команды загружены не полностью");
+    post(QSystemTrayIcon::Warning, "Настройки сброшены");
+    QCOMPARE(shown, QStringList());
+    queue.open();
+    queue.setDisplayTime(30);
+    // A lesser notice waits; a graver one comes at once and the one it hid returns after it.
+    post(QSystemTrayIcon::Information, "Оповещение");
+    post(QSystemTrayIcon::Critical, "Микрофон не работает");
+    post(QSystemTrayIcon::Warning, "Звук не воспроизводится");
+    post(QSystemTrayIcon::Critical, "Микрофон не работает");
+    QCOMPARE(shown, (QStringList{"2 Настройки сброшены", "3 Микрофон не работает"}));
+    QTRY_COMPARE(shown, (QStringList{"2 Настройки сброшены", "3 Микрофон не работает", "2 Настройки сброшены",
+                                     "2 Команды загружены не полностью", "2 Звук не воспроизводится", "1 Оповещение"}));
+    QCOMPARE(queue.waitingCount(), 0);
+
+    // A balloon the user clicked away makes room for the next one at once.
+    queue.dismissCurrent();
+    queue.setDisplayTime(60000);
+    shown.clear();
+    post(QSystemTrayIcon::Information, "первое");
+    post(QSystemTrayIcon::Information, "второе");
+    queue.dismissCurrent();
+    QCOMPARE(shown, (QStringList{"1 первое", "1 второе"}));
 }
 
 QTEST_MAIN(TestSystemTray)

@@ -28,6 +28,8 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QStandardPaths>
@@ -177,6 +179,12 @@ void TestWindowsManager::startupSettingsAndPublishedObjects()
     QVERIFY(programLog().contains(QStringLiteral("User command files could not be read: Не удалось прочитать: ")
                                   + damagedCommandFile()));
 
+    // Qt's own dialogs speak Russian too: the buttons of a question box, the file dialog.
+    QMessageBox question(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(question.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Да"));
+    QCOMPARE(question.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("Отмена"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Перейти к:"));
+
     // The build enables the profile page, which comes last.
     auto* settings = qobject_cast<SettingsContainerViewModel*>(
         context->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
@@ -244,8 +252,10 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
 
     // Qt's sound backend loses the sound server, and the microphone with it.
-    const char* const failed = "Notification: Звук с микрофона не поступает. Запись возобновится, когда микрофон снова "
-                               "станет доступен.";
+    // Dictation has ended: the user is told how to start it again.
+    const QRegularExpression failed(QStringLiteral("^Notification: Звук с микрофона не поступает, диктовка остановлена\\. "
+                                                   "Когда микрофон снова заработает, включите диктовку горячей "
+                                                   "клавишей \\(.+\\)\\.$"));
     QTest::ignoreMessage(QtInfoMsg, failed);
     QTest::ignoreMessage(QtInfoMsg, "Notification: Устройство воспроизведения недоступно. Звук вернётся, когда "
                                     "устройство снова станет доступно.");

@@ -312,6 +312,7 @@ void TestFormApi::listensOnLoopbackAndReportsTakenPortOnce()
     }
     QCOMPARE(failures.size(), 1);
     QCOMPARE(failures.first().first().toInt(), int(holder.serverPort()));
+    QCOMPARE(failures.first().last().toString(), QStringLiteral("порт %1 занят другой программой").arg(holder.serverPort()));
     QVERIFY(!api.server.isListening());
 
     const quint16 port = holder.serverPort();

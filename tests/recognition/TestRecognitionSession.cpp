@@ -143,7 +143,11 @@ void TestRecognitionSession::startWhileDisconnectedAndToggle()
     s->asr.startRecognition();
     s->asr.connectionStateChanged(connectionState(0, QStringLiteral("Не удалось получить список серверов")));
     s->asr.startRecognition();
-    QCOMPARE(errors, (QStringList{"Не удалось подключиться к серверу", "Не удалось получить список серверов"}));
+    // Connected, waiting for the theme window: not a connection failure.
+    s->asr.connectionStateChanged(connectionState(13));
+    s->asr.startRecognition();
+    QCOMPARE(errors, (QStringList{"Не удалось подключиться к серверу", "Не удалось получить список серверов",
+                                  "Сначала выберите тему распознавания в окне «Выбор темы»."}));
     QCOMPARE(s->sent.types(), QList<int>());
 
     // A toggle in a form mode stops; otherwise it lets the server choose.

@@ -271,6 +271,7 @@ void TestRestProxy::listensOnLoopbackOnlyWhileConnected()
     }
     QCOMPARE(failures.size(), 1);
     QCOMPARE(failures.first().first().toInt(), int(holder.serverPort()));
+    QCOMPARE(failures.first().last().toString(), QStringLiteral("порт %1 занят другой программой").arg(holder.serverPort()));
     holder.close();
     onProxyThread([&] { proxy->onWsConnectionState(connectionState(4)); });
     QCOMPARE(proxyPort(), quint16(formApi.RestPort));

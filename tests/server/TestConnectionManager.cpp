@@ -138,8 +138,11 @@ private slots:
         QCOMPARE(link->stateMessages().last(), QStringLiteral("Не удалось получить список серверов"));
 
         // The retry starts a new cycle with a new balancer request.
-        link->offerServers({link->entry("dead", LoopbackConnection::deadPort())});
-        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(QStringLiteral("Не удалось подключиться к серверу")), 10000);
+        const quint16 dead = LoopbackConnection::deadPort();
+        link->offerServers({link->entry("dead", dead)});
+        const QString refused =
+            QStringLiteral("Не удалось подключиться к серверу: 127.0.0.1:%1 отказал в соединении").arg(dead);
+        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(refused), 10000);
         waitForAsrState(Stopped);
         const int requests = link->balancerRequests();
 
@@ -302,8 +305,17 @@ private slots:
         QTest::addColumn<QString>("failure");
         QTest::newRow("insecure, plain text") << "Insecure" << false << false << "";
         QTest::newRow("strict, TLS") << "Strict" << true << true << "";
-        QTest::newRow("strict, plain balancer") << "Strict" << false << false << "Не удалось получить список серверов";
-        QTest::newRow("strict, plain server") << "Strict" << true << false << "Не удалось подключиться к серверу";
+        // The failure names its cause, as "<what failed>: <why>".
+        const QString balancerTls = QStringLiteral("Не удалось получить список серверов: 127.0.0.1:%balancer% не установил "
+                                                   "проверенное защищённое соединение (TLS), а настройки требуют его");
+        // A plain WebSocket server waits for a request that never comes.
+        const QString serverTls = QStringLiteral("Не удалось подключиться к серверу: 127.0.0.1:%server% не ответил "
+                                                 "вовремя на защищённое соединение (TLS)");
+        QTest::newRow("strict, plain balancer") << "Strict" << false << false << balancerTls;
+        QTest::newRow("strict, plain server") << "Strict" << true << false << serverTls;
+        // Written by hand: any letter case, and a name that means nothing never means less.
+        QTest::newRow("strict in lower case") << "strict" << false << false << balancerTls;
+        QTest::newRow("unknown name") << "Strikt" << true << false << serverTls;
     }
     void tlsPolicy()
     {
@@ -337,6 +349,8 @@ private slots:
             QCOMPARE(server->connectionCount(), 1);
             return;
         }
+        failure.replace(QStringLiteral("%balancer%"), QString::number(link->balancerPort()));
+        failure.replace(QStringLiteral("%server%"), QString::number(server->port()));
         QCOMPARE(link->stateMessages().value(link->states().indexOf(State::Failed)), failure);
         // Over HTTPS or not at all: a plain balancer only ever sees TLS hellos.
         QCOMPARE(link->balancerRequests() > 0, tlsBalancer);

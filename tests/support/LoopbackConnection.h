@@ -43,6 +43,7 @@ public:
     void offerServers(const QJsonArray& servers);
     void offerThemes(const QJsonArray& themes);
     int balancerRequests() const;
+    quint16 balancerPort() const { return m_http.port(); }
     // Answers REST requests the balancer does not know (the recognition server's
     // REST API behind the local HTTP proxy); unset, they get 404.
     void setRestHandler(FakeHttpServer::Handler handler);

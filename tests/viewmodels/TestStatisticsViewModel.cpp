@@ -81,6 +81,7 @@ private slots:
     void init();
     void referenceLists_data();
     void referenceLists();
+    void noReferenceFolderIsNoFault();
     void cascade_data();
     void cascade();
     void validators_data();
@@ -125,14 +126,14 @@ void TestStatisticsViewModel::referenceLists_data()
     QTest::addColumn<QStringList>("cities");
     QTest::addColumn<QStringList>("companies");
     QTest::addColumn<QStringList>("professionList");
-    // "W:" warnings and "C:" critical lines, matched at their start; %dir% is the folder.
+    // "W:" warnings and "I:" information lines, matched at their start; %dir% is the folder.
     QTest::addColumn<QStringList>("logged");
 
     const QByteArray moscow = records({region(77, "г. Москва")});
     const QByteArray polyclinic = records({clinic(1, {{"nameShort", "ГП № 12"}, {"areaName", "Москва"}})});
     const QByteArray therapist = records({profession(1, "Терапевт", "0")});
     const QStringList one{"[77] г. Москва"};
-    const QString failed = QStringLiteral("C:Failed to load regions or organisations from file %dir%");
+    const QString failed = QStringLiteral("I:Failed to load regions or organisations from file %dir%");
 
     QTest::newRow("code padded to two digits, a text code rejected")
         << records({region(5, "Республика Дагестан"), region("16", "Республика Татарстан")})
@@ -180,10 +181,10 @@ void TestStatisticsViewModel::referenceLists_data()
     QTest::newRow("truncated regions: nothing")
         << QByteArray("{\"records\": [{\"data\": {\"ID\": 77") << polyclinic << therapist << QStringList()
         << QStringList() << QStringList() << QStringList()
-        << QStringList{"C:Failed to parse json file %dir%/Regions.json   ", failed};
+        << QStringList{"W:Failed to parse json file %dir%/Regions.json   ", failed};
     QTest::newRow("missing professions: the other lists")
         << moscow << polyclinic << QByteArray() << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList()
-        << QStringList{"C:json file was not found %dir%/Specialisations.json", failed};
+        << QStringList{"W:json file was not found %dir%/Specialisations.json", failed};
 }
 
 void TestStatisticsViewModel::referenceLists()
@@ -203,13 +204,13 @@ void TestStatisticsViewModel::referenceLists()
     }
     for (QString line : logged) {
         line.replace(QStringLiteral("%dir%"), folder.path());
-        const QtMsgType type = line.startsWith(QLatin1String("C:")) ? QtCriticalMsg : QtWarningMsg;
+        const QtMsgType type = line.startsWith(QLatin1String("I:")) ? QtInfoMsg : QtWarningMsg;
         QTest::ignoreMessage(type, QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(line.mid(2))));
     }
 
     StatisticsViewModel model(folder.path(), nullptr);
     // A profile that cannot be completed is not offered at every start.
-    const bool complete = !logged.contains(QStringLiteral("C:Failed to load regions or organisations from file %dir%"));
+    const bool complete = !logged.contains(QStringLiteral("I:Failed to load regions or organisations from file %dir%"));
     QCOMPARE(model.get_NeedShow(), complete);
     QTEST(model.get_Regions(), "regionList");
     model.set_SelectedRegionIndex(0);
@@ -221,6 +222,17 @@ void TestStatisticsViewModel::referenceLists()
     // Reading the lists writes nothing.
     QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
     QVERIFY(!QFile::exists(ProfileFiles::userFile()));
+}
+
+void TestStatisticsViewModel::noReferenceFolderIsNoFault()
+{
+    QTemporaryDir parent;
+    const QString folder = parent.filePath(QStringLiteral("refs"));
+    // One line, and no warning: most installations come without the lists.
+    QTest::ignoreMessage(QtInfoMsg, qPrintable(QStringLiteral("No reference lists in %1: the profile window is not offered").arg(folder)));
+    StatisticsViewModel model(folder, nullptr);
+    QVERIFY(!model.get_NeedShow());
+    QVERIFY(model.get_Regions().isEmpty());
 }
 
 void TestStatisticsViewModel::cascade_data()

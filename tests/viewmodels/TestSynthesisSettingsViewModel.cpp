@@ -44,6 +44,7 @@ private slots:
     void stateReports();
     void applyRoundTrip_data();
     void applyRoundTrip();
+    void voiceListTimesOut();
 
 private:
     TtsManager manager;
@@ -58,14 +59,16 @@ void TestSynthesisSettingsViewModel::stateReports_data()
     QTest::addColumn<bool>("enabled");
 
     const QString error = QStringLiteral("Ошибка инициализации TTS");
+    const QString loaded = QStringLiteral("changed_VoicesLoading(false)");
     QTest::newRow("stored voice gone") << "C" << QList<TtsStateInfo>{ttsState(0, {"A", "B"})}
-                                       << QStringList{"changed_Voices([A|B])", "changed_SelectedVoiceIndex(0)"} << 0
-                                       << true;
-    QTest::newRow("no voices") << "B" << QList<TtsStateInfo>{ttsState(0, {})} << QStringList() << -1 << true;
+                                       << QStringList{loaded, "changed_Voices([A|B])", "changed_SelectedVoiceIndex(0)"}
+                                       << 0 << true;
+    QTest::newRow("no voices") << "B" << QList<TtsStateInfo>{ttsState(0, {})} << QStringList{loaded} << -1 << true;
     // Until the next opening re-reads the stored flag, synthesis stays marked unusable.
     QTest::newRow("error, then fine")
         << "B" << QList<TtsStateInfo>{ttsState(1, {}), ttsState(0, {})}
-        << QStringList{"changed_ErrorMessage(" + error + ")", "changed_IsTtsEnabled(false)", "changed_ErrorMessage()"}
+        << QStringList{loaded, "changed_ErrorMessage(" + error + ")", "changed_IsTtsEnabled(false)",
+                       "changed_ErrorMessage()"}
         << -1 << false;
 }
 
@@ -134,6 +137,23 @@ void TestSynthesisSettingsViewModel::applyRoundTrip()
 
     QVERIFY(page.applyCommand());
     QCOMPARE(recorder.take(), QStringList());
+}
+
+void TestSynthesisSettingsViewModel::voiceListTimesOut()
+{
+    SynthesisSettingsViewModel page;
+    page.set_TtsManager(&manager);
+    page.setVoiceRequestTimeout(50);
+    page.onLoad();
+    QVERIFY(page.get_VoicesLoading());
+    QTRY_VERIFY(!page.get_VoicesLoading());
+    QVERIFY2(page.get_ErrorMessage().startsWith(QStringLiteral("Не удалось загрузить список голосов")),
+             qPrintable(page.get_ErrorMessage()));
+
+    // A late answer still fills the list.
+    page.OnTtsStateChanged(ttsState(0, {"A"}));
+    QCOMPARE(page.get_Voices(), QStringList{"A"});
+    QCOMPARE(page.get_ErrorMessage(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestSynthesisSettingsViewModel)

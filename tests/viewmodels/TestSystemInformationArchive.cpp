@@ -39,9 +39,11 @@ class ScriptedAboutPage : public AboutSettingsViewModel
 public:
     QString answer;
     QStringList errorsShown;
+    QStringList savedShown;
 
 protected:
     QString chooseArchivePath() override { return answer; }
+    void showArchiveSaved(const QString& path) override { savedShown << path; }
     void showArchiveError(const QString& text) override { errorsShown << text; }
 };
 } // namespace
@@ -61,6 +63,7 @@ private slots:
     void failuresLeaveNoArchive_data();
     void failuresLeaveNoArchive();
     void aboutPage();
+    void suggestedFolder();
 
 private:
     // Puts a stand-in tar first on PATH for the rest of the case.
@@ -148,6 +151,10 @@ void TestSystemInformationArchive::archiveContents()
     const QRegularExpression volume(QStringLiteral("^.+ - .*: \\d+/\\d+MB$"));
     for (int i = prefixes.size(); i < lines.size(); ++i)
         QVERIFY2(volume.match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
+    // Every mount the kernel lists, the pseudo file systems included.
+    const QStringList mounts = QString::fromLocal8Bit(readFile(QStringLiteral("/proc/self/mounts"))).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size() - prefixes.size(), mounts.size());
+    QVERIFY2(lines.contains(QStringLiteral("/proc - proc: 0/0MB")), qPrintable(lines.join('\n')));
 }
 
 void TestSystemInformationArchive::failuresLeaveNoArchive_data()
@@ -203,15 +210,34 @@ void TestSystemInformationArchive::aboutPage()
     emit page.getSystemInfo();
     QCOMPARE(page.errorsShown, QStringList());
 
+    QCOMPARE(page.savedShown, QStringList());
+
     page.answer = work.filePath(QStringLiteral("SysInfo.tar.gz"));
     emit page.getSystemInfo();
     QCOMPARE(page.errorsShown, QStringList());
+    QCOMPARE(page.savedShown, QStringList{page.answer});
     QVERIFY(runTar({QStringLiteral("-tzf"), page.answer}).contains(QStringLiteral("./configs/settings.ini")));
 
     page.answer = work.filePath(QStringLiteral("missing/SysInfo.tar.gz"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^System information archive not written: ")));
     emit page.getSystemInfo();
     QCOMPARE(page.errorsShown.size(), 1);
+    QCOMPARE(page.savedShown.size(), 1);
+}
+
+void TestSystemInformationArchive::suggestedFolder()
+{
+    const QByteArray home = qgetenv("HOME");
+    const QString fakeHome = work.filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(fakeHome));
+    qputenv("HOME", QFile::encodeName(fakeHome));
+    // Not the folder the program was started in.
+    const QString withoutDesktop = AboutSettingsViewModel::suggestedArchivePath();
+    QVERIFY(QDir().mkpath(fakeHome + QStringLiteral("/Desktop")));
+    const QString withDesktop = AboutSettingsViewModel::suggestedArchivePath();
+    qputenv("HOME", home);
+    QCOMPARE(withoutDesktop, fakeHome + QStringLiteral("/SysInfo.tar.gz"));
+    QCOMPARE(withDesktop, fakeHome + QStringLiteral("/Desktop/SysInfo.tar.gz"));
 }
 
 QTEST_GUILESS_MAIN(TestSystemInformationArchive)

@@ -22,7 +22,7 @@ ColumnLayout {
 
     function takeFocus() { combo.forceActiveFocus() }
 
-    ComboBox {
+    ElidingComboBox {
         id: combo
         Layout.fillWidth: true
         visible: count > 0
@@ -41,7 +41,7 @@ ColumnLayout {
             highlighted: combo.highlightedIndex === index
             contentItem: Label {
                 text: modelData.Version === "" ? modelData.Name : modelData.Name + "  " + modelData.Version
-                elide: Text.ElideRight
+                wrapMode: Text.Wrap
                 verticalAlignment: Text.AlignVCenter
             }
         }

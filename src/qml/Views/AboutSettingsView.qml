@@ -49,9 +49,10 @@ Item {
                     text: "Версия: " + root.viewModel.Version
                 }
                 TextEdit {
-                    // Selectable, so that the id can be copied for support.
+                    // Selectable, so that the id can be copied for support; the id
+                    // on a line of its own, never broken at one of its hyphens.
                     Layout.fillWidth: true
-                    text: root.viewModel.ClientId
+                    text: root.viewModel.ClientId.replace(": ", ":\n")
                     readOnly: true
                     selectByMouse: true
                     wrapMode: Text.Wrap

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../Controls"
 
 // The "Звук" page: microphone and output device. A choice takes effect at once;
 // the window's cancel puts back what it opened with. viewModel: AudioDeviceSettingsViewModel.
@@ -19,7 +20,7 @@ Item {
         property string trackText
         spacing: 8
 
-        ComboBox {
+        ElidingComboBox {
             id: devices
             Layout.fillWidth: true
             model: choice.viewModel.Devices

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../Controls"
 
 // The "Запуск" page: autostart, voice and keyboard activation, output to a
 // background window. viewModel: LaunchSettingsViewModel.
@@ -72,7 +73,8 @@ Item {
                 columnSpacing: 12
                 rowSpacing: 4
 
-                RadioButton {
+                WrappingRadioButton {
+                    Layout.fillWidth: true
                     text: "Активация/деактивация клавиатурой"
                     checked: root.viewModel.IsHotKey
                     onToggled: {
@@ -80,9 +82,11 @@ Item {
                         root.viewModel.IsPushToTalk = !checked
                     }
                 }
-                ComboBox {
+                ElidingComboBox {
                     id: hotKeys
-                    Layout.preferredWidth: 200
+                    // Never cut, and as wide as the other: the text beside it wraps instead.
+                    Layout.minimumWidth: Math.max(200, hotKeys.implicitWidth, pushToTalkKeys.implicitWidth)
+                    fitsWidestChoice: true
                     enabled: root.viewModel.IsHotKey
                     model: root.viewModel.HotKeys.Items
                     currentIndex: root.viewModel.HotKeys.CurrentIndex
@@ -92,7 +96,8 @@ Item {
                         function onChanged_CurrentIndex(index) { hotKeys.currentIndex = index }
                     }
                 }
-                RadioButton {
+                WrappingRadioButton {
+                    Layout.fillWidth: true
                     text: "Активация/деактивация при нажатой клавише"
                     checked: root.viewModel.IsPushToTalk
                     onToggled: {
@@ -100,9 +105,11 @@ Item {
                         root.viewModel.IsHotKey = !checked
                     }
                 }
-                ComboBox {
+                ElidingComboBox {
                     id: pushToTalkKeys
-                    Layout.preferredWidth: 200
+                    // Never cut, and as wide as the other: the text beside it wraps instead.
+                    Layout.minimumWidth: Math.max(200, hotKeys.implicitWidth, pushToTalkKeys.implicitWidth)
+                    fitsWidestChoice: true
                     enabled: root.viewModel.IsPushToTalk
                     model: root.viewModel.Push2TalkKeys.Items
                     currentIndex: root.viewModel.Push2TalkKeys.CurrentIndex

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../Controls"
 
 // The "Синтез" page: the voice offered by the server and the speed.
 // viewModel: SynthesisSettingsViewModel.
@@ -35,13 +36,15 @@ Item {
                 rowSpacing: 8
 
                 Label { text: "Голос" }
-                ComboBox {
+                ElidingComboBox {
                     id: voices
                     Layout.fillWidth: true
                     Layout.columnSpan: 2
                     model: root.viewModel.Voices
                     currentIndex: root.viewModel.SelectedVoiceIndex
-                    displayText: count === 0 ? "Список голосов загружается…" : currentText
+                    displayText: count > 0 ? currentText
+                               : root.viewModel.VoicesLoading ? "Список голосов загружается…"
+                               : "Список голосов недоступен"
                     onActivated: root.viewModel.SelectedVoiceIndex = index
                     Connections {
                         target: root.viewModel

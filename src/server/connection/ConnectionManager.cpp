@@ -187,6 +187,7 @@ void ConnectionManager::startConnection()
     if (state.load() > Disconnected)
         return;
     tryingFurtherServers = false;
+    lastServerFailure.clear();
     qCInfo(lcConnectionManager) << "Connection:  balancer request";
     applyState(BalancerRequest);
     serversConnectionSource.resetCycle();
@@ -228,7 +229,10 @@ void ConnectionManager::onOutOfServers()
         }
     }
     tryingFurtherServers = false;
-    applyState(Failed, serversConnectionSource.getServerCount() < 1 ? NoServersMessage : NoConnectionMessage);
+    const bool noServers = serversConnectionSource.getServerCount() < 1;
+    const QString cause = noServers ? serversConnectionSource.storage()->balancerFailure() : lastServerFailure;
+    applyState(Failed, (noServers ? NoServersMessage : NoConnectionMessage)
+                           + (cause.isEmpty() ? QString() : QStringLiteral(": ") + cause));
 
     // A timer rather than a wait: the thread's events keep flowing and a stop
     // ends the wait at once.
@@ -316,6 +320,7 @@ void ConnectionManager::onWebSocketDisconnect()
     // start a second walk beside the retry timer.
     if (state.load() < BalancerRequest)
         return;
+    lastServerFailure = client->failureCause();
     applyState(Disconnected);
     if (!isRunning()) {
         finishWork(nullptr);

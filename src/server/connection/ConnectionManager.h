@@ -90,6 +90,8 @@ private:
     std::atomic<int> state{Disconnected};
     bool disconnectNotified = false;
     bool tryingFurtherServers = false;
+    // Why the last server could not be reached; the failure notice names it.
+    QString lastServerFailure;
     bool themeCheckPassed = false;
     bool restartCycle = false;
     WebSocketClient* client;

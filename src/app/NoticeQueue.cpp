@@ -1,0 +1,103 @@
+#include "NoticeQueue.h"
+
+#include <QtDebug>
+
+#include <algorithm>
+
+namespace {
+// A flood of server notices must not grow the queue without bound.
+const int MaxWaiting = 16;
+
+int rank(QSystemTrayIcon::MessageIcon icon)
+{
+    switch (icon) {
+    case QSystemTrayIcon::Critical:
+        return 3;
+    case QSystemTrayIcon::Warning:
+        return 2;
+    case QSystemTrayIcon::Information:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+bool same(const NoticeQueue::Notice& a, const NoticeQueue::Notice& b)
+{
+    return a.title == b.title && a.text == b.text;
+}
+} // namespace
+
+NoticeQueue::NoticeQueue(int displayTime, QObject* parent)
+    : QObject(parent)
+    , displayTime(displayTime)
+{
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, this, &NoticeQueue::showNext);
+}
+
+NoticeQueue::~NoticeQueue() = default;
+
+void NoticeQueue::post(const Notice& notice)
+{
+    if ((current && same(*current, notice))
+        || std::any_of(waiting.cbegin(), waiting.cend(), [&](const Notice& n) { return same(n, notice); }))
+        return;
+    if (opened && !current) {
+        display(notice);
+        return;
+    }
+    if (opened && rank(notice.icon) > rank(current->icon)) {
+        putBack(*current);
+        display(notice);
+        return;
+    }
+    enqueue(notice);
+}
+
+void NoticeQueue::open()
+{
+    opened = true;
+    if (!current)
+        showNext();
+}
+
+void NoticeQueue::dismissCurrent()
+{
+    if (!current)
+        return;
+    timer.stop();
+    showNext();
+}
+
+void NoticeQueue::display(const Notice& notice)
+{
+    current = notice;
+    timer.start(displayTime);
+    emit show(notice.title, notice.text, notice.icon, displayTime);
+}
+
+void NoticeQueue::showNext()
+{
+    current.reset();
+    if (!waiting.isEmpty())
+        display(waiting.takeFirst());
+}
+
+void NoticeQueue::enqueue(const Notice& notice)
+{
+    const int r = rank(notice.icon);
+    const auto at = std::find_if(waiting.begin(), waiting.end(), [r](const Notice& n) { return rank(n.icon) < r; });
+    waiting.insert(at, notice);
+    if (waiting.size() > MaxWaiting) {
+        waiting.removeLast();
+        qWarning() << "Too many notices waiting: the least important is not shown";
+    }
+}
+
+void NoticeQueue::putBack(const Notice& notice)
+{
+    const int r = rank(notice.icon);
+    const auto at = std::find_if(waiting.begin(), waiting.end(), [r](const Notice& n) { return rank(n.icon) <= r; });
+    waiting.insert(at, notice);
+}
