@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QMetaEnum>
 #include <QMutexLocker>
+#include <QThread>
 #include <QtDebug>
 
 #include <optional>
@@ -38,7 +39,15 @@ AsrManager::AsrManager(WebSocketClient* client)
         connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, this, &AsrManager::updateModeStateInfo);
 }
 
-AsrManager::~AsrManager() = default;
+AsrManager::~AsrManager()
+{
+    if (themeFetchThread) {
+        // The REST wait gives up at the request, so this ends at once.
+        themeFetchThread->requestInterruption();
+        themeFetchThread->wait();
+        delete themeFetchThread;
+    }
+}
 
 void AsrManager::startRecognitionMode(RecognitionMode* mode, bool backup)
 {
@@ -117,10 +126,22 @@ QList<ClientThemeInfo> AsrManager::get_Themes(bool force)
         if (!themes.isEmpty() && !force)
             return themes;
     }
+    ++themeFetches;
+    return fetchCountedThemes();
+}
 
+QList<ClientThemeInfo> AsrManager::fetchCountedThemes()
+{
     // The fetch blocks for up to the REST limit: no lock is held across it,
     // and each caller's thread gets its own access point.
-    const QList<ClientThemeInfo> fetched = RestAccessPoint().getThemes();
+    QList<ClientThemeInfo> fetched;
+    try {
+        fetched = RestAccessPoint().getThemes();
+    } catch (...) {
+        --themeFetches;
+        emit themesFetched(false);
+        throw;
+    }
     {
         QMutexLocker locker(&themeMutex);
         themes = fetched;
@@ -129,9 +150,37 @@ QList<ClientThemeInfo> AsrManager::get_Themes(bool force)
     std::optional<ClientThemeInfo> found;
     if (targetModeInfo.FindTargetTheme(fetched, &found))
         updateSelectedThemeInfo(found ? found->id() : QString(ASRSettings().SelectedTheme));
+    --themeFetches;
+    emit themesFetched(true);
+    return fetched;
+}
 
+QList<ClientThemeInfo> AsrManager::knownThemes()
+{
     QMutexLocker locker(&themeMutex);
     return themes;
+}
+
+void AsrManager::fetchThemes()
+{
+    if (themeFetchThread || isFetchingThemes())
+        return;
+    // Counted before the thread starts: a window opened now already sees the fetch.
+    ++themeFetches;
+    themeFetchThread = QThread::create([this] {
+        try {
+            fetchCountedThemes();
+        } catch (const std::exception& e) {
+            qWarning().noquote() << QStringLiteral("Theme list: ") + QString::fromUtf8(e.what());
+        }
+    });
+    themeFetchThread->setObjectName(QStringLiteral("ThemeFetch"));
+    connect(themeFetchThread, &QThread::finished, this, [this] {
+        themeFetchThread->wait();
+        delete themeFetchThread;
+        themeFetchThread = nullptr;
+    });
+    themeFetchThread->start();
 }
 
 void AsrManager::updateSelectedThemeInfo(const QString& themeId)
