@@ -4,6 +4,7 @@
 #include "PlaybackDeviceSettings.h"
 #include "PulsePipeSink.h"
 #include "PulseTestServer.h"
+#include "QuickExit.h"
 #include "QuickWindows.h"
 #include "ScrivoraMain.h"
 #include "SystemTray.h"
@@ -434,7 +435,7 @@ Q_COREAPP_STARTUP_FUNCTION(scheduleTests)
 int main(int argc, char** argv)
 {
     const int programResult = scrivoraMain(argc, argv);
-    return testResult != 0 || programResult != 0 ? 1 : 0;
+    quickExit(testResult != 0 || programResult != 0 ? 1 : 0);
 }
 
 #include "TestEventHandling.moc"

@@ -10,6 +10,7 @@
 #include "PulseModule.h"
 #include "PulseTestServer.h"
 #include "QuestionAnswer.h"
+#include "QuickExit.h"
 #include "QuickWindows.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
@@ -396,12 +397,12 @@ static bool restartedCopyTookOver()
 int main(int argc, char** argv)
 {
     if (isRestartedCopy())
-        return scrivoraMain(argc, argv);
+        quickExit(scrivoraMain(argc, argv));
     const int programResult = scrivoraMain(argc, argv);
     const bool tookOver = restartedCopyTookOver();
     if (programResult != 0)
         qCritical() << "The program ended with" << programResult;
-    return testResult != 0 || programResult != 0 || !tookOver ? 1 : 0;
+    quickExit(testResult != 0 || programResult != 0 || !tookOver ? 1 : 0);
 }
 
 #include "TestWindowsManager.moc"
