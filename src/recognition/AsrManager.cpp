@@ -65,8 +65,14 @@ void AsrManager::startRecognitionMode(RecognitionMode* mode, bool backup)
         updateModeStateInfo(stopping);
     }
 
-    if (backup)
-        targetModeInfo.BackupTargetMode(&requested, nullptr, nullptr, themeId);
+    if (backup) {
+        // A stop while a form is connected keeps its form for the next start.
+        std::optional<FormMetadata> form;
+        std::optional<QString> element;
+        if (formConnected.load() && requested <= RecognitionModeNamespace::VoiceActivation)
+            targetModeInfo.getTargetModeInfo(&form, &element);
+        targetModeInfo.BackupTargetMode(&requested, form ? &*form : nullptr, element ? &*element : nullptr, themeId);
+    }
 
     RecognitionModeCommand command;
     command.setType(mode);
@@ -84,20 +90,44 @@ void AsrManager::startUninteractiveMode()
 
 void AsrManager::startTargetMode()
 {
-    std::optional<FormMetadata> form;
-    std::optional<QString> element;
-    RecognitionMode mode = targetModeInfo.getTargetModeInfo(&form, &element);
-
+    RecognitionMode mode = targetModeInfo.getTargetMode();
     if (!TargetModeInfo::isFormMode(mode)) {
         startRecognitionMode(&mode, true);
         return;
     }
+    sendTargetForm();
+}
+
+void AsrManager::sendTargetForm()
+{
+    std::optional<FormMetadata> form;
+    std::optional<QString> element;
+    targetModeInfo.getTargetModeInfo(&form, &element);
     TtsMute();
     if (client && form)
         client->sendData(FormMetadataMessage, &*form);
     if (client && element)
         client->sendJson(FormElementMessage, QJsonValue(*element));
     TtsUnmute();
+}
+
+void AsrManager::setFormConnected(bool connected)
+{
+    formConnected.store(connected);
+    if (connected) {
+        // A new page brings its own form: the stop that follows its opening must not keep an earlier one.
+        targetModeInfo.setForm(nullptr);
+        targetModeInfo.setFormElement(nullptr);
+    } else {
+        // Nothing can resume the form of a page that went away.
+        targetModeInfo.ForgetPausedForm();
+    }
+}
+
+bool AsrManager::isDictationShown()
+{
+    QMutexLocker locker(&stateMutex);
+    return dictationShown;
 }
 
 AsrState AsrManager::currentState()
@@ -233,6 +263,9 @@ void AsrManager::updateModeStateInfo(RecognitionModeInfo modeInfo)
     qInfo().noquote() << line;
     it.value() = state;
     qWarning().noquote() << line;
+    // The monitor's own rule, applied to the same reports in the same order.
+    if (mode > RecognitionModeNamespace::VoiceActivation && state != Stopping)
+        dictationShown = state != Stopped;
     emit currentModeOrStateChanged(mode, state);
 
     if (state == Started)
@@ -243,7 +276,11 @@ void AsrManager::startRecognition()
 {
     QMutexLocker locker(&stateMutex);
     if (connectedFlag.load()) {
-        startRecognitionMode(nullptr, true);
+        // With a form connected, dictation goes into it as a reconnection resumes it.
+        if (formConnected.load() && targetModeInfo.RestoreFormMode())
+            sendTargetForm();
+        else
+            startRecognitionMode(nullptr, true);
         return;
     }
     QString error = connectionMessage.isEmpty() ? NotConnectedMessage : connectionMessage;
@@ -258,9 +295,10 @@ void AsrManager::stopRecognition()
 
 void AsrManager::changeRecognition()
 {
+    // What the user sees decides, not the target: a form's target may stand
+    // while its dictation is not running.
     QMutexLocker locker(&stateMutex);
-    const std::optional<RecognitionMode> mode = targetModeInfo.mode();
-    if (mode && *mode >= RecognitionModeNamespace::Text)
+    if (dictationShown)
         stopRecognition();
     else
         startRecognition();

@@ -53,6 +53,12 @@ public:
     void setEnabled(bool value) { enabled.store(value); }
     bool getIsVoiceActivationEnabled() const { return isVoiceActivationEnabled.load(); }
     void setIsVoiceActivationEnabled(bool value) { isVoiceActivationEnabled.store(value); }
+    // Whether a web form is connected now: while one is, a stop keeps its
+    // form and a start resumes the form's dictation.
+    void setFormConnected(bool connected);
+    // What the monitor shows: a dictation or form mode reported starting or
+    // started, and not stopped since. The toggle follows it.
+    bool isDictationShown();
 
     ClientThemeInfo getSelectedTheme();
     // The theme list, fetched from the server when empty or forced: blocks for
@@ -90,6 +96,8 @@ public slots:
 
 private:
     void reportTargetMode(AsrState state, const QString& info = QString());
+    // Sends the target's form and element: how a form's dictation is asked for.
+    void sendTargetForm();
     // Runs with one fetch counted by the caller, and ends it.
     QList<ClientThemeInfo> fetchCountedThemes();
 
@@ -107,5 +115,7 @@ private:
     std::atomic<bool> isVoiceActivationEnabled{false};
     RecognitionMode lastStartedMode = RecognitionModeNamespace::Off;
     std::atomic<bool> enabled{true};
+    std::atomic<bool> formConnected{false};
+    bool dictationShown = false;
     QString connectionMessage;
 };
