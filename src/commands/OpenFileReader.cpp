@@ -112,13 +112,15 @@ OpenFileReader::Failure OpenFileReader::readContent(const QString& path, QString
     if (program.isEmpty())
         return NoUnzip;
 
-    // Holds only a link: unzip reads its archive argument as a wildcard pattern.
+    // Holds only a link (or a copy of the archive): unzip reads its archive
+    // argument as a wildcard pattern, so it gets a plain name.
     const QString tempLocation = AppVariables::sm_stdVars.get(QStringLiteral("TempLocation"), QString());
     QDir().mkpath(tempLocation);
     QTemporaryDir folder(QDir(tempLocation).filePath(QStringLiteral("odt-XXXXXX")));
     const QString plainName = QDir(folder.path()).filePath(QStringLiteral("document.odt"));
-    if (!folder.isValid() || !QFile::link(file.absoluteFilePath(), plainName)) {
-        *detail = QStringLiteral("no link in a temporary folder: ") + folder.errorString();
+    if (!folder.isValid()
+        || (!QFile::link(file.absoluteFilePath(), plainName) && !QFile::copy(file.absoluteFilePath(), plainName))) {
+        *detail = QStringLiteral("cannot reach the file from a temporary folder: ") + folder.errorString();
         return ReadFailed;
     }
 
