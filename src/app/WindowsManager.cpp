@@ -774,7 +774,8 @@ void WindowsManager::onVACSettingsVisibleChanged(bool vacVisible)
 
 void WindowsManager::OnCommandError(QString errorText)
 {
-    processUserNotification(notification(NotificationTypeCritical, QString(), errorText, false));
+    processUserNotification(
+        notification(NotificationTypeCritical, QStringLiteral("Команда не выполнена"), errorText, false));
 }
 
 void WindowsManager::onConnectionStateChanged(ConnectionStateInfo stateInfo)

@@ -1,6 +1,7 @@
+#include "QuickExit.h"
 #include "ScrivoraMain.h"
 
 int main(int argc, char** argv)
 {
-    return scrivoraMain(argc, argv);
+    quickExit(scrivoraMain(argc, argv));
 }

@@ -1,5 +1,7 @@
 #include "FileCopyCommandExecutor.h"
 
+#include <QFileInfo>
+
 FileCopyCommandExecutor::FileCopyCommandExecutor(QObject* parent)
     : UserCommandExecutor(parent)
     , reader(new CompositeFileReader(this))
@@ -12,6 +14,11 @@ CommandResult FileCopyCommandExecutor::Execute(UserCommand command) const
 {
     QString error;
     QString text = reader->ReadFile(command.Text, &error);
+    if (!error.isEmpty()) {
+        // The notice must say which of the user's documents failed.
+        const QString name = QFileInfo(command.Text).fileName();
+        error = QStringLiteral("Не удалось вставить документ «%1». %2").arg(name.isEmpty() ? command.Text : name, error);
+    }
     text.replace(QLatin1String("\r\n"), QLatin1String("\r"));
     text.replace(QLatin1Char('\n'), QLatin1Char('\r'));
     if (!text.isEmpty() && !text.at(0).isSpace())

@@ -4,7 +4,8 @@
 #include "UserCommandExecutor.h"
 
 // Hands back the text of the command's document, each line end a single
-// carriage return and a leading blank so it joins the text typed before it.
+// carriage return and a leading blank so it joins the text typed before it;
+// a failure names the document and the reader's reason.
 class FileCopyCommandExecutor : public UserCommandExecutor
 {
     Q_OBJECT

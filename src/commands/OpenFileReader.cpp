@@ -16,6 +16,32 @@
 
 namespace {
 const QString ContentFile = QStringLiteral("content.xml");
+constexpr qint64 ChunkBytes = 64 * 1024;
+
+// The next piece of the stream; empty at its end or, with *timedOut, at the deadline.
+QByteArray nextChunk(QIODevice* device, const QDeadlineTimer& deadline, bool* timedOut)
+{
+    auto* process = qobject_cast<QProcess*>(device);
+    while (device->bytesAvailable() == 0) {
+        if (deadline.hasExpired()) {
+            *timedOut = true;
+            return QByteArray();
+        }
+        if (device->waitForReadyRead(int(deadline.remainingTime())))
+            continue;
+        if (!process || process->state() == QProcess::NotRunning)
+            return device->read(ChunkBytes);
+        // Its output is closed but it has not ended yet.
+        process->waitForFinished(int(deadline.remainingTime()));
+    }
+    return device->read(ChunkBytes);
+}
+
+// unzip's exit codes of archives it cannot use: not a zip file, damaged, content.xml missing.
+bool isNotADocument(int unzipExitCode)
+{
+    return unzipExitCode == 2 || unzipExitCode == 3 || unzipExitCode == 9 || unzipExitCode == 11;
+}
 } // namespace
 
 OpenFileReader::OpenFileReader(QObject* parent)
@@ -25,151 +51,199 @@ OpenFileReader::OpenFileReader(QObject* parent)
 
 OpenFileReader::~OpenFileReader() = default;
 
+QString OpenFileReader::FailureText(Failure failure)
+{
+    switch (failure) {
+    case NoFailure:
+        return QString();
+    case NotFound:
+        return QStringLiteral("Файла не существует");
+    case NotAFile:
+        return QStringLiteral("Не удалось открыть файл");
+    case NoUnzip:
+        return QStringLiteral("Не найдена программа unzip, без которой документы .odt не читаются");
+    case NotADocument:
+        return QStringLiteral("Файл повреждён или не является документом .odt");
+    case Encrypted:
+        return QStringLiteral("Документ защищён паролем");
+    case ContentTooLarge:
+        return QStringLiteral("Документ слишком большой: в распакованном виде он больше %1 МБ")
+            .arg(DefaultMaxContentBytes / (1024 * 1024));
+    case TooLong:
+        return TextTooLong();
+    case TooDeep:
+        return QStringLiteral("Документ устроен слишком сложно: вложенность больше %1 уровней").arg(MaxDepth);
+    case TimedOut:
+        return QStringLiteral("Документ не удалось прочитать за отведённое время");
+    case ReadFailed:
+        break;
+    }
+    return QStringLiteral("Произошла ошибка при чтении из файла");
+}
+
 QString OpenFileReader::ReadFile(QString path, QString* error)
 {
     try {
-        QString reason;
-        const QString text = readContent(path, &reason);
-        if (!reason.isEmpty()) {
-            // The path is the command's text and stays out of the log.
-            qWarning().noquote() << "OpenFileReader:" << reason;
-            *error = reason == TextTooLong() ? reason : QStringLiteral("Error While Reading the File");
-            return QString();
-        }
-        return text;
+        QString text;
+        QString detail;
+        const Failure failure = readContent(path, &text, &detail);
+        if (failure == NoFailure)
+            return text;
+        // The path is the command's text and stays out of the log.
+        qWarning().noquote() << "OpenFileReader:" << FailureText(failure) << (detail.isEmpty() ? QString() : "- " + detail);
+        *error = FailureText(failure);
     } catch (const std::exception& e) {
-        *error = QString::fromUtf8(e.what());
+        qWarning().noquote() << "OpenFileReader:" << e.what();
+        *error = FailureText(ReadFailed);
     } catch (...) {
-        *error = QStringLiteral("Can't read file");
+        *error = FailureText(ReadFailed);
     }
     return QString();
 }
 
-QString OpenFileReader::readContent(const QString& path, QString* reason) const
+OpenFileReader::Failure OpenFileReader::readContent(const QString& path, QString* text, QString* detail) const
 {
+    const QFileInfo file(path);
+    if (!file.exists())
+        return NotFound;
+    if (!file.isFile())
+        return NotAFile;
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (program.isEmpty())
+        return NoUnzip;
+
+    // Holds only a link (or a copy of the archive): unzip reads its archive
+    // argument as a wildcard pattern, so it gets a plain name.
     const QString tempLocation = AppVariables::sm_stdVars.get(QStringLiteral("TempLocation"), QString());
     QDir().mkpath(tempLocation);
     QTemporaryDir folder(QDir(tempLocation).filePath(QStringLiteral("odt-XXXXXX")));
-    if (!folder.isValid()) {
-        *reason = QStringLiteral("no temporary folder: ") + folder.errorString();
-        return QString();
-    }
-    if (!QFileInfo(path).isFile()) {
-        *reason = QStringLiteral("no such file");
-        return QString();
-    }
-    if (!UnzipFile(path, folder.path(), reason))
-        return QString();
-
-    QFile content(QDir(folder.path()).filePath(ContentFile));
-    if (!content.open(QIODevice::ReadOnly)) {
-        *reason = content.errorString();
-        return QString();
-    }
-    return ReadText(&content, reason);
-}
-
-bool OpenFileReader::UnzipFile(const QString& archive, const QString& folder, QString* reason) const
-{
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("unzip"));
-    if (program.isEmpty()) {
-        *reason = QStringLiteral("the unzip program is missing");
-        return false;
-    }
-    // unzip reads its archive argument as a wildcard pattern: hand it a plain name.
-    const QString plainName = QDir(folder).filePath(QStringLiteral("document.odt"));
-    const QString source = QFileInfo(archive).absoluteFilePath();
-    if (!QFile::link(source, plainName) && !QFile::copy(source, plainName)) {
-        *reason = QStringLiteral("cannot reach the file from the temporary folder");
-        return false;
+    const QString plainName = QDir(folder.path()).filePath(QStringLiteral("document.odt"));
+    if (!folder.isValid()
+        || (!QFile::link(file.absoluteFilePath(), plainName) && !QFile::copy(file.absoluteFilePath(), plainName))) {
+        *detail = QStringLiteral("cannot reach the file from a temporary folder: ") + folder.errorString();
+        return ReadFailed;
     }
 
     QProcess unzip;
     unzip.setProgram(program);
-    // A password argument keeps unzip from asking for one on the terminal.
-    unzip.setArguments({QStringLiteral("-qq"), QStringLiteral("-P"), QString(), plainName, ContentFile,
-                        QStringLiteral("-d"), folder});
+    // -p: content.xml goes to the pipe only, never to disk. A password
+    // argument keeps unzip from asking for one on the terminal.
+    unzip.setArguments({QStringLiteral("-qq"), QStringLiteral("-p"), QStringLiteral("-P"), QString(), plainName,
+                        ContentFile});
     unzip.setStandardInputFile(QProcess::nullDevice());
-    unzip.setProcessChannelMode(QProcess::MergedChannels);
-    unzip.start();
-    if (!unzip.waitForStarted()) {
-        *reason = QStringLiteral("unzip did not start: ") + unzip.errorString();
-        return false;
+    const QDeadlineTimer deadline(unzipTimeoutMs);
+    unzip.start(QIODevice::ReadOnly);
+    if (!unzip.waitForStarted(int(deadline.remainingTime()))) {
+        *detail = QStringLiteral("unzip did not start: ") + unzip.errorString();
+        return ReadFailed;
     }
-    if (!unzip.waitForFinished(unzipTimeoutMs)) {
+
+    const Failure failure = readText(&unzip, deadline, text, detail);
+    if (unzip.state() != QProcess::NotRunning) {
+        // Stopped before the end of the stream: at a cap, at bad XML or at the deadline.
         unzip.kill();
         unzip.waitForFinished();
-        *reason = QStringLiteral("unzip took longer than %1 ms").arg(unzipTimeoutMs);
-        return false;
+        return failure;
     }
+    const int code = unzip.exitStatus() == QProcess::NormalExit ? unzip.exitCode() : -1;
+    const QString messages = QString::fromLocal8Bit(unzip.readAllStandardError().left(500)).simplified();
     // unzip's code for "every file was skipped for a bad password".
     constexpr int badPassword = 82;
-    if (unzip.exitStatus() == QProcess::NormalExit && unzip.exitCode() == badPassword) {
-        *reason = QStringLiteral("the document is encrypted");
-        return false;
+    if (code == badPassword)
+        return Encrypted;
+    if (isNotADocument(code)) {
+        *detail = QStringLiteral("unzip exit code %1: %2").arg(code).arg(messages);
+        return NotADocument;
     }
-    if (unzip.exitStatus() != QProcess::NormalExit || unzip.exitCode() != 0) {
-        *reason = QStringLiteral("unzip failed with exit code %1: %2")
-                      .arg(unzip.exitCode())
-                      .arg(QString::fromLocal8Bit(unzip.readAll()).trimmed());
-        return false;
+    // 1: warnings only, the content came through.
+    if (code != 0 && code != 1) {
+        *detail = QStringLiteral("unzip exit code %1: %2").arg(code).arg(messages);
+        return ReadFailed;
     }
-    if (!QFileInfo(QDir(folder).filePath(ContentFile)).isFile()) {
-        *reason = QStringLiteral("the archive holds no content.xml");
-        return false;
-    }
-    return true;
+    return failure;
 }
 
 QString OpenFileReader::ReadText(QIODevice* content, QString* reason) const
 {
-    QXmlStreamReader xml(content);
     QString text;
+    QString detail;
+    const Failure failure = readText(content, QDeadlineTimer(QDeadlineTimer::Forever), &text, &detail);
+    *reason = FailureText(failure);
+    return failure == NoFailure ? text : QString();
+}
+
+OpenFileReader::Failure OpenFileReader::readText(QIODevice* content, const QDeadlineTimer& deadline, QString* text,
+                                                 QString* detail) const
+{
+    QXmlStreamReader xml;
+    text->clear();
+    qint64 received = 0;
+    bool ended = false;
     // The reader of each open element, none outside the text namespace.
     std::vector<const BaseElementReader*> open;
     // Depth of the outermost open element whose content is left out; -1 for none.
     int skippedFrom = -1;
-    while (!xml.atEnd()) {
+    QByteArray chunk;
+    // The next piece of the stream into chunk, empty at its end.
+    const auto pull = [&]() {
+        bool timedOut = false;
+        chunk = nextChunk(content, deadline, &timedOut);
+        ended = chunk.isEmpty();
+        received += chunk.size();
+        return timedOut ? TimedOut : received > maxContentBytes ? ContentTooLarge : NoFailure;
+    };
+    for (;;) {
         switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            if (open.size() >= MaxDepth) {
-                *reason = QStringLiteral("content.xml is nested deeper than %1 elements").arg(MaxDepth);
-                return QString();
+        case QXmlStreamReader::Invalid: {
+            if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || ended) {
+                *detail = QStringLiteral("content.xml %1:%2: %3")
+                              .arg(xml.lineNumber())
+                              .arg(xml.columnNumber())
+                              .arg(xml.errorString());
+                return NotADocument;
             }
+            if (const Failure failure = pull(); failure != NoFailure)
+                return failure;
+            xml.addData(chunk);
+            break;
+        }
+        case QXmlStreamReader::EndDocument:
+            // The rest of the stream goes unread, but still under the cap.
+            while (!ended) {
+                if (const Failure failure = pull(); failure != NoFailure)
+                    return failure;
+            }
+            return NoFailure;
+        case QXmlStreamReader::StartElement: {
+            if (open.size() >= MaxDepth)
+                return TooDeep;
             if (skippedFrom < 0 && OpenDocumentElementReaderFactory::IsSkipped(xml.namespaceUri(), xml.name()))
                 skippedFrom = int(open.size());
             const BaseElementReader* reader =
                 skippedFrom < 0 ? factory.GetElementReader(xml.namespaceUri(), xml.name()) : nullptr;
             if (reader)
-                text += reader->GetPrefixText();
+                *text += reader->GetPrefixText();
             open.push_back(reader);
             break;
         }
         case QXmlStreamReader::EndElement:
             if (open.back())
-                text += open.back()->GetPostfixText();
+                *text += open.back()->GetPostfixText();
             open.pop_back();
             if (skippedFrom == int(open.size()))
                 skippedFrom = -1;
             break;
         case QXmlStreamReader::Characters:
-            if (!open.empty() && open.back() && !xml.isCDATA())
-                text += xml.text();
+            if (!open.empty() && open.back() && !xml.isCDATA()) {
+                if (text->size() + xml.text().size() > MaxTextLength)
+                    return TooLong;
+                *text += xml.text();
+            }
             break;
         default:
             break;
         }
-        if (text.size() > MaxTextLength) {
-            *reason = TextTooLong();
-            return QString();
-        }
+        if (text->size() > MaxTextLength)
+            return TooLong;
     }
-    if (xml.hasError()) {
-        *reason = QStringLiteral("content.xml %1:%2: %3")
-                      .arg(xml.lineNumber())
-                      .arg(xml.columnNumber())
-                      .arg(xml.errorString());
-        return QString();
-    }
-    return text;
 }

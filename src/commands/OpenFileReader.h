@@ -3,36 +3,50 @@
 #include "BaseFileReader.h"
 #include "OpenDocumentElementReaderFactory.h"
 
+#include <QDeadlineTimer>
+
 class QIODevice;
 
 // Reads the text of an OpenDocument text file: the external unzip program
-// extracts content.xml into a temporary folder, whose text elements are walked.
-// Blocks the calling thread while unzip runs.
+// streams content.xml through a pipe, and its text elements are walked as the
+// bytes arrive. Nothing is unpacked to disk; what unzip may hand over, the
+// text and the time are all capped. Blocks the calling thread while it reads.
 class OpenFileReader : public BaseFileReader
 {
     Q_OBJECT
 
 public:
-    static constexpr int DefaultUnzipTimeoutMs = 30000;
+    static constexpr int DefaultUnzipTimeoutMs = 5000;
     // Far deeper than any document an office program writes.
     static constexpr int MaxDepth = 512;
+    // content.xml of a document within the text limit stays well below this,
+    // however much markup it carries; a bigger one is a packed bomb.
+    static constexpr qint64 DefaultMaxContentBytes = 16 * 1024 * 1024;
+
+    enum Failure { NoFailure, NotFound, NotAFile, NoUnzip, NotADocument, Encrypted,
+                   ContentTooLarge, TooLong, TooDeep, TimedOut, ReadFailed };
 
     explicit OpenFileReader(QObject* parent = nullptr);
     ~OpenFileReader() override;
 
     QString ReadFile(QString path, QString* error) override;
 
-    // Extracts only content.xml; false with the reason in *reason when it is not there afterwards.
-    bool UnzipFile(const QString& archive, const QString& folder, QString* reason) const;
-    // The text of content.xml in one pass; empty with the reason in *reason
-    // for bad XML, nesting deeper than MaxDepth or, as TextTooLong(), a text over MaxTextLength.
+    // The text of a whole content.xml; empty with the user's reason in *reason
+    // for bad XML, nesting deeper than MaxDepth, more bytes than the content
+    // limit or, as TextTooLong(), a text over MaxTextLength.
     QString ReadText(QIODevice* content, QString* reason) const;
+    // What the user is told, in Russian.
+    static QString FailureText(Failure failure);
 
     void setUnzipTimeout(int milliseconds) { unzipTimeoutMs = milliseconds; }
+    void setMaxContentBytes(qint64 bytes) { maxContentBytes = bytes; }
 
 private:
-    QString readContent(const QString& path, QString* reason) const;
+    Failure readContent(const QString& path, QString* text, QString* detail) const;
+    // Reads what arrives until the end of the stream, a failure or the deadline.
+    Failure readText(QIODevice* content, const QDeadlineTimer& deadline, QString* text, QString* detail) const;
 
     OpenDocumentElementReaderFactory factory;
     int unzipTimeoutMs = DefaultUnzipTimeoutMs;
+    qint64 maxContentBytes = DefaultMaxContentBytes;
 };

@@ -26,7 +26,11 @@ UserCommandsManager::~UserCommandsManager() = default;
 
 void UserCommandsManager::setAsrManager(AsrManager* manager)
 {
+    if (asrManager)
+        disconnect(asrManager, nullptr, this, nullptr);
     asrManager = manager;
+    if (asrManager)
+        connect(asrManager, &AsrManager::themesFetched, this, &UserCommandsManager::onThemesFetched);
 }
 
 QString UserCommandsManager::commandsFolder()
@@ -173,7 +177,23 @@ void UserCommandsManager::UpdateThemesFromAsr()
 {
     if (!asrManager)
         return;
-    const QList<ClientThemeInfo> serverThemes = asrManager->get_Themes(false);
+    const QList<ClientThemeInfo> serverThemes = asrManager->knownThemes();
+    if (serverThemes.isEmpty())
+        asrManager->fetchThemes();
+    else
+        applyServerThemes(serverThemes);
+}
+
+void UserCommandsManager::onThemesFetched(bool ok)
+{
+    if (!ok || !asrManager)
+        return;
+    applyServerThemes(asrManager->knownThemes());
+    emit ThemesChanged();
+}
+
+void UserCommandsManager::applyServerThemes(const QList<ClientThemeInfo>& serverThemes)
+{
     QMutexLocker locker(&mutex);
     currentThemes.clear();
     currentThemes.insert(QString(), knownThemes.value(QString()));

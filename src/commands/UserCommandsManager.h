@@ -42,7 +42,8 @@ public:
     void set_Commands(const QMap<QString, QList<UserCommand>>& commands);
     QList<UserCommand> get_ThemeCommands(const QString& themeId);
     QList<ClientThemeInfo> get_Themes();
-    // Throws Exception when the server's theme list cannot be fetched.
+    // Takes the server's theme list as known now, without waiting; when none
+    // is known yet it is fetched in the background and ThemesChanged follows.
     void UpdateThemesFromAsr();
     // The commands of all themes, then those of the selected theme.
     QList<UserCommand> getCommandList();
@@ -62,9 +63,13 @@ public slots:
 
 signals:
     void CommandsChanged();
+    // The current themes were replaced by a list that came from the server.
+    void ThemesChanged();
     void CommandExecutionError(QString errorText);
 
 private:
+    void onThemesFetched(bool ok);
+    void applyServerThemes(const QList<ClientThemeInfo>& serverThemes);
     void writeThemeFile(const ClientThemeInfo& theme, const QList<UserCommand>& commands);
 
     QRecursiveMutex mutex;

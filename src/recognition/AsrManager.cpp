@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QMetaEnum>
 #include <QMutexLocker>
+#include <QThread>
 #include <QtDebug>
 
 #include <optional>
@@ -40,7 +41,15 @@ AsrManager::AsrManager(WebSocketClient* client)
         connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, this, &AsrManager::updateModeStateInfo);
 }
 
-AsrManager::~AsrManager() = default;
+AsrManager::~AsrManager()
+{
+    if (themeFetchThread) {
+        // The REST wait gives up at the request, so this ends at once.
+        themeFetchThread->requestInterruption();
+        themeFetchThread->wait();
+        delete themeFetchThread;
+    }
+}
 
 void AsrManager::startRecognitionMode(RecognitionMode* mode, bool backup)
 {
@@ -58,8 +67,14 @@ void AsrManager::startRecognitionMode(RecognitionMode* mode, bool backup)
         updateModeStateInfo(stopping);
     }
 
-    if (backup)
-        targetModeInfo.BackupTargetMode(&requested, nullptr, nullptr, themeId);
+    if (backup) {
+        // A stop while a form is connected keeps its form for the next start.
+        std::optional<FormMetadata> form;
+        std::optional<QString> element;
+        if (formConnected.load() && requested <= RecognitionModeNamespace::VoiceActivation)
+            targetModeInfo.getTargetModeInfo(&form, &element);
+        targetModeInfo.BackupTargetMode(&requested, form ? &*form : nullptr, element ? &*element : nullptr, themeId);
+    }
 
     RecognitionModeCommand command;
     command.setType(mode);
@@ -77,20 +92,44 @@ void AsrManager::startUninteractiveMode()
 
 void AsrManager::startTargetMode()
 {
-    std::optional<FormMetadata> form;
-    std::optional<QString> element;
-    RecognitionMode mode = targetModeInfo.getTargetModeInfo(&form, &element);
-
+    RecognitionMode mode = targetModeInfo.getTargetMode();
     if (!TargetModeInfo::isFormMode(mode)) {
         startRecognitionMode(&mode, true);
         return;
     }
+    sendTargetForm();
+}
+
+void AsrManager::sendTargetForm()
+{
+    std::optional<FormMetadata> form;
+    std::optional<QString> element;
+    targetModeInfo.getTargetModeInfo(&form, &element);
     TtsMute();
     if (client && form)
         client->sendData(FormMetadataMessage, &*form);
     if (client && element)
         client->sendJson(FormElementMessage, QJsonValue(*element));
     TtsUnmute();
+}
+
+void AsrManager::setFormConnected(bool connected)
+{
+    formConnected.store(connected);
+    if (connected) {
+        // A new page brings its own form: the stop that follows its opening must not keep an earlier one.
+        targetModeInfo.setForm(nullptr);
+        targetModeInfo.setFormElement(nullptr);
+    } else {
+        // Nothing can resume the form of a page that went away.
+        targetModeInfo.ForgetPausedForm();
+    }
+}
+
+bool AsrManager::isDictationShown()
+{
+    QMutexLocker locker(&stateMutex);
+    return dictationShown;
 }
 
 AsrState AsrManager::currentState()
@@ -119,10 +158,22 @@ QList<ClientThemeInfo> AsrManager::get_Themes(bool force)
         if (!themes.isEmpty() && !force)
             return themes;
     }
+    ++themeFetches;
+    return fetchCountedThemes();
+}
 
+QList<ClientThemeInfo> AsrManager::fetchCountedThemes()
+{
     // The fetch blocks for up to the REST limit: no lock is held across it,
     // and each caller's thread gets its own access point.
-    const QList<ClientThemeInfo> fetched = RestAccessPoint().getThemes();
+    QList<ClientThemeInfo> fetched;
+    try {
+        fetched = RestAccessPoint().getThemes();
+    } catch (...) {
+        --themeFetches;
+        emit themesFetched(false);
+        throw;
+    }
     {
         QMutexLocker locker(&themeMutex);
         themes = fetched;
@@ -131,9 +182,37 @@ QList<ClientThemeInfo> AsrManager::get_Themes(bool force)
     std::optional<ClientThemeInfo> found;
     if (targetModeInfo.FindTargetTheme(fetched, &found))
         updateSelectedThemeInfo(found ? found->id() : QString(ASRSettings().SelectedTheme));
+    --themeFetches;
+    emit themesFetched(true);
+    return fetched;
+}
 
+QList<ClientThemeInfo> AsrManager::knownThemes()
+{
     QMutexLocker locker(&themeMutex);
     return themes;
+}
+
+void AsrManager::fetchThemes()
+{
+    if (themeFetchThread || isFetchingThemes())
+        return;
+    // Counted before the thread starts: a window opened now already sees the fetch.
+    ++themeFetches;
+    themeFetchThread = QThread::create([this] {
+        try {
+            fetchCountedThemes();
+        } catch (const std::exception& e) {
+            qWarning().noquote() << QStringLiteral("Theme list: ") + QString::fromUtf8(e.what());
+        }
+    });
+    themeFetchThread->setObjectName(QStringLiteral("ThemeFetch"));
+    connect(themeFetchThread, &QThread::finished, this, [this] {
+        themeFetchThread->wait();
+        delete themeFetchThread;
+        themeFetchThread = nullptr;
+    });
+    themeFetchThread->start();
 }
 
 void AsrManager::updateSelectedThemeInfo(const QString& themeId)
@@ -184,6 +263,9 @@ void AsrManager::updateModeStateInfo(RecognitionModeInfo modeInfo)
     qInfo().noquote() << QStringLiteral("Mode changed: ")
             + QString::fromUtf8(QJsonDocument(modeInfo.toJson()).toJson(QJsonDocument::Compact));
     it.value() = state;
+    // The monitor's own rule, applied to the same reports in the same order.
+    if (mode > RecognitionModeNamespace::VoiceActivation && state != Stopping)
+        dictationShown = state != Stopped;
     emit currentModeOrStateChanged(mode, state);
 
     if (state == Started)
@@ -194,7 +276,11 @@ void AsrManager::startRecognition()
 {
     QMutexLocker locker(&stateMutex);
     if (connectedFlag.load()) {
-        startRecognitionMode(nullptr, true);
+        // With a form connected, dictation goes into it as a reconnection resumes it.
+        if (formConnected.load() && targetModeInfo.RestoreFormMode())
+            sendTargetForm();
+        else
+            startRecognitionMode(nullptr, true);
         return;
     }
     QString error = connectionMessage.isEmpty() ? NotConnectedMessage : connectionMessage;
@@ -209,9 +295,10 @@ void AsrManager::stopRecognition()
 
 void AsrManager::changeRecognition()
 {
+    // What the user sees decides, not the target: a form's target may stand
+    // while its dictation is not running.
     QMutexLocker locker(&stateMutex);
-    const std::optional<RecognitionMode> mode = targetModeInfo.mode();
-    if (mode && *mode >= RecognitionModeNamespace::Text)
+    if (dictationShown)
         stopRecognition();
     else
         startRecognition();

@@ -15,6 +15,7 @@
 
 #include <atomic>
 
+class QThread;
 class WebSocketClient;
 
 // Decides which recognition mode the client asks the server for, keeps each
@@ -52,11 +53,24 @@ public:
     void setEnabled(bool value) { enabled.store(value); }
     bool getIsVoiceActivationEnabled() const { return isVoiceActivationEnabled.load(); }
     void setIsVoiceActivationEnabled(bool value) { isVoiceActivationEnabled.store(value); }
+    // Whether a web form is connected now: while one is, a stop keeps its
+    // form and a start resumes the form's dictation.
+    void setFormConnected(bool connected);
+    // What the monitor shows: a dictation or form mode reported starting or
+    // started, and not stopped since. The toggle follows it.
+    bool isDictationShown();
 
     ClientThemeInfo getSelectedTheme();
-    // The theme list, fetched from the server when empty or forced. Throws
+    // The theme list, fetched from the server when empty or forced: blocks for
+    // up to the REST time limit, so never from the GUI thread. Throws
     // Exception when the fetch fails; the list is then unchanged.
     QList<ClientThemeInfo> get_Themes(bool force);
+    // What the GUI uses: the list as known now, without waiting.
+    QList<ClientThemeInfo> knownThemes();
+    // Fetches the list on a thread of its own unless a fetch is under way;
+    // themesFetched follows.
+    void fetchThemes();
+    bool isFetchingThemes() const { return themeFetches.load() > 0; }
     void updateSelectedThemeInfo(const QString& themeId);
     void applySelectedTheme(bool stop);
     void TtsMute();
@@ -67,6 +81,9 @@ signals:
     void currentModeOrStateChanged(RecognitionMode mode, AsrState state);
     void connected();
     void errorNotification(QString& error);
+    // A fetch of the theme list ended (ok: the list was replaced). Emitted in
+    // the fetching thread.
+    void themesFetched(bool ok);
 
 public slots:
     void updateModeStateInfo(RecognitionModeInfo modeInfo);
@@ -79,11 +96,18 @@ public slots:
 
 private:
     void reportTargetMode(AsrState state, const QString& info = QString());
+    // Sends the target's form and element: how a form's dictation is asked for.
+    void sendTargetForm();
+    // Runs with one fetch counted by the caller, and ends it.
+    QList<ClientThemeInfo> fetchCountedThemes();
 
     WebSocketClient* client;
     std::atomic<bool> connectedFlag{false};
     QRecursiveMutex stateMutex;
     QRecursiveMutex themeMutex;
+    std::atomic<int> themeFetches{0};
+    // GUI thread only.
+    QThread* themeFetchThread = nullptr;
     QMap<RecognitionMode, AsrState> modeStates;
     TargetModeInfo targetModeInfo;
     QList<ClientThemeInfo> themes;
@@ -91,5 +115,7 @@ private:
     std::atomic<bool> isVoiceActivationEnabled{false};
     RecognitionMode lastStartedMode = RecognitionModeNamespace::Off;
     std::atomic<bool> enabled{true};
+    std::atomic<bool> formConnected{false};
+    bool dictationShown = false;
     QString connectionMessage;
 };

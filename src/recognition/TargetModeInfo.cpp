@@ -106,7 +106,7 @@ RecognitionMode TargetModeInfo::targetModeLocked()
 
 bool TargetModeInfo::hasFormTargetLocked()
 {
-    return isFormMode(targetModeLocked()) && m_form.has_value();
+    return m_form.has_value();
 }
 
 RecognitionMode TargetModeInfo::getTargetMode()
@@ -148,10 +148,30 @@ void TargetModeInfo::ResetTargetMode()
     m_windowHandle = 0;
 }
 
-void TargetModeInfo::BackupTargetElement(const QString* element)
+bool TargetModeInfo::RestoreFormMode()
+{
+    QMutexLocker locker(&m_mutex);
+    if (!m_form)
+        return false;
+    m_mode = m_form->mode() == 0 ? RecognitionModeNamespace::TemplatedForm : RecognitionModeNamespace::TemplatedWizardForm;
+    m_isEmpty = false;
+    m_windowHandle = 0;
+    return true;
+}
+
+void TargetModeInfo::ForgetPausedForm()
 {
     QMutexLocker locker(&m_mutex);
     if (isFormMode(targetModeLocked()))
+        return;
+    m_form.reset();
+    m_formElement.reset();
+}
+
+void TargetModeInfo::BackupTargetElement(const QString* element)
+{
+    QMutexLocker locker(&m_mutex);
+    if (isFormMode(targetModeLocked()) || hasFormTargetLocked())
         setFormElement(element);
 }
 

@@ -51,6 +51,11 @@ public:
     void BackupTargetMode(const RecognitionMode* mode, const FormMetadata* form, const QString* element,
                           const QString& themeId);
     void ResetTargetMode();
+    // A form kept through a stop (recorded with an idle mode) becomes the
+    // target again in its own mode; false when no form is recorded.
+    bool RestoreFormMode();
+    // Forgets a form kept through a stop; a form mode that is the target stays.
+    void ForgetPausedForm();
     void BackupTargetElement(const QString* element);
     void UpdateTargetCommandSet(const QJsonArray& commands);
     void UpdateTargetFormSettings(const QJsonObject& settings);
@@ -68,6 +73,7 @@ public:
 private:
     // With the mutex held.
     RecognitionMode targetModeLocked();
+    // A form is the target or kept through a stop: the form's updates apply.
     bool hasFormTargetLocked();
 
     mutable QRecursiveMutex m_mutex;

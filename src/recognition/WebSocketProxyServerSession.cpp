@@ -87,6 +87,8 @@ WebSocketProxyServerSession::WebSocketProxyServerSession(WebSocketClient* client
     const QList<QNetworkCookie> cookies
         = misCookies(rawCookies.isValid() ? rawCookies.toByteArray() : socket->request().rawHeader("Cookie"), &info);
     qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form connected with %1 MIS cookies").arg(cookies.size());
+    if (asrManager)
+        asrManager->setFormConnected(true);
     if (!client)
         return;
     connect(client->messageProcessor(), &DataMessageProcessor::textMessageReceived, this,
@@ -100,6 +102,8 @@ WebSocketProxyServerSession::~WebSocketProxyServerSession() = default;
 void WebSocketProxyServerSession::closing()
 {
     qCInfo(lcWebSocketServer) << "Form session closed";
+    if (asrManager)
+        asrManager->setFormConnected(false);
     if (!client)
         return;
     client->getCookiesSource()->setAdditionalCookies({});

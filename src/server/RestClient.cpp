@@ -4,10 +4,12 @@
 #include "RestHttpWorker.h"
 #include "RestJsonWorker.h"
 
+#include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QThread>
 
 RestClient::RestClient(QObject* parent)
     : QObject(parent)
@@ -74,7 +76,7 @@ bool RestClient::run(StubRestWorker* worker, Qt::ConnectionType connection, cons
     emit startExecute(url, method, data, parameters);
     disconnect(this, &RestClient::startExecute, worker, nullptr);
 
-    if (worker->waitForFinished(timeoutMsecs))
+    if (waitForReply(worker))
         return true;
     worker->abortLater();
     if (worker->waitForFinished(abortGraceMsecs))
@@ -82,6 +84,19 @@ bool RestClient::run(StubRestWorker* worker, Qt::ConnectionType connection, cons
     qWarning().noquote() << "REST worker did not end after the abort of " + url;
     worker->abandon();
     return false;
+}
+
+bool RestClient::waitForReply(StubRestWorker* worker) const
+{
+    // A background caller asked to stop (its owner is going away) gives the
+    // reply up at once instead of holding its owner for the whole time limit.
+    QThread* caller = QThread::currentThread();
+    const QDeadlineTimer deadline(timeoutMsecs);
+    while (!worker->waitForFinished(int(qMin<qint64>(deadline.remainingTime(), interruptCheckMsecs)))) {
+        if (deadline.hasExpired() || caller->isInterruptionRequested())
+            return false;
+    }
+    return true;
 }
 
 QJsonObject RestClient::execute(QString path, Method method, QByteArray data, QMap<QString, QString> parameters)

@@ -12,7 +12,9 @@ class QSslConfiguration;
 class StubRestWorker;
 
 // Runs one HTTP request per call on a fresh "RestWorker" thread while the
-// calling thread waits; the result is always data, never an exception.
+// calling thread waits (until the time limit, or until the calling thread is
+// asked to stop with QThread::requestInterruption); the result is always
+// data, never an exception.
 class RestClient : public QObject
 {
     Q_OBJECT
@@ -47,6 +49,7 @@ signals:
 
 private:
     // Issues the request and waits; false when the worker had to be abandoned.
+    bool waitForReply(StubRestWorker* worker) const;
     bool run(StubRestWorker* worker, Qt::ConnectionType connection, const QString& url, Method method,
              const QByteArray& data, const QMap<QString, QString>& parameters);
 
@@ -65,4 +68,5 @@ private:
     int lastError = 0;
     // After the abort the reply ends at once; this only bounds a stuck thread.
     int abortGraceMsecs = 2000;
+    int interruptCheckMsecs = 50;
 };

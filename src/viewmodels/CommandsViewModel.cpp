@@ -37,8 +37,12 @@ CommandsViewModel::~CommandsViewModel() = default;
 
 void CommandsViewModel::set_CommandsManager(UserCommandsManager* manager, const QList<UserCommandType>& types)
 {
+    if (commandsManager)
+        disconnect(commandsManager, nullptr, this, nullptr);
     commandsManager = manager;
     commandTypes = types;
+    if (commandsManager)
+        connect(commandsManager, &UserCommandsManager::ThemesChanged, this, &CommandsViewModel::addArrivedThemes);
 }
 
 void CommandsViewModel::set_typeIndex(int index)
@@ -71,16 +75,6 @@ void CommandsViewModel::onLoad()
     }
 }
 
-void CommandsViewModel::refreshThemes()
-{
-    // Without the server the editor still works on the themes known so far.
-    try {
-        commandsManager->UpdateThemesFromAsr();
-    } catch (const std::exception& e) {
-        logError("onLoad", &e);
-    }
-}
-
 void CommandsViewModel::load()
 {
     clearCommands();
@@ -88,7 +82,9 @@ void CommandsViewModel::load()
     themeIds.clear();
     if (!commandsManager)
         return;
-    refreshThemes();
+    // The themes known now; a list still on its way is added by addArrivedThemes.
+    commandsManager->UpdateThemesFromAsr();
+    loaded = true;
     QList<ClientThemeInfo> sorted = commandsManager->get_Themes();
     std::sort(sorted.begin(), sorted.end(), &CommandsViewModel::themeLessThan);
 
@@ -104,14 +100,7 @@ void CommandsViewModel::load()
         const QString id = theme.themeId();
         themes.append(theme.name());
         themeIds.append(id);
-        for (const UserCommand& command : commandsManager->get_ThemeCommands(id)) {
-            CommandsCollectionViewModel* collection = collections.value(command.Type);
-            if (!collection) {
-                qWarning() << "No editor list for command type" << command.Type;
-                continue;
-            }
-            collection->append(new UserCommandViewModel(command, id, collection));
-        }
+        appendThemeRows(id);
     }
 
     // Fewer themes than at the last opening: keep the index on the list.
@@ -121,6 +110,46 @@ void CommandsViewModel::load()
     emit changed_CommandSetList();
     set_typeIndex(1);
     set_typeIndex(0);
+}
+
+void CommandsViewModel::appendThemeRows(const QString& themeId)
+{
+    for (const UserCommand& command : commandsManager->get_ThemeCommands(themeId)) {
+        CommandsCollectionViewModel* collection = collections.value(command.Type);
+        if (!collection) {
+            qWarning() << "No editor list for command type" << command.Type;
+            continue;
+        }
+        collection->append(new UserCommandViewModel(command, themeId, collection));
+    }
+}
+
+void CommandsViewModel::addArrivedThemes()
+{
+    if (!loaded || !commandsManager)
+        return;
+    // The themes shown keep their rows and the edits not applied yet; new
+    // ones go in by name after the all-themes entry.
+    const QString shownId = themeIds.value(themeIndex);
+    bool added = false;
+    for (const ClientThemeInfo& theme : commandsManager->get_Themes()) {
+        const QString id = theme.themeId();
+        if (themeIds.contains(id))
+            continue;
+        int at = 0;
+        while (at < themes.size() && (themeIds.at(at).isEmpty() || !(theme.name() < themes.at(at))))
+            ++at;
+        themes.insert(at, theme.name());
+        themeIds.insert(at, id);
+        appendThemeRows(id);
+        added = true;
+    }
+    if (!added)
+        return;
+    themeIndex = qMax(0, themeIds.indexOf(shownId));
+    emit changed_Themes(themes);
+    // Also unchanged: a combo box given a new model may have moved its index.
+    emit changed_ThemeIndex(themeIndex);
 }
 
 void CommandsViewModel::clearCommands()
@@ -134,6 +163,7 @@ void CommandsViewModel::clearCommands()
 
 void CommandsViewModel::onClose()
 {
+    loaded = false;
     clearCommands();
     themes.clear();
     themeIds.clear();

@@ -43,8 +43,8 @@ public:
     QStringList get_ThemeIds() const { return themeIds; }
     CommandsCollectionViewModel* get_Collection(UserCommandType type) const { return collections.value(type); }
 
-    // Refreshes the themes from the server (going on with the known ones when
-    // it cannot be reached) and rebuilds every row from the manager.
+    // Rebuilds every row from the manager with the themes known now, never
+    // waiting for the server: themes that arrive later are added while open.
     Q_INVOKABLE void onLoad();
     Q_INVOKABLE void onClose();
     // False, with everything kept as it is here, when the manager refused or could not write.
@@ -76,7 +76,8 @@ signals:
 
 private:
     void load();
-    void refreshThemes();
+    void appendThemeRows(const QString& themeId);
+    void addArrivedThemes();
 
     QList<UserCommandType> commandTypes;
     int typeIndex = 0;
@@ -86,4 +87,6 @@ private:
     QMap<UserCommandType, CommandsCollectionViewModel*> collections;
     QList<QObject*> collectionList;
     QStringList themeIds;
+    // Between load and onClose.
+    bool loaded = false;
 };

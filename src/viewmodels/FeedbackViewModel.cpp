@@ -75,6 +75,7 @@ FeedbackViewModel::FeedbackViewModel(AsrManager* asrManager, RecordingDeviceMana
          std::initializer_list<ValidatableText*>{feedbackText, email, fullName, themeChoose->selectedIndexField()})
         connect(field, &ValidatableText::changed_IsValid, this, &FeedbackViewModel::isValidChanged);
     connect(&sending, &QFutureWatcher<bool>::finished, this, &FeedbackViewModel::onSendFinished);
+    connect(themeChoose, &ThemeChooseViewModel::choicesRefilled, this, &FeedbackViewModel::onThemesRefilled);
     // A claim on its way ends before the program does (at most the request's time limit).
     if (QCoreApplication* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { sending.waitForFinished(); });
@@ -151,12 +152,8 @@ bool FeedbackViewModel::cancelCommand()
 
 void FeedbackViewModel::load()
 {
-    try {
-        themeChoose->Load();
-    } catch (const std::exception& e) {
-        // Offline: the list stays empty and the chooser says so.
-        qWarning().noquote() << QStringLiteral("FeedbackViewModel: no theme list: ") + QString::fromUtf8(e.what());
-    }
+    // Offline the list stays empty and the chooser says why; a list on its way fills it in.
+    themeChoose->Load();
     themeChoose->Validate();
     set_UserConsentVisible(build("UserConsent").toLower() == QLatin1String("true"));
     loadDraftAndProfile();
@@ -209,6 +206,20 @@ void FeedbackViewModel::selectDraftTheme(const QString& id, const QString& theme
                                             {QStringLiteral("Name"), name}});
     choices->append(new ThemeInfoViewModel(theme, choices));
     themeChoose->selectedIndexField()->set_IntValue(choices->count() - 1);
+}
+
+void FeedbackViewModel::onThemesRefilled(const QString& previousId)
+{
+    guarded("onThemesRefilled", [this, &previousId] {
+        // The draft's theme stays chosen when the arriving list no longer offers it.
+        FeedbackSettings draft;
+        const ThemeInfoViewModel* selected = themeChoose->get_SelectedTheme();
+        if (!previousId.isEmpty() && previousId == QString(draft.Id) && (!selected || selected->get_Id() != previousId))
+            selectDraftTheme(draft.Id, draft.ThemeId, draft.ThemeVersion, draft.ThemeName);
+        themeChoose->Validate();
+        isValidChanged();
+        return true;
+    });
 }
 
 bool FeedbackViewModel::apply()

@@ -126,6 +126,7 @@ private:
     bool cancel();
     void loadDraftAndProfile();
     void selectDraftTheme(const QString& id, const QString& themeId, const QString& version, const QString& name);
+    void onThemesRefilled(const QString& previousId);
     void storeIdentity();
     void saveDraft();
     void clearDraft();

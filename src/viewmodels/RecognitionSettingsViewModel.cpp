@@ -12,6 +12,7 @@ RecognitionSettingsViewModel::RecognitionSettingsViewModel(QObject* parent)
     , themeSelectEnabled(AppVariables::buildFlag(QStringLiteral("ThemeSelectEnabled")))
 {
     innerSettings.append(chooser);
+    connect(chooser, &ThemeChooseViewModel::choicesRefilled, this, &RecognitionSettingsViewModel::showWhyNoThemes);
 }
 
 RecognitionSettingsViewModel::~RecognitionSettingsViewModel() = default;
@@ -92,6 +93,11 @@ void RecognitionSettingsViewModel::Load()
     if (AppVariables::buildFlag(QStringLiteral("CanEnableKivaro")))
         set_CanEnableKivaro(true);
     SettingsViewModel::Load();
+    showWhyNoThemes();
+}
+
+void RecognitionSettingsViewModel::showWhyNoThemes()
+{
     // The view shows the reason in place of an empty list.
     if (!hasThemes())
         chooser->selectedIndexField()->set_Text(chooser->selectedIndexField()->get_Text());

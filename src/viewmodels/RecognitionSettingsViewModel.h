@@ -78,6 +78,7 @@ signals:
 
 private:
     bool hasThemes() const;
+    void showWhyNoThemes();
 
     ThemeChooseViewModel* chooser;
     bool sendingMode = false;

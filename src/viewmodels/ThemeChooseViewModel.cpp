@@ -21,6 +21,15 @@ ThemeChooseViewModel::ThemeChooseViewModel(QObject* parent)
 
 ThemeChooseViewModel::~ThemeChooseViewModel() = default;
 
+void ThemeChooseViewModel::set_AsrManager(AsrManager* manager)
+{
+    if (asrManager)
+        disconnect(asrManager, nullptr, this, nullptr);
+    asrManager = manager;
+    if (asrManager)
+        connect(asrManager, &AsrManager::themesFetched, this, &ThemeChooseViewModel::onThemesFetched);
+}
+
 QObject* ThemeChooseViewModel::get_SelectedValidatedThemeIndex() const
 {
     return selectedIndex;
@@ -48,7 +57,9 @@ QObject* ThemeChooseViewModel::selectedThemeOrNull() const
 void ThemeChooseViewModel::ValidateThemeIndex(ValidationArgs* args, int index)
 {
     needShow = true;
-    if (themeChoices->count() == 0)
+    if (themeChoices->count() == 0 && asrManager && asrManager->isFetchingThemes())
+        args->Error = tr("Список словарей загружается…");
+    else if (themeChoices->count() == 0)
         args->Error = tr("Отсутствуют словари на сервере");
     else if (index < 0)
         args->Error = tr("Необходимо выбрать словарь");
@@ -62,6 +73,30 @@ bool ThemeChooseViewModel::Validate()
 }
 
 void ThemeChooseViewModel::Load()
+{
+    loaded = true;
+    fill(true);
+}
+
+void ThemeChooseViewModel::Unload()
+{
+    loaded = false;
+}
+
+void ThemeChooseViewModel::onThemesFetched(bool ok)
+{
+    if (!loaded)
+        return;
+    QString previousId;
+    if (ThemeInfoViewModel* previous = qobject_cast<ThemeInfoViewModel*>(selectedThemeOrNull()))
+        previousId = previous->get_Id();
+    // A failed fetch changes no list, but the reason shown for an empty one changes.
+    if (ok)
+        fill(false);
+    emit choicesRefilled(previousId);
+}
+
+void ThemeChooseViewModel::fill(bool fetchWhenEmpty)
 {
     needShow = true;
     QString rememberedId;
@@ -81,7 +116,9 @@ void ThemeChooseViewModel::Load()
     if (rememberedId.isEmpty())
         rememberedId = asrManager->getSelectedTheme().id();
 
-    QList<ClientThemeInfo> themes = asrManager->get_Themes(false);
+    QList<ClientThemeInfo> themes = asrManager->knownThemes();
+    if (themes.isEmpty() && fetchWhenEmpty)
+        asrManager->fetchThemes();
     std::stable_sort(themes.begin(), themes.end(), [](const ClientThemeInfo& a, const ClientThemeInfo& b) {
         return int(a.compositionType()) > int(b.compositionType());
     });

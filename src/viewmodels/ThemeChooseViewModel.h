@@ -26,7 +26,7 @@ public:
     ~ThemeChooseViewModel() override;
 
     // Not owned; without it the list stays empty.
-    void set_AsrManager(AsrManager* manager) { asrManager = manager; }
+    void set_AsrManager(AsrManager* manager);
 
     QObject* get_ThemeChoices() const { return themeChoices; }
     QObject* get_SelectedValidatedThemeIndex() const;
@@ -42,10 +42,15 @@ public:
 
 public slots:
     bool Validate() override;
-    // Throws what fetching the theme list throws; the list is then empty.
+    // Lists the themes known now, never waiting for the server: when none is
+    // known a fetch starts, and until Unload each fetch that ends refills the
+    // list (choicesRefilled).
     void Load() override;
+    void Unload() override;
 
 signals:
+    // previousId: the Id of the entry chosen before the refill, empty when none.
+    void choicesRefilled(const QString& previousId);
     void changed_ThemeChoices(CollectionModel<ThemeInfoViewModel>* choices);
     void changed_SelectedValidatedThemeIndex(ValidatableInt32* index);
     void changed_SelectedTheme();
@@ -53,9 +58,12 @@ signals:
 private:
     // The property's reader: QML cannot take an exception.
     QObject* selectedThemeOrNull() const;
+    void fill(bool fetchWhenEmpty);
+    void onThemesFetched(bool ok);
 
     CollectionModel<ThemeInfoViewModel>* themeChoices;
     ValidatableInt32* selectedIndex;
     AsrManager* asrManager = nullptr;
     bool needShow = true;
+    bool loaded = false;
 };

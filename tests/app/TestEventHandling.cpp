@@ -4,6 +4,7 @@
 #include "PlaybackDeviceSettings.h"
 #include "PulsePipeSink.h"
 #include "PulseTestServer.h"
+#include "QuickExit.h"
 #include "QuickWindows.h"
 #include "ScrivoraMain.h"
 #include "SystemTray.h"
@@ -343,7 +344,7 @@ void TestEventHandling::serverNotificationAndCommandError()
     ++expectedOn;
     QVERIFY(server->sendResult(FailingPhrase, true, failingCommandId));
     QTRY_COMPARE(balloons.shown.size(), 1);
-    QVERIFY2(balloons.shown.first().startsWith(QStringLiteral("Не удалось запустить программу")),
+    QVERIFY2(balloons.shown.first().startsWith(QStringLiteral("Команда не выполнена|Не удалось запустить программу")),
              qPrintable(balloons.shown.first()));
     // The program's path is the command's text: it stays out of the log.
     QVERIFY2(loggedWith(QStringLiteral("no such program")).isEmpty(),
@@ -470,7 +471,7 @@ Q_COREAPP_STARTUP_FUNCTION(scheduleTests)
 int main(int argc, char** argv)
 {
     const int programResult = scrivoraMain(argc, argv);
-    return testResult != 0 || programResult != 0 ? 1 : 0;
+    quickExit(testResult != 0 || programResult != 0 ? 1 : 0);
 }
 
 #include "TestEventHandling.moc"

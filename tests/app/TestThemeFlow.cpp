@@ -5,6 +5,7 @@
 #include "HotkeySettings.h"
 #include "KeyRecorderWindow.h"
 #include "LaunchSettingsViewModel.h"
+#include "QuickExit.h"
 #include "QuickWindows.h"
 #include "RecognitionSettingsViewModel.h"
 #include "ScrivoraMain.h"
@@ -282,7 +283,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsSet(PhaseVariable)) {
         const int programResult = scrivoraMain(argc, argv);
-        return startResult != 0 || programResult != 0 ? 1 : 0;
+        quickExit(startResult != 0 || programResult != 0 ? 1 : 0);
     }
     QCoreApplication app(argc, argv);
     TestThemeFlow test;

@@ -10,6 +10,7 @@
 #include "PulseModule.h"
 #include "PulseTestServer.h"
 #include "QuestionAnswer.h"
+#include "QuickExit.h"
 #include "QuickWindows.h"
 #include "RecordingDeviceManager.h"
 #include "RunGuard.h"
@@ -34,6 +35,7 @@
 #include <QQuickWindow>
 #include <QStandardPaths>
 #include <QThread>
+#include <QWebSocket>
 
 #include <csignal>
 #include <memory>
@@ -105,6 +107,7 @@ private slots:
     void trayOpensSettings();
     void startupSettingsAndPublishedObjects();
     void hotkeysDriveRecognition();
+    void doubleCtrlWithAFormFollowsTheMonitor();
     void failedMicrophoneEndsDictation();
     void switchedMicrophoneIsTold();
     void restartStopsWorkersAndHandsOver();
@@ -233,6 +236,74 @@ void TestWindowsManager::hotkeysDriveRecognition()
     QTRY_COMPARE(server->lastRequestedMode(), 2);
     keyboard.release("Control_L");
     QTRY_COMPARE(server->lastRequestedMode(), 0);
+}
+
+// A form connected to the local form server asks for dictation into itself
+// (its description); the double Ctrl stops and resumes that, always the
+// opposite of what the monitor shows.
+void TestWindowsManager::doubleCtrlWithAFormFollowsTheMonitor()
+{
+    FakeRecognitionServer* server = servers->recognition();
+    HotKeyManager* hotkeys = HotKeyManager::getHotkeyManager();
+    HotkeySettings settings;
+    settings.UseHotkey = true;
+    settings.sync();
+    hotkeys->onSettingsChanged();
+    QTRY_VERIFY(hotkeys->IsInitialized());
+    XTestKeyboard keyboard;
+    QVERIFY(keyboard.isOpen());
+    const auto doubleCtrl = [&keyboard] {
+        QTest::qWait(300); // apart from the pair before, so the presses are not counted as one run
+        keyboard.tap("Control_L");
+        QTest::qWait(60);
+        keyboard.tap("Control_L");
+    };
+    QObject* monitor =
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("monitorViewModel")).value<QObject*>();
+    QVERIFY(monitor);
+    const auto shown = [monitor] { return monitor->property("Visible").toBool(); };
+    QTRY_VERIFY(!shown());
+
+    QWebSocket form;
+    const int port = QSettings(TestHome::settingsFile(), QSettings::IniFormat).value("FormApiServer/Port").toInt();
+    form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
+    QTRY_COMPARE(form.state(), QAbstractSocket::ConnectedState);
+    // The session announces the form's MIS and stops what ran for an earlier target.
+    QTRY_VERIFY(server->messagesOfType(115).size() == 1 && server->textMessages().constLast().type == 1);
+    server->clearReceived();
+    form.sendTextMessage(QStringLiteral(R"({"MessageType":6,"Data":{"Key":"осмотр","Mode":0}})"));
+    QTRY_COMPARE(server->messagesOfType(106).size(), 1);
+    QTRY_VERIFY(shown());
+
+    doubleCtrl();
+    QTRY_VERIFY(!shown());
+    QCOMPARE(requestedModes(server), QList<int>{0});
+    // The form's dictation again, not plain dictation.
+    doubleCtrl();
+    QTRY_VERIFY(shown());
+    QCOMPARE(server->messagesOfType(106).size(), 2);
+    QCOMPARE(requestedModes(server), QList<int>{0});
+
+    // The server ends it by itself: the form stays the target, and the next
+    // double Ctrl starts, as the hidden monitor says it must.
+    QVERIFY(server->sendModeChanged(RecognitionModeNamespace::TemplatedForm, Stopped));
+    QTRY_VERIFY(!shown());
+    doubleCtrl();
+    QTRY_COMPARE(server->messagesOfType(106).size(), 3);
+    QTRY_VERIFY(shown());
+    QCOMPARE(requestedModes(server), QList<int>{0});
+
+    // Without the form, a stop and then plain dictation.
+    form.close();
+    QTRY_COMPARE(server->messagesOfType(116).size(), 1);
+    doubleCtrl();
+    QTRY_VERIFY(!shown());
+    doubleCtrl();
+    QTRY_COMPARE(requestedModes(server), (QList<int>{0, 0, 2}));
+    QTRY_VERIFY(shown());
+    doubleCtrl();
+    QTRY_VERIFY(!shown());
+    QCOMPARE(server->messagesOfType(106).size(), 3);
 }
 
 void TestWindowsManager::failedMicrophoneEndsDictation()
@@ -406,12 +477,12 @@ static bool restartedCopyTookOver()
 int main(int argc, char** argv)
 {
     if (isRestartedCopy())
-        return scrivoraMain(argc, argv);
+        quickExit(scrivoraMain(argc, argv));
     const int programResult = scrivoraMain(argc, argv);
     const bool tookOver = restartedCopyTookOver();
     if (programResult != 0)
         qCritical() << "The program ended with" << programResult;
-    return testResult != 0 || programResult != 0 || !tookOver ? 1 : 0;
+    quickExit(testResult != 0 || programResult != 0 || !tookOver ? 1 : 0);
 }
 
 #include "TestWindowsManager.moc"

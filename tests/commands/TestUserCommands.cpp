@@ -120,6 +120,7 @@ void TestUserCommands::editsRoundTripThroughFiles()
     const QString guid = QStringLiteral("{8b-77} Тема");
     themes->offer({"t1", guid});
     manager->LoadAll();
+    asr->get_Themes(true);
     manager->UpdateThemesFromAsr();
     UserCommand punctuation = command(Text, "Открыть кавычки", "\u0002");
     punctuation.IsPunctuation = true;
@@ -302,6 +303,7 @@ void TestUserCommands::failedEditsChangeNothing()
     const QStringList unsafe{"../t1", "..", "a/b", "a\\b", "a\nb", "a*"};
     themes->offer(QStringList{"t1"} + unsafe);
     manager->LoadAll();
+    asr->get_Themes(true);
     manager->UpdateThemesFromAsr();
     const QList<UserCommand> edited{command(Text, "новое", "2")};
     QSignalSpy changed(manager.get(), &UserCommandsManager::CommandsChanged);

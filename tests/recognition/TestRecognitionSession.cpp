@@ -150,13 +150,21 @@ void TestRecognitionSession::startWhileDisconnectedAndToggle()
                                   "Сначала выберите тему распознавания в окне «Выбор темы»."}));
     QCOMPARE(s->sent.types(), QList<int>());
 
-    // A toggle in a form mode stops; otherwise it lets the server choose.
+    // The toggle follows what the monitor shows, not the target: a form
+    // target whose dictation is not running starts; running dictation stops.
     s->asr.connectionStateChanged(connectionState(14));
     const RecognitionMode templated = RecognitionModeNamespace::TemplatedForm;
     s->asr.getTargetModeInfo()->BackupTargetMode(&templated, nullptr, nullptr, QString());
     s->sent.clear();
     s->asr.changeRecognition();
-    QCOMPARE(s->requestedMode(), QJsonValue(0));
+    QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
+    for (const AsrState state : {Starting, Stopping, Started}) {
+        s->asr.updateModeStateInfo(report(templated, state));
+        s->sent.clear();
+        s->asr.changeRecognition();
+        QCOMPARE(s->requestedMode(), QJsonValue(0));
+    }
+    s->asr.updateModeStateInfo(report(templated, Stopped));
     s->sent.clear();
     s->asr.changeRecognition();
     QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));

@@ -13,8 +13,9 @@ void printUsage(QTextStream& out)
         << "A fake balancer and recognition server on 127.0.0.1, to try the client without a real server." << Qt::endl
         << "Ports: balancer " << DefaultBalancerPort << " and recognition server " << DefaultRecognitionPort
         << " unless given; 0 lets the system choose." << Qt::endl
-        << "Mode requests are answered with mode reports; while dictating, every second of audio" << Qt::endl
-        << "received is \"recognised\" as a partial and then a final result: \"" << FakeServerSet::finalPhrase()
+        << "Mode requests and form descriptions (106) are answered with mode reports; while dictating," << Qt::endl
+        << "every second of audio received is \"recognised\" as a partial and then a final result: \""
+        << FakeServerSet::finalPhrase()
         << "\"." << Qt::endl;
 }
 

@@ -12,7 +12,10 @@
 
 namespace {
 constexpr int ModeCommand = 1;
+constexpr int FormMetadata = 106;
 constexpr int TextMode = 2;
+constexpr int TemplatedForm = 3;
+constexpr int TemplatedWizardForm = 4;
 constexpr int Starting = 0;
 constexpr int Started = 1;
 constexpr int Stopped = 2;
@@ -67,10 +70,14 @@ FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
 
 void FakeServerSet::onMessage(const FakeRecognitionServer::Message& message)
 {
-    if (!message.valid || message.type != ModeCommand)
+    if (!message.valid || (message.type != ModeCommand && message.type != FormMetadata))
         return;
-    const QJsonValue type = message.data.toObject().value(QStringLiteral("Type"));
-    const int mode = type.isDouble() ? type.toInt() : TextMode;
+    const QJsonObject data = message.data.toObject();
+    const QJsonValue type = data.value(QStringLiteral("Type"));
+    int mode = type.isDouble() ? type.toInt() : TextMode;
+    // A form's description asks for dictation into it.
+    if (message.type == FormMetadata)
+        mode = data.value(QStringLiteral("Mode")).toInt() == 0 ? TemplatedForm : TemplatedWizardForm;
     if (currentMode >= 0 && currentMode != mode) {
         recognitionServer.sendModeChanged(currentMode, Stopping);
         recognitionServer.sendModeChanged(currentMode, Stopped);

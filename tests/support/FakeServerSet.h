@@ -12,8 +12,9 @@
 
 // A fake balancer (which also serves the recognition server's REST calls)
 // and one fake recognition server on 127.0.0.1, enough for a client to reach
-// the ready state. The recognition server answers each mode request (type 1)
-// by reporting the mode before it stopping and stopped, and the requested one
+// the ready state. The recognition server answers each mode request (type 1),
+// and each form description (type 106, a request for that form's mode), by
+// reporting the mode before it stopping and stopped, and the requested one
 // starting and started. With dictation results on, it "recognises" every second
 // of audio received while dictating: a partial result, then a final one.
 class FakeServerSet : public QObject

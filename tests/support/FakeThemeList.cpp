@@ -2,12 +2,32 @@
 
 #include "ClientConnectionSettings.h"
 
+#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QWaitCondition>
+
+struct FakeThemeList::Reply
+{
+    QMutex mutex;
+    QWaitCondition released;
+    FakeHttpResponse response;
+    bool held = false;
+};
 
 FakeThemeList::FakeThemeList(const QStringList& themeIds)
+    : reply(std::make_shared<Reply>())
 {
+    // In the server's thread: a held request blocks it, which keeps later ones waiting too.
+    server.setHandler([reply = reply](const FakeHttpRequest&) {
+        QMutexLocker lock(&reply->mutex);
+        const QDeadlineTimer limit(60000);
+        while (reply->held && !limit.hasExpired())
+            reply->released.wait(&reply->mutex, limit);
+        return reply->response;
+    });
     FakeHttpServer::bypassSystemProxy();
     ClientConnectionSettings settings;
     settings.Ip = FakeHttpServer::host();
@@ -27,11 +47,35 @@ void FakeThemeList::offer(const QStringList& themeIds)
 
 void FakeThemeList::offerRecords(const QJsonArray& themes)
 {
-    const QJsonObject reply{{QStringLiteral("Error"), QJsonValue()}, {QStringLiteral("Data"), themes}};
-    server.setResponse(FakeHttpResponse::json(QJsonDocument(reply).toJson()));
+    const QJsonObject body{{QStringLiteral("Error"), QJsonValue()}, {QStringLiteral("Data"), themes}};
+    setResponse(FakeHttpResponse::json(QJsonDocument(body).toJson()));
 }
 
 void FakeThemeList::fail()
 {
-    server.setResponse(FakeHttpResponse::json("{}", 500, "Internal Server Error"));
+    setResponse(FakeHttpResponse::json("{}", 500, "Internal Server Error"));
+}
+
+void FakeThemeList::setResponse(const FakeHttpResponse& response)
+{
+    QMutexLocker lock(&reply->mutex);
+    reply->response = response;
+}
+
+void FakeThemeList::hold()
+{
+    QMutexLocker lock(&reply->mutex);
+    reply->held = true;
+}
+
+void FakeThemeList::answerHeld()
+{
+    QMutexLocker lock(&reply->mutex);
+    reply->held = false;
+    reply->released.wakeAll();
+}
+
+FakeThemeList::~FakeThemeList()
+{
+    answerHeld();
 }

@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QStringList>
 
+#include <memory>
+
 // The recognition server's REST theme list ("Theme") on 127.0.0.1, with the
 // "AsrClient" settings pointed at it, so that AsrManager::get_Themes finds
 // these themes.
@@ -19,7 +21,17 @@ public:
     void offerRecords(const QJsonArray& themes);
     // Every request fails with an HTTP error.
     void fail();
+    // Requests wait unanswered until answerHeld, which gives them what is offered then.
+    void hold();
+    void answerHeld();
+    int requestCount() const { return server.requestCount(); }
+
+    ~FakeThemeList();
 
 private:
+    struct Reply;
+    void setResponse(const FakeHttpResponse& response);
+
+    std::shared_ptr<Reply> reply;
     FakeHttpServer server;
 };

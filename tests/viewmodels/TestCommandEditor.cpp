@@ -137,6 +137,8 @@ void TestCommandEditor::init()
     manager = std::make_unique<UserCommandsManager>();
     manager->setAsrManager(asr.get());
     manager->LoadAll();
+    // As the connection does before anyone opens the editor.
+    asr->get_Themes(true);
     editor = std::make_unique<CommandsViewModel>();
     editor->set_CommandsManager(manager.get(), manager->get_CommandTypes());
     editor->onLoad();
@@ -245,30 +247,45 @@ void TestCommandEditor::opensWithoutServer()
 {
     editor->set_ThemeIndex(2);
     editor->onClose();
-    themes.reset();
-    // The server went away after the last opening: the themes known then stay.
-    auto offline = std::make_unique<AsrManager>(client.get());
-    manager->setAsrManager(offline.get());
-    for (int opening = 0; opening < 2; ++opening) {
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Error in CommandsViewModel::onLoad: "));
-        editor->onLoad();
-    }
+    // The server fails after the last opening: the themes known then stay.
+    themes->fail();
+    asr->fetchThemes();
+    QTRY_VERIFY(!asr->isFetchingThemes());
+    editor->onLoad();
     QCOMPARE(editor->get_Themes(), (QStringList{AllThemes, "t1 name", "t2 name"}));
     QCOMPARE(editor->get_ThemeIndex(), 2);
+    editor->onClose();
 
-    // Never connected: only the commands of all themes, the index back on the list.
+    // Never connected, and the server holds its answer: the editor opens at
+    // once on the commands of all themes and takes the themes in as they come,
+    // keeping what was edited meanwhile.
+    themes->offer({"t2", "t1"});
+    themes->hold();
+    const int asked = themes->requestCount();
+    AsrManager waiting(client.get());
     UserCommandsManager fresh;
-    fresh.setAsrManager(offline.get());
+    fresh.setAsrManager(&waiting);
     fresh.LoadAll();
     editor->set_CommandsManager(&fresh, fresh.get_CommandTypes());
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Error in CommandsViewModel::onLoad: "));
     editor->onLoad();
+    QTRY_COMPARE(themes->requestCount(), asked + 1);
+    QVERIFY(waiting.isFetchingThemes());
     QCOMPARE(editor->get_Themes(), QStringList{AllThemes});
     QCOMPARE(editor->get_ThemeIndex(), 0);
     QCOMPARE(shownPatterns(collection(Key)), QStringList{"сохранить"});
+    collection(Key)->deleteCommand(row(Key, "сохранить"));
+
+    QSignalSpy arrived(editor.get(), &CommandsViewModel::changed_Themes);
+    themes->answerHeld();
+    QVERIFY(arrived.wait());
+    QCOMPARE(editor->get_Themes(), (QStringList{AllThemes, "t1 name", "t2 name"}));
+    QCOMPARE(editor->get_ThemeIndex(), 0);
+    QCOMPARE(shownPatterns(collection(Key)), QStringList());
+    editor->set_ThemeIndex(1);
+    QCOMPARE(shownPatterns(collection(Exe)), QStringList{"калькулятор"});
     QVERIFY(editor->applyCommand());
+    QCOMPARE(describe(userOnly(fresh.get_ThemeCommands(QString()))), QStringList{"text:ад=>артериальное давление"});
     editor->set_CommandsManager(manager.get(), manager->get_CommandTypes());
-    manager->setAsrManager(asr.get());
 }
 
 void TestCommandEditor::refusedSaveKeepsEdits()

@@ -140,6 +140,8 @@ void TestFeedbackViewModel::init()
     server.UseTls = false;
     server.sync();
     asr = std::make_unique<AsrManager>(nullptr);
+    // As the connection does before the window can be opened.
+    asr->get_Themes(true);
     model = std::make_unique<FeedbackViewModel>(asr.get(), audio->RecordingManager());
 }
 
@@ -291,22 +293,36 @@ void TestFeedbackViewModel::sendingLeavesTheWindowResponsive()
 void TestFeedbackViewModel::draftThemeIsSelectedAgain_data()
 {
     QTest::addColumn<QString>("themeId");
+    QTest::addColumn<bool>("listComesLate");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<QString>("selected");
 
-    QTest::newRow("still offered") << "t2" << QStringList{"Терапия", "Хирургия"} << "Хирургия";
-    QTest::newRow("no longer offered: an extra last entry")
-        << "t9" << QStringList{"Терапия", "Хирургия", "Неврология"} << "Неврология";
-    QTest::newRow("no draft theme: the chooser's own") << "" << QStringList{"Терапия", "Хирургия"} << "Терапия";
+    for (const bool late : {false, true}) {
+        const char* when = late ? ", list late" : "";
+        QTest::addRow("still offered%s", when) << "t2" << late << QStringList{"Терапия", "Хирургия"} << "Хирургия";
+        QTest::addRow("no longer offered: an extra last entry%s", when)
+            << "t9" << late << QStringList{"Терапия", "Хирургия", "Неврология"} << "Неврология";
+        QTest::addRow("no draft theme: the chooser's own%s", when)
+            << "" << late << QStringList{"Терапия", "Хирургия"} << "Терапия";
+    }
 }
 
 void TestFeedbackViewModel::draftThemeIsSelectedAgain()
 {
     QFETCH(QString, themeId);
+    QFETCH(bool, listComesLate);
 
     storeDraft(Report, themeId, QStringLiteral("Неврология"));
-    model->onLoad();
+    if (listComesLate) {
+        model.reset();
+        asr = std::make_unique<AsrManager>(nullptr);
+        model = std::make_unique<FeedbackViewModel>(asr.get(), audio->RecordingManager());
+    }
     ThemeChooseViewModel* chooser = model->themeChooser();
+    QSignalSpy refilled(chooser, &ThemeChooseViewModel::choicesRefilled);
+    model->onLoad();
+    if (listComesLate)
+        QVERIFY(refilled.wait());
     QStringList names;
     for (int i = 0; i < chooser->choices()->count(); ++i)
         names << chooser->choices()->itemAt(i)->get_Name();

@@ -147,7 +147,10 @@ void TestThemeChoice::validation()
     server->offerRecords(records(offered));
     ThemeChooseViewModel chooser;
     chooser.set_AsrManager(asr.get());
+    QSignalSpy refilled(&chooser, &ThemeChooseViewModel::choicesRefilled);
+    // Nothing known yet: the list is fetched in the background.
     chooser.Load();
+    QVERIFY(refilled.wait());
     chooser.selectedIndexField()->set_IntValue(index);
 
     QSignalSpy failed(chooser.selectedIndexField(), &ValidatableText::validateFailed);
@@ -181,6 +184,7 @@ void TestThemeChoice::pageApplyStoresAndSignals()
     QFETCH(QStringList, edits);
     storeTheme(QStringLiteral("a"));
     server->offerRecords(records(QStringLiteral("a:1 b:1")));
+    asr->get_Themes(true);
     RecognitionSettingsViewModel page;
     page.set_AsrManager(asr.get());
     page.onLoad();
@@ -202,22 +206,43 @@ void TestThemeChoice::pageApplyStoresAndSignals()
 
 void TestThemeChoice::missingThemeListNeitherBlocksNorForgets_data()
 {
+    QTest::addColumn<QString>("offered");
     QTest::addColumn<bool>("fetchFails");
-    QTest::newRow("the server offers none") << false;
-    QTest::newRow("the list cannot be fetched") << true;
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("the server offers none") << "" << false << QStringList();
+    QTest::newRow("the list cannot be fetched") << "a:1" << true << QStringList();
+    QTest::newRow("the list comes late") << "b:1 a:1" << false << QStringList{"b", "a"};
 }
 
 void TestThemeChoice::missingThemeListNeitherBlocksNorForgets()
 {
+    QFETCH(QString, offered);
     QFETCH(bool, fetchFails);
+    QFETCH(QStringList, ids);
     storeTheme(QStringLiteral("a"));
+    server->offerRecords(records(offered));
     if (fetchFails)
         server->fail();
+    server->hold();
     RecognitionSettingsViewModel page;
     page.set_AsrManager(asr.get());
     page.onLoad();
     ThemeChooseViewModel* chooser = page.themeChooser();
+    // Open at once, while the server still holds the request.
+    QTRY_COMPARE(server->requestCount(), 1);
+    QVERIFY(asr->isFetchingThemes());
     QCOMPARE(chooser->choices()->count(), 0);
+    QCOMPARE(chooser->selectedIndexField()->get_Error(), QStringLiteral("Список словарей загружается…"));
+
+    QSignalSpy refilled(chooser, &ThemeChooseViewModel::choicesRefilled);
+    server->answerHeld();
+    QVERIFY(refilled.wait());
+    QCOMPARE(listedIds(*chooser), ids);
+    if (!ids.isEmpty()) {
+        QCOMPARE(chooser->get_SelectedTheme()->get_Id(), QStringLiteral("a"));
+        QCOMPARE(chooser->selectedIndexField()->get_Error(), QString());
+        return;
+    }
     // Shown in place of the list, and still the chooser's own verdict.
     QCOMPARE(chooser->selectedIndexField()->get_Error(), QStringLiteral("Отсутствуют словари на сервере"));
     QVERIFY(!chooser->Validate());
