@@ -4,6 +4,7 @@
 #include "ClientInfoSettings.h"
 #include "GeneralSystemInformationManager.h"
 #include "PropertyChange.h"
+#include "TransientDialog.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -72,10 +73,14 @@ QString AboutSettingsViewModel::chooseArchivePath()
 {
     const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QDir::separator()
         + QStringLiteral("SysInfo.tar.gz");
-    return QFileDialog::getSaveFileName(nullptr, tr("Save File"), suggested, tr("Archive (*.tar.gz)"));
+    QFileDialog dialog(nullptr, tr("Save File"), suggested, tr("Archive (*.tar.gz)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    return TransientDialog::exec(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void AboutSettingsViewModel::showArchiveError(const QString& text)
 {
-    QMessageBox::warning(nullptr, tr("Ошибка"), tr("Не удалось сохранить архив с информацией о системе.\n%1").arg(text));
+    QMessageBox box(QMessageBox::Warning, tr("Ошибка"),
+                    tr("Не удалось сохранить архив с информацией о системе.\n%1").arg(text), QMessageBox::Ok);
+    TransientDialog::exec(box);
 }

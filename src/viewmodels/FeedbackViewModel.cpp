@@ -12,6 +12,7 @@
 #include "StatisticsViewModel.h"
 #include "ThemeChooseViewModel.h"
 #include "ThemeInfoViewModel.h"
+#include "TransientDialog.h"
 #include "UserInfo.h"
 #include "ValidatableInt32.h"
 
@@ -313,10 +314,12 @@ bool FeedbackViewModel::cancel()
 
 int FeedbackViewModel::askToKeepDraft()
 {
-    return QMessageBox::question(nullptr, QStringLiteral("Обратная связь"),
-                                 QStringLiteral("Сохранить как черновик? Сохранённый черновик будет автоматически "
-                                                "восстановлен при следующем открытии окна обратной связи."),
-                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Обратная связь"),
+                    QStringLiteral("Сохранить как черновик? Сохранённый черновик будет автоматически "
+                                   "восстановлен при следующем открытии окна обратной связи."),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return TransientDialog::exec(box);
 }
 
 void FeedbackViewModel::storeIdentity()
