@@ -1,5 +1,6 @@
 #include "MonitorViewModel.h"
 
+#include "ASRSettings.h"
 #include "AppVariables.h"
 #include "AsrManager.h"
 #include "PropertyChange.h"
@@ -7,9 +8,12 @@
 #include "RecordingDeviceSettings.h"
 #include "ResultManager.h"
 #include "TextWriter.h"
+#include "ThemeChooseViewModel.h"
 
 #include <QDebug>
 #include <QGuiApplication>
+
+#include <exception>
 
 MonitorViewModel::MonitorViewModel(AsrManager* asrManager, ResultManager* resultManager,
                                    RecordingDeviceManager* recordingManager, ConnectionManager* connectionManager,
@@ -23,7 +27,9 @@ MonitorViewModel::MonitorViewModel(AsrManager* asrManager, ResultManager* result
     , recordingManager(recordingManager)
     , connectionManager(connectionManager)
     , gainValue(recordingManager ? recordingManager->Gain() : 0)
+    , themeChoice(new ThemeChooseViewModel(this))
 {
+    themeChoice->set_AsrManager(asrManager);
     refreshThemeName();
     if (recordingManager) {
         connect(recordingManager, &RecordingDeviceManager::CurrentLevelChanged, this,
@@ -90,6 +96,11 @@ void MonitorViewModel::set_LogoHeight(int value)
 void MonitorViewModel::set_AlternateThemeView(bool value)
 {
     changeProperty(this, alternateThemeView, value, &MonitorViewModel::changed_AlternateThemeView);
+}
+
+QObject* MonitorViewModel::get_ThemeChooseViewModel() const
+{
+    return themeChoice;
 }
 
 QWindow* MonitorViewModel::get_ActiveWindow() const
@@ -179,4 +190,31 @@ void MonitorViewModel::closeCommand()
 {
     if (asrManager)
         asrManager->stopRecognition();
+}
+
+void MonitorViewModel::loadThemeChoice()
+{
+    themeChoice->onLoad();
+    // Without a list the pane says why in place of the choice.
+    if (themeChoice->choices()->count() == 0)
+        themeChoice->Validate();
+}
+
+bool MonitorViewModel::applyThemeChoice()
+{
+    try {
+        const ThemeInfoViewModel* chosen = themeChoice->Validate() ? themeChoice->get_SelectedTheme() : nullptr;
+        if (!chosen)
+            return false;
+        ASRSettings settings;
+        settings.SelectedTheme.ChangeValue(chosen->get_Id());
+        settings.sync();
+        if (settings.SelectedTheme.isChanged() && asrManager)
+            asrManager->selectedTheme();
+        return true;
+    } catch (const std::exception& e) {
+        qWarning().noquote() << QStringLiteral("Error in MonitorViewModel::applyThemeChoice: ")
+                + QString::fromUtf8(e.what());
+    }
+    return false;
 }

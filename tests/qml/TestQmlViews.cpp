@@ -1,8 +1,11 @@
+#include "ASRSettings.h"
 #include "BalancerConnectionSettings.h"
 #include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
 #include "QuickWindows.h"
+#include "RecognitionSettingsViewModel.h"
 #include "SettingsContainerViewModel.h"
+#include "SettingsSnapshot.h"
 #include "TestHome.h"
 #include "ValidatableText.h"
 
@@ -70,6 +73,8 @@ private slots:
     void loadsWithoutWarnings();
     void settingsWindowSavesOrCancels_data();
     void settingsWindowSavesOrCancels();
+    void monitorThemePaneLeavesSettingsEditsAlone_data();
+    void monitorThemePaneLeavesSettingsEditsAlone();
     void validatableControlsFollowTheirField_data();
     void validatableControlsFollowTheirField();
     void trayOpensCommandWindows_data();
@@ -172,6 +177,63 @@ void TestQmlViews::settingsWindowSavesOrCancels()
     QCOMPARE(models->settings()->get_currentIndex(), staysOpen ? 4 : 0);
     QTEST(QString(BalancerConnectionSettings().Ip), "storedHost");
     QVERIFY(warnings.isEmpty());
+}
+
+void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone_data()
+{
+    QTest::addColumn<QString>("settingsClosedBy");
+    QTest::addColumn<QStringList>("stored");
+    QTest::newRow("Отмена") << "cancel()" << QStringList{"ASR/SelectedTheme=t2"};
+    // The settings window saves its own edit, and keeps the theme chosen meanwhile.
+    QTest::newRow("Сохранить") << "save()"
+                               << QStringList{"ASR/CapitalLetterAfterStart=false", "ASR/SelectedTheme=t2"};
+}
+
+// The monitor's theme pane, used while the settings window is open with an
+// unsaved edit on the recognition page.
+void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone()
+{
+    QFETCH(QString, settingsClosedBy);
+    {
+        ASRSettings asr;
+        asr.SelectedTheme = QStringLiteral("t1");
+        asr.sync();
+    }
+    QString error;
+    std::unique_ptr<QObject> settings(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
+    QVERIFY2(settings, qPrintable(error));
+    evaluate(settings.get(), QStringLiteral("showSettings()"));
+    auto* recognition =
+        qobject_cast<RecognitionSettingsViewModel*>(models->page(QStringLiteral("RecognitionSettingsViewModel")));
+    QVERIFY(recognition->get_CapitalLetterAfterStart());
+    recognition->set_CapitalLetterAfterStart(false);
+
+    std::unique_ptr<QObject> pane(
+        models->create(engine.get(), QStringLiteral(":/Views/MonitorViews/ThemeView.qml"), &error));
+    QVERIFY2(pane, qPrintable(error));
+    std::unique_ptr<QQuickWindow> host;
+    QmlViewModels::windowOf(pane.get(), &host)->show();
+    QObject* monitor = engine->rootContext()->contextProperty(QStringLiteral("monitorViewModel")).value<QObject*>();
+    const SettingsSnapshot before;
+    QVERIFY(monitor->setProperty("ThemeVisible", true));
+    QCOMPARE(recognition->get_CapitalLetterAfterStart(), false);
+
+    const QList<QQuickItem*> items = pane->findChildren<QQuickItem*>();
+    const auto combo =
+        std::find_if(items.cbegin(), items.cend(), [](QQuickItem* item) { return item->inherits("QQuickComboBox"); });
+    QVERIFY(combo != items.cend());
+    QTRY_COMPARE((*combo)->property("count").toInt(), 2);
+    // The user picks the second theme in the pane and applies it.
+    QVERIFY(QMetaObject::invokeMethod(*combo, "activated", Q_ARG(int, 1)));
+    evaluate(pane.get(), QStringLiteral("apply()"));
+    QVERIFY(!monitor->property("ThemeVisible").toBool());
+    QCOMPARE(before.changesSince(), QStringList{"ASR/SelectedTheme=t2"});
+    QCOMPARE(recognition->get_CapitalLetterAfterStart(), false);
+
+    evaluate(settings.get(), settingsClosedBy);
+    const QStringList asr = before.changesSince().filter(QRegularExpression(QStringLiteral("^ASR/")));
+    QTEST(asr, "stored");
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 void TestQmlViews::validatableControlsFollowTheirField_data()
