@@ -42,8 +42,12 @@ MonitorViewModel::MonitorViewModel(AsrManager* asrManager, ResultManager* result
                 Qt::QueuedConnection);
         connect(asrManager, &AsrManager::selectedThemeChanged, this, &MonitorViewModel::refreshThemeName);
     }
-    if (resultManager)
+    if (resultManager) {
         connect(resultManager, &ResultManager::resultReady, this, &MonitorViewModel::resultReady);
+        resultsIgnored = resultManager->processResults == 0;
+        connect(resultManager, &ResultManager::resultProcessingChanged, this,
+                &MonitorViewModel::resultProcessingChanged);
+    }
 }
 
 MonitorViewModel::~MonitorViewModel() = default;
@@ -178,6 +182,11 @@ void MonitorViewModel::resultReady(QString text, bool isFinal)
         emit changed_InputWindowRect(inputWindowRect);
     }
     set_ResultText(text);
+}
+
+void MonitorViewModel::resultProcessingChanged(bool processed)
+{
+    changeProperty(this, resultsIgnored, !processed, &MonitorViewModel::changed_ResultsIgnored);
 }
 
 void MonitorViewModel::refreshThemeName()

@@ -39,6 +39,8 @@ class MonitorViewModel : public QObject
                    changed_AlternateThemeView)
     // The theme pane's own choice: an open settings window keeps its edits.
     Q_PROPERTY(QObject* ThemeChooseViewModel READ get_ThemeChooseViewModel CONSTANT)
+    // Results are neither typed nor shown (the self-test window is open).
+    Q_PROPERTY(bool ResultsIgnored READ get_ResultsIgnored NOTIFY changed_ResultsIgnored)
 
 public:
     MonitorViewModel(AsrManager* asrManager, ResultManager* resultManager, RecordingDeviceManager* recordingManager,
@@ -62,6 +64,7 @@ public:
     int get_LogoHeight() const { return logoHeight; }
     bool get_AlternateThemeView() const { return alternateThemeView; }
     QObject* get_ThemeChooseViewModel() const;
+    bool get_ResultsIgnored() const { return resultsIgnored; }
 
     Q_INVOKABLE void closeCommand();
     // The theme pane opens: the server's list with the theme in use chosen.
@@ -92,6 +95,7 @@ protected slots:
 private slots:
     void refreshThemeName();
     void resultReady(QString text, bool isFinal);
+    void resultProcessingChanged(bool processed);
 
 signals:
     void changed_Visible(bool value);
@@ -107,6 +111,7 @@ signals:
     void changed_DescColor(QString value);
     void changed_LogoHeight(int value);
     void changed_AlternateThemeView(bool value);
+    void changed_ResultsIgnored(bool value);
 
 private:
     bool visible = false;
@@ -121,6 +126,7 @@ private:
     QString descColor;
     int logoHeight = 0;
     bool alternateThemeView = false;
+    bool resultsIgnored = false;
     AsrManager* asrManager;
     ResultManager* resultManager;
     RecordingDeviceManager* recordingManager;
