@@ -157,8 +157,9 @@ FixedWindow {
 
                 Loader {
                     id: page
-                    // Beside the scroll bar, not under it.
-                    width: scroller.width - (scroller.scrolls ? bar.width : 0)
+                    // Beside the scroll bar, not under it (always: a width that
+                    // followed the bar would change the height it depends on).
+                    width: scroller.width - bar.width
                     height: scroller.contentHeight
                     Component.onCompleted: setSource(window.viewOf(modelData.ClassName), { "viewModel": modelData })
                 }

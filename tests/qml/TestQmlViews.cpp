@@ -231,8 +231,7 @@ void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone()
     QCOMPARE(recognition->get_CapitalLetterAfterStart(), false);
 
     evaluate(settings.get(), settingsClosedBy);
-    const QStringList asr = before.changesSince().filter(QRegularExpression(QStringLiteral("^ASR/")));
-    QTEST(asr, "stored");
+    QTEST(before.changesSince(), "stored");
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
