@@ -81,6 +81,9 @@ private slots:
     void trayOpensCommandWindows();
 
 private:
+    // The settings window, opened; null (the test failed) when it could not be.
+    std::unique_ptr<QObject> showSettingsWindow();
+
     std::unique_ptr<QmlViewModels> models;
     std::unique_ptr<QQmlEngine> engine;
     QStringList warnings;
@@ -139,6 +142,20 @@ void TestQmlViews::loadsWithoutWarnings()
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
+std::unique_ptr<QObject> TestQmlViews::showSettingsWindow()
+{
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
+    if (!root) {
+        QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        return nullptr;
+    }
+    evaluate(root.get(), QStringLiteral("showSettings()"));
+    if (!QTest::qWaitForWindowExposed(qobject_cast<QQuickWindow*>(root.get())))
+        root.reset();
+    return root;
+}
+
 void TestQmlViews::settingsWindowSavesOrCancels_data()
 {
     QTest::addColumn<QString>("host");
@@ -162,12 +179,9 @@ void TestQmlViews::settingsWindowSavesOrCancels()
         balancer.Ip = QStringLiteral("127.0.0.1");
         balancer.sync();
     }
-    QString error;
-    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
-    QVERIFY2(root, qPrintable(error));
+    std::unique_ptr<QObject> root = showSettingsWindow();
+    QVERIFY(root);
     auto* window = qobject_cast<QQuickWindow*>(root.get());
-    evaluate(root.get(), QStringLiteral("showSettings()"));
-    QVERIFY(QTest::qWaitForWindowExposed(window));
 
     auto* network = qobject_cast<NetworkSettingsViewModel*>(models->page(QStringLiteral("NetworkSettingsViewModel")));
     network->get_ASRServerHost()->set_Text(host);
@@ -199,15 +213,14 @@ void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone()
         asr.SelectedTheme = QStringLiteral("t1");
         asr.sync();
     }
-    QString error;
-    std::unique_ptr<QObject> settings(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
-    QVERIFY2(settings, qPrintable(error));
-    evaluate(settings.get(), QStringLiteral("showSettings()"));
+    std::unique_ptr<QObject> settings = showSettingsWindow();
+    QVERIFY(settings);
     auto* recognition =
         qobject_cast<RecognitionSettingsViewModel*>(models->page(QStringLiteral("RecognitionSettingsViewModel")));
     QVERIFY(recognition->get_CapitalLetterAfterStart());
     recognition->set_CapitalLetterAfterStart(false);
 
+    QString error;
     std::unique_ptr<QObject> pane(
         models->create(engine.get(), QStringLiteral(":/Views/MonitorViews/ThemeView.qml"), &error));
     QVERIFY2(pane, qPrintable(error));
