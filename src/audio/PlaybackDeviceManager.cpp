@@ -53,15 +53,6 @@ void PlaybackDeviceManager::LoadSettings()
     SelectDevice(settings.Name);
 }
 
-void PlaybackDeviceManager::SaveSettings()
-{
-    PlaybackDeviceSettings settings;
-    settings.Volume = volume;
-    settings.Name = CurrentDevice().deviceName();
-    settings.TrackChanges = TrackChanges;
-    settings.sync();
-}
-
 void PlaybackDeviceManager::set_Volume(int vol)
 {
     static const QMetaMethod method = FindSlot(staticMetaObject, "internal_set_Volume(int)");

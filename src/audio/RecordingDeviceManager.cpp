@@ -30,15 +30,6 @@ void RecordingDeviceManager::LoadSettings()
     SelectDevice(settings.Name);
 }
 
-void RecordingDeviceManager::SaveSettings()
-{
-    RecordingDeviceSettings settings;
-    settings.Gain = gain;
-    settings.Name = CurrentDevice().deviceName();
-    settings.TrackChanges = TrackChanges;
-    settings.sync();
-}
-
 void RecordingDeviceManager::set_Gain(int value)
 {
     static const QMetaMethod method = FindSlot(staticMetaObject, "internal_set_Gain(int)");

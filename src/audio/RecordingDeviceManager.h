@@ -23,7 +23,6 @@ public:
     ExtAudioDeviceInfo DefaultDevice() const override;
 
     void LoadSettings();
-    void SaveSettings();
 
     // Callable from any thread: the change runs in the manager's thread.
     void set_Gain(int gain);

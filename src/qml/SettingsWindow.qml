@@ -80,6 +80,11 @@ FixedWindow {
         function onChanged_currentIndex(index) { tabs.currentIndex = index }
     }
 
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        onActivated: window.save()
+    }
+
     header: TabBar {
         id: tabs
 
@@ -108,15 +113,61 @@ FixedWindow {
         }
     }
 
+    // The field that takes the focus (a failed check, Tab) is scrolled into view
+    // with the error line below it.
+    // (A failed check moves the focus before its page is selected.)
+    onActiveFocusItemChanged: {
+        for (var i = 0; i < pageScrollers.count; ++i)
+            pageScrollers.itemAt(i).reveal(activeFocusItem)
+    }
+
     StackLayout {
         anchors.fill: parent
         anchors.margins: 12
         currentIndex: tabs.currentIndex
 
         Repeater {
+            id: pageScrollers
             model: window.pages
-            Loader {
-                Component.onCompleted: setSource(window.viewOf(modelData.ClassName), { "viewModel": modelData })
+
+            // A page fills the window when it fits and scrolls when it does not
+            // (the window may be as low as its minimum height).
+            Flickable {
+                id: scroller
+                clip: true
+                contentWidth: width
+                contentHeight: Math.max(height, page.item ? page.item.implicitHeight : 0)
+                boundsBehavior: Flickable.StopAtBounds
+                readonly property bool scrolls: contentHeight > height
+                ScrollBar.vertical: ScrollBar {
+                    id: bar
+                    policy: scroller.scrolls ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
+                }
+                // An error line shown below the focused field grows the page.
+                onContentHeightChanged: reveal(window.activeFocusItem)
+
+                function reveal(item) {
+                    var inside = item
+                    while (inside && inside !== page)
+                        inside = inside.parent
+                    if (!inside)
+                        return
+                    var top = item.mapToItem(page, 0, 0).y
+                    var bottom = top + item.height + 24
+                    if (top < contentY)
+                        contentY = top
+                    else if (bottom > contentY + height)
+                        contentY = Math.min(bottom, contentHeight) - height
+                }
+
+                Loader {
+                    id: page
+                    // Beside the scroll bar, not under it (always: a width that
+                    // followed the bar would change the height it depends on).
+                    width: scroller.width - bar.width
+                    height: scroller.contentHeight
+                    Component.onCompleted: setSource(window.viewOf(modelData.ClassName), { "viewModel": modelData })
+                }
             }
         }
     }

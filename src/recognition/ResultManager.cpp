@@ -58,6 +58,14 @@ void ResultManager::modeChanged(RecognitionModeInfo info)
         mode = info.mode();
 }
 
+void ResultManager::setProcessResults(bool processed)
+{
+    if (processResults == int(processed))
+        return;
+    processResults = int(processed);
+    emit resultProcessingChanged(processed);
+}
+
 void ResultManager::resultReceived(TextResult result)
 {
     if (processResults == 0)

@@ -45,10 +45,13 @@ public:
     void reset();
 
     // While 0 every result is ignored (the self-test plays its own audio).
+    // Set through setProcessResults, so that the monitor can tell the user.
     int processResults = 1;
+    void setProcessResults(bool processed);
 
 signals:
     void resultReady(QString text, bool isFinal);
+    void resultProcessingChanged(bool processed);
 
 public slots:
     void modeChanged(RecognitionModeInfo info);

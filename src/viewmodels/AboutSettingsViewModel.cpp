@@ -4,6 +4,7 @@
 #include "ClientInfoSettings.h"
 #include "GeneralSystemInformationManager.h"
 #include "PropertyChange.h"
+#include "TransientDialog.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -80,17 +81,22 @@ QString AboutSettingsViewModel::suggestedArchivePath()
 
 QString AboutSettingsViewModel::chooseArchivePath()
 {
-    return QFileDialog::getSaveFileName(nullptr, tr("Сохранить информацию о системе"), suggestedArchivePath(),
-                                        tr("Архив (*.tar.gz)"));
+    QFileDialog dialog(nullptr, tr("Сохранить информацию о системе"), suggestedArchivePath(), tr("Архив (*.tar.gz)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    return TransientDialog::exec(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void AboutSettingsViewModel::showArchiveSaved(const QString& path)
 {
-    QMessageBox::information(nullptr, tr("Информация о системе"),
-                             tr("Архив с информацией о системе сохранён:\n%1").arg(QDir::toNativeSeparators(path)));
+    QMessageBox box(QMessageBox::Information, tr("Информация о системе"),
+                    tr("Архив с информацией о системе сохранён:\n%1").arg(QDir::toNativeSeparators(path)),
+                    QMessageBox::Ok);
+    TransientDialog::exec(box);
 }
 
 void AboutSettingsViewModel::showArchiveError(const QString& text)
 {
-    QMessageBox::warning(nullptr, tr("Ошибка"), tr("Не удалось сохранить архив с информацией о системе.\n%1").arg(text));
+    QMessageBox box(QMessageBox::Warning, tr("Ошибка"),
+                    tr("Не удалось сохранить архив с информацией о системе.\n%1").arg(text), QMessageBox::Ok);
+    TransientDialog::exec(box);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "AudioDeviceManagerBase.h"
 #include "ExtAudioDeviceInfo.h"
 #include "SettingsViewModel.h"
 
 #include <QString>
 #include <QStringList>
-
-class AudioDeviceManagerBase;
 
 // The device list of one audio device manager. Works on the live manager:
 // a choice switches the device at once; Cancel restores the device and the
@@ -41,6 +40,19 @@ signals:
     void changed_Devices(QStringList devices);
     void changed_SelectedDeviceIndex(int idx);
     void changed_IsTrackChanges(bool track);
+
+protected:
+    // Writes the device and the tracking flag only when they were changed here
+    // since the window opened: a device the manager fell back to by itself, or
+    // one saving another page, is not the user's choice.
+    template<typename DeviceSettings>
+    void storeChoices(DeviceSettings& settings) const
+    {
+        if (manager->CurrentDevice() != savedDevice)
+            settings.Name = manager->CurrentDevice().deviceName();
+        if (manager->TrackChanges != savedTrackChanges)
+            settings.TrackChanges = manager->TrackChanges;
+    }
 
 private slots:
     void onDeviceListChanged();

@@ -12,6 +12,7 @@
 #include "StatisticsViewModel.h"
 #include "ThemeChooseViewModel.h"
 #include "ThemeInfoViewModel.h"
+#include "TransientDialog.h"
 #include "UserInfo.h"
 #include "ValidatableInt32.h"
 
@@ -156,11 +157,8 @@ void FeedbackViewModel::load()
     themeChoose->Load();
     themeChoose->Validate();
     set_UserConsentVisible(build("UserConsent").toLower() == QLatin1String("true"));
+    // Errors show once the user edits a field or sends: not over a form just opened.
     loadDraftAndProfile();
-    // The stored draft is checked like typed text: an empty or too long one cannot be sent.
-    feedbackText->CheckAndSetFocus();
-    fullName->CheckAndSetFocus();
-    themeChoose->Validate();
     isValidChanged();
 }
 
@@ -177,12 +175,16 @@ void FeedbackViewModel::loadDraftAndProfile()
     set_Room(read(organisation, "Organisation/Room"));
 
     FeedbackSettings draft;
-    email->set_Text(draft.Email);
+    email->SetText(draft.Email);
     set_UserConsentRequested(draft.ConsentRequested);
+    // Without the reference lists there is no profile window, so no name in it.
+    QString name;
     if (StatisticsSettings().FillOrganisationUserInfo)
-        fullName->SetText(read(QSettings(ProfileFiles::userFile(), QSettings::IniFormat), "UserInfo/UserName"));
-    else
-        fullName->SetText(draft.FullName);
+        name = read(QSettings(ProfileFiles::userFile(), QSettings::IniFormat), "UserInfo/UserName");
+    if (name.isEmpty())
+        name = draft.FullName;
+    loadedFullName = name;
+    fullName->SetText(name);
     feedbackText->SetText(draft.FeedbackText);
     const QString themeId = draft.ThemeId;
     if (!themeId.isEmpty())
@@ -235,15 +237,18 @@ bool FeedbackViewModel::apply()
                NotificationTypeCritical);
         return false;
     }
-    // Every field again, in the window's order: an invalid claim is never sent.
-    bool valid = themeChoose->Validate();
-    for (ValidatableText* field : {fullName, email, feedbackText})
+    // Every field again, so that each shows its error: an invalid claim is never
+    // sent. Bottom up, so that the focus ends in the first invalid one.
+    bool valid = true;
+    for (ValidatableText* field : {feedbackText, email, fullName})
         valid = field->CheckAndSetFocus() && valid;
+    valid = themeChoose->Validate() && valid;
     if (!valid || !userConsentRequested)
         return false;
 
     // Kept until the server has it: a failure or a crash loses nothing.
     saveDraft();
+    sentDraft = {feedbackText->get_Text(), themeChoose->get_SelectedTheme()->get_Id()};
     ClientClaim claim = buildClaim();
     sending.setFuture(QtConcurrent::run([claim]() mutable {
         // The identity look-ups may be slow: here, not in the GUI thread.
@@ -292,7 +297,7 @@ void FeedbackViewModel::onSendFinished()
         qWarning() << "Error in FeedbackViewModel::onSendFinished: the claim could not be sent";
     }
     if (sent) {
-        clearDraft();
+        clearSentDraft();
         notify(QStringLiteral("Ваш отзыв был успешно отправлен!"),
                QStringLiteral("Мы постараемся улучшить качество работы программы на основе вашего отзыва!\nСпасибо за "
                               "то, что вы с нами!"),
@@ -324,16 +329,19 @@ bool FeedbackViewModel::cancel()
 
 int FeedbackViewModel::askToKeepDraft()
 {
-    return QMessageBox::question(nullptr, QStringLiteral("Обратная связь"),
-                                 QStringLiteral("Сохранить как черновик? Сохранённый черновик будет автоматически "
-                                                "восстановлен при следующем открытии окна обратной связи."),
-                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Обратная связь"),
+                    QStringLiteral("Сохранить как черновик? Сохранённый черновик будет автоматически "
+                                   "восстановлен при следующем открытии окна обратной связи."),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return TransientDialog::exec(box);
 }
 
 void FeedbackViewModel::storeIdentity()
 {
     FeedbackSettings draft;
-    draft.FullName = fullName->get_Text();
+    if (!fullName->get_Text().isEmpty() || !loadedFullName.isEmpty())
+        draft.FullName = fullName->get_Text();
     draft.Email = email->get_Text();
     draft.ConsentRequested = userConsentRequested;
     draft.sync();
@@ -352,9 +360,12 @@ void FeedbackViewModel::saveDraft()
     draft.sync();
 }
 
-void FeedbackViewModel::clearDraft()
+void FeedbackViewModel::clearSentDraft()
 {
     FeedbackSettings draft;
+    // Reopened and kept with other text meanwhile: that is a new draft.
+    if (QString(draft.FeedbackText) != sentDraft.text || QString(draft.Id) != sentDraft.themeId)
+        return;
     draft.FeedbackText = QString();
     draft.Id = QString();
     draft.ThemeId = QString();

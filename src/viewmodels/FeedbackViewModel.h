@@ -129,13 +129,20 @@ private:
     void onThemesRefilled(const QString& previousId);
     void storeIdentity();
     void saveDraft();
-    void clearDraft();
+    void clearSentDraft();
     ClientClaim buildClaim() const;
     void notify(const QString& title, const QString& message, NotificationType type);
     // The question on closing with a changed text: Yes, No or Cancel.
     int askToKeepDraft();
 
     static const QRegularExpression emailPattern;
+
+    // The report on its way: only that draft is cleared once the server has it.
+    struct SentDraft
+    {
+        QString text;
+        QString themeId;
+    };
 
     RecordingDeviceManager* recordingManager;
     ThemeChooseViewModel* themeChoose;
@@ -153,4 +160,8 @@ private:
     QString tooltipUserConsent;
     bool userConsentVisible = false;
     QFutureWatcher<bool> sending;
+    SentDraft sentDraft;
+    // The name shown at loading: an empty field the user did not clear never
+    // replaces a stored name.
+    QString loadedFullName;
 };

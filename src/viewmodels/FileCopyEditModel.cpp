@@ -1,6 +1,7 @@
 #include "FileCopyEditModel.h"
 
 #include "FileDialogSettings.h"
+#include "TransientDialog.h"
 
 #include <QFileDialog>
 
@@ -53,8 +54,11 @@ void FileCopyEditModel::selectFile()
 {
     FileDialogSettings settings;
     const QString last = settings.LastFilePath;
-    const QString chosen = QFileDialog::getOpenFileName(nullptr, tr("Выбрать файл"), last,
-                                                        tr("Text files (*.txt *.odt)"));
+    QFileDialog dialog(nullptr, tr("Выбрать файл"), last, tr("Text files (*.txt *.odt)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (TransientDialog::exec(dialog) != QDialog::Accepted)
+        return;
+    const QString chosen = dialog.selectedFiles().value(0);
     if (chosen.isEmpty())
         return;
     filePath->SetText(chosen);

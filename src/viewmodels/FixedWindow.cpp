@@ -3,6 +3,7 @@
 #include "FixedWindowX11.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QtQml>
 #include <qpa/qplatformnativeinterface.h>
 
@@ -10,6 +11,10 @@ FixedWindow::FixedWindow(QWindow* parent)
     : QQuickApplicationWindow(parent)
 {
     askForToolWindowState();
+    // A window manager places a window by the size it first asks for; content
+    // that settles later (wrapped texts, error lines) grows it from there.
+    connect(this, &QWindow::widthChanged, this, &FixedWindow::keepOnScreen);
+    connect(this, &QWindow::heightChanged, this, &FixedWindow::keepOnScreen);
 }
 
 FixedWindow::~FixedWindow() = default;
@@ -20,7 +25,54 @@ void FixedWindow::showEvent(QShowEvent* event)
     // of a window it no longer shows: each showing asks again, before the
     // window is mapped.
     askForToolWindowState();
+    placed = false;
     QQuickApplicationWindow::showEvent(event);
+}
+
+void FixedWindow::exposeEvent(QExposeEvent* event)
+{
+    QQuickApplicationWindow::exposeEvent(event);
+    // Where the window manager put it is known once it is shown on screen.
+    if (isExposed() && !placed) {
+        placed = true;
+        keepOnScreen();
+    }
+}
+
+void FixedWindow::keepOnScreen()
+{
+    QScreen* shownOn = QWindow::screen();
+    if (!placed || !isVisible() || !shownOn)
+        return;
+    const QRect area = shownOn->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint topLeft = frame.topLeft();
+    topLeft.setX(qMax(area.left(), qMin(topLeft.x(), area.right() + 1 - frame.width())));
+    topLeft.setY(qMax(area.top(), qMin(topLeft.y(), area.bottom() + 1 - frame.height())));
+    if (topLeft != frame.topLeft())
+        setFramePosition(topLeft);
+}
+
+bool FixedWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::Close)
+        closingWithFocus = QGuiApplication::focusWindow() == this;
+    const bool handled = QQuickApplicationWindow::event(event);
+    closingWithFocus = false;
+    return handled;
+}
+
+void FixedWindow::hideEvent(QHideEvent* event)
+{
+    // The window manager hands the focus of a closed window to the application
+    // used before, since the client's tool windows are not in its focus order:
+    // the window that opened this one takes it back, so that the next keys are
+    // not typed into the user's document.
+    const bool hadFocus = closingWithFocus || QGuiApplication::focusWindow() == this;
+    QQuickApplicationWindow::hideEvent(event);
+    QWindow* opener = transientParent();
+    if (hadFocus && opener && opener->isVisible())
+        opener->requestActivate();
 }
 
 void FixedWindow::askForToolWindowState()

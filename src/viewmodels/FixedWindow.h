@@ -21,7 +21,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void exposeEvent(QExposeEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void askForToolWindowState();
+    // Moves the window, frame included, into the screen's work area.
+    void keepOnScreen();
+
+    // Closing forgets the focus before the window is hidden.
+    bool closingWithFocus = false;
+    // Placed by the window manager, not yet checked.
+    bool placed = false;
 };

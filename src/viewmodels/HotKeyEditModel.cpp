@@ -55,6 +55,14 @@ void HotKeyEditModel::ValidateHotKey(ValidationArgs* args) const
 
 bool HotKeyEditModel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Return is a chord here, not the window's "Готово"; Esc still closes the window.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape && !isBareModifier(key->key())) {
+            key->accept();
+            return true;
+        }
+    }
     if (event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);

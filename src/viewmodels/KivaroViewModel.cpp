@@ -4,6 +4,7 @@
 #include "AsrManager.h"
 #include "LocalKivaroManager.h"
 #include "PropertyChange.h"
+#include "TransientDialog.h"
 
 #include <QMessageBox>
 #include <QtDebug>
@@ -133,5 +134,5 @@ bool KivaroViewModel::confirmDiscard()
                     QStringLiteral("Вы уверены что хотите закрыть окно? Не сохранённые изменения будут утеряны."),
                     QMessageBox::Ok | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok;
+    return TransientDialog::exec(box) == QMessageBox::Ok;
 }

@@ -1,5 +1,6 @@
 #include "MonitorViewModel.h"
 
+#include "ASRSettings.h"
 #include "AppVariables.h"
 #include "AsrManager.h"
 #include "PropertyChange.h"
@@ -7,9 +8,12 @@
 #include "RecordingDeviceSettings.h"
 #include "ResultManager.h"
 #include "TextWriter.h"
+#include "ThemeChooseViewModel.h"
 
 #include <QDebug>
 #include <QGuiApplication>
+
+#include <exception>
 
 MonitorViewModel::MonitorViewModel(AsrManager* asrManager, ResultManager* resultManager,
                                    RecordingDeviceManager* recordingManager, ConnectionManager* connectionManager,
@@ -23,7 +27,9 @@ MonitorViewModel::MonitorViewModel(AsrManager* asrManager, ResultManager* result
     , recordingManager(recordingManager)
     , connectionManager(connectionManager)
     , gainValue(recordingManager ? recordingManager->Gain() : 0)
+    , themeChoice(new ThemeChooseViewModel(this))
 {
+    themeChoice->set_AsrManager(asrManager);
     refreshThemeName();
     if (recordingManager) {
         connect(recordingManager, &RecordingDeviceManager::CurrentLevelChanged, this,
@@ -36,8 +42,12 @@ MonitorViewModel::MonitorViewModel(AsrManager* asrManager, ResultManager* result
                 Qt::QueuedConnection);
         connect(asrManager, &AsrManager::selectedThemeChanged, this, &MonitorViewModel::refreshThemeName);
     }
-    if (resultManager)
+    if (resultManager) {
         connect(resultManager, &ResultManager::resultReady, this, &MonitorViewModel::resultReady);
+        resultsIgnored = resultManager->processResults == 0;
+        connect(resultManager, &ResultManager::resultProcessingChanged, this,
+                &MonitorViewModel::resultProcessingChanged);
+    }
 }
 
 MonitorViewModel::~MonitorViewModel() = default;
@@ -90,6 +100,11 @@ void MonitorViewModel::set_LogoHeight(int value)
 void MonitorViewModel::set_AlternateThemeView(bool value)
 {
     changeProperty(this, alternateThemeView, value, &MonitorViewModel::changed_AlternateThemeView);
+}
+
+QObject* MonitorViewModel::get_ThemeChooseViewModel() const
+{
+    return themeChoice;
 }
 
 QWindow* MonitorViewModel::get_ActiveWindow() const
@@ -169,6 +184,11 @@ void MonitorViewModel::resultReady(QString text, bool isFinal)
     set_ResultText(text);
 }
 
+void MonitorViewModel::resultProcessingChanged(bool processed)
+{
+    changeProperty(this, resultsIgnored, !processed, &MonitorViewModel::changed_ResultsIgnored);
+}
+
 void MonitorViewModel::refreshThemeName()
 {
     const ClientThemeInfo theme = asrManager ? asrManager->getSelectedTheme() : ClientThemeInfo();
@@ -179,4 +199,31 @@ void MonitorViewModel::closeCommand()
 {
     if (asrManager)
         asrManager->stopRecognition();
+}
+
+void MonitorViewModel::loadThemeChoice()
+{
+    themeChoice->onLoad();
+    // Without a list the pane says why in place of the choice.
+    if (themeChoice->choices()->count() == 0)
+        themeChoice->Validate();
+}
+
+bool MonitorViewModel::applyThemeChoice()
+{
+    try {
+        const ThemeInfoViewModel* chosen = themeChoice->Validate() ? themeChoice->get_SelectedTheme() : nullptr;
+        if (!chosen)
+            return false;
+        ASRSettings settings;
+        settings.SelectedTheme.ChangeValue(chosen->get_Id());
+        settings.sync();
+        if (settings.SelectedTheme.isChanged() && asrManager)
+            asrManager->selectedTheme();
+        return true;
+    } catch (const std::exception& e) {
+        qWarning().noquote() << QStringLiteral("Error in MonitorViewModel::applyThemeChoice: ")
+                + QString::fromUtf8(e.what());
+    }
+    return false;
 }

@@ -12,6 +12,7 @@ class ConnectionManager;
 class QWindow;
 class RecordingDeviceManager;
 class ResultManager;
+class ThemeChooseViewModel;
 
 // The recognition monitor window's model: whether dictation runs or changes
 // state, the interim text and where the window receiving the text lies, the
@@ -36,6 +37,10 @@ class MonitorViewModel : public QObject
     Q_PROPERTY(int LogoHeight READ get_LogoHeight WRITE set_LogoHeight NOTIFY changed_LogoHeight)
     Q_PROPERTY(bool AlternateThemeView READ get_AlternateThemeView WRITE set_AlternateThemeView NOTIFY
                    changed_AlternateThemeView)
+    // The theme pane's own choice: an open settings window keeps its edits.
+    Q_PROPERTY(QObject* ThemeChooseViewModel READ get_ThemeChooseViewModel CONSTANT)
+    // Results are neither typed nor shown (the self-test window is open).
+    Q_PROPERTY(bool ResultsIgnored READ get_ResultsIgnored NOTIFY changed_ResultsIgnored)
 
 public:
     MonitorViewModel(AsrManager* asrManager, ResultManager* resultManager, RecordingDeviceManager* recordingManager,
@@ -58,8 +63,15 @@ public:
     QString get_DescColor() const { return descColor; }
     int get_LogoHeight() const { return logoHeight; }
     bool get_AlternateThemeView() const { return alternateThemeView; }
+    QObject* get_ThemeChooseViewModel() const;
+    bool get_ResultsIgnored() const { return resultsIgnored; }
 
     Q_INVOKABLE void closeCommand();
+    // The theme pane opens: the server's list with the theme in use chosen.
+    Q_INVOKABLE void loadThemeChoice();
+    // Stores and applies the chosen theme, and nothing else of the "ASR" group;
+    // false when nothing valid is chosen.
+    Q_INVOKABLE bool applyThemeChoice();
 
 public slots:
     void set_Visible(bool value);
@@ -83,6 +95,7 @@ protected slots:
 private slots:
     void refreshThemeName();
     void resultReady(QString text, bool isFinal);
+    void resultProcessingChanged(bool processed);
 
 signals:
     void changed_Visible(bool value);
@@ -98,6 +111,7 @@ signals:
     void changed_DescColor(QString value);
     void changed_LogoHeight(int value);
     void changed_AlternateThemeView(bool value);
+    void changed_ResultsIgnored(bool value);
 
 private:
     bool visible = false;
@@ -112,9 +126,11 @@ private:
     QString descColor;
     int logoHeight = 0;
     bool alternateThemeView = false;
+    bool resultsIgnored = false;
     AsrManager* asrManager;
     ResultManager* resultManager;
     RecordingDeviceManager* recordingManager;
     ConnectionManager* connectionManager;
     int gainValue = 0;
+    ThemeChooseViewModel* themeChoice;
 };

@@ -1,6 +1,7 @@
 #include "PlaybackDeviceManagerViewModel.h"
 
 #include "PlaybackDeviceManager.h"
+#include "PlaybackDeviceSettings.h"
 
 PlaybackDeviceManagerViewModel::PlaybackDeviceManagerViewModel(PlaybackDeviceManager* manager, QObject* parent)
     : AudioDeviceListViewModel(manager, parent)
@@ -32,5 +33,7 @@ void PlaybackDeviceManagerViewModel::Unload()
 void PlaybackDeviceManagerViewModel::Apply()
 {
     AudioDeviceListViewModel::Apply();
-    playbackManager->SaveSettings();
+    PlaybackDeviceSettings settings;
+    storeChoices(settings);
+    settings.sync();
 }

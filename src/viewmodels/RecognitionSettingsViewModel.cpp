@@ -77,10 +77,17 @@ bool RecognitionSettingsViewModel::Validate()
     return !hasThemes() || SettingsViewModel::Validate();
 }
 
+QString RecognitionSettingsViewModel::chosenThemeId() const
+{
+    const ThemeInfoViewModel* selected = chooser->get_SelectedTheme();
+    return selected ? selected->get_Id() : QString();
+}
+
 void RecognitionSettingsViewModel::Load()
 {
     {
         ASRSettings settings;
+        storedThemeAtLoad = settings.SelectedTheme;
         set_SendingMode(settings.SendingMode);
         set_CapitalLetterAfterStart(settings.CapitalLetterAfterStart);
         set_UsePunctuation(settings.UsePunctuation);
@@ -93,6 +100,7 @@ void RecognitionSettingsViewModel::Load()
     if (AppVariables::buildFlag(QStringLiteral("CanEnableKivaro")))
         set_CanEnableKivaro(true);
     SettingsViewModel::Load();
+    chosenThemeAtLoad = chosenThemeId();
     showWhyNoThemes();
 }
 
@@ -108,10 +116,9 @@ void RecognitionSettingsViewModel::Apply()
     ASRSettings settings;
     SettingsViewModel::Apply();
 
-    if (hasThemes()) {
-        const ThemeInfoViewModel* selected = chooser->get_SelectedTheme();
-        settings.SelectedTheme.ChangeValue(selected ? selected->get_Id() : QString());
-    }
+    const QString chosen = chosenThemeId();
+    if (hasThemes() && (chosen != chosenThemeAtLoad || QString(settings.SelectedTheme) == storedThemeAtLoad))
+        settings.SelectedTheme.ChangeValue(chosen);
     settings.SendingMode.ChangeValue(sendingMode);
     settings.IsThemeAutoSelect.ChangeValue(isThemeAutoSelect);
     settings.UsePunctuation.ChangeValue(usePunctuation);

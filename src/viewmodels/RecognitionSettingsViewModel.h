@@ -79,8 +79,13 @@ signals:
 private:
     bool hasThemes() const;
     void showWhyNoThemes();
+    QString chosenThemeId() const;
 
     ThemeChooseViewModel* chooser;
+    // The stored theme and the page's choice at loading: a theme stored
+    // elsewhere meanwhile (the monitor) is kept unless the choice here changed.
+    QString storedThemeAtLoad;
+    QString chosenThemeAtLoad;
     bool sendingMode = false;
     bool capitalLetterAfterStart = true;
     bool usePunctuation = false;

@@ -1,6 +1,7 @@
 #include "RecordingDeviceManagerViewModel.h"
 
 #include "RecordingDeviceManager.h"
+#include "RecordingDeviceSettings.h"
 
 RecordingDeviceManagerViewModel::RecordingDeviceManagerViewModel(RecordingDeviceManager* manager, QObject* parent)
     : AudioDeviceListViewModel(manager, parent)
@@ -47,7 +48,11 @@ void RecordingDeviceManagerViewModel::Unload()
 void RecordingDeviceManagerViewModel::Apply()
 {
     AudioDeviceListViewModel::Apply();
-    recordingManager->SaveSettings();
+    RecordingDeviceSettings settings;
+    storeChoices(settings);
+    if (recordingManager->Gain() != savedGain)
+        settings.Gain = recordingManager->Gain();
+    settings.sync();
 }
 
 void RecordingDeviceManagerViewModel::Cancel()

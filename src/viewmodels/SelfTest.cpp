@@ -153,7 +153,7 @@ void SelfTest::load()
     loaded = true;
     closeReports();
     if (resultManager)
-        resultManager->processResults = 0;
+        resultManager->setProcessResults(false);
     if (recordingManager)
         recordingManager->paused.storeRelease(1);
 
@@ -202,7 +202,7 @@ void SelfTest::restoreDictation()
     if (recordingManager)
         recordingManager->paused.storeRelease(0);
     if (resultManager)
-        resultManager->processResults = 1;
+        resultManager->setProcessResults(true);
 }
 
 void SelfTest::start()

@@ -2,6 +2,7 @@
 
 #include "ProfileFiles.h"
 #include "PropertyChange.h"
+#include "TransientDialog.h"
 
 #include <QMessageBox>
 #include <QSettings>
@@ -48,11 +49,11 @@ void StatisticsSettingsViewModel::resetCommand()
 
 bool StatisticsSettingsViewModel::ConfirmMessageBox()
 {
-    return QMessageBox::question(nullptr, tr("Сброс информации"),
-                                 tr("Вы уверены, что хотите сбросить информацию о пользователе? Приложение будет "
-                                    "перезагружено."),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        != QMessageBox::No;
+    QMessageBox box(QMessageBox::Question, tr("Сброс информации"),
+                    tr("Вы уверены, что хотите сбросить информацию о пользователе? Приложение будет перезагружено."),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return TransientDialog::exec(box) != QMessageBox::No;
 }
 
 void StatisticsSettingsViewModel::ClearConfigFiles()

@@ -1,8 +1,11 @@
+#include "ASRSettings.h"
 #include "BalancerConnectionSettings.h"
 #include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
 #include "QuickWindows.h"
+#include "RecognitionSettingsViewModel.h"
 #include "SettingsContainerViewModel.h"
+#include "SettingsSnapshot.h"
 #include "TestHome.h"
 #include "ValidatableText.h"
 
@@ -70,12 +73,17 @@ private slots:
     void loadsWithoutWarnings();
     void settingsWindowSavesOrCancels_data();
     void settingsWindowSavesOrCancels();
+    void monitorThemePaneLeavesSettingsEditsAlone_data();
+    void monitorThemePaneLeavesSettingsEditsAlone();
     void validatableControlsFollowTheirField_data();
     void validatableControlsFollowTheirField();
     void trayOpensCommandWindows_data();
     void trayOpensCommandWindows();
 
 private:
+    // The settings window, opened; null (the test failed) when it could not be.
+    std::unique_ptr<QObject> showSettingsWindow();
+
     std::unique_ptr<QmlViewModels> models;
     std::unique_ptr<QQmlEngine> engine;
     QStringList warnings;
@@ -134,6 +142,20 @@ void TestQmlViews::loadsWithoutWarnings()
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
+std::unique_ptr<QObject> TestQmlViews::showSettingsWindow()
+{
+    QString error;
+    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
+    if (!root) {
+        QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+        return nullptr;
+    }
+    evaluate(root.get(), QStringLiteral("showSettings()"));
+    if (!QTest::qWaitForWindowExposed(qobject_cast<QQuickWindow*>(root.get())))
+        root.reset();
+    return root;
+}
+
 void TestQmlViews::settingsWindowSavesOrCancels_data()
 {
     QTest::addColumn<QString>("host");
@@ -157,12 +179,9 @@ void TestQmlViews::settingsWindowSavesOrCancels()
         balancer.Ip = QStringLiteral("127.0.0.1");
         balancer.sync();
     }
-    QString error;
-    std::unique_ptr<QObject> root(models->create(engine.get(), QStringLiteral(":/SettingsWindow.qml"), &error));
-    QVERIFY2(root, qPrintable(error));
+    std::unique_ptr<QObject> root = showSettingsWindow();
+    QVERIFY(root);
     auto* window = qobject_cast<QQuickWindow*>(root.get());
-    evaluate(root.get(), QStringLiteral("showSettings()"));
-    QVERIFY(QTest::qWaitForWindowExposed(window));
 
     auto* network = qobject_cast<NetworkSettingsViewModel*>(models->page(QStringLiteral("NetworkSettingsViewModel")));
     network->get_ASRServerHost()->set_Text(host);
@@ -172,6 +191,61 @@ void TestQmlViews::settingsWindowSavesOrCancels()
     QCOMPARE(models->settings()->get_currentIndex(), staysOpen ? 4 : 0);
     QTEST(QString(BalancerConnectionSettings().Ip), "storedHost");
     QVERIFY(warnings.isEmpty());
+}
+
+void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone_data()
+{
+    QTest::addColumn<QString>("settingsClosedBy");
+    QTest::addColumn<QStringList>("stored");
+    QTest::newRow("Отмена") << "cancel()" << QStringList{"ASR/SelectedTheme=t2"};
+    // The settings window saves its own edit, and keeps the theme chosen meanwhile.
+    QTest::newRow("Сохранить") << "save()"
+                               << QStringList{"ASR/CapitalLetterAfterStart=false", "ASR/SelectedTheme=t2"};
+}
+
+// The monitor's theme pane, used while the settings window is open with an
+// unsaved edit on the recognition page.
+void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone()
+{
+    QFETCH(QString, settingsClosedBy);
+    {
+        ASRSettings asr;
+        asr.SelectedTheme = QStringLiteral("t1");
+        asr.sync();
+    }
+    std::unique_ptr<QObject> settings = showSettingsWindow();
+    QVERIFY(settings);
+    auto* recognition =
+        qobject_cast<RecognitionSettingsViewModel*>(models->page(QStringLiteral("RecognitionSettingsViewModel")));
+    QVERIFY(recognition->get_CapitalLetterAfterStart());
+    recognition->set_CapitalLetterAfterStart(false);
+
+    QString error;
+    std::unique_ptr<QObject> pane(
+        models->create(engine.get(), QStringLiteral(":/Views/MonitorViews/ThemeView.qml"), &error));
+    QVERIFY2(pane, qPrintable(error));
+    std::unique_ptr<QQuickWindow> host;
+    QmlViewModels::windowOf(pane.get(), &host)->show();
+    QObject* monitor = engine->rootContext()->contextProperty(QStringLiteral("monitorViewModel")).value<QObject*>();
+    const SettingsSnapshot before;
+    QVERIFY(monitor->setProperty("ThemeVisible", true));
+    QCOMPARE(recognition->get_CapitalLetterAfterStart(), false);
+
+    const QList<QQuickItem*> items = pane->findChildren<QQuickItem*>();
+    const auto combo =
+        std::find_if(items.cbegin(), items.cend(), [](QQuickItem* item) { return item->inherits("QQuickComboBox"); });
+    QVERIFY(combo != items.cend());
+    QTRY_COMPARE((*combo)->property("count").toInt(), 2);
+    // The user picks the second theme in the pane and applies it.
+    QVERIFY(QMetaObject::invokeMethod(*combo, "activated", Q_ARG(int, 1)));
+    evaluate(pane.get(), QStringLiteral("apply()"));
+    QVERIFY(!monitor->property("ThemeVisible").toBool());
+    QCOMPARE(before.changesSince(), QStringList{"ASR/SelectedTheme=t2"});
+    QCOMPARE(recognition->get_CapitalLetterAfterStart(), false);
+
+    evaluate(settings.get(), settingsClosedBy);
+    QTEST(before.changesSince(), "stored");
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 void TestQmlViews::validatableControlsFollowTheirField_data()

@@ -1,13 +1,20 @@
+#include "FeedbackSettings.h"
 #include "HotKeyManager.h"
+#include "KeyRecorderWindow.h"
+#include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
 #include "QuickWindows.h"
 #include "TestHome.h"
+#include "ValidatableText.h"
 #include "WindowManagerSession.h"
 #include "X11Windows.h"
+#include "XTestKeyboard.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QtTest>
 
 #include <memory>
@@ -27,6 +34,46 @@ QStringList missingHints(const QStringList& expected, unsigned long window)
     return missing;
 }
 
+// The window with its frame lies within the screen's work area.
+bool wholeOnScreen(QWindow* window)
+{
+    return window->screen()->availableGeometry().contains(window->frameGeometry());
+}
+
+QQuickWindow* focusedQuickWindow()
+{
+    return qobject_cast<QQuickWindow*>(QGuiApplication::focusWindow());
+}
+
+// The item is shown whole: inside every clipping item around it and above the window's footer.
+bool shownWhole(QQuickItem* item)
+{
+    const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    QRectF visible(QPointF(0, 0), item->window()->size());
+    if (auto* footer = item->window()->property("footer").value<QQuickItem*>())
+        visible.setBottom(visible.bottom() - footer->height());
+    for (QQuickItem* outer = item->parentItem(); outer; outer = outer->parentItem()) {
+        if (outer->clip())
+            visible &= outer->mapRectToScene(QRectF(0, 0, outer->width(), outer->height()));
+    }
+    return visible.contains(rect);
+}
+
+// The shown item below this one whose "text" is the given one (a field or a label).
+QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& text)
+{
+    const QList<QQuickItem*> items = under->childItems();
+    for (QQuickItem* item : items) {
+        if (!item->isVisible())
+            continue;
+        if (item->inherits(type) && item->property("text").toString() == text)
+            return item;
+        if (QQuickItem* found = itemWithText(item, type, text))
+            return found;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 // The windows the tray opens, as a user meets them under a window manager:
@@ -35,14 +82,26 @@ class TestTrayWindows : public QObject
 {
     Q_OBJECT
 
+public:
+    // The window manager's start, done before the application exists.
+    explicit TestTrayWindows(const QString& windowManagerError)
+        : windowManagerError(windowManagerError)
+    {
+    }
+
 private slots:
     void initTestCase();
     void cleanupTestCase();
     void reopenedWindowKeepsSizeAndHints_data();
     void reopenedWindowKeepsSizeAndHints();
+    void closedDialogGivesTheFocusBack_data();
+    void closedDialogGivesTheFocusBack();
+    void settingsPagesScrollAtMinimumSize();
 
 private:
-    WindowManagerSession windowManager;
+    QQuickWindow* openFromTray(const QByteArray& signal, const QString& title);
+
+    QString windowManagerError;
     QStringList expectedHints;
     std::unique_ptr<QmlViewModels> models;
     std::unique_ptr<QQmlEngine> engine;
@@ -52,8 +111,7 @@ private:
 void TestTrayWindows::initTestCase()
 {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    QString error;
-    QVERIFY2(windowManager.start(&error), qPrintable(error));
+    QVERIFY2(windowManagerError.isEmpty(), qPrintable(windowManagerError));
     expectedHints = WindowManagerSession::supported(Hints);
     QVERIFY(expectedHints.size() >= 2);
 
@@ -63,6 +121,7 @@ void TestTrayWindows::initTestCase()
     QVERIFY(models->connectToServer());
     engine = std::make_unique<QQmlEngine>();
     models->publish(engine.get());
+    QString error;
     mainView.reset(models->create(engine.get(), QStringLiteral(":/main.qml"), &error));
     QVERIFY2(mainView, qPrintable(error));
 }
@@ -88,19 +147,26 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints_data()
     QTest::newRow("self-test") << QByteArray("signalSelfTest") << "Тесты";
 }
 
+QQuickWindow* TestTrayWindows::openFromTray(const QByteArray& signal, const QString& title)
+{
+    QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
+    if (!tray || !QMetaObject::invokeMethod(tray, signal.constData()))
+        return nullptr;
+    QQuickWindow* window = QuickWindows::titled(title);
+    return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
+}
+
 void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
 {
     QFETCH(QByteArray, signal);
     QFETCH(QString, title);
-    QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
-    QVERIFY(tray);
     QQuickWindow* window = nullptr;
     const auto open = [&] {
-        QVERIFY(QMetaObject::invokeMethod(tray, signal.constData()));
-        window = QuickWindows::titled(title);
+        window = openFromTray(signal, title);
         QVERIFY(window);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_COMPARE(missingHints(expectedHints, window->winId()), QStringList());
+        // Reachable as it opens, frame included.
+        QTRY_VERIFY(wholeOnScreen(window));
     };
 
     open();
@@ -132,5 +198,120 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     QTRY_VERIFY(!window->isVisible());
 }
 
-QTEST_MAIN(TestTrayWindows)
+void TestTrayWindows::closedDialogGivesTheFocusBack_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("key command window") << "Сочетание клавиш";
+    QTest::newRow("question on closing the feedback form") << "Обратная связь";
+}
+
+// Under a window manager that keeps the client's tool windows out of its focus
+// order, Esc on a dialog must give the keys back to the window it came from,
+// never to the document the user worked in before.
+void TestTrayWindows::closedDialogGivesTheFocusBack()
+{
+    QFETCH(QString, dialog);
+    XTestKeyboard keyboard;
+    QVERIFY(keyboard.isOpen());
+    KeyRecorderWindow document(QRect(40, 60, 320, 200));
+    QVERIFY(document.isOpen());
+    QTRY_VERIFY(
+        X11Windows::find([&](const X11Windows::Window& w) { return w.id == document.windowId() && w.viewable; }));
+    keyboard.focus(document.windowId());
+
+    QQuickWindow* opener = nullptr;
+    QObject* form = engine->rootContext()->contextProperty(QStringLiteral("feedbackViewModel")).value<QObject*>();
+    bool shown = false;
+    QWindow* shownOver = nullptr;
+    // The dialog answers Esc once it has the keyboard; a question box runs its own
+    // event loop, so this is done from within it.
+    QTimer escape;
+    connect(&escape, &QTimer::timeout, this, [&] {
+        QWindow* focused = QGuiApplication::focusWindow();
+        if (!focused || focused == opener)
+            return;
+        escape.stop();
+        shown = true;
+        shownOver = focused->transientParent();
+        keyboard.tap("Escape");
+    });
+    if (dialog == QStringLiteral("Сочетание клавиш")) {
+        QObject* editor = engine->rootContext()->contextProperty(QStringLiteral("commandsViewModel")).value<QObject*>();
+        opener = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+        QVERIFY(opener);
+        QVERIFY(editor->setProperty("typeIndex", 1));
+        QTRY_COMPARE(focusedQuickWindow(), opener);
+        keyboard.tap("Insert");
+        QTRY_VERIFY(focusedQuickWindow() && focusedQuickWindow() != opener);
+        QCOMPARE(focusedQuickWindow()->title(), dialog);
+        QTRY_VERIFY(wholeOnScreen(focusedQuickWindow()));
+        escape.start(20);
+    } else {
+        opener = openFromTray("signalShowFeedback", QStringLiteral("Обратная связь"));
+        QVERIFY(opener);
+        QTRY_COMPARE(focusedQuickWindow(), opener);
+        form->property("FeedbackText").value<ValidatableText*>()->set_Text(QStringLiteral("Нераспознанное **слово**"));
+        // Closing with a changed text asks whether to keep it; Esc answers "Отмена".
+        escape.start(20);
+        opener->close();
+    }
+    QTRY_VERIFY(shown);
+    QCOMPARE(shownOver, opener);
+    // As the X server sees it, where the next keys go: Qt may take the pointer's
+    // window for a focused one meanwhile.
+    QTRY_COMPARE(X11Windows::inputFocus(), opener->winId());
+    QVERIFY(opener->isVisible());
+
+    // Closed as it was opened: nothing to ask.
+    form->property("FeedbackText").value<ValidatableText*>()->set_Text(FeedbackSettings().FeedbackText);
+    opener->close();
+    QTRY_VERIFY(!opener->isVisible());
+}
+
+// At the settings window's least size every page can still be read to its end.
+void TestTrayWindows::settingsPagesScrollAtMinimumSize()
+{
+    QQuickWindow* window = openFromTray("signalShowSettings", QStringLiteral("Настройки"));
+    QVERIFY(window);
+    window->resize(window->minimumSize());
+    QTRY_COMPARE(window->height(), 420);
+    QTRY_VERIFY(wholeOnScreen(window));
+
+    // "Сеть" with a connection error and a rejected proxy port: saving moves the focus
+    // to the port, which comes into view with its error.
+    auto* network = qobject_cast<NetworkSettingsViewModel*>(models->page(QStringLiteral("NetworkSettingsViewModel")));
+    QVERIFY(network);
+    ConnectionStateInfo failure;
+    failure.setState(3);
+    failure.setMessage(QStringLiteral("Не удалось подключиться к серверу 127.0.0.1: соединение отклонено"));
+    network->onConnectionStateChanged(failure);
+    network->get_RestProxyPort()->set_Text(QStringLiteral("0"));
+    QVERIFY(QMetaObject::invokeMethod(window, "save"));
+    QTRY_VERIFY(window->activeFocusItem() && window->activeFocusItem()->property("text").toString() == "0");
+    QQuickItem* port = window->activeFocusItem();
+    QTRY_VERIFY(shownWhole(port));
+    QQuickItem* error =
+        itemWithText(window->contentItem(), "QQuickLabel", QStringLiteral("Порт должен быть в диапазоне от 1 до 65535"));
+    QVERIFY(error);
+    QTRY_VERIFY(shownWhole(error));
+
+    network->get_RestProxyPort()->set_Text(QStringLiteral("39256"));
+    QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
+    QTRY_VERIFY(!window->isVisible());
+}
+
+int main(int argc, char** argv)
+{
+    // As on a desktop, the window manager runs before the program starts: Qt
+    // reads once, as it starts, what the window manager supports (window
+    // activation among it).
+    WindowManagerSession windowManager;
+    QString error;
+    windowManager.start(&error);
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestTrayWindows test(error);
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "TestTrayWindows.moc"

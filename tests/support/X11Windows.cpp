@@ -210,4 +210,15 @@ bool windowManagerRunning()
     return alive && !atomNames(0, "_NET_SUPPORTED").isEmpty();
 }
 
+unsigned long inputFocus()
+{
+    Connection connection;
+    if (!connection.display)
+        return 0;
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(connection.display, &focus, &revert);
+    return focus;
+}
+
 } // namespace X11Windows

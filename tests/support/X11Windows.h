@@ -40,5 +40,8 @@ QStringList atomNames(unsigned long window, const char* property);
 // Whether an EWMH window manager has announced itself and what it supports on
 // the root window.
 bool windowManagerRunning();
+// The window the keyboard focus is set to: 0 for none, 1 for whichever
+// window the pointer is over.
+unsigned long inputFocus();
 
 } // namespace X11Windows

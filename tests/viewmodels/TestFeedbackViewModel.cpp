@@ -70,6 +70,9 @@ private slots:
     void draftThemeIsSelectedAgain();
     void closing_data();
     void closing();
+    void fullNameSource_data();
+    void fullNameSource();
+    void errorsOnceTouchedOrSent();
 
 private:
     // A form loaded from a stored draft, consent given.
@@ -227,7 +230,8 @@ void TestFeedbackViewModel::sending()
         claimReply = FakeHttpResponse::json(R"({"Error":{"Text":"Ошибка сервера","DebugText":"db"},"Data":null})");
     loadForm(draft);
     model->set_UserConsentRequested(consent);
-    QCOMPARE(model->get_SendEnabled(), started);
+    // A stored draft is not checked before the user sends it.
+    QCOMPARE(model->get_SendEnabled(), consent);
     if (server == QLatin1String("gone"))
         http->close();
     if (server != QLatin1String("ok"))
@@ -236,6 +240,7 @@ void TestFeedbackViewModel::sending()
     QSignalSpy notified(model.get(), &FeedbackViewModel::notifyUser);
     QCOMPARE(model->applyCommand(), started);
     if (!started) {
+        QVERIFY(!model->get_SendEnabled());
         QCOMPARE(notified.count(), 0);
         QCOMPARE(http->requestCount(), 1); // the theme list only
         return;
@@ -284,10 +289,22 @@ void TestFeedbackViewModel::sendingLeavesTheWindowResponsive()
     QVERIFY(model->isSending());
     QVERIFY(!model->get_SendEnabled());
     QVERIFY(!model->applyCommand());
+
+    // Reopened meanwhile, edited and kept: that draft is not the one sent.
+    model->onLoad();
+    QCOMPARE(model->get_FeedbackText()->get_Text(), Report);
+    const QString edited = Report + QStringLiteral(" EDITED");
+    model->get_FeedbackText()->set_Text(edited);
+    answerQuestion(QMessageBox::Yes);
+    QVERIFY(model->cancelCommand());
+
     claimGate.release();
     QTRY_COMPARE(notified.count(), 1);
+    QCOMPARE(notified.at(0).at(0).value<UserNotification>().title(),
+             QStringLiteral("Ваш отзыв был успешно отправлен!"));
     QCOMPARE(http->requestCount(), 2);
     QVERIFY(model->get_SendEnabled());
+    QCOMPARE(storedText(), edited);
 }
 
 void TestFeedbackViewModel::draftThemeIsSelectedAgain_data()
@@ -360,6 +377,72 @@ void TestFeedbackViewModel::closing()
     QTEST(storedText(), "draft");
     // Name, e-mail and consent are kept whatever the answer.
     QCOMPARE(QString(FeedbackSettings().Email), QStringLiteral("a.petrova@example.ru"));
+}
+
+void TestFeedbackViewModel::fullNameSource_data()
+{
+    QTest::addColumn<QString>("profileName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("stored");
+
+    const QString profile = QStringLiteral("Иванова Анна Сергеевна");
+    const QString feedback = QStringLiteral("Петров Пётр Ильич");
+    QTest::newRow("the profile's name") << profile << "-" << profile << profile;
+    // No reference lists, so no profile window: the name typed here last time.
+    QTest::newRow("a profile without a name: the stored one") << "" << "-" << feedback << feedback;
+    QTest::newRow("cleared by the user") << "" << "" << feedback << "";
+}
+
+void TestFeedbackViewModel::fullNameSource()
+{
+    QFETCH(QString, profileName);
+    QFETCH(QString, typed);
+
+    storeDraft(Report, QString(), QString());
+    {
+        FeedbackSettings draft;
+        draft.FullName = QStringLiteral("Петров Пётр Ильич");
+        draft.sync();
+        QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
+        user.setValue(QStringLiteral("UserInfo/UserName"), profileName);
+    }
+    model->onLoad();
+    QTEST(model->get_FullName()->get_Text(), "shown");
+    if (typed != QLatin1String("-"))
+        model->get_FullName()->set_Text(typed);
+    QVERIFY(model->cancelCommand());
+    QTEST(QString(FeedbackSettings().FullName), "stored");
+}
+
+void TestFeedbackViewModel::errorsOnceTouchedOrSent()
+{
+    storeDraft(QString(), QString(), QString());
+    {
+        FeedbackSettings draft;
+        draft.Email = QStringLiteral("anna@localhost");
+        draft.sync();
+    }
+    model->onLoad();
+    const QList<ValidatableText*> fields{model->get_FeedbackText(), model->get_Email(), model->get_FullName()};
+    const auto errors = [&fields] {
+        QStringList shown;
+        for (const ValidatableText* field : fields)
+            shown << (field->get_Error().isEmpty() ? QStringLiteral("-") : QStringLiteral("error"));
+        return shown;
+    };
+    // Opened on an empty text, a bad stored address and no name: nothing red yet.
+    QCOMPARE(errors(), (QStringList{"-", "-", "-"}));
+
+    model->get_Email()->set_Text(QStringLiteral("anna@localhost."));
+    QCOMPARE(errors(), (QStringList{"-", "error", "-"}));
+    QVERIFY(!model->applyCommand());
+    QCOMPARE(errors(), (QStringList{"error", "error", "error"}));
+    QVERIFY(!model->get_SendEnabled());
+
+    // Reopened: the form starts clean again.
+    model->onLoad();
+    QCOMPARE(errors(), (QStringList{"-", "-", "-"}));
 }
 
 QTEST_MAIN(TestFeedbackViewModel)

@@ -19,11 +19,21 @@ private slots:
     void applyRoundTrip();
     void invalidFieldBlocksApply_data();
     void invalidFieldBlocksApply();
+    void connectionErrorFollowsState_data();
+    void connectionErrorFollowsState();
 };
 
 namespace {
 const QString PortError = QStringLiteral("Порт должен быть в диапазоне от 1 до 65535");
 const QString HostError = QStringLiteral("Некорректное имя хоста. Введите IP адрес или имя сервера");
+
+ConnectionStateInfo report(int state, const QString& message)
+{
+    ConnectionStateInfo info;
+    info.setState(state);
+    info.setMessage(message);
+    return info;
+}
 
 ValidatableText* field(NetworkSettingsViewModel& page, const QByteArray& name)
 {
@@ -47,12 +57,14 @@ void TestNetworkSettingsViewModel::applyRoundTrip_data()
     QTest::newRow("host, only blanks added")
         << QByteArray("ASRServerHost") << " localhost" << QStringList()
         << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
-    QTest::newRow("server port") << QByteArray("ASRServerPort") << "34001" << QStringList{"BalancerConnection/Port=34001"}
+    // The ends of the range are valid.
+    QTest::newRow("server port") << QByteArray("ASRServerPort") << "65535"
+                                 << QStringList{"BalancerConnection/Port=65535"}
                                  << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
     QTest::newRow("server REST port") << QByteArray("ASRServerRestPort") << "40000"
                                       << QStringList{"BalancerConnection/RestPort=40000"}
                                       << QStringList{"ApplyNetworkSettings(true,false,true)"};
-    QTest::newRow("form API port") << QByteArray("FormAPIPort") << "34100" << QStringList{"FormApiServer/Port=34100"}
+    QTest::newRow("form API port") << QByteArray("FormAPIPort") << "1" << QStringList{"FormApiServer/Port=1"}
                                    << QStringList{"ApplyNetworkSettings(false,true,false)"};
     QTest::newRow("proxy port") << QByteArray("RestProxyPort") << "39300" << QStringList{"FormApiServer/RestPort=39300"}
                                 << QStringList{"ApplyNetworkSettings(false,false,true)"};
@@ -91,7 +103,10 @@ void TestNetworkSettingsViewModel::invalidFieldBlocksApply_data()
 
     QTest::newRow("empty host") << QByteArray("ASRServerHost") << "" << HostError;
     QTest::newRow("blank inside host") << QByteArray("ASRServerHost") << "asr local" << HostError;
+    QTest::newRow("slash inside host") << QByteArray("ASRServerHost") << "asr/local" << HostError;
     QTest::newRow("port 0") << QByteArray("ASRServerPort") << "0" << PortError;
+    QTest::newRow("port 65536") << QByteArray("ASRServerRestPort") << "65536" << PortError;
+    QTest::newRow("port -1") << QByteArray("FormAPIPort") << "-1" << PortError;
     QTest::newRow("port not a number") << QByteArray("RestProxyPort") << "80x" << PortError;
 }
 
@@ -111,6 +126,36 @@ void TestNetworkSettingsViewModel::invalidFieldBlocksApply()
     QCOMPARE(failed.count(), 1);
     QCOMPARE(applied.count(), 0);
     QCOMPARE(before.changesSince(), QStringList());
+}
+
+void TestNetworkSettingsViewModel::connectionErrorFollowsState_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("emitted");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("failure") << 3 << "Сервер недоступен"
+                             << QStringList{"changed_LastConnectionError(Сервер недоступен)"} << "Сервер недоступен";
+    QTest::newRow("a state without a message keeps the error") << 2 << "" << QStringList() << "Старая ошибка";
+    // Connected again: the old error goes, even when the report carries a message.
+    QTest::newRow("ready") << 14 << "" << QStringList{"changed_LastConnectionError()"} << "";
+    QTest::newRow("ready with a message")
+        << 14 << "Подключено" << QStringList{"changed_LastConnectionError(Подключено)", "changed_LastConnectionError()"}
+        << "";
+}
+
+void TestNetworkSettingsViewModel::connectionErrorFollowsState()
+{
+    QFETCH(int, state);
+    QFETCH(QString, message);
+
+    NetworkSettingsViewModel page;
+    page.onConnectionStateChanged(report(3, QStringLiteral("Старая ошибка")));
+    SignalRecorder recorder(&page);
+    page.onConnectionStateChanged(report(state, message));
+    QTEST(recorder.take(), "emitted");
+    QTEST(page.get_LastConnectionError(), "shown");
 }
 
 QTEST_GUILESS_MAIN(TestNetworkSettingsViewModel)

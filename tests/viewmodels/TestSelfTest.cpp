@@ -4,6 +4,7 @@
 #include "ConnectionManagerSettings.h"
 #include "KeyRecorderWindow.h"
 #include "LoopbackConnection.h"
+#include "MonitorViewModel.h"
 #include "RecordingDeviceManager.h"
 #include "ResultManager.h"
 #include "SelfTest.h"
@@ -220,9 +221,12 @@ void TestSelfTest::runWritesLogAndReport()
     // 50 chunks of 20 ms exactly, then one chunk of silence spends the tail.
     storeSettings(20, {{QStringLiteral("один.raw"), 50 * 640, 600, 2}, {QString(), 0, 0, 1}}, sounds);
     connectLink(50, true);
+    // The monitor tells the user that dictation is not typed meanwhile.
+    MonitorViewModel monitor(link->worker()->asrManager(), link->worker()->resultManager(), nullptr, nullptr);
     emit viewModel->load();
     QCOMPARE(link->capture()->paused.loadAcquire(), 1);
     QCOMPARE(link->worker()->resultManager()->processResults, 0);
+    QVERIFY(monitor.get_ResultsIgnored());
     QVERIFY(viewModel->get_IsConnected());
     keyboard->focus(recorder->windowId());
     recorder->clear();
@@ -272,6 +276,7 @@ void TestSelfTest::runWritesLogAndReport()
     emit viewModel->close();
     QCOMPARE(link->capture()->paused.loadAcquire(), 0);
     QCOMPARE(link->worker()->resultManager()->processResults, 1);
+    QVERIFY(!monitor.get_ResultsIgnored());
     startDictation();
     server->sendResult(QStringLiteral("жалоб нет"), true);
     QTRY_COMPARE(recorder->text(), QStringLiteral("Жалоб нет"));

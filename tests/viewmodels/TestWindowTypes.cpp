@@ -8,6 +8,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QtTest>
 
 #include <memory>
@@ -40,6 +41,7 @@ class TestWindowTypes : public QObject
 
 private slots:
     void initTestCase();
+    void grownWindowStaysOnScreen();
     void hintsReachTheWindow_data();
     void hintsReachTheWindow();
     void failedRequestsAreLogged();
@@ -57,6 +59,25 @@ void TestWindowTypes::initTestCase()
     if (X11Windows::windowManagerRunning())
         QSKIP("The display already has a window manager");
     infoLog = &log;
+}
+
+// Placed low (by a window manager, or by the user before), a window whose
+// content grows (wrapped texts settling, error lines) keeps its buttons on
+// screen. (Run before any window manager starts: openbox would do it itself.)
+void TestWindowTypes::grownWindowStaysOnScreen()
+{
+    FixedWindow window;
+    window.resize(300, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QRect area = window.QWindow::screen()->availableGeometry();
+    window.setFramePosition(QPoint(area.left() + 40, area.bottom() + 1 - window.frameGeometry().height()));
+    QTRY_COMPARE(window.frameGeometry().bottom(), area.bottom());
+
+    window.resize(300, 260);
+    QTRY_COMPARE(window.height(), 260);
+    QTRY_VERIFY(area.contains(window.frameGeometry()));
+    QCOMPARE(window.frameGeometry().bottom(), area.bottom());
 }
 
 void TestWindowTypes::hintsReachTheWindow_data()

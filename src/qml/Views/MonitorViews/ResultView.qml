@@ -18,10 +18,13 @@ Item {
         id: line
         anchors.fill: parent
         verticalAlignment: Text.AlignVCenter
-        // The newest words are at the end.
-        elide: Text.ElideLeft
+        // The newest words are at the end; the notice is read whole.
+        elide: notice ? Text.ElideNone : Text.ElideLeft
+        wrapMode: notice ? Text.WordWrap : Text.NoWrap
+        readonly property bool notice: !!root.viewModel && root.viewModel.ResultsIgnored && root.text === ""
         text: root.text !== "" && !root.overInput ? root.text
               : !root.viewModel ? ""
+              : root.viewModel.ResultsIgnored ? "Пока открыто окно «Тесты», текст не печатается"
               : root.viewModel.Loading ? "Подождите…" : "Говорите…"
         color: root.text !== "" && !root.overInput ? "#FFFFFF" : root.descColor
         font.italic: root.text === "" || root.overInput

@@ -22,11 +22,11 @@ ColumnLayout {
         viewModel.ThemeVisible = !viewModel.ThemeVisible
     }
 
-    // The choice starts from what is stored now.
-    onOpenChanged: open ? recognitionSettingsViewModel.onLoad() : recognitionSettingsViewModel.onClose()
+    // The pane has a choice of its own: a settings window open meanwhile keeps its edits.
+    onOpenChanged: if (open) viewModel.loadThemeChoice()
 
     function apply() {
-        if (recognitionSettingsViewModel.applyCommand())
+        if (viewModel.applyThemeChoice())
             viewModel.ThemeVisible = false
     }
 
@@ -57,7 +57,7 @@ ColumnLayout {
     ThemesSelectorControl {
         Layout.fillWidth: true
         visible: root.open
-        itemsSource: recognitionSettingsViewModel.ThemeChooseViewModel
+        itemsSource: root.viewModel ? root.viewModel.ThemeChooseViewModel : null
     }
     RowLayout {
         Layout.alignment: Qt.AlignRight
@@ -66,10 +66,7 @@ ColumnLayout {
         Button {
             text: "Отмена"
             flat: true
-            onClicked: {
-                recognitionSettingsViewModel.cancelCommand()
-                root.viewModel.ThemeVisible = false
-            }
+            onClicked: root.viewModel.ThemeVisible = false
         }
         Button {
             text: "Применить"

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import QtQuick.Window 2.15
 
 // The list of one command type shared by the browse views: add, edit and
 // remove commands of the chosen theme, search them by phrase or text.
@@ -24,8 +25,10 @@ Item {
     function openEditor(editModel) {
         if (!editModel || !editWindow)
             return
+        // Over the editor, which takes the focus back when it closes.
         var win = editWindow.createObject(root, { "viewModel": editModel, "patternHeader": patternHeader,
-                                                  "textHeader": textHeader, "title": viewModel.HeaderText })
+                                                  "textHeader": textHeader, "title": viewModel.HeaderText,
+                                                  "transientParent": root.Window.window })
         win.closing.connect(function() { win.destroy() })
         win.show()
     }

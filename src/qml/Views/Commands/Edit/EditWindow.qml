@@ -22,11 +22,18 @@ FixedWindow {
         close()
     }
 
+    // A dialog of the window that opened it (its transientParent).
+    flags: Qt.Dialog
     modality: Qt.ApplicationModal
     width: 520
     height: Math.max(minimumHeight, fields.implicitHeight + 120)
     minimumWidth: 420
     minimumHeight: 220
+
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        onActivated: window.accept()
+    }
 
     ColumnLayout {
         id: fields
