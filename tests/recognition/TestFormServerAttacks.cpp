@@ -1,11 +1,8 @@
-#include "AsrManager.h"
 #include "ConnectionManager.h"
-#include "ConnectionManagerSettings.h"
 #include "HttpRequestReader.h"
 #include "LoopbackConnection.h"
 #include "RecordingTextWriter.h"
 #include "RestProxyServer.h"
-#include "TestHome.h"
 #include "WebSocketProxyServer.h"
 #include "WebSocketWorker.h"
 
@@ -210,13 +207,7 @@ private:
 
 void TestFormServerAttacks::initTestCase()
 {
-    TestHome::useApplicationIdentity();
-    TestHome::wipe();
-    FakeHttpServer::bypassSystemProxy();
-    ConnectionManagerSettings quiet;
-    quiet.QuietConnectionEnabled = true;
-    quiet.sync();
-
+    LoopbackConnection::useQuietHome();
     writer.focusedWindow = 7;
     link = std::make_unique<LoopbackConnection>();
     server = link->addServer();
@@ -377,12 +368,7 @@ void TestFormServerAttacks::formsRestAndDictationStillWork()
     QVERIFY(formServed());
     QCOMPARE(statusOf(restCall()), 200);
 
-    AsrManager* asr = link->worker()->asrManager();
-    asr->startRecognition();
-    QTRY_VERIFY(!server->messagesOfType(1).isEmpty());
-    server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
-    server->sendModeChanged(RecognitionModeNamespace::Text, Started);
-    QTRY_COMPARE(asr->currentState(), Started);
+    QVERIFY(link->startDictation(server));
     server->sendResult(QStringLiteral("жалоб нет"), true);
     QTRY_VERIFY(writer.typedTexts().join(QLatin1Char('|')).contains(QStringLiteral("алоб нет")));
     qInfo("At the end: %s", Usage::now().text().constData());

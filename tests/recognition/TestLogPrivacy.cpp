@@ -1,4 +1,3 @@
-#include "AsrManager.h"
 #include "ConnectionManager.h"
 #include "ConnectionManagerSettings.h"
 #include "LoopbackConnection.h"
@@ -141,12 +140,7 @@ void TestLogPrivacy::initTestCase()
     form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(formServer->serverPort())));
     QTRY_VERIFY(formServer->currentSession());
 
-    AsrManager* asr = link->worker()->asrManager();
-    asr->startRecognition();
-    QTRY_VERIFY(!server->messagesOfType(1).isEmpty());
-    server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
-    server->sendModeChanged(RecognitionModeNamespace::Text, Started);
-    QTRY_COMPARE(asr->currentState(), Started);
+    QVERIFY(link->startDictation(server));
 }
 
 void TestLogPrivacy::cleanupTestCase()
