@@ -26,3 +26,9 @@ QString FormApiSettings::normalizedOrigin(const QString& origin)
         normalized.chop(1);
     return normalized;
 }
+
+bool FormApiSettings::isOriginAllowed(const QString& origin)
+{
+    const QStringList allowed = allowedOrigins();
+    return allowed.isEmpty() || allowed.contains(normalizedOrigin(origin));
+}

@@ -17,6 +17,9 @@ public:
     // empty when every origin is accepted.
     QStringList allowedOrigins();
     static QString normalizedOrigin(const QString& origin);
+    // Whether a page of this origin (empty when none was named) may use the
+    // form servers: any while AllowedOrigins is empty.
+    bool isOriginAllowed(const QString& origin);
 
     // Web page origins (scheme://host[:port]) whose forms may connect, separated
     // by commas or blanks; empty accepts every origin.

@@ -26,6 +26,16 @@ bool hasControlCharacters(const QByteArray& text)
     return false;
 }
 
+bool isBlank(char c)
+{
+    return c == '\r' || c == '\n' || c == ' ' || c == '\t';
+}
+
+bool isDigits(const QByteArray& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 QByteArray withoutCarriageReturn(QByteArray line)
 {
     if (line.endsWith('\r'))
@@ -43,8 +53,15 @@ HttpRequestReader::State HttpRequestReader::append(const QByteArray& bytes)
 {
     if (m_state != State::Incomplete)
         return m_state;
+    // Blank lines before the request line are tolerated, as RFC 9112 asks, in one pass and without keeping them.
+    int from = 0;
+    if (m_buffer.isEmpty()) {
+        while (from < bytes.size() && isBlank(bytes.at(from)))
+            ++from;
+    }
     // Bytes past the limit matter only when the request has not ended before it.
-    m_buffer += bytes.left(int(std::max<qint64>(0, m_maxSize + 1 - m_buffer.size())));
+    const qint64 room = std::max<qint64>(0, m_maxSize + 1 - m_buffer.size());
+    m_buffer += bytes.mid(from, int(std::min<qint64>(room, bytes.size() - from)));
     const State state = headersComplete() ? checkBody() : readHead();
     if (state == State::Incomplete && m_buffer.size() > m_maxSize)
         return fail(413, QStringLiteral("The request is larger than %1 bytes").arg(m_maxSize));
@@ -56,19 +73,27 @@ HttpRequestReader::State HttpRequestReader::readHead()
     // Line by line from where the last piece ended: the blank line may be split across pieces.
     int lineStart = m_scanFrom;
     for (int end = m_buffer.indexOf('\n', lineStart); end >= 0; end = m_buffer.indexOf('\n', lineStart)) {
-        const QByteArray line = withoutCarriageReturn(m_buffer.mid(lineStart, end - lineStart));
+        const bool blank = end == lineStart || (end == lineStart + 1 && m_buffer.at(lineStart) == '\r');
         lineStart = end + 1;
-        // Blank lines before the request line are tolerated, as RFC 9112 asks.
-        if (line.isEmpty() && m_buffer.left(end).trimmed().isEmpty())
-            continue;
-        if (line.isEmpty()) {
+        if (blank && end < MaxHeadSize) {
             m_bodyStart = lineStart;
             const State head = parseHead(m_buffer.left(end));
             return head == State::Failed ? head : checkBody();
         }
+        if (blank || ++m_headLines > MaxHeaderLines + 1)
+            return failHeadTooLarge();
     }
     m_scanFrom = lineStart;
+    if (m_buffer.size() > MaxHeadSize)
+        return failHeadTooLarge();
     return m_state;
+}
+
+HttpRequestReader::State HttpRequestReader::failHeadTooLarge()
+{
+    return fail(431, QStringLiteral("The request head is larger than %1 bytes or %2 header lines")
+                         .arg(MaxHeadSize)
+                         .arg(MaxHeaderLines));
 }
 
 HttpRequestReader::State HttpRequestReader::parseHead(const QByteArray& head)
@@ -100,20 +125,19 @@ HttpRequestReader::State HttpRequestReader::parseHead(const QByteArray& head)
 
     if (!header("Transfer-Encoding").isNull())
         return fail(411, QStringLiteral("Request bodies must come with Content-Length"));
-    QByteArray length;
-    for (const Header& h : qAsConst(m_headers)) {
-        if (h.first.compare("Content-Length", Qt::CaseInsensitive) != 0)
-            continue;
-        if (!length.isNull() && h.second != length)
-            return fail(400, QStringLiteral("Conflicting Content-Length headers"));
-        length = h.second;
+    // Two of them would let the Host check and the forwarded request, or two
+    // readers of the body, each take a different one.
+    for (const QByteArray name : {"Host", "Content-Length"}) {
+        if (headerValues(name).size() > 1)
+            return fail(400, QStringLiteral("More than one %1 header").arg(QString::fromLatin1(name)));
     }
+    const QByteArray length = header("Content-Length");
     if (!length.isNull()) {
+        if (!isDigits(length))
+            return fail(400, QStringLiteral("Content-Length is not a number of bytes"));
         bool ok = false;
         m_contentLength = length.toLongLong(&ok);
-        if (!ok || m_contentLength < 0 || length.startsWith('+'))
-            return fail(400, QStringLiteral("Content-Length is not a number of bytes"));
-        if (m_bodyStart + m_contentLength > m_maxSize)
+        if (!ok || m_contentLength > m_maxSize - m_bodyStart)
             return fail(413, QStringLiteral("The request is larger than %1 bytes").arg(m_maxSize));
     }
     return m_state;
@@ -144,6 +168,16 @@ QByteArray HttpRequestReader::header(const QByteArray& name) const
     return QByteArray();
 }
 
+QList<QByteArray> HttpRequestReader::headerValues(const QByteArray& name) const
+{
+    QList<QByteArray> values;
+    for (const Header& h : m_headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            values.append(h.second);
+    }
+    return values;
+}
+
 QByteArray HttpRequestReader::body() const
 {
     if (m_state != State::Complete)
@@ -159,6 +193,8 @@ QByteArray HttpRequestReader::errorReason() const
         return "Length Required";
     case 413:
         return "Payload Too Large";
+    case 431:
+        return "Request Header Fields Too Large";
     case 505:
         return "HTTP Version Not Supported";
     default:

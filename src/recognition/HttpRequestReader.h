@@ -8,7 +8,8 @@
 // Reads one HTTP/1.x request from bytes that arrive in pieces: the request
 // line, the header lines up to the blank line (CRLF or bare LF line ends),
 // then exactly Content-Length bytes of body. Malformed or oversized input
-// fails with the HTTP status to answer.
+// fails with the HTTP status to answer. Line ends before the request line are
+// skipped as they arrive and cost no memory.
 class HttpRequestReader
 {
 public:
@@ -16,6 +17,9 @@ public:
     using Header = QPair<QByteArray, QByteArray>;
 
     static constexpr qint64 DefaultMaxSize = 10 * 1024 * 1024;
+    // A form's request head is a few hundred bytes; past these, 431.
+    static constexpr int MaxHeadSize = 64 * 1024;
+    static constexpr int MaxHeaderLines = 100;
 
     explicit HttpRequestReader(qint64 maxSize = DefaultMaxSize);
 
@@ -30,7 +34,11 @@ public:
     QList<Header> headers() const { return m_headers; }
     // The first value of a header, names compared without regard to case; null when absent.
     QByteArray header(const QByteArray& name) const;
+    // Every value of a header, in arrival order.
+    QList<QByteArray> headerValues(const QByteArray& name) const;
     QByteArray body() const;
+    // What this request holds in memory.
+    qint64 bufferedSize() const { return m_buffer.size(); }
 
     int errorStatus() const { return m_errorStatus; }
     QByteArray errorReason() const;
@@ -40,12 +48,14 @@ private:
     State readHead();
     State parseHead(const QByteArray& head);
     State checkBody();
+    State failHeadTooLarge();
     State fail(int status, const QString& text);
 
     qint64 m_maxSize;
     QByteArray m_buffer;
     State m_state = State::Incomplete;
     int m_scanFrom = 0;
+    int m_headLines = 0;
     int m_bodyStart = -1;
     qint64 m_contentLength = 0;
     QByteArray m_method;

@@ -8,10 +8,9 @@ constexpr int toAsrTable[formCodeCount] = {101, 102, 103, 104, 105, 106, 107, 10
 
 int MessageTypeMapper::toAsr(MessageFromClientCode code)
 {
-    const int index = int(code) - 1;
-    if (index < 0 || index >= formCodeCount)
+    if (int(code) < 1 || int(code) > formCodeCount)
         return None;
-    return toAsrTable[index];
+    return toAsrTable[int(code) - 1];
 }
 
 int MessageTypeMapper::toServerMessage(MessageType type)

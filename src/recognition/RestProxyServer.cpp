@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -67,6 +68,41 @@ QByteArray substituteAddress(const QByteArray& bytes, const QByteArray& address)
             result += bytes.at(i++);
     }
     return result;
+}
+
+// Repeated fields form one list (RFC 9110, 5.3): every value is forwarded,
+// cookies joined as one Cookie header joins them.
+QMap<QByteArray, QByteArray> forwardedHeaders(const QList<HttpRequestReader::Header>& headers,
+                                              const QByteArray& address)
+{
+    QMap<QByteArray, QByteArray> result;
+    QHash<QByteArray, QByteArray> firstSpelling;
+    for (const HttpRequestReader::Header& header : headers) {
+        if (isHopByHop(header.first))
+            continue;
+        const QByteArray value = substituteAddress(header.second, address);
+        const QByteArray lower = header.first.toLower();
+        const auto known = firstSpelling.constFind(lower);
+        if (known == firstSpelling.constEnd()) {
+            firstSpelling.insert(lower, header.first);
+            result.insert(header.first, value);
+        } else {
+            result[*known] += (lower == "cookie" ? "; " : ", ") + value;
+        }
+    }
+    return result;
+}
+
+// With AllowedOrigins set, only those pages may call, as on the WebSocket:
+// a browser names the calling page in Origin on every cross-origin request.
+bool isOriginAllowed(const HttpRequestReader& request)
+{
+    FormApiSettings formApi;
+    const QList<QByteArray> origins = request.headerValues("Origin");
+    if (origins.isEmpty())
+        return formApi.isOriginAllowed(QString());
+    return std::all_of(origins.begin(), origins.end(),
+                       [&](const QByteArray& origin) { return formApi.isOriginAllowed(QString::fromLatin1(origin)); });
 }
 
 QByteArray withConnectionClose(const QByteArray& response)
@@ -160,18 +196,32 @@ void RestProxyServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    if (openSockets >= MaxConnections) {
+        if (!refusing)
+            qCWarning(lcRestProxyServer) << "More than" << MaxConnections << "connections at once: closing new ones";
+        refusing = true;
+        socket->abort();
+        delete socket;
+        return;
+    }
+    refusing = false;
+    ++openSockets;
+    connect(socket, &QObject::destroyed, this, [this] { --openSockets; });
+    // Read as far as the request reader takes it; the rest waits in the kernel.
+    socket->setReadBufferSize(HttpRequestReader::MaxHeadSize);
     auto* connection = new Connection;
-    connection->idleTimer = new QTimer(socket);
-    connection->idleTimer->setSingleShot(true);
-    connection->idleTimer->setInterval(idleTimeoutMs);
-    connect(connection->idleTimer, &QTimer::timeout, this, [this, socket] {
-        qCInfo(lcRestProxyServer) << "Closing a connection idle for" << idleTimeoutMs << "ms";
+    // Counted from the accept: a peer that sends a byte now and then gains nothing.
+    connection->deadline = new QTimer(socket);
+    connection->deadline->setSingleShot(true);
+    connection->deadline->setInterval(requestTimeoutMs);
+    connect(connection->deadline, &QTimer::timeout, this, [this, socket] {
+        qCInfo(lcRestProxyServer) << "Closing a connection still open after" << requestTimeoutMs << "ms";
         dropConnection(socket);
     });
     connections.insert(socket, connection);
     connect(socket, &QTcpSocket::readyRead, this, &RestProxyServer::onReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, &RestProxyServer::onDisconnected);
-    connection->idleTimer->start();
+    connection->deadline->start();
 }
 
 void RestProxyServer::onReadyRead()
@@ -184,24 +234,37 @@ void RestProxyServer::onReadyRead()
             socket->readAll();
         return;
     }
+    const QByteArray bytes = socket->readAll();
+    if (bufferedBytes() + bytes.size() > MaxBufferedBytes) {
+        qCWarning(lcRestProxyServer) << "Requests in progress hold" << bufferedBytes() << "bytes: one more refused";
+        respond(socket, errorResponse(503, "Service Unavailable", RestJsonWorker::defaultErrorText(),
+                                      QStringLiteral("Too many requests at once")));
+        return;
+    }
     HttpRequestReader& reader = connection->reader;
-    const HttpRequestReader::State state = reader.append(socket->readAll());
+    const HttpRequestReader::State state = reader.append(bytes);
     if (state == HttpRequestReader::State::Incomplete) {
         if (reader.headersComplete() && !connection->continueSent
             && reader.header("Expect").compare("100-continue", Qt::CaseInsensitive) == 0) {
             socket->write("HTTP/1.1 100 Continue\r\n\r\n");
             connection->continueSent = true;
         }
-        connection->idleTimer->start();
         return;
     }
-    connection->idleTimer->stop();
     if (state == HttpRequestReader::State::Failed) {
         qCWarning(lcRestProxyServer).noquote() << "Bad request:" << reader.errorText();
         respond(socket, errorResponse(reader.errorStatus(), reader.errorReason(), BadRequestText, reader.errorText()));
         return;
     }
     respond(socket, answer(reader));
+}
+
+qint64 RestProxyServer::bufferedBytes() const
+{
+    qint64 total = 0;
+    for (const Connection* connection : connections)
+        total += connection->reader.bufferedSize();
+    return total;
 }
 
 QByteArray RestProxyServer::answer(const HttpRequestReader& request)
@@ -211,6 +274,13 @@ QByteArray RestProxyServer::answer(const HttpRequestReader& request)
         qCWarning(lcRestProxyServer).noquote() << "Refused a request for host" << QString::fromLatin1(host.left(100));
         return errorResponse(403, "Forbidden", BadRequestText,
                              QStringLiteral("Host must be localhost, 127.0.0.1 or [::1]"));
+    }
+    if (!isOriginAllowed(request)) {
+        qCWarning(lcRestProxyServer).noquote()
+            << "Refused a request from origin" << QString::fromLatin1(request.header("Origin").left(100))
+            << ": not an allowed origin";
+        return errorResponse(403, "Forbidden", BadRequestText,
+                             QStringLiteral("Origin is not one of FormApiServer/AllowedOrigins"));
     }
 
     ClientConnectionSettings asrClient;
@@ -223,11 +293,7 @@ QByteArray RestProxyServer::answer(const HttpRequestReader& request)
     const QByteArray address = ip.toUtf8();
     const QByteArray path = substituteAddress(request.target(), address);
     const QByteArray body = substituteAddress(request.body(), address);
-    QMap<QByteArray, QByteArray> headers;
-    for (const HttpRequestReader::Header& header : request.headers()) {
-        if (!isHopByHop(header.first))
-            headers.insert(header.first, substituteAddress(header.second, address));
-    }
+    QMap<QByteArray, QByteArray> headers = forwardedHeaders(request.headers(), address);
     if (!body.isEmpty() || !request.header("Content-Length").isNull())
         headers.insert("Content-Length", QByteArray::number(body.size()));
 
@@ -256,6 +322,8 @@ QByteArray RestProxyServer::proxyRequest(QByteArray method, QByteArray path, QMa
     client.initialize(asrClient.Ip, asrClient.RestPort, asrClient.UseTls);
     // The form names the whole path itself.
     client.setApiPrefix(QStringLiteral("/"));
+    if (forwardTimeoutMs >= 0)
+        client.setTimeout(forwardTimeoutMs);
     client.addHeaders(headers);
     if (method == "POST")
         return client.executeClearHttp(QString::fromUtf8(path), POST, body, {});
@@ -266,7 +334,7 @@ void RestProxyServer::respond(QTcpSocket* socket, const QByteArray& response)
 {
     Connection* connection = connections.take(socket);
     // Now it bounds the time the peer takes to read the answer.
-    connection->idleTimer->start();
+    connection->deadline->start();
     delete connection;
     if (!response.isEmpty())
         socket->write(response);

@@ -18,18 +18,31 @@ class QTimer;
 // in it replaced by the server's address, forwarded to the server's REST port
 // and the answer written back. Listens on 127.0.0.1 only while the recognition
 // connection is up. Lives, with its sockets, in its own thread "RestProxy".
+// Every local program and every page in the browser can reach it, so what one
+// connection may cost is bounded: the number of open connections, the time to
+// send a request, its size, and the bytes all requests hold at once.
 class RestProxyServer : public QTcpServer
 {
     Q_OBJECT
 
 public:
-    static constexpr int DefaultIdleTimeoutMs = 10000;
+    static constexpr int DefaultRequestTimeoutMs = 10000;
+    // Connections beyond this are closed at once.
+    static constexpr int MaxConnections = 64;
+    // The bytes of unanswered requests, all connections together; a request
+    // that would need more is answered 503.
+    static constexpr qint64 MaxBufferedBytes = 3 * HttpRequestReader::DefaultMaxSize;
 
     RestProxyServer();
     ~RestProxyServer() override;
 
-    // How long a connection may stay silent before its request is complete.
-    void setIdleTimeout(int msecs) { idleTimeoutMs = msecs; }
+    // How long a connection has, from its accept, to send its whole request;
+    // the same again to take the answer.
+    void setRequestTimeout(int msecs) { requestTimeoutMs = msecs; }
+    // How long a forwarded request may wait for the server (RestClient's 7000 ms).
+    void setForwardTimeout(int msecs) { forwardTimeoutMs = msecs; }
+    // Open client connections, answered ones not yet closed included.
+    int connectionCount() const { return openSockets; }
 
     QByteArray proxyRequest(QByteArray method, QByteArray path, QMap<QByteArray, QByteArray> headers,
                             QByteArray body);
@@ -57,7 +70,7 @@ private:
     struct Connection
     {
         HttpRequestReader reader;
-        QTimer* idleTimer = nullptr;
+        QTimer* deadline = nullptr;
         bool continueSent = false;
     };
 
@@ -67,9 +80,13 @@ private:
     QByteArray answer(const HttpRequestReader& request);
     void respond(QTcpSocket* socket, const QByteArray& response);
     void dropConnection(QTcpSocket* socket);
+    qint64 bufferedBytes() const;
 
     QThread* thread;
     QHash<QTcpSocket*, Connection*> connections;
-    int idleTimeoutMs = DefaultIdleTimeoutMs;
+    int openSockets = 0;
+    bool refusing = false;
+    int requestTimeoutMs = DefaultRequestTimeoutMs;
+    int forwardTimeoutMs = -1;
     int reportedFailurePort = -1;
 };

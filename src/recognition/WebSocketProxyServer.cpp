@@ -43,6 +43,5 @@ void WebSocketProxyServer::newConnection()
 
 bool WebSocketProxyServer::isOriginAllowed(const QString& origin)
 {
-    const QStringList allowed = FormApiSettings().allowedOrigins();
-    return allowed.isEmpty() || allowed.contains(FormApiSettings::normalizedOrigin(origin));
+    return FormApiSettings().isOriginAllowed(origin);
 }

@@ -101,7 +101,11 @@ WebSocketProxyServerSession::~WebSocketProxyServerSession() = default;
 
 void WebSocketProxyServerSession::closing()
 {
-    qCInfo(lcWebSocketServer) << "Form session closed";
+    if (socket()->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+        qCWarning(lcWebSocketServer) << "Form session closed: the form sent a message of more than"
+                                     << WebSocketServer::MaxMessageSize << "bytes";
+    else
+        qCInfo(lcWebSocketServer) << "Form session closed";
     if (asrManager)
         asrManager->setFormConnected(false);
     if (!client)

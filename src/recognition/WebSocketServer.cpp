@@ -97,6 +97,14 @@ void WebSocketServer::onStart(int port)
 void WebSocketServer::onTcpConnection()
 {
     while (QTcpSocket* socket = listener->nextPendingConnection()) {
+        if (handshaking.size() >= MaxPendingHandshakes) {
+            qCWarning(lcWebSocketServer) << "More than" << MaxPendingHandshakes << "handshakes at once: connection closed";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        handshaking.append(socket);
+        connect(socket, &QObject::destroyed, this, [this, socket] { handshaking.removeOne(socket); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onHandshakeBytes(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto* timer = new QTimer(socket);
@@ -114,6 +122,7 @@ void WebSocketServer::onHandshakeBytes(QTcpSocket* socket)
     if (end < 0 && head.size() < maxHandshakeBytes)
         return;
     socket->disconnect(this);
+    handshaking.removeOne(socket);
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     delete socket->findChild<QTimer*>(QLatin1String(handshakeTimerName), Qt::FindDirectChildrenOnly);
     const quint16 port = socket->peerPort();
@@ -131,8 +140,12 @@ void WebSocketServer::onHandshakeBytes(QTcpSocket* socket)
 QWebSocket* WebSocketServer::nextPendingSocket()
 {
     QWebSocket* socket = server->nextPendingConnection();
-    if (socket)
-        socket->setProperty(RawCookieProperty, handshakeCookies.take(socket->peerPort()).cookie);
+    if (!socket)
+        return nullptr;
+    socket->setProperty(RawCookieProperty, handshakeCookies.take(socket->peerPort()).cookie);
+    // Qt's defaults let one message take gigabytes; a form's metadata needs far less.
+    socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
+    socket->setMaxAllowedIncomingMessageSize(MaxMessageSize);
     return socket;
 }
 

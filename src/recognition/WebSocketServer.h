@@ -17,6 +17,8 @@ class WebSocketServerSession;
 // A small WebSocket server on 127.0.0.1 that turns each accepted socket into a
 // session and keeps the list of its sessions. Lives in the thread that created
 // it (the GUI thread); start() and stop() may be emitted from any thread.
+// Every page in the browser and every local program can reach it: the
+// connections waiting for their handshake and the size of a message are bounded.
 class WebSocketServer : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,10 @@ public:
     // The property of an upgraded QWebSocket that holds its handshake's Cookie
     // header as sent: QWebSocket::request() keeps only its Latin-1 part.
     static const char* const RawCookieProperty;
+    // A bigger frame or message closes its session with 1009 (too much data).
+    static constexpr quint64 MaxMessageSize = 4 * 1024 * 1024;
+    // Connections beyond this, all waiting for their handshake, are closed at once.
+    static constexpr int MaxPendingHandshakes = 64;
 
     explicit WebSocketServer(QObject* parent = nullptr);
     ~WebSocketServer() override;
@@ -79,5 +85,7 @@ private:
     };
     // Raw Cookie headers of sockets being upgraded, by the peer's port.
     QHash<quint16, Handshake> handshakeCookies;
+    // Accepted connections whose handshake has not been read yet.
+    QList<QTcpSocket*> handshaking;
     int reportedFailurePort = -1;
 };

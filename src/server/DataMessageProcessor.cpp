@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMetaMethod>
 #include <QMetaType>
 #include <QtDebug>
 
@@ -48,7 +49,7 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
             const RecognitionModeInfo info(data);
             if (!info.isKnown()) {
                 qWarning().noquote() << "DataMessageProcessor: dropped a mode report with an unknown mode or state:"
-                                     << data.value(QStringLiteral("Mode")).toInt() << data.value(QStringLiteral("State")).toInt();
+                                     << data.value(QStringLiteral("Mode")) << data.value(QStringLiteral("State"));
                 return;
             }
             emit modeChanged(info);
@@ -70,9 +71,19 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
             emit workDenied();
             return;
         default:
-            qWarning().noquote() << QStringLiteral("DataMessageProcessor: dropped a frame of unknown type %1: %2")
-                                        .arg(type)
-                                        .arg(described(message));
+            if (!isFormMessageType(type)) {
+                qWarning().noquote() << QStringLiteral("DataMessageProcessor: dropped a frame of unknown type %1: %2")
+                                            .arg(type)
+                                            .arg(described(message));
+            } else if (isSignalConnected(QMetaMethod::fromSignal(&DataMessageProcessor::textMessageReceived))) {
+                qDebug().noquote() << QStringLiteral("DataMessageProcessor: frame of type %1 relayed to the web form: %2")
+                                          .arg(type)
+                                          .arg(described(message));
+            } else {
+                qInfo().noquote() << QStringLiteral("DataMessageProcessor: frame of type %1 for a web form, none connected: %2")
+                                         .arg(type)
+                                         .arg(described(message));
+            }
             return;
         }
     } catch (const std::exception& e) {
@@ -80,6 +91,11 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
         qWarning().noquote() << "DataMessageProcessor: error while handling a frame: "
                                 + QString::fromLocal8Bit(e.what());
     }
+}
+
+bool DataMessageProcessor::isFormMessageType(int type)
+{
+    return (type >= 200 && type <= 218) || type == 800000;
 }
 
 void DataMessageProcessor::onBinaryMessageReceived(QByteArray message)

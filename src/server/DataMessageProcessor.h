@@ -30,6 +30,9 @@ public:
     explicit DataMessageProcessor(QObject* parent = nullptr);
     ~DataMessageProcessor() override;
 
+    // The server's messages for a web form, which the form session takes from the relay.
+    static bool isFormMessageType(int type);
+
 signals:
     // Every text frame, unchanged, whatever its content.
     void textMessageReceived(QString message);

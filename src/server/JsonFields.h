@@ -23,6 +23,17 @@ std::optional<Enum> enumeration(int value, Enum first, Enum last)
         return std::nullopt;
     return static_cast<Enum>(value);
 }
+// The same for a member: a number that is not whole or does not fit in 32
+// bits names no value either, rather than reading as 0; a member that is
+// missing or not a number reads as 0.
+template<typename Enum>
+std::optional<Enum> enumeration(const QJsonObject& object, const QString& key, Enum first, Enum last)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isDouble() && double(value.toInt(0)) != value.toDouble())
+        return std::nullopt;
+    return enumeration(value.toInt(0), first, last);
+}
 bool flag(const QJsonObject& object, const QString& key);
 double number(const QJsonObject& object, const QString& key);
 QJsonObject object(const QJsonObject& object, const QString& key);

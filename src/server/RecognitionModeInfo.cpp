@@ -8,10 +8,8 @@ RecognitionModeInfo::RecognitionModeInfo(QJsonObject object)
     : m_info(JsonFields::text(object, QStringLiteral("Info")))
 {
     const std::optional<RecognitionMode> mode = JsonFields::enumeration(
-        JsonFields::integer(object, QStringLiteral("Mode")), RecognitionModeNamespace::Off,
-        RecognitionModeNamespace::TemplatedWizardForm);
-    const std::optional<AsrState> state =
-        JsonFields::enumeration(JsonFields::integer(object, QStringLiteral("State")), Starting, Stopping);
+        object, QStringLiteral("Mode"), RecognitionModeNamespace::Off, RecognitionModeNamespace::TemplatedWizardForm);
+    const std::optional<AsrState> state = JsonFields::enumeration(object, QStringLiteral("State"), Starting, Stopping);
     m_known = mode && state;
     if (m_known) {
         m_mode = *mode;

@@ -18,6 +18,12 @@ bool isFramingHeader(const QByteArray& name)
 
 RestHttpWorker::~RestHttpWorker() = default;
 
+bool RestHttpWorker::logsTarget() const
+{
+    // A form's paths and queries may name a patient.
+    return false;
+}
+
 bool RestHttpWorker::passesHeader(const QByteArray& name) const
 {
     // The network layer computes the length of the body it sends, and decodes
@@ -28,7 +34,11 @@ bool RestHttpWorker::passesHeader(const QByteArray& name) const
 
 QByteArray RestHttpWorker::createResult(QNetworkReply* reply)
 {
-    if (reply->error() != QNetworkReply::NoError)
+    // An error status is still the server's answer, with a body the form reads;
+    // only an exchange that failed (errors below the content range) is the gateway's.
+    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()
+        && reply->error() >= QNetworkReply::ContentAccessDenied;
+    if (reply->error() != QNetworkReply::NoError && !answered)
         return createDefaultErrorResult(networkErrorText(reply->error(), reply->errorString()));
     return serializeReply(reply);
 }

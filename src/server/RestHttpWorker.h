@@ -4,8 +4,9 @@
 
 #include <QByteArray>
 
-// Turns the reply into a complete HTTP/1.1 response for the local HTTP proxy;
-// failures become a 504 answer carrying the REST error object.
+// Turns the reply into a complete HTTP/1.1 response for the local HTTP proxy,
+// the server's error answers included; a failed exchange becomes a 504 answer
+// carrying the REST error object.
 // Lives in its own "RestWorker" thread.
 class RestHttpWorker : public BaseRestWorker<QByteArray>
 {
@@ -19,4 +20,5 @@ public:
 
 protected:
     bool passesHeader(const QByteArray& name) const override;
+    bool logsTarget() const override;
 };

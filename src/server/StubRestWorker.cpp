@@ -139,6 +139,11 @@ bool StubRestWorker::passesHeader(const QByteArray&) const
     return true;
 }
 
+bool StubRestWorker::logsTarget() const
+{
+    return true;
+}
+
 void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data,
                                  QMap<QString, QString> const& parameters)
 {
@@ -172,20 +177,26 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
         else
             manager->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
 
+        const QString target = logsTarget()
+            ? described(requestUrl)
+            : QStringLiteral("(path of %1 characters)")
+                  .arg(requestUrl.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority).size());
+        if (!logsTarget())
+            qDebug().noquote() << "Request target: " + described(requestUrl);
         QMutexLocker lock(&mutex);
         QNetworkReply* reply = nullptr;
         switch (httpMethod) {
         case POST:
-            qInfo().noquote() << "POST REQUEST " + described(requestUrl) + "\n";
+            qInfo().noquote() << "POST REQUEST " + target + "\n";
             reply = manager->post(request, data);
             break;
         case PUT:
-            qInfo().noquote() << "PUT REQUEST " + described(requestUrl) + "\n";
+            qInfo().noquote() << "PUT REQUEST " + target + "\n";
             reply = manager->put(request, data);
             break;
         case GET:
         default:
-            qInfo().noquote() << "GET REQUEST " + described(requestUrl) + "\n";
+            qInfo().noquote() << "GET REQUEST " + target + "\n";
             reply = manager->get(request);
             break;
         }

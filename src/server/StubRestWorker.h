@@ -53,6 +53,8 @@ public slots:
 protected:
     // Which stored headers go out with the request.
     virtual bool passesHeader(const QByteArray& name) const;
+    // Whether the info log names the request's path; otherwise only its length, the path at debug.
+    virtual bool logsTarget() const;
     // Sets the result to the default error object for the given debug text.
     virtual void storeDefaultError(const QString& debugText) = 0;
     // Runs the typed result building for a finished reply; may throw.

@@ -2,10 +2,12 @@
 #include "CookiesSource.h"
 #include "DataMessageProcessor.h"
 #include "FormApiSettings.h"
+#include "FormMetadata.h"
 #include "LaunchSettings.h"
 #include "MessageTypeMapper.h"
 #include "ResultManager.h"
 #include "SentFrames.h"
+#include "TargetModeInfo.h"
 #include "TestHome.h"
 #include "WebSocketClient.h"
 #include "WebSocketProxyServer.h"
@@ -104,7 +106,7 @@ void TestFormApi::codeMapping_data()
     QTest::addColumn<bool>("fromForm");
     QTest::addColumn<int>("in");
     QTest::addColumn<int>("out");
-    const QList<QList<int>> rows{{1, 0, -1},    {1, 19, -1},  {1, 800000, -1}, {0, 199, -1},
+    const QList<QList<int>> rows{{1, 0, -1},    {1, 19, -1},  {1, 800000, -1}, {1, INT_MIN, -1}, {0, 199, -1},
                                  {0, 212, -1}, {0, 218, 18}, {0, 219, -1},     {0, 800001, -1}};
     for (const QList<int>& row : rows)
         QTest::addRow("%s %d", row[0] ? "form" : "server", row[1]) << bool(row[0]) << row[1] << row[2];
@@ -129,21 +131,24 @@ void TestFormApi::formToServer_data()
     QTest::addColumn<QString>("data");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("element");
+    QTest::addColumn<QString>("theme");
     const QString form = R"({"MessageType":6,"Data":{"Key":"f1","Mode":0}})";
-    QTest::newRow("12 dropped") << "" << R"({"MessageType":12,"Data":{}})" << false << -1 << "" << -1 << "";
-    QTest::newRow("not JSON dropped") << "" << "hello" << false << -1 << "" << -1 << "";
-    QTest::newRow("no Data is null") << "" << R"({"MessageType":1})" << false << 101 << "null" << -1 << "";
-    QTest::newRow("7 resets") << form << R"({"MessageType":7})" << false << 107 << "0" << 0 << "";
-    QTest::newRow("7 voice activation") << "" << R"({"MessageType":7,"Data":"x"})" << true << 107 << "1" << 1 << "";
-    QTest::newRow("6 form") << "" << form << false << 106 << R"({"Key":"f1","Mode":0})" << 3 << "";
+    QTest::newRow("12 dropped") << "" << R"({"MessageType":12,"Data":{}})" << false << -1 << "" << -1 << "" << "";
+    QTest::newRow("not JSON dropped") << "" << "hello" << false << -1 << "" << -1 << "" << "";
+    QTest::newRow("no Data is null") << "" << R"({"MessageType":1})" << false << 101 << "null" << -1 << "" << "";
+    QTest::newRow("7 resets") << form << R"({"MessageType":7})" << false << 107 << "0" << 0 << "" << "";
+    QTest::newRow("7 voice activation") << "" << R"({"MessageType":7,"Data":"x"})" << true << 107 << "1" << 1 << "" << "";
+    QTest::newRow("6 form") << "" << form << false << 106 << R"({"Key":"f1","Mode":0})" << 3 << "" << "";
     QTest::newRow("6 wizard") << "" << R"({"MessageType":6,"Data":{"Key":"w","Mode":1}})" << false << 106
-                              << R"({"Key":"w","Mode":1})" << 4 << "";
+                              << R"({"Key":"w","Mode":1})" << 4 << "" << "";
     QTest::newRow("5 element of a form") << form << R"({"MessageType":5,"Data":"el-7"})" << false << 105 << R"("el-7")"
-                                         << 3 << "el-7";
+                                         << 3 << "el-7" << "";
     QTest::newRow("5 without a form") << "" << R"({"MessageType":5,"Data":"el-7"})" << false << 105 << R"("el-7")"
-                                      << 0 << "";
+                                      << 0 << "" << "";
+    QTest::newRow("9 theme") << form << R"({"MessageType":9,"Data":{"Id":"t-9","Name":"x"}})" << false << 109
+                             << R"({"Id":"t-9","Name":"x"})" << 3 << "" << "t-9";
     QTest::newRow("18 relayed") << "" << R"({"MessageType":18,"Data":[1,"a"]})" << false << 118 << R"([1,"a"])" << -1
-                                << "";
+                                << "" << "";
 }
 
 void TestFormApi::formToServer()
@@ -155,6 +160,7 @@ void TestFormApi::formToServer()
     QFETCH(QString, data);
     QFETCH(int, mode);
     QFETCH(QString, element);
+    QFETCH(QString, theme);
     LaunchSettings launch;
     launch.VoiceActivationEnabled = voiceActivation;
     launch.sync();
@@ -178,6 +184,7 @@ void TestFormApi::formToServer()
     if (mode != -1)
         QCOMPARE(int(target->getTargetMode()), mode);
     QCOMPARE(target->formElement().value_or(QString()), element);
+    QCOMPARE(target->themeId(), theme);
 }
 
 void TestFormApi::serverToForm_data()
@@ -185,16 +192,19 @@ void TestFormApi::serverToForm_data()
     QTest::addColumn<QString>("frame");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("3 dropped") << R"({"MessageType":3,"Data":{"Text":"a"}})" << true << "";
-    QTest::newRow("not JSON dropped") << "[1]" << true << "";
+    QTest::addColumn<QString>("element"); // of the form in dictation
+    QTest::newRow("3 dropped") << R"({"MessageType":3,"Data":{"Text":"a"}})" << true << "" << "";
+    QTest::newRow("not JSON dropped") << "[1]" << true << "" << "";
     QTest::newRow("800000 as it is") << R"({"MessageType":800000,"Data":{"a":1}})" << true
-                                     << R"({"Data":{"a":1},"MessageType":800000})";
-    QTest::newRow("200 while enabled") << R"({"MessageType":200,"Data":"n"})" << true << R"({"Data":"n","MessageType":0})";
-    QTest::newRow("200 while disabled") << R"({"MessageType":200,"Data":"n"})" << false << "";
+                                     << R"({"Data":{"a":1},"MessageType":800000})" << "";
+    QTest::newRow("200 while enabled") << R"({"MessageType":200,"Data":"n"})" << true << R"({"Data":"n","MessageType":0})" << "";
+    QTest::newRow("200 while disabled") << R"({"MessageType":200,"Data":"n"})" << false << "" << "";
     QTest::newRow("number value kept") << R"({"MessageType":201,"Data":{"Type":7,"Value":36.6}})" << true
-                                       << R"({"Data":{"Type":7,"Value":36.6},"MessageType":1})";
+                                       << R"({"Data":{"Type":7,"Value":36.6},"MessageType":1})" << "";
     QTest::newRow("arrays of elements") << R"({"MessageType":206,"Data":[[{"Value":"да"},{"Type":1,"Value":"да"}],[]]})"
-                                        << true << R"({"Data":[[{"Value":"Да"},{"Type":1,"Value":"да"}],[]],"MessageType":6})";
+                                        << true << R"({"Data":[[{"Value":"Да"},{"Type":1,"Value":"да"}],[]],"MessageType":6})" << "";
+    QTest::newRow("202 focuses an element") << R"({"MessageType":202,"Data":{"Key":"el-2"}})" << true
+                                            << R"({"Data":{"Key":"el-2"},"MessageType":2})" << "el-2";
 }
 
 void TestFormApi::serverToForm()
@@ -202,13 +212,18 @@ void TestFormApi::serverToForm()
     QFETCH(QString, frame);
     QFETCH(bool, enabled);
     QFETCH(QString, expected);
+    QFETCH(QString, element);
     FormApi api;
     api.asr.setEnabled(enabled);
     auto form = api.open();
+    const RecognitionMode mode = RecognitionModeNamespace::TemplatedForm;
+    const FormMetadata metadata(QJsonObject{{"Key", "f1"}});
+    api.asr.getTargetModeInfo()->BackupTargetMode(&mode, &metadata, nullptr, QString());
     const QStringList received = api.relay(frame, form.get());
     QCOMPARE(received.size(), expected.isEmpty() ? 1 : 2);
     if (!expected.isEmpty())
         QCOMPARE(received.first(), expected);
+    QCOMPARE(api.asr.getTargetModeInfo()->formElement().value_or(QString()), element);
 }
 
 void TestFormApi::misCookies()

@@ -1,9 +1,7 @@
 #include "ConnectionManager.h"
-#include "ConnectionManagerSettings.h"
 #include "LoopbackConnection.h"
 #include "RestProxyServer.h"
 #include "ResultManager.h"
-#include "TestHome.h"
 #include "WebSocketProxyServer.h"
 #include "WebSocketWorker.h"
 
@@ -72,12 +70,7 @@ void TestFormBrowser::formRoundTrip()
     if (browser.isEmpty())
         QSKIP("No Chromium: scripts/deps.sh installs chromium-headless-shell");
 
-    TestHome::useApplicationIdentity();
-    TestHome::wipe();
-    FakeHttpServer::bypassSystemProxy();
-    ConnectionManagerSettings quiet;
-    quiet.QuietConnectionEnabled = true;
-    quiet.sync();
+    LoopbackConnection::useQuietHome();
 
     LoopbackConnection link;
     FakeRecognitionServer* server = link.addServer();

@@ -128,7 +128,9 @@ private slots:
         row("mode command negative mode", "RecognitionModeCommand", R"({"Type":-1})", R"({"Parameters":{},"Type":null})");
         row("mode info", "RecognitionModeInfo", R"({"Info":"i","Mode":2,"State":1})", R"({"Info":"i","Known":true,"Mode":2,"State":1})");
         row("mode info last values", "RecognitionModeInfo", R"({"Mode":4,"State":3})", R"({"Info":"","Known":true,"Mode":4,"State":3})");
-        row("mode info ill-typed", "RecognitionModeInfo", R"({"Mode":"2","State":1.5,"Info":3})", R"({"Info":"","Known":true,"Mode":0,"State":0})");
+        row("mode info ill-typed", "RecognitionModeInfo", R"({"Mode":"2","State":true,"Info":3})", R"({"Info":"","Known":true,"Mode":0,"State":0})");
+        row("mode info state not whole", "RecognitionModeInfo", R"({"Mode":2,"State":2.5})", R"({"Info":"","Known":false,"Mode":0,"State":2})");
+        row("mode info mode out of range", "RecognitionModeInfo", R"({"Mode":1e300,"State":1})", R"({"Info":"","Known":false,"Mode":0,"State":2})");
         // Unknown numbers never reach the enumerations; the report is marked for dropping.
         row("mode info unknown state", "RecognitionModeInfo", R"({"Mode":2,"State":5})", R"({"Info":"","Known":false,"Mode":0,"State":2})");
         row("mode info unknown mode", "RecognitionModeInfo", R"({"Mode":5,"State":1})", R"({"Info":"","Known":false,"Mode":0,"State":2})");

@@ -7,10 +7,12 @@
 #include "BalancerReply.h"
 #include "ConnectionHeartbeat.h"
 #include "ConnectionManager.h"
+#include "ConnectionManagerSettings.h"
 #include "FormApiSettings.h"
 #include "RecordingDeviceManager.h"
 #include "ResultManager.h"
 #include "SubService.h"
+#include "TestHome.h"
 #include "TtsManager.h"
 #include "UserCommandsManager.h"
 #include "WebSocketClient.h"
@@ -159,6 +161,27 @@ void LoopbackConnection::wireDictation()
     m_autoReplace->set_Managers(asr, m_userCommands.get());
     connect(asr, &AsrManager::selectedThemeChanged, m_userCommands.get(), &UserCommandsManager::updateCommands);
     connect(m_driver, &ConnectionManager::disconnected, m_worker->resultManager(), &ResultManager::flushResult);
+}
+
+bool LoopbackConnection::startDictation(FakeRecognitionServer* server)
+{
+    AsrManager* asr = m_worker->asrManager();
+    asr->startRecognition();
+    if (!QTest::qWaitFor([server] { return !server->messagesOfType(1).isEmpty(); }, 5000))
+        return false;
+    server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
+    server->sendModeChanged(RecognitionModeNamespace::Text, Started);
+    return QTest::qWaitFor([asr] { return asr->currentState() == Started; }, 5000);
+}
+
+void LoopbackConnection::useQuietHome()
+{
+    TestHome::useApplicationIdentity();
+    TestHome::wipe();
+    FakeHttpServer::bypassSystemProxy();
+    ConnectionManagerSettings quiet;
+    quiet.QuietConnectionEnabled = true;
+    quiet.sync();
 }
 
 void LoopbackConnection::addHeartbeat(unsigned long periodMs, qint64 timeoutDelayMs)

@@ -35,6 +35,8 @@ public:
 
     // A listening recognition server, owned by this object; wss:// only with a TLS configuration.
     FakeRecognitionServer* addServer(const QSslConfiguration& tls = QSslConfiguration());
+    // A fresh test home whose link goes past any system proxy and does not wait for a theme choice.
+    static void useQuietHome();
     // A port on which nothing listens.
     static quint16 deadPort();
     // A balancer entry for the connection string "127.0.0.1;port;<REST port>".
@@ -59,6 +61,9 @@ public:
     // as the program does: commands loaded, rules built, a dropped link
     // committing the pending partial result.
     void wireDictation();
+    // Starts dictation in the text mode, confirmed by the server as a real one
+    // would; false when it did not start.
+    bool startDictation(FakeRecognitionServer* server);
     void start();
     void stop();
     // A heartbeat on the link that drops it through the driver on a time-out;
