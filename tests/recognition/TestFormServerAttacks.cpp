@@ -377,6 +377,8 @@ void TestFormServerAttacks::formsRestAndDictationStillWork()
 {
     QVERIFY(formServed());
     QCOMPARE(statusOf(restCall()), 200);
+    // With a form still connected a start would resume the form's dictation.
+    QTRY_VERIFY(!link->worker()->webSocketProxyServer()->currentSession());
 
     QVERIFY(link->startDictation(server));
     server->sendResult(QStringLiteral("жалоб нет"), true);
