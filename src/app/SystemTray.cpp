@@ -39,7 +39,10 @@ SystemTray::SystemTray(QObject* parent)
             [this](const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon, int msecs) {
                 m_trayIcon->showMessage(title, text, icon, msecs);
             });
-    connect(m_trayIcon, &QSystemTrayIcon::messageClicked, &noticeQueue, &NoticeQueue::dismissCurrent);
+    // Queued: the click arrives from inside the balloon's own mouse handler, and
+    // showing the next notice at once would delete that balloon under it.
+    connect(m_trayIcon, &QSystemTrayIcon::messageClicked, &noticeQueue, &NoticeQueue::dismissCurrent,
+            Qt::QueuedConnection);
     DelayShow();
 }
 
