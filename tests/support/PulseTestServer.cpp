@@ -19,6 +19,12 @@ namespace PulseTestServer {
 
 QString runtimeDir()
 {
+    // Each test has a runtime folder of its own; the daemon's is named by its socket.
+    const QString server = QString::fromLocal8Bit(qgetenv("PULSE_SERVER"));
+    const QString prefix = QStringLiteral("unix:");
+    const QString socket = QStringLiteral("/pulse/native");
+    if (server.startsWith(prefix) && server.endsWith(socket))
+        return server.mid(prefix.size(), server.size() - prefix.size() - socket.size());
     return QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
 }
 
@@ -62,6 +68,10 @@ bool start()
 {
     const QString dir = runtimeDir();
     QProcess process;
+    // The daemon puts its socket into its runtime folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir);
+    process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
