@@ -4,7 +4,7 @@
 #include "ClientInfoSettings.h"
 #include "ClientThemeInfo.h"
 #include "FeedbackSettings.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PropertyChange.h"
 #include "RecordingDeviceManager.h"
 #include "RestAccessPoint.h"
@@ -19,7 +19,6 @@
 #include <QDebug>
 #include <QJsonObject>
 #include <QMessageBox>
-#include <QSettings>
 #include <QtConcurrent>
 
 #include <exception>
@@ -169,10 +168,8 @@ void FeedbackViewModel::load()
 
 void FeedbackViewModel::loadDraftAndProfile()
 {
-    const QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
-    const auto read = [](const QSettings& file, const char* key) {
-        return file.value(QLatin1String(key), QString()).toString();
-    };
+    const ProfileFile organisation(ProfileFile::organisationFile());
+    const auto read = [](const ProfileFile& file, const char* key) { return file.text(QLatin1String(key)); };
     set_RegionCode(read(organisation, "Organisation/RegionCode"));
     set_OrganisationFullName(read(organisation, "Organisation/OrganisationFullName"));
     set_OrganisationFullOgrn(read(organisation, "Organisation/OrganisationPSRN"));
@@ -183,7 +180,7 @@ void FeedbackViewModel::loadDraftAndProfile()
     email->set_Text(draft.Email);
     set_UserConsentRequested(draft.ConsentRequested);
     if (StatisticsSettings().FillOrganisationUserInfo)
-        fullName->SetText(read(QSettings(ProfileFiles::userFile(), QSettings::IniFormat), "UserInfo/UserName"));
+        fullName->SetText(read(ProfileFile(ProfileFile::userFile()), "UserInfo/UserName"));
     else
         fullName->SetText(draft.FullName);
     feedbackText->SetText(draft.FeedbackText);

@@ -6,7 +6,7 @@
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PulseModule.h"
 #include "PulseTestServer.h"
 #include "QuestionAnswer.h"
@@ -313,7 +313,7 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
     QElapsedTimer timer;
     timer.start();
     QVERIFY(QMetaObject::invokeMethod(profilePage, "resetCommand"));
-    for (const QString& file : {ProfileFiles::organisationFile(), ProfileFiles::userFile()})
+    for (const QString& file : {ProfileFile::organisationFile(), ProfileFile::userFile()})
         QVERIFY(QSettings(file, QSettings::IniFormat).allKeys().isEmpty());
     // Three workers, each stopped within its two 5 s limits (they take far less).
     QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
@@ -349,7 +349,7 @@ static void scheduleTests()
     hotkeys.HotKey = QStringLiteral("DoubleShift");
     hotkeys.sync();
     // Keys of another program in the profile go with the profile page's reset.
-    QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).setValue(QStringLiteral("Other/Key"), 1);
+    QSettings(ProfileFile::organisationFile(), QSettings::IniFormat).setValue(QStringLiteral("Other/Key"), 1);
     // A damaged command file must not stop start-up, and stays as it is.
     QDir().mkpath(UserCommandsManager::commandsFolder());
     QFile damaged(damagedCommandFile());

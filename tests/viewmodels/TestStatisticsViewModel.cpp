@@ -1,11 +1,13 @@
 #include "ConnectionManager.h"
+#include "CookiesSource.h"
 #include "LoopbackConnection.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "QuestionAnswer.h"
 #include "SignalRecorder.h"
 #include "StatisticsSettingsViewModel.h"
 #include "StatisticsViewModel.h"
 #include "TestHome.h"
+#include "UserInfo.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -57,6 +59,28 @@ void writeProfile(const QString& path, const QMap<QString, QVariant>& values)
     }
 }
 
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString cookieText(const QList<QNetworkCookie>& cookies, const QByteArray& name)
+{
+    for (const QNetworkCookie& cookie : cookies) {
+        if (cookie.name() == name)
+            return QString::fromUtf8(QByteArray::fromPercentEncoding(cookie.value()));
+    }
+    return QStringLiteral("<missing>");
+}
+
 // Region, settlement, organisation and profession, then the two fields.
 void fill(StatisticsViewModel* model, const QList<int>& choice, const QString& room, const QString& name)
 {
@@ -91,6 +115,8 @@ private slots:
     void storedProfileIsPreselected();
     void settingsPageShowsAndResets_data();
     void settingsPageShowsAndResets();
+    void profileFilesReadAsWritten_data();
+    void profileFilesReadAsWritten();
 
 private:
     // The shipped fixture folder, with its warnings expected.
@@ -139,6 +165,17 @@ void TestStatisticsViewModel::referenceLists_data()
         << records({clinic(1, {{"regionId", 5}, {"nameShort", "РКБ"}, {"areaName", "Махачкала"}})}) << therapist
         << QStringList{"[05] Республика Дагестан"} << QStringList{"Махачкала"} << QStringList{"РКБ"}
         << QStringList{"Терапевт"} << QStringList{"W:Invalid regions: 1/2"};
+    // Each would be stored as an incomplete profile, so the window would return at every start.
+    QTest::newRow("codes that are not whole numbers above zero rejected")
+        << records({region(77, "г. Москва"), region(5.5, "Дробный"), region(0, "Нулевой"), region(-3, "Отрицательный"),
+                    region(1e12, "Огромный")})
+        << polyclinic << therapist << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList{"Терапевт"}
+        << QStringList{"W:Invalid regions: 4/5"};
+    QTest::newRow("professions with a blank name rejected")
+        << moscow << polyclinic
+        << records({profession(1, "Терапевт", "0"), profession(2, "", "0"), profession(3, " ", "0")}) << one
+        << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList{"Терапевт"}
+        << QStringList{"W:Invalid professions: 2/3"};
     QTest::newRow("one entry per code, in code order")
         << records({region(77, "Москва"), region(5, "Дагестан"), region(77, "г. Москва")})
         << records({clinic(1, {{"regionId", 5}, {"nameShort", "РКБ"}})}) << therapist
@@ -219,8 +256,8 @@ void TestStatisticsViewModel::referenceLists()
     QTEST(model.get_Professions(), "professionList");
     QVERIFY(!model.get_IsValid());
     // Reading the lists writes nothing.
-    QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
-    QVERIFY(!QFile::exists(ProfileFiles::userFile()));
+    QVERIFY(!QFile::exists(ProfileFile::organisationFile()));
+    QVERIFY(!QFile::exists(ProfileFile::userFile()));
 }
 
 void TestStatisticsViewModel::cascade_data()
@@ -344,9 +381,12 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
         QCOMPARE(model->get_NeedShow(), cookies.isEmpty());
     }
     if (cookies.isEmpty()) {
-        QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
+        QVERIFY(!QFile::exists(ProfileFile::organisationFile()));
         return;
     }
+    // Text an administrator can read and prepare, not escapes.
+    const QByteArray stored = readBytes(ProfileFile::userFile());
+    QVERIFY2(stored.contains("UserName=" + name.toUtf8()) && !stored.contains("\\x"), stored.constData());
     // The next handshake carries the files as the cookie reader reads them.
     LoopbackConnection link;
     FakeRecognitionServer* server = link.addServer();
@@ -391,8 +431,8 @@ void TestStatisticsViewModel::storedProfileIsPreselected()
     QVariantMap user;
     for (auto it = edits.cbegin(); it != edits.cend(); ++it)
         (it.key().startsWith(QLatin1String("User")) ? user : organisation).insert(it.key(), it.value());
-    writeProfile(ProfileFiles::organisationFile(), organisation);
-    writeProfile(ProfileFiles::userFile(), user);
+    writeProfile(ProfileFile::organisationFile(), organisation);
+    writeProfile(ProfileFile::userFile(), user);
 
     const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
     QVERIFY(model->get_NeedShow());
