@@ -459,11 +459,11 @@ void TestStatisticsViewModel::settingsPageShowsAndResets()
     QFETCH(int, answer);
     QFETCH(bool, cleared);
 
-    writeProfile(ProfileFiles::organisationFile(), {{"Organisation/RegionCode", 5},
+    writeProfile(ProfileFile::organisationFile(), {{"Organisation/RegionCode", 5},
                                                      {"Organisation/RegionName", "Республика Дагестан"},
                                                      {"Organisation/Room", room},
                                                      {"Other/Key", "кто-то ещё"}});
-    writeProfile(ProfileFiles::userFile(), {{"UserInfo/UserName", "Иванова Анна"}, {"UserInfo/UserIian", "123"}});
+    writeProfile(ProfileFile::userFile(), {{"UserInfo/UserName", "Иванова Анна"}, {"UserInfo/UserIian", "123"}});
 
     StatisticsSettingsViewModel page;
     page.onLoad();
@@ -477,8 +477,63 @@ void TestStatisticsViewModel::settingsPageShowsAndResets()
     answerQuestion(QMessageBox::StandardButton(answer));
     QMetaObject::invokeMethod(&page, "resetCommand");
     QCOMPARE(restart.count(), cleared ? 1 : 0);
-    QCOMPARE(QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
-    QCOMPARE(QSettings(ProfileFiles::userFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+    QCOMPARE(QSettings(ProfileFile::organisationFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+    QCOMPARE(QSettings(ProfileFile::userFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+}
+
+void TestStatisticsViewModel::profileFilesReadAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("organisation");
+    QTest::addColumn<QByteArray>("user");
+    QTest::addColumn<bool>("connectionReadsFirst");
+
+    const QByteArray organisation = QStringLiteral("[Organisation]\nRegionCode=5\nRegionName=Республика Дагестан\n"
+                                                   "AreaName=Махачкала\nOrganisationName=РКБ\n"
+                                                   "OrganisationFullName=Республиканская клиническая больница\n")
+                                        .toUtf8();
+    const QByteArray user = QStringLiteral("[UserInfo]\nUserName=Иванова Анна\nSpecialisation=Терапевт\n").toUtf8();
+    // Qt shares one parsed copy of a file between its readers: whichever reads
+    // first, the other must see the same text.
+    QTest::newRow("prepared by hand, the settings page reads first") << organisation << user << false;
+    QTest::newRow("prepared by hand, the connection reads first") << organisation << user << true;
+    QTest::newRow("prepared by hand with a byte-order mark") << "\xEF\xBB\xBF" + organisation << "\xEF\xBB\xBF" + user << false;
+    QTest::newRow("written with escapes by an earlier version")
+        << QByteArray("[Organisation]\nRegionCode=5\n"
+                      "RegionName=\\x420\\x435\\x441\\x43f\\x443\\x431\\x43b\\x438\\x43a\\x430 \\x414\\x430\\x433\\x435\\x441\\x442\\x430\\x43d\n"
+                      "AreaName=\\x41c\\x430\\x445\\x430\\x447\\x43a\\x430\\x43b\\x430\nOrganisationName=\\x420\\x41a\\x411\n"
+                      "OrganisationFullName=\\x420\\x435\\x441\\x43f\\x443\\x431\\x43b\\x438\\x43a\\x430\\x43d\\x441\\x43a\\x430\\x44f "
+                      "\\x43a\\x43b\\x438\\x43d\\x438\\x447\\x435\\x441\\x43a\\x430\\x44f \\x431\\x43e\\x43b\\x44c\\x43d\\x438\\x446\\x430\n")
+        << QByteArray("[UserInfo]\nUserName=\\x418\\x432\\x430\\x43d\\x43e\\x432\\x430 \\x410\\x43d\\x43d\\x430\n"
+                      "Specialisation=\\x422\\x435\\x440\\x430\\x43f\\x435\\x432\\x442\n")
+        << true;
+}
+
+void TestStatisticsViewModel::profileFilesReadAsWritten()
+{
+    QFETCH(QByteArray, organisation);
+    QFETCH(QByteArray, user);
+    QFETCH(bool, connectionReadsFirst);
+    writeBytes(ProfileFile::organisationFile(), organisation);
+    writeBytes(ProfileFile::userFile(), user);
+
+    StatisticsSettingsViewModel page;
+    CookiesSource source([]() -> const UserInfo* { return nullptr; }, 1000);
+    QList<QNetworkCookie> cookies;
+    if (connectionReadsFirst)
+        cookies = source.getCookies();
+    page.onLoad();
+    if (!connectionReadsFirst)
+        cookies = source.getCookies();
+
+    QCOMPARE(page.get_RegionName(), QStringLiteral("Республика Дагестан"));
+    QCOMPARE(page.get_AreaName(), QStringLiteral("Махачкала"));
+    QCOMPARE(page.get_UserFullName(), QStringLiteral("Иванова Анна"));
+    QCOMPARE(page.get_UserSpecialisation(), QStringLiteral("Терапевт"));
+    QCOMPARE(cookieText(cookies, "ORG_FULL_NAME"), QStringLiteral("Республиканская клиническая больница"));
+    QCOMPARE(cookieText(cookies, "USER"), QStringLiteral("Иванова Анна"));
+    QCOMPARE(cookieText(cookies, "USER_SPEC"), QStringLiteral("Терапевт"));
+    // Complete as prepared: no window at the next start.
+    QVERIFY(!StatisticsViewModel(QStringLiteral("/nonexistent"), nullptr).get_NeedShow());
 }
 
 QTEST_MAIN(TestStatisticsViewModel)
