@@ -32,6 +32,7 @@
 #include <QQuickWindow>
 #include <QStandardPaths>
 #include <QThread>
+#include <QWebSocketProtocol>
 
 #include <csignal>
 #include <memory>
@@ -309,6 +310,11 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
         qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
     AppSettingsViewModel* profilePage = settings->pages().constLast();
     QCOMPARE(profilePage->get_ClassName(), QStringLiteral("StatisticsSettingsViewModel"));
+    // Ended while dictating: the session ends with the socket's normal close, nothing sent before it.
+    FakeRecognitionServer* server = servers->recognition();
+    QObject* asr = qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("asrManager")).value<QObject*>();
+    QVERIFY(asr && QMetaObject::invokeMethod(asr, "startRecognition"));
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     answerQuestion(QMessageBox::Yes);
     QElapsedTimer timer;
     timer.start();
@@ -323,6 +329,8 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
     }
     QVERIFY(!tray->trayIcon()->isVisible());
     QVERIFY(servers->recognition()->connectionCount() >= 1);
+    QTRY_COMPARE(server->lastCloseCode(), int(QWebSocketProtocol::CloseCodeNormal));
+    QCOMPARE(server->lastRequestedMode(), 2);
 }
 
 // The program runs with this test in its event loop. A copy restarted by the

@@ -28,6 +28,14 @@ QString runtimeDir()
     return QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
 }
 
+// The daemon keeps its sockets in its runtime folder; pacmd looks for them there.
+QProcessEnvironment daemonEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    return environment;
+}
+
 QString pactl(const QStringList& args, int timeoutMsecs)
 {
     QProcess process;
@@ -68,10 +76,7 @@ bool start()
 {
     const QString dir = runtimeDir();
     QProcess process;
-    // The daemon puts its socket into its runtime folder.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir);
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(daemonEnvironment());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -120,6 +125,7 @@ bool killClient(const QString& name)
         if (client[QStringLiteral("properties")][QStringLiteral("application.name")].toString() != name)
             continue;
         QProcess pacmd;
+        pacmd.setProcessEnvironment(daemonEnvironment());
         pacmd.setStandardInputFile(QProcess::nullDevice());
         pacmd.start(QStringLiteral("pacmd"),
             {QStringLiteral("kill-client"), QString::number(client[QStringLiteral("index")].toInt())});
