@@ -344,7 +344,9 @@ bool StatisticsViewModel::applyCommand()
     userFile.setValue(QStringLiteral("UserInfo/Specialisation"), professionRecords.at(selectedProfessionIndex).Name);
     userFile.sync();
 
-    if (organisationFile.status() != QSettings::NoError || userFile.status() != QSettings::NoError) {
+    // A format error only says that a line of the earlier content could not be
+    // read: the file is written all the same, without it.
+    if (organisationFile.status() == QSettings::AccessError || userFile.status() == QSettings::AccessError) {
         qWarning().noquote() << "The profile could not be written to " + QFileInfo(organisationFilePath).path();
         return false;
     }

@@ -1,4 +1,5 @@
 #include "ConnectionManager.h"
+#include "CookieText.h"
 #include "CookiesSource.h"
 #include "LoopbackConnection.h"
 #include "ProfileFile.h"
@@ -70,15 +71,6 @@ QByteArray readBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString cookieText(const QList<QNetworkCookie>& cookies, const QByteArray& name)
-{
-    for (const QNetworkCookie& cookie : cookies) {
-        if (cookie.name() == name)
-            return QString::fromUtf8(QByteArray::fromPercentEncoding(cookie.value()));
-    }
-    return QStringLiteral("<missing>");
 }
 
 // Region, settlement, organisation and profession, then the two fields.
@@ -356,15 +348,25 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies_data()
     QTest::addColumn<QString>("room");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("cookies");
+    // What Organisation.ini held before.
+    QTest::addColumn<QByteArray>("earlier");
 
     QTest::newRow("polyclinic with a room")
         << QList<int>{2, 1, 1, 3} << "12б" << "Иванова Анна Сергеевна"
         << QStringList{"77", "Государственное бюджетное учреждение здравоохранения «Городская поликлиника № 12»",
-                       "1027700000012", "1.2.643.5.1.13.13.12.1.77.12", "12б", "Иванова Анна Сергеевна", "Терапевт"};
+                       "1027700000012", "1.2.643.5.1.13.13.12.1.77.12", "12б", "Иванова Анна Сергеевна", "Терапевт"}
+        << QByteArray();
     QTest::newRow("short name only, settled under the region")
         << QList<int>{1, 0, 0, 4} << "" << "Сидоров Олег"
-        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"};
-    QTest::newRow("incomplete: nothing stored") << QList<int>{2, 1, -1, 3} << "12" << "Иванова Анна" << QStringList();
+        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"}
+        << QByteArray();
+    QTest::newRow("incomplete: nothing stored") << QList<int>{2, 1, -1, 3} << "12" << "Иванова Анна" << QStringList()
+                                                << QByteArray();
+    // Qt reports the earlier line it could not read, and writes the file without it.
+    QTest::newRow("over a line Qt cannot read")
+        << QList<int>{1, 0, 0, 4} << "" << "Сидоров Олег"
+        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"}
+        << QByteArray("\0\0\0\0[Organisation]\nRegionCode=0\n", 32);
 }
 
 void TestStatisticsViewModel::storedProfileTravelsAsCookies()
@@ -373,6 +375,9 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
     QFETCH(QString, room);
     QFETCH(QString, name);
     QFETCH(QStringList, cookies);
+    QFETCH(QByteArray, earlier);
+    if (!earlier.isEmpty())
+        writeBytes(ProfileFile::organisationFile(), earlier);
 
     {
         const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
