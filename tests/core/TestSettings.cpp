@@ -27,6 +27,11 @@ QByteArray settingsFileContents()
     return file.readAll();
 }
 
+QString systemFolder()
+{
+    return TestHome::path() + QStringLiteral("/system");
+}
+
 void writeRaw(const QString& group, const QString& key, const QVariant& value)
 {
     Settings raw(group);
@@ -57,11 +62,14 @@ private slots:
     void unreadableProfileFileSetAside_data();
     void unreadableProfileFileSetAside();
     void textIsWrittenAsUtf8();
+    void systemWideSettingsAreDefaults();
     void selfTestFileListIsCapped();
 };
 
 void TestSettings::initTestCase()
 {
+    // Before the first settings object: Qt reads the system folders once.
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(systemFolder()));
     TestHome::useApplicationIdentity();
 }
 
@@ -349,6 +357,22 @@ void TestSettings::textIsWrittenAsUtf8()
     file.write("[ASR]\nSelectedTheme=\\x41e\\x431\\x449\\x430\\x44f \\x442\\x435\\x43c\\x430\n");
     file.close();
     QCOMPARE(QString(ASRSettings().SelectedTheme), QStringLiteral("Общая тема"));
+}
+
+// An administrator's settings.ini in a folder of XDG_CONFIG_DIRS; the user's own file wins.
+void TestSettings::systemWideSettingsAreDefaults()
+{
+    const QString path = systemFolder() + QStringLiteral("/Orvanta Labs/Scrivora/settings.ini");
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[HotKeys]\nHotKey=DoubleCapsLock\n[ASR]\nSelectedTheme=Общая тема\n").toUtf8());
+    file.close();
+    QCOMPARE(QString(ASRSettings().SelectedTheme), QStringLiteral("Общая тема"));
+    QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
+    writeRaw(QStringLiteral("HotKeys"), QStringLiteral("HotKey"), QStringLiteral("DoubleCtrl"));
+    QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCtrl"));
+    QVERIFY(!settingsFileContents().contains("SelectedTheme"));
 }
 
 void TestSettings::selfTestFileListIsCapped()
