@@ -10,8 +10,12 @@
 inline QString cookieText(const QList<QNetworkCookie>& cookies, const QByteArray& name)
 {
     for (const QNetworkCookie& cookie : cookies) {
-        if (cookie.name() == name)
-            return QString::fromUtf8(QByteArray::fromPercentEncoding(cookie.value()));
+        if (cookie.name() == name) {
+            const QByteArray bytes = QByteArray::fromPercentEncoding(cookie.value());
+            // With its size: a text may hold U+0000.
+            const QString text = QString::fromUtf8(bytes.constData(), bytes.size());
+            return text.isNull() ? QStringLiteral("") : text; // an empty value is still a cookie
+        }
     }
     return QString();
 }
