@@ -17,7 +17,11 @@ ProfileFile::~ProfileFile() = default;
 
 QString ProfileFile::text(const QString& key) const
 {
-    return value(key, QString()).toString();
+    const QVariant stored = value(key, QString());
+    // Qt reads an unquoted value with a comma as a list; a person who wrote it meant the text.
+    if (stored.userType() == QMetaType::QStringList)
+        return stored.toStringList().join(QStringLiteral(", "));
+    return stored.toString();
 }
 
 QString ProfileFile::folder()

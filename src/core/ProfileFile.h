@@ -19,7 +19,8 @@ public:
     explicit ProfileFile(const QString& path);
     ~ProfileFile() override;
 
-    // A value as text; empty when missing.
+    // A value as text; empty when missing. An unquoted value with commas reads
+    // as written, with one blank after each comma.
     QString text(const QString& key) const;
 
     static QString folder();

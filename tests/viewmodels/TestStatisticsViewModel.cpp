@@ -494,7 +494,8 @@ void TestStatisticsViewModel::profileFilesReadAsWritten_data()
 
     const QByteArray organisation = QStringLiteral("[Organisation]\nRegionCode=5\nRegionName=Республика Дагестан\n"
                                                    "AreaName=Махачкала\nOrganisationName=РКБ\n"
-                                                   "OrganisationFullName=Республиканская клиническая больница\n")
+                                                   "OrganisationFullName=Республиканская клиническая больница\n"
+                                                   "Room=12б, левое крыло\n")
                                         .toUtf8();
     const QByteArray user = QStringLiteral("[UserInfo]\nUserName=Иванова Анна\nSpecialisation=Терапевт\n").toUtf8();
     // Qt shares one parsed copy of a file between its readers: whichever reads
@@ -507,7 +508,8 @@ void TestStatisticsViewModel::profileFilesReadAsWritten_data()
                       "RegionName=\\x420\\x435\\x441\\x43f\\x443\\x431\\x43b\\x438\\x43a\\x430 \\x414\\x430\\x433\\x435\\x441\\x442\\x430\\x43d\n"
                       "AreaName=\\x41c\\x430\\x445\\x430\\x447\\x43a\\x430\\x43b\\x430\nOrganisationName=\\x420\\x41a\\x411\n"
                       "OrganisationFullName=\\x420\\x435\\x441\\x43f\\x443\\x431\\x43b\\x438\\x43a\\x430\\x43d\\x441\\x43a\\x430\\x44f "
-                      "\\x43a\\x43b\\x438\\x43d\\x438\\x447\\x435\\x441\\x43a\\x430\\x44f \\x431\\x43e\\x43b\\x44c\\x43d\\x438\\x446\\x430\n")
+                      "\\x43a\\x43b\\x438\\x43d\\x438\\x447\\x435\\x441\\x43a\\x430\\x44f \\x431\\x43e\\x43b\\x44c\\x43d\\x438\\x446\\x430\n"
+                      "Room=\"12\\x431, \\x43b\\x435\\x432\\x43e\\x435 \\x43a\\x440\\x44b\\x43b\\x43e\"\n")
         << QByteArray("[UserInfo]\nUserName=\\x418\\x432\\x430\\x43d\\x43e\\x432\\x430 \\x410\\x43d\\x43d\\x430\n"
                       "Specialisation=\\x422\\x435\\x440\\x430\\x43f\\x435\\x432\\x442\n")
         << true;
@@ -534,6 +536,8 @@ void TestStatisticsViewModel::profileFilesReadAsWritten()
     QCOMPARE(page.get_AreaName(), QStringLiteral("Махачкала"));
     QCOMPARE(page.get_UserFullName(), QStringLiteral("Иванова Анна"));
     QCOMPARE(page.get_UserSpecialisation(), QStringLiteral("Терапевт"));
+    QCOMPARE(page.get_Room(), QStringLiteral("12б, левое крыло"));
+    QCOMPARE(cookieText(cookies, "ROOM"), QStringLiteral("12б, левое крыло"));
     QCOMPARE(cookieText(cookies, "ORG_FULL_NAME"), QStringLiteral("Республиканская клиническая больница"));
     QCOMPARE(cookieText(cookies, "USER"), QStringLiteral("Иванова Анна"));
     QCOMPARE(cookieText(cookies, "USER_SPEC"), QStringLiteral("Терапевт"));
