@@ -57,7 +57,7 @@ run_target() {
         fuzz_server_frames | fuzz_command_file | fuzz_rest_replies | fuzz_rest_loopback | fuzz_form_frames)
             args+=(-dict=tests/fuzz/json.dict) ;;
         fuzz_odt_content) args+=(-dict=tests/fuzz/xml.dict) ;;
-        fuzz_settings_file) args+=(-dict=tests/fuzz/ini.dict) ;;
+        fuzz_settings_file | fuzz_profile_files | fuzz_selftest_settings) args+=(-dict=tests/fuzz/ini.dict) ;;
         fuzz_http_request) args+=(-dict=tests/fuzz/http.dict) ;;
     esac
     # Extra libFuzzer options of a target, one per line.

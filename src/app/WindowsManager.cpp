@@ -23,6 +23,7 @@
 #include "MonitorViewModel.h"
 #include "NetworkSettingsViewModel.h"
 #include "PlaybackDeviceManager.h"
+#include "ProfileFile.h"
 #include "PulseAudioManager.h"
 #include "RecognitionModeInfo.h"
 #include "RecognitionSettingsViewModel.h"
@@ -203,7 +204,7 @@ bool WindowsManager::acquireGuard(RunGuard& guard)
     qunsetenv(RestartMarker);
     if (guard.tryToRun())
         return true;
-    if (!restarted)
+    if (!restarted || !guard.problem().isEmpty())
         return false;
     // The copy that restarted us lets go of the guard only once its event loop has ended.
     QDeadlineTimer deadline(guardWaitMs);
@@ -223,8 +224,15 @@ int WindowsManager::run()
     // Before anything heavy: a second copy only shows its message.
     RunGuard guard(RunGuard::clientKey());
     if (!acquireGuard(guard)) {
-        qWarning() << "Another copy is running for this user";
-        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"), QStringLiteral("Приложение уже запущено"),
+        const QString problem = guard.problem();
+        if (problem.isEmpty())
+            qWarning() << "Another copy is running for this user";
+        else
+            qCritical().noquote() << "Not started: the single-instance guard cannot be used:" << problem;
+        QMessageBox::critical(nullptr, QStringLiteral("Ошибка"),
+                              problem.isEmpty()
+                                  ? QStringLiteral("Приложение уже запущено")
+                                  : QStringLiteral("Не удалось проверить, не запущено ли приложение уже: %1").arg(problem),
                               QMessageBox::Ok);
         return -1;
     }
@@ -235,6 +243,8 @@ int WindowsManager::run()
 
     // Before the first settings read: a file Qt cannot read would throw out of every one.
     const QString damagedSettings = Settings::setAsideUnreadableFile();
+    // The same for the profile files, read at every connection attempt.
+    const QStringList damagedProfile = ProfileFile::setAsideUnreadable();
     {
         ASRSettings asr;
         if (!asr.PunctuationEnabled && asr.UsePunctuation) {
@@ -262,6 +272,12 @@ int WindowsManager::run()
         tray->showMessage(QStringLiteral("Настройки сброшены"),
                           QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию.")
                               .arg(damagedSettings),
+                          QSystemTrayIcon::Warning);
+    if (!damagedProfile.isEmpty())
+        tray->showMessage(QStringLiteral("Данные пользователя не прочитаны"),
+                          QStringLiteral("Файл данных пользователя повреждён и сохранён как %1. Приложение работает без "
+                                         "этих данных.")
+                              .arg(damagedProfile.join(QStringLiteral(", "))),
                           QSystemTrayIcon::Warning);
     QQmlContext* context = engine->rootContext();
     context->setContextProperty(QStringLiteral("systemTray"), tray);

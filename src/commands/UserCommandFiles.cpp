@@ -147,6 +147,7 @@ UserCommandFiles::Contents UserCommandFiles::LoadAll(const QString& folder, cons
     QList<UserCommand> systemRules;
     try {
         systemRules = Load(systemRulesPath, nullptr, true);
+        qInfo().noquote() << "System auto-replace rules:" << systemRules.size() << "read from" << systemRulesPath;
     } catch (const Exception& e) {
         qWarning() << "No system auto-replace rules:" << e.message();
         contents.unreadableFiles.append(systemRulesPath);

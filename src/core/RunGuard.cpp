@@ -36,13 +36,39 @@ bool heldElsewhere(int error)
     return error == EAGAIN || error == EACCES;
 }
 
+// A folder of this user in which no one else can create, rename or remove
+// entries, and not a link another user could turn elsewhere.
+bool isPrivateFolder(const QString& path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode)
+        && status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The user's runtime folder where there is one; else a folder of our own in
+// the temporary folder, which several users may share. Empty when neither is private.
+QString lockFolder(QString* problem)
+{
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    if (runtime.startsWith(QLatin1Char('/')) && isPrivateFolder(runtime))
+        return runtime;
+    const QString own = QDir::tempPath() + QStringLiteral("/scrivora-%1").arg(::geteuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    if (isPrivateFolder(own))
+        return own;
+    *problem = QStringLiteral("%1 is not a private folder of this user").arg(own);
+    return QString();
+}
+
 } // namespace
 
 RunGuard::RunGuard(const QString& key)
     : key(key)
     , lockKey(generateKeyHash(key, QStringLiteral("_memLockKey")))
-    , lockPath(QDir::tempPath() + QLatin1Char('/') + lockKey + QStringLiteral(".lock"))
 {
+    const QString folder = lockFolder(&lastProblem);
+    if (!folder.isEmpty())
+        lockPath = folder + QLatin1Char('/') + lockKey + QStringLiteral(".lock");
 }
 
 RunGuard::~RunGuard()
@@ -55,21 +81,28 @@ QString RunGuard::clientKey()
     return QStringLiteral("Scrivora_Qt_%1").arg(::getuid());
 }
 
-int RunGuard::openLockFile() const
+int RunGuard::openLockFile()
 {
+    if (lockPath.isEmpty()) {
+        qWarning().noquote() << "Single-instance guard:" << lastProblem;
+        return -1;
+    }
     const QByteArray path = QFile::encodeName(lockPath);
-    // No symbolic links and nothing of another user's: the temporary folder may be shared.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // O_NOFOLLOW: a link in the lock's place is refused, never followed.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
-        qWarning().noquote() << "Single-instance guard: cannot open" << lockPath << ":" << std::strerror(errno);
+        lastProblem = QStringLiteral("cannot open %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
+        qWarning().noquote() << "Single-instance guard:" << lastProblem;
         return -1;
     }
     struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::getuid()) {
-        qWarning().noquote() << "Single-instance guard:" << lockPath << "is not a file of this user";
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+        lastProblem = QStringLiteral("%1 is not a file of this user").arg(lockPath);
+        qWarning().noquote() << "Single-instance guard:" << lastProblem;
         ::close(fd);
         return -1;
     }
+    lastProblem.clear();
     return fd;
 }
 
@@ -93,11 +126,10 @@ bool RunGuard::tryToRun()
 {
     if (heldFd >= 0)
         return true;
+    // A lock that cannot be used cannot keep a second copy out: refuse rather than run twice.
     const int fd = openLockFile();
-    if (fd < 0) {
-        qWarning() << "Single-instance guard undecided: going on as the only copy";
-        return true;
-    }
+    if (fd < 0)
+        return false;
     struct flock lock = wholeFile();
     if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) {
         heldFd = fd;
@@ -105,11 +137,11 @@ bool RunGuard::tryToRun()
     }
     const int error = errno;
     ::close(fd);
-    if (heldElsewhere(error))
-        return false;
-    qWarning().noquote() << "Single-instance guard: cannot lock" << lockPath << ":" << std::strerror(error)
-                         << "- going on as the only copy";
-    return true;
+    if (!heldElsewhere(error)) {
+        lastProblem = QStringLiteral("cannot lock %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(error)));
+        qWarning().noquote() << "Single-instance guard:" << lastProblem;
+    }
+    return false;
 }
 
 void RunGuard::release()

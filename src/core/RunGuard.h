@@ -3,11 +3,14 @@
 #include <QString>
 
 // Keeps a second copy of the client from running for the same desktop user.
-// The guard is an open-file-description lock on a file in the temporary folder:
-// the kernel drops it when its holder ends, however it ends, so neither a
-// killed copy nor files left behind can keep the next one out, and no call
-// ever waits. When the lock cannot be taken or tested at all, the guard says
-// so in the log and lets the program run as the only copy.
+// The guard is an open-file-description lock on a file in a folder that only
+// this user can create files in: the user's runtime folder (XDG_RUNTIME_DIR),
+// else a private folder of the user's own in the temporary folder. The kernel
+// drops the lock when its holder ends, however it ends, so neither a killed
+// copy nor files left behind can keep the next one out, and no call ever
+// waits. Only a regular file of this user is taken as the lock: anything else
+// at its path, or no private folder at all, refuses the start (problem() says
+// why) rather than let a second copy run.
 class RunGuard
 {
 public:
@@ -20,16 +23,21 @@ public:
     bool tryToRun();
     void release();
 
+    // Why the last tryToRun() could not use the lock at all; empty when it could.
+    QString problem() const { return lastProblem; }
+
     // The client's key, made per user so another desktop user is never refused.
     static QString clientKey();
+    // Empty when no private folder could be found.
     QString lockFilePath() const { return lockPath; }
 
 private:
-    // An open descriptor of the lock file, or -1 (logged) when it cannot be used.
-    int openLockFile() const;
+    // An open descriptor of the lock file, or -1 with lastProblem set.
+    int openLockFile();
 
     const QString key;
     const QString lockKey;
-    const QString lockPath;
+    QString lockPath;
+    QString lastProblem;
     int heldFd = -1;
 };

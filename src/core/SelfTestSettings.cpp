@@ -1,5 +1,7 @@
 #include "SelfTestSettings.h"
 
+#include <QtDebug>
+
 SelfTestSettings::SelfTestSettings()
     : Settings(QStringLiteral("SelfTest"))
     , Enabled(this, QStringLiteral("Enabled"), false)
@@ -16,7 +18,11 @@ SelfTestSettings::~SelfTestSettings() = default;
 QList<SelfTestFile> SelfTestSettings::get_Files()
 {
     QList<SelfTestFile> files;
-    const int count = beginReadArray(QStringLiteral("Files"));
+    const int declared = beginReadArray(QStringLiteral("Files"));
+    // A mistyped size would otherwise hold the GUI thread for as long as it reads.
+    const int count = qMin(declared, MaxFiles);
+    if (declared > MaxFiles)
+        qWarning() << "Self-test:" << declared << "files declared, only the first" << MaxFiles << "are used";
     for (int i = 0; i < count; ++i) {
         setArrayIndex(i);
         SelfTestFile file;

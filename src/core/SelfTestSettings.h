@@ -15,6 +15,10 @@ public:
     SelfTestSettings();
     ~SelfTestSettings() override;
 
+    // Entries of the "Files" array beyond this are not read.
+    static constexpr int MaxFiles = 1000;
+
+    // The "Files" array, at most MaxFiles entries.
     QList<SelfTestFile> get_Files();
 
     Setting<bool> Enabled;

@@ -20,11 +20,11 @@ public:
     static void setDefaultFormat(QSettings::Format format);
     static void setScope(QSettings::Scope scope);
 
-    // Reads every value of the settings file once, before anything else does.
-    // When Qt cannot (a damaged value makes it throw, e.g. std::bad_alloc for a
-    // huge declared list), the file is moved to "<file>.damaged" (".damaged.1"
-    // and so on: an earlier copy is never overwritten) and the program goes on
-    // with defaults. Returns the path of that copy, empty when the file was fine.
+    // Reads every value of the settings file once, before anything else does
+    // (IniFileProbe). When Qt cannot (a damaged value makes it throw, e.g.
+    // std::bad_alloc for a huge declared list), the file is set aside and the
+    // program goes on with defaults. Returns the path of that copy, empty when
+    // the file was fine.
     static QString setAsideUnreadableFile();
 
     bool isChanged() const { return changed; }

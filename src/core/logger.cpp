@@ -2,23 +2,31 @@
 
 #include "AppVariables.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <easylogging++.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 namespace {
 
+const char FallbackFolder[] = "${AppDataLocation}/logs";
+// %1: the folder; %2: the process id, so that copies started in the same second
+// (a restart, a refused second copy) never share a file.
 const char FallbackConfiguration[] =
     "* GLOBAL:\n"
     "  FORMAT = \"%datetime %level: [%logger] %msg\"\n"
-    "  FILENAME = \"${AppDataLocation}/logs/log_${DateTime:yyyy-MM-dd HH-mm-ss}.log\"\n"
+    "  FILENAME = \"%1/log_${DateTime:yyyy-MM-dd HH-mm-ss}_%2.log\"\n"
     "  ENABLED  = true\n"
     "  TO_FILE  = true\n"
     "  TO_STANDARD_OUTPUT = true\n"
@@ -69,6 +77,8 @@ void vmLogHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 // Full log files kept beside the one being written.
 constexpr int KeptLogFiles = 10;
+// Starts whose files the built-in configuration keeps.
+constexpr int KeptStartFiles = 20;
 
 // The library truncates a full log file; keep it first as <name>.1, the one
 // before it as <name>.2 and so on, so a long session keeps its recent past
@@ -85,6 +95,40 @@ void keepFullLogFile(const char* fileName, std::size_t)
     std::rename(fileName, kept(1).constData());
 }
 
+// Each start writes a file of its own: only those of the newest starts are
+// kept (with their full copies <name>.1 ...), so the folder stops growing.
+// The file of this start is always among them.
+void removeOldStartFiles(const QString& folder, const QString& current)
+{
+    static const QRegularExpression startFile(QStringLiteral("^(log_.*\\.log)(\\.\\d+)?$"));
+    QHash<QString, QDateTime> newest;
+    QHash<QString, QStringList> members;
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& file : files) {
+        const QRegularExpressionMatch match = startFile.match(file.fileName());
+        if (!match.hasMatch())
+            continue;
+        const QString start = match.captured(1);
+        members[start].append(file.filePath());
+        const QDateTime modified = file.lastModified();
+        if (!newest.contains(start) || newest.value(start) < modified)
+            newest.insert(start, modified);
+    }
+    QStringList starts = newest.keys();
+    const QString currentStart = QFileInfo(current).fileName();
+    std::sort(starts.begin(), starts.end(), [&](const QString& a, const QString& b) {
+        if ((a == currentStart) != (b == currentStart))
+            return a == currentStart;
+        return newest.value(a) != newest.value(b) ? newest.value(a) > newest.value(b) : a > b;
+    });
+    for (int i = KeptStartFiles; i < starts.size(); ++i) {
+        for (const QString& path : members.value(starts.at(i))) {
+            if (!QFile::remove(path))
+                qWarning().noquote() << "Old log file not removed:" << path;
+        }
+    }
+}
+
 bool applyConfiguration(const QString& text)
 {
     el::Configurations configurations;
@@ -98,7 +142,9 @@ bool applyConfiguration(const QString& text)
 
 QString fallbackLoggerConfiguration()
 {
-    return QString::fromLatin1(FallbackConfiguration);
+    return QString::fromLatin1(FallbackConfiguration)
+        .arg(QLatin1String(FallbackFolder))
+        .arg(QCoreApplication::applicationPid());
 }
 
 void InitLogger(int argc, char** argv)
@@ -142,8 +188,15 @@ void InitLogger(int argc, char** argv)
     QString fallback;
     if (!fileConfigurationUsed) {
         fallback = vars.substitute(fallbackLoggerConfiguration());
-        if (!applyConfiguration(fallback))
+        if (applyConfiguration(fallback)) {
+            el::Logger* logger = el::Loggers::getLogger("default");
+            const QString current = logger
+                ? QString::fromStdString(logger->typedConfigurations()->filename(el::Level::Info))
+                : QString();
+            removeOldStartFiles(vars.substitute(QLatin1String(FallbackFolder)), current);
+        } else {
             problems << QStringLiteral("Failed to configure logger, only console log is used.");
+        }
     }
 
     el::Helpers::setArgs(argc, argv);

@@ -2,15 +2,17 @@
 
 #include "AppVariables.h"
 #include "ClientInfoSettings.h"
+#include "ProfileFile.h"
 #include "UserInfo.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QMutexLocker>
-#include <QSettings>
+#include <QStringList>
 #include <QThread>
 #include <QUrl>
 #include <QtDebug>
+
+#include <exception>
+#include <iterator>
 
 // What the collection thread has gathered so far; shared with that thread so
 // that a source may go away while a slow lookup is still running.
@@ -139,22 +141,28 @@ QList<QNetworkCookie> CookiesSource::getCookies()
         result.append(m_additionalCookies);
     }
 
-    const QDir folder(profileFolder());
-    QSettings organisation(folder.filePath(QStringLiteral("Organisation.ini")), QSettings::IniFormat);
-    organisation.setIniCodec("UTF-8");
-    QSettings user(folder.filePath(QStringLiteral("UserInfo.ini")), QSettings::IniFormat);
-    user.setIniCodec("UTF-8");
-    auto read = [](const QSettings& file, const char* key) { return file.value(QLatin1String(key), QString()).toString(); };
-
-    result << cookie("REGION_CODE", read(organisation, "Organisation/RegionCode"))
-           << cookie("ORG_FULL_NAME", read(organisation, "Organisation/OrganisationFullName"))
-           << cookie("ORG_PSRN", read(organisation, "Organisation/OrganisationPSRN"))
-           << cookie("ORG_OID", read(organisation, "Organisation/OrganisationOid"))
-           << cookie("ROOM", read(organisation, "Organisation/Room"))
-           << cookie("USER", read(user, "UserInfo/UserName"))
-           << cookie("USER_SPEC", read(user, "UserInfo/Specialisation"))
-           << cookie("USER_IIAN", read(user, "UserInfo/UserIian"))
-           << cookie("TIMEZONE", QString())
+    QStringList profile;
+    try {
+        const ProfileFile organisation(ProfileFile::organisationFile());
+        const ProfileFile user(ProfileFile::userFile());
+        profile << organisation.text(QStringLiteral("Organisation/RegionCode"))
+                << organisation.text(QStringLiteral("Organisation/OrganisationFullName"))
+                << organisation.text(QStringLiteral("Organisation/OrganisationPSRN"))
+                << organisation.text(QStringLiteral("Organisation/OrganisationOid"))
+                << organisation.text(QStringLiteral("Organisation/Room"))
+                << user.text(QStringLiteral("UserInfo/UserName"))
+                << user.text(QStringLiteral("UserInfo/Specialisation"))
+                << user.text(QStringLiteral("UserInfo/UserIian"));
+    } catch (const std::exception& e) {
+        // A file damaged while the program runs (it is checked at start): connect without it.
+        qWarning().noquote() << "CookiesSource: the profile files cannot be read, sent empty:" << e.what();
+        profile.clear();
+    }
+    const char* const names[] = {"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID",
+                                 "ROOM",        "USER",          "USER_SPEC", "USER_IIAN"};
+    for (int i = 0; i < int(std::size(names)); ++i)
+        result << cookie(names[i], profile.value(i));
+    result << cookie("TIMEZONE", QString())
            << cookie("MIS_TYPE", QString())
            << cookie("MIS_USER", ClientInfoSettings().getOrCreateDesktopId())
            << cookie("MIS_ID", QString())
@@ -173,8 +181,3 @@ QByteArray CookiesSource::encodeValue(const QString& value)
     return QUrl::toPercentEncoding(value, QByteArrayLiteral("({[ ]})"), QByteArrayLiteral(";"));
 }
 
-QString CookiesSource::profileFolder()
-{
-    return AppVariables::sm_stdVars.get(QStringLiteral("ConfigLocation"), QString()) + QDir::separator()
-        + QCoreApplication::organizationName() + QDir::separator() + QCoreApplication::applicationName();
-}

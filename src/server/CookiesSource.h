@@ -35,7 +35,6 @@ public:
     void setAdditionalCookies(const QList<QNetworkCookie>& cookies);
 
     static QByteArray encodeValue(const QString& value);
-    static QString profileFolder();
 
 private:
     struct Collection;

@@ -4,7 +4,7 @@
 #include "ClientInfoSettings.h"
 #include "ClientThemeInfo.h"
 #include "FeedbackSettings.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PropertyChange.h"
 #include "RecordingDeviceManager.h"
 #include "RestAccessPoint.h"
@@ -20,7 +20,6 @@
 #include <QDebug>
 #include <QJsonObject>
 #include <QMessageBox>
-#include <QSettings>
 #include <QtConcurrent>
 
 #include <exception>
@@ -164,10 +163,8 @@ void FeedbackViewModel::load()
 
 void FeedbackViewModel::loadDraftAndProfile()
 {
-    const QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
-    const auto read = [](const QSettings& file, const char* key) {
-        return file.value(QLatin1String(key), QString()).toString();
-    };
+    const ProfileFile organisation(ProfileFile::organisationFile());
+    const auto read = [](const ProfileFile& file, const char* key) { return file.text(QLatin1String(key)); };
     set_RegionCode(read(organisation, "Organisation/RegionCode"));
     set_OrganisationFullName(read(organisation, "Organisation/OrganisationFullName"));
     set_OrganisationFullOgrn(read(organisation, "Organisation/OrganisationPSRN"));
@@ -180,7 +177,7 @@ void FeedbackViewModel::loadDraftAndProfile()
     // Without the reference lists there is no profile window, so no name in it.
     QString name;
     if (StatisticsSettings().FillOrganisationUserInfo)
-        name = read(QSettings(ProfileFiles::userFile(), QSettings::IniFormat), "UserInfo/UserName");
+        name = read(ProfileFile(ProfileFile::userFile()), "UserInfo/UserName");
     if (name.isEmpty())
         name = draft.FullName;
     loadedFullName = name;

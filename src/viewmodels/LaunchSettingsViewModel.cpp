@@ -49,6 +49,9 @@ LaunchSettingsViewModel::LaunchSettingsViewModel(QObject* parent)
     LaunchSettings settings;
     globalEnableVAC = settings.GlobalEnableVAC;
     isVACSettingsVisible = globalEnableVAC;
+    // Where an administrator looks when the autostart box stays disabled.
+    qInfo().noquote() << "Autostart helper" << installProgram()
+                      << (getAutoStartEnabled() ? "found" : "not found: autostart cannot be changed");
 }
 
 LaunchSettingsViewModel::~LaunchSettingsViewModel() = default;

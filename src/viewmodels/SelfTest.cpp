@@ -34,6 +34,15 @@ QString general(double value)
     return QString::number(value, 'g', 6);
 }
 
+// A timer given a negative time never fires: the phase would wait for ever.
+int timeLimit(const char* key, int milliseconds)
+{
+    if (milliseconds >= 0)
+        return milliseconds;
+    qWarning() << "Self-test:" << key << milliseconds << "ms is out of range, using 0 ms";
+    return 0;
+}
+
 std::unique_ptr<QFile> openReportFile(const QString& path, QIODevice::OpenMode mode)
 {
     auto file = std::make_unique<QFile>(path);
@@ -162,9 +171,11 @@ void SelfTest::load()
     pingCountLimit = settings->PingCount;
     // The heartbeat pings once a period: a wait of PingTimeout alone, as long as
     // the period by default, would time out on a healthy link.
-    pingTimeout = settings->PingTimeout + (heartbeat ? int(heartbeat->getPeriod()) : 0);
-    startTimeout = settings->StartTimeout;
-    stopTimeout = settings->StopTimeout;
+    pingTimeout = int(qMin<qint64>(qint64(timeLimit("PingTimeout", settings->PingTimeout))
+                                       + (heartbeat ? qint64(heartbeat->getPeriod()) : 0),
+                                   MaxTimeout));
+    startTimeout = timeLimit("StartTimeout", settings->StartTimeout);
+    stopTimeout = timeLimit("StopTimeout", settings->StopTimeout);
     const int period = settings->SoundPeriod;
     soundPeriod = qBound(MinSoundPeriod, period, MaxSoundPeriod);
     if (soundPeriod != period)

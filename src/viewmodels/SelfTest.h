@@ -15,6 +15,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 
 class AsrManager;
@@ -40,6 +41,8 @@ public:
     // Audio chunks are SoundPeriod ms long; other values are clamped into this range.
     static constexpr int MinSoundPeriod = 1;
     static constexpr int MaxSoundPeriod = 60000;
+    // The longest wait a timer can hold; a negative time-out is taken as 0.
+    static constexpr qint64 MaxTimeout = std::numeric_limits<int>::max();
 
     SelfTest(SelfTestViewModel* viewModel, WebSocketWorker* worker, ConnectionManager* connectionManager,
              ConnectionHeartbeat* heartbeat, RecordingDeviceManager* recordingManager, QObject* parent = nullptr);

@@ -13,7 +13,8 @@ StatisticsProfession::StatisticsProfession(const QJsonValue& element)
     const QJsonValue id = data.value(QStringLiteral("ID"));
     const QJsonValue name = data.value(QStringLiteral("NAME"));
     const QJsonValue parent = data.value(QStringLiteral("PARENT"));
-    if (!id.isDouble() || !name.isString() || !parent.isString())
+    // A blank name would be stored as no specialisation: the profile could never be complete.
+    if (!id.isDouble() || !name.isString() || name.toString().trimmed().isEmpty() || !parent.isString())
         return;
     IsValid = true;
     Id = id.toInt();

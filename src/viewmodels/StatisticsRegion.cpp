@@ -4,6 +4,9 @@
 
 #include <QJsonObject>
 
+#include <cmath>
+#include <limits>
+
 StatisticsRegion::StatisticsRegion(const QJsonValue& element)
 {
     const std::optional<QJsonObject> fields = ReferenceRecord::fields(element);
@@ -12,11 +15,14 @@ StatisticsRegion::StatisticsRegion(const QJsonValue& element)
     const QJsonObject& data = *fields;
     const QJsonValue id = data.value(QStringLiteral("ID"));
     const QJsonValue subject = data.value(QStringLiteral("SUBJECT"));
-    // A blank name could never make a complete profile.
-    if (!id.isDouble() || !subject.isString() || subject.toString().trimmed().isEmpty())
+    // A profile is complete only with a region code above zero and a name: a
+    // code that is no whole number would be stored as 0, a blank name as nothing.
+    const double code = id.toDouble();
+    if (!id.isDouble() || code < 1 || code > std::numeric_limits<int>::max() || code != std::floor(code)
+        || !subject.isString() || subject.toString().trimmed().isEmpty())
         return;
     IsValid = true;
-    Id = id.toInt();
+    Id = int(code);
     Name = subject.toString();
     DisplayName = QStringLiteral("[%1] %2").arg(Id, 2, 10, QLatin1Char('0')).arg(Name);
 }

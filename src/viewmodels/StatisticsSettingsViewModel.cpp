@@ -1,11 +1,10 @@
 #include "StatisticsSettingsViewModel.h"
 
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PropertyChange.h"
 #include "TransientDialog.h"
 
 #include <QMessageBox>
-#include <QSettings>
 
 StatisticsSettingsViewModel::StatisticsSettingsViewModel(QObject* parent)
     : AppSettingsViewModel(tr("Пользователь"), false, parent)
@@ -16,11 +15,9 @@ StatisticsSettingsViewModel::~StatisticsSettingsViewModel() = default;
 
 void StatisticsSettingsViewModel::Load()
 {
-    const QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
-    const QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
-    const auto read = [](const QSettings& file, const char* key) {
-        return file.value(QLatin1String(key), QString()).toString();
-    };
+    const ProfileFile organisation(ProfileFile::organisationFile());
+    const ProfileFile user(ProfileFile::userFile());
+    const auto read = [](const ProfileFile& file, const char* key) { return file.text(QLatin1String(key)); };
     using Self = StatisticsSettingsViewModel;
     changeProperty(this, regionCode, read(organisation, "Organisation/RegionCode"), &Self::changed_RegionCode);
     changeProperty(this, regionName, read(organisation, "Organisation/RegionName"), &Self::changed_RegionName);
@@ -59,8 +56,8 @@ bool StatisticsSettingsViewModel::ConfirmMessageBox()
 void StatisticsSettingsViewModel::ClearConfigFiles()
 {
     // Every key goes, also those of other programs or versions.
-    for (const QString& path : {ProfileFiles::organisationFile(), ProfileFiles::userFile()}) {
-        QSettings file(path, QSettings::IniFormat);
+    for (const QString& path : {ProfileFile::organisationFile(), ProfileFile::userFile()}) {
+        ProfileFile file(path);
         file.clear();
         file.sync();
     }

@@ -1,7 +1,7 @@
 #include "StatisticsViewModel.h"
 
 #include "AppVariables.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PropertyChange.h"
 #include "StatisticsSettings.h"
 
@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 
 #include <algorithm>
 #include <iterator>
@@ -27,9 +26,9 @@ const QString RegionsFile = QStringLiteral("Regions.json");
 const QString ClinicsFile = QStringLiteral("Clinics.json");
 const QString SpecialisationsFile = QStringLiteral("Specialisations.json");
 
-QString readText(const QSettings& file, const char* key)
+QString readText(const ProfileFile& file, const char* key)
 {
-    return file.value(QLatin1String(key), QString()).toString();
+    return file.text(QLatin1String(key));
 }
 
 void warnRejected(const char* what, int rejected, int total)
@@ -46,8 +45,8 @@ StatisticsViewModel::StatisticsViewModel(QObject* parent)
 
 StatisticsViewModel::StatisticsViewModel(const QString& referenceFolder, QObject* parent)
     : QObject(parent)
-    , organisationFilePath(ProfileFiles::organisationFile())
-    , userFilePath(ProfileFiles::userFile())
+    , organisationFilePath(ProfileFile::organisationFile())
+    , userFilePath(ProfileFile::userFile())
     , referenceFolder(referenceFolder)
 {
     set_LogoHeight(AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("LogoHeight")).toInt());
@@ -117,8 +116,8 @@ bool StatisticsViewModel::CheckNeedShow() const
 {
     if (!enabled)
         return false;
-    const QSettings organisation(organisationFilePath, QSettings::IniFormat);
-    const QSettings user(userFilePath, QSettings::IniFormat);
+    const ProfileFile organisation(organisationFilePath);
+    const ProfileFile user(userFilePath);
     // An organisation is named by its short or its full name: records with
     // only one of them must not bring the window back at every start.
     return organisation.value(QStringLiteral("Organisation/RegionCode"), 0).toInt() < 1
@@ -156,7 +155,7 @@ void StatisticsViewModel::Load()
 
 void StatisticsViewModel::selectStoredProfile()
 {
-    const QSettings user(userFilePath, QSettings::IniFormat);
+    const ProfileFile user(userFilePath);
     userFullName->set_Text(readText(user, "UserInfo/UserName"));
     const QString specialisation = readText(user, "UserInfo/Specialisation");
     for (int i = 0; i < professionRecords.size(); ++i) {
@@ -166,7 +165,7 @@ void StatisticsViewModel::selectStoredProfile()
         }
     }
 
-    const QSettings organisation(organisationFilePath, QSettings::IniFormat);
+    const ProfileFile organisation(organisationFilePath);
     const int regionCode = organisation.value(QStringLiteral("Organisation/RegionCode"), 0).toInt();
     const QString areaName = readText(organisation, "Organisation/AreaName");
     const QString organisationName = readText(organisation, "Organisation/OrganisationName");
@@ -334,7 +333,7 @@ bool StatisticsViewModel::applyCommand()
     if (!fieldsValid || !organisation || selectedProfessionIndex < 0 || selectedProfessionIndex >= professionRecords.size())
         return false;
 
-    QSettings organisationFile(organisationFilePath, QSettings::IniFormat);
+    ProfileFile organisationFile(organisationFilePath);
     organisationFile.setValue(QStringLiteral("Organisation/RegionCode"), region->Id);
     organisationFile.setValue(QStringLiteral("Organisation/RegionName"), region->Name);
     // The settlement: the organisation's area name, or its region's name when it has none.
@@ -346,12 +345,14 @@ bool StatisticsViewModel::applyCommand()
     organisationFile.setValue(QStringLiteral("Organisation/Room"), workRoom->get_Text());
     organisationFile.sync();
 
-    QSettings userFile(userFilePath, QSettings::IniFormat);
+    ProfileFile userFile(userFilePath);
     userFile.setValue(QStringLiteral("UserInfo/UserName"), userFullName->get_Text());
     userFile.setValue(QStringLiteral("UserInfo/Specialisation"), professionRecords.at(selectedProfessionIndex).Name);
     userFile.sync();
 
-    if (organisationFile.status() != QSettings::NoError || userFile.status() != QSettings::NoError) {
+    // A format error only says that a line of the earlier content could not be
+    // read: the file is written all the same, without it.
+    if (organisationFile.status() == QSettings::AccessError || userFile.status() == QSettings::AccessError) {
         qWarning().noquote() << "The profile could not be written to " + QFileInfo(organisationFilePath).path();
         return false;
     }

@@ -12,6 +12,9 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <memory>
 #include <optional>
@@ -40,7 +43,7 @@ public:
 
     static QString home() { return TestHome::path() + QStringLiteral("/child"); }
 
-    void start() { process.start(QStringLiteral(SCRIVORA_BINARY), QStringList()); }
+    void start(const QString& program = QStringLiteral(SCRIVORA_BINARY)) { process.start(program, QStringList()); }
     bool finished(int timeoutMs)
     {
         QElapsedTimer timer;
@@ -61,6 +64,19 @@ public:
     QProcess process;
     QString output;
 };
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The log files of the client processes under the test's home.
+QStringList logFiles()
+{
+    return QDir(Client::home() + QStringLiteral("/data/Orvanta Labs/Scrivora/logs"))
+        .entryList({QStringLiteral("log_*.log")}, QDir::Files);
+}
 
 // This copy's own: the user may be running another on the same display.
 std::optional<X11Windows::Window> trayIcon(const QProcess& process)
@@ -106,6 +122,8 @@ private slots:
     void sessionEndSignalStopsWorkers();
     void unreadableSettingsFileIsSetAside();
     void unknownVerificationIsStrictAndTold();
+    void damagedProfileFileIsSetAside();
+    void installedProgramRunsAsBuilt();
 
 private:
     std::unique_ptr<FakeServerSet> servers;
@@ -145,6 +163,13 @@ void TestScrivoraProcess::secondCopyIsRefused()
                               })).has_value(),
                              TestHome::scaled(10000));
     QVERIFY(second.output.contains(QLatin1String("Another copy is running")));
+    // Each copy writes a file of its own, even when both started in one second.
+    const QStringList logs = logFiles();
+    for (const QProcess* copy : {&first->process, &second.process}) {
+        const QString suffix = QStringLiteral("_%1.log").arg(copy->processId());
+        QVERIFY2(std::any_of(logs.cbegin(), logs.cend(), [&suffix](const QString& name) { return name.endsWith(suffix); }),
+                 qPrintable(logs.join(QLatin1Char(' '))));
+    }
     QVERIFY(X11Windows::requestClose(box->id));
     QVERIFY(second.finished(TestHome::scaled(10000)));
     QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
@@ -263,6 +288,79 @@ void TestScrivoraProcess::unknownVerificationIsStrictAndTold()
     QCOMPARE(servers->balancerRequests(), requests);
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.finished(TestHome::scaled(20000)));
+}
+
+// A value that makes Qt throw std::bad_alloc in every read of a profile file
+// once ended the client a second after every start, at its first handshake.
+void TestScrivoraProcess::damagedProfileFileIsSetAside()
+{
+    const QString settings = FakeServerSet::clientSettingsFile(Client::home());
+    servers->writeClientSettings(settings, true);
+    const QString organisation = QFileInfo(settings).path() + QStringLiteral("/Organisation.ini");
+    QFile::remove(organisation + QStringLiteral(".damaged"));
+    QFile file(organisation);
+    QVERIFY(file.open(QIODevice::Append));
+    QVERIFY(file.write("[Organisation]\nRoom=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n") > 0);
+    file.close();
+    const QByteArray damaged = contents(organisation);
+
+    Client client;
+    client.start();
+    QVERIFY(client.process.waitForStarted());
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(client.output.right(4000)), TestHome::scaled(20000));
+    QVERIFY(servers->recognition()->hasClient());
+    QVERIFY(client.output.contains(QLatin1String("The profile file could not be read; kept as")));
+    QCOMPARE(contents(organisation + QStringLiteral(".damaged")), damaged);
+    QVERIFY(!QFile::exists(organisation));
+    QVERIFY(!client.finished(2000));
+
+    ::kill(pid_t(client.process.processId()), SIGTERM);
+    QVERIFY(client.finished(TestHome::scaled(20000)));
+    QCOMPARE(client.exitCode(0), 0);
+    FakeServerSet::writeCompleteProfile(QFileInfo(settings).path());
+}
+
+// cmake --install into a temporary prefix, as an administrator does: the
+// installed program finds its system rules and its autostart helper.
+void TestScrivoraProcess::installedProgramRunsAsBuilt()
+{
+    QTemporaryDir prefix(QDir::tempPath() + QStringLiteral("/installed program XXXXXX"));
+    QVERIFY(prefix.isValid());
+    QProcess cmake;
+    cmake.setProcessChannelMode(QProcess::MergedChannels);
+    cmake.start(QStringLiteral(CMAKE_COMMAND_PATH),
+                {QStringLiteral("--install"), QStringLiteral(SCRIVORA_BUILD_DIR), QStringLiteral("--prefix"), prefix.path()});
+    QVERIFY(cmake.waitForFinished(TestHome::scaled(60000)));
+    QVERIFY2(cmake.exitCode() == 0, cmake.readAll().constData());
+
+    const QDir root(QDir(prefix.path()).canonicalPath());
+    const QDir folder(root.filePath(QStringLiteral("lib/scrivora")));
+    for (const char* name : {"scrivora", "autoreplaces.json", "install"})
+        QVERIFY2(QFileInfo(folder.filePath(QLatin1String(name))).isFile(), name);
+    QVERIFY(QFileInfo(folder.filePath(QStringLiteral("install"))).isExecutable());
+    QCOMPARE(QFileInfo(root.filePath(QStringLiteral("bin/scrivora"))).canonicalFilePath(),
+             folder.filePath(QStringLiteral("scrivora")));
+    QVERIFY(QFileInfo(root.filePath(QStringLiteral("share/icons/hicolor/256x256/apps/scrivora.png"))).isFile());
+    const QString entry = QString::fromUtf8(contents(root.filePath(QStringLiteral("share/applications/scrivora.desktop"))));
+    QVERIFY2(entry.contains(QStringLiteral("\nExec=\"%1\"\n").arg(folder.filePath(QStringLiteral("scrivora")))),
+             qPrintable(entry));
+    QVERIFY(entry.contains(QLatin1String("\nIcon=scrivora\n")));
+
+    Client client;
+    client.start(root.filePath(QStringLiteral("bin/scrivora")));
+    QVERIFY(client.process.waitForStarted());
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(client.output.right(4000)), TestHome::scaled(20000));
+    QVERIFY(servers->recognition()->hasClient());
+    const QRegularExpression rules(QStringLiteral("System auto-replace rules: [1-9]\\d* read from %1\\n")
+                                       .arg(QRegularExpression::escape(folder.filePath(QStringLiteral("autoreplaces.json")))));
+    QVERIFY2(rules.match(client.output).hasMatch(), qPrintable(client.output.left(6000)));
+    // What enables the launch page's autostart box.
+    QVERIFY(client.output.contains(QStringLiteral("Autostart helper %1 found").arg(folder.filePath(QStringLiteral("install")))));
+
+    ::kill(pid_t(client.process.processId()), SIGTERM);
+    verifyCleanEnd(client);
 }
 
 QTEST_MAIN(TestScrivoraProcess)

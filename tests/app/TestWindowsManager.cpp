@@ -6,7 +6,7 @@
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
 #include "HotkeySettings.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PulseModule.h"
 #include "PulseTestServer.h"
 #include "QuestionAnswer.h"
@@ -36,6 +36,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QWebSocket>
+#include <QWebSocketProtocol>
 
 #include <csignal>
 #include <memory>
@@ -390,11 +391,16 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
         qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
     AppSettingsViewModel* profilePage = settings->pages().constLast();
     QCOMPARE(profilePage->get_ClassName(), QStringLiteral("StatisticsSettingsViewModel"));
+    // Ended while dictating: the session ends with the socket's normal close, nothing sent before it.
+    FakeRecognitionServer* server = servers->recognition();
+    QObject* asr = qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("asrManager")).value<QObject*>();
+    QVERIFY(asr && QMetaObject::invokeMethod(asr, "startRecognition"));
+    QTRY_COMPARE(server->lastRequestedMode(), 2);
     answerQuestion(QMessageBox::Yes);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(QMetaObject::invokeMethod(profilePage, "resetCommand"));
-    for (const QString& file : {ProfileFiles::organisationFile(), ProfileFiles::userFile()})
+    for (const QString& file : {ProfileFile::organisationFile(), ProfileFile::userFile()})
         QVERIFY(QSettings(file, QSettings::IniFormat).allKeys().isEmpty());
     // Three workers, each stopped within its two 5 s limits (they take far less).
     QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
@@ -404,6 +410,8 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
     }
     QVERIFY(!tray->trayIcon()->isVisible());
     QVERIFY(servers->recognition()->connectionCount() >= 1);
+    QTRY_COMPARE(server->lastCloseCode(), int(QWebSocketProtocol::CloseCodeNormal));
+    QCOMPARE(server->lastRequestedMode(), 2);
 }
 
 // The program runs with this test in its event loop. A copy restarted by the
@@ -430,7 +438,7 @@ static void scheduleTests()
     hotkeys.HotKey = QStringLiteral("DoubleShift");
     hotkeys.sync();
     // Keys of another program in the profile go with the profile page's reset.
-    QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).setValue(QStringLiteral("Other/Key"), 1);
+    QSettings(ProfileFile::organisationFile(), QSettings::IniFormat).setValue(QStringLiteral("Other/Key"), 1);
     // A damaged command file must not stop start-up, and stays as it is.
     QDir().mkpath(UserCommandsManager::commandsFolder());
     QFile damaged(damagedCommandFile());

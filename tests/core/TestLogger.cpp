@@ -32,10 +32,24 @@ QString readAll(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
+QString logsFolder()
+{
+    return AppVariables::sm_stdVars.substitute(QStringLiteral("${AppDataLocation}/logs"));
+}
+
+// Named after the start time and the process, so no two starts share one.
 QString fallbackLogFile()
 {
-    return AppVariables::sm_stdVars.substitute(
-        QStringLiteral("${AppDataLocation}/logs/log_${DateTime:yyyy-MM-dd HH-mm-ss}.log"));
+    return AppVariables::sm_stdVars.substitute(QStringLiteral("${AppDataLocation}/logs/log_${DateTime:yyyy-MM-dd HH-mm-ss}_%1.log")
+                                                   .arg(QCoreApplication::applicationPid()));
+}
+
+void touch(const QString& path, const QDateTime& modified)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write("earlier start\n") > 0 && file.flush());
+    QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
 }
 
 char arg0[] = "TestLogger";
@@ -55,6 +69,7 @@ private slots:
     void badFilesUseFallback();
     void fileConfigurationWithVariables();
     void fullLogFilesAreKeptUpToALimit();
+    void onlyTheNewestStartsKeepTheirFiles();
 };
 
 void TestLogger::initTestCase()
@@ -150,6 +165,47 @@ void TestLogger::fullLogFilesAreKeptUpToALimit()
     const int first = lines - kept.size();
     for (int i = 0; i < kept.size(); ++i)
         QCOMPARE(kept.at(i), QStringLiteral("line %1 of a long session").arg(first + i, 4, 10, QLatin1Char('0')));
+}
+
+// Twenty starts' files are kept, this start's among them, each with its full copies.
+void TestLogger::onlyTheNewestStartsKeepTheirFiles()
+{
+    QFile::remove(logIniPath());
+    const QDir folder(logsFolder());
+    // This process's own file stays: the library keeps writing to it.
+    const QString current = QFileInfo(fallbackLogFile()).fileName();
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        if (name != current)
+            QVERIFY(QFile::remove(folder.filePath(name)));
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    // Start 0 is the oldest; its name sorts last, so the age is what counts.
+    QStringList earlier;
+    for (int start = 0; start < 25; ++start) {
+        const QString name = QStringLiteral("log_2031-01-01 00-00-%1_%2.log").arg(99 - start).arg(1000 + start);
+        earlier << name;
+        touch(folder.filePath(name), now.addSecs(-3600 + start * 60));
+        if (start % 5 == 0)
+            touch(folder.filePath(name + QStringLiteral(".1")), now.addSecs(-7200 + start * 60));
+    }
+    // A full copy written lately keeps an old start's file.
+    touch(folder.filePath(earlier.at(1) + QStringLiteral(".2")), now.addSecs(-60));
+    touch(folder.filePath(QStringLiteral("notes.txt")), now.addSecs(-86400));
+
+    InitLogger(1, argv);
+    qInfo() << "this start";
+
+    QStringList expected{current, QStringLiteral("notes.txt"),
+                         earlier.at(1), earlier.at(1) + QStringLiteral(".2")};
+    for (int start = 7; start < 25; ++start) {
+        expected << earlier.at(start);
+        if (start % 5 == 0)
+            expected << earlier.at(start) + QStringLiteral(".1");
+    }
+    QStringList files = folder.entryList(QDir::Files);
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(files, expected);
+    QVERIFY(readAll(fallbackLogFile()).contains(QStringLiteral("this start")));
 }
 
 QTEST_GUILESS_MAIN(TestLogger)

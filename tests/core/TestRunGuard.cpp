@@ -2,35 +2,23 @@
 
 #include <QtTest>
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUuid>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QString sha1(const QString& text)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex());
-}
-
-// Where Qt's System V semaphore of `key` had its key file, as earlier guards used them.
-QString semaphoreKeyFile(const QString& folder, const QString& key)
-{
-    return folder + QStringLiteral("/qipc_systemsem_") + QString(key).remove(QRegularExpression(QStringLiteral("[^a-zA-Z]")))
-        + sha1(key);
-}
-
-// The guard of `key` taken in a child process whose temporary folder is `folder`.
-void startHolder(QProcess& holder, const QString& key, const QString& folder, bool keep)
+// The guard of `key` taken in a child process with the given runtime and temporary folders.
+void startHolder(QProcess& holder, const QString& key, const QString& runtime, const QString& temporary, bool keep)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TMPDIR"), folder);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.insert(QStringLiteral("TMPDIR"), temporary);
     holder.setProcessEnvironment(environment);
     holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/GuardHolder"),
                  keep ? QStringList{key, QStringLiteral("hold")} : QStringList{key});
@@ -46,6 +34,16 @@ QString decision(QProcess& holder)
     return QString::fromLatin1(holder.readLine()).trimmed();
 }
 
+// The lock path a guard of `key` chooses with these folders.
+QString lockPathWith(const QString& key, const QString& runtime, const QString& temporary)
+{
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    qputenv("TMPDIR", QFile::encodeName(temporary));
+    return RunGuard(key).lockFilePath();
+}
+
+constexpr uid_t Nobody = 65534;
+
 } // namespace
 
 class TestRunGuard : public QObject
@@ -55,8 +53,10 @@ class TestRunGuard : public QObject
 private slots:
     void initTestCase();
     void killedHolderLetsTheNextCopyRun();
-    void leftoverFilesDoNotKeepOut_data();
-    void leftoverFilesDoNotKeepOut();
+    void lockLivesInAPrivateFolder_data();
+    void lockLivesInAPrivateFolder();
+    void plantedLockPathLetsNoCopyRun_data();
+    void plantedLockPathLetsNoCopyRun();
     void uncaughtExceptionIsLoggedAndExits_data();
     void uncaughtExceptionIsLoggedAndExits();
 
@@ -66,21 +66,23 @@ private:
 
 void TestRunGuard::initTestCase()
 {
-    // The guard's files live in the temporary folder: keep them apart from a running client.
+    // Folders of this test alone: a running client keeps its lock elsewhere.
     QVERIFY(temporary.isValid());
-    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.path()));
 }
 
 void TestRunGuard::killedHolderLetsTheNextCopyRun()
 {
     const QString key = QUuid::createUuid().toString();
     QProcess holder;
-    startHolder(holder, key, temporary.path(), true);
+    startHolder(holder, key, temporary.path(), temporary.path(), true);
     QCOMPARE(decision(holder), QStringLiteral("held"));
 
     RunGuard mine(key);
+    QVERIFY(mine.lockFilePath().startsWith(temporary.path() + QLatin1Char('/')));
     QVERIFY(mine.isAnotherRunning());
     QVERIFY(!mine.tryToRun());
+    QVERIFY(mine.problem().isEmpty());
     ::kill(pid_t(holder.processId()), SIGKILL);
     QVERIFY(holder.waitForFinished(5000));
     QVERIFY(!mine.isAnotherRunning());
@@ -91,46 +93,134 @@ void TestRunGuard::killedHolderLetsTheNextCopyRun()
     QVERIFY(RunGuard(key).tryToRun());
 }
 
-void TestRunGuard::leftoverFilesDoNotKeepOut_data()
+void TestRunGuard::lockLivesInAPrivateFolder_data()
 {
-    QTest::addColumn<QString>("leftover");
-    QTest::addColumn<bool>("undecided");
-    // Two key files of one inode made the earlier guard wait for a semaphore it held itself.
-    QTest::newRow("semaphore key files of one inode") << "linked key files" << false;
-    QTest::newRow("folder in the lock file's place") << "folder" << true;
-    QTest::newRow("symbolic link in the lock file's place") << "link" << true;
+    QTest::addColumn<QString>("runtime");
+    QTest::addColumn<bool>("inRuntimeFolder");
+    QTest::addColumn<bool>("ownFolderOfAnotherUser");
+    QTest::newRow("runtime folder") << "private" << true << false;
+    QTest::newRow("no runtime folder") << "" << false << false;
+    QTest::newRow("relative runtime folder") << "relative" << false << false;
+    QTest::newRow("runtime folder writable by all") << "shared" << false << false;
+    QTest::newRow("runtime folder of another user") << "foreign" << false << false;
+    QTest::newRow("runtime folder behind a link") << "link" << false << false;
+    // Someone else made "our" folder in a temporary folder shared by several users.
+    QTest::newRow("own folder taken by another user") << "" << false << true;
 }
 
-void TestRunGuard::leftoverFilesDoNotKeepOut()
+void TestRunGuard::lockLivesInAPrivateFolder()
 {
-    QFETCH(QString, leftover);
-    QFETCH(bool, undecided);
-    const QString key = QUuid::createUuid().toString();
-    QTemporaryDir folder(temporary.filePath(QStringLiteral("leftover-XXXXXX")));
-    QVERIFY(folder.isValid());
-    const QString lockFile = folder.filePath(QFileInfo(RunGuard(key).lockFilePath()).fileName());
-    const QString linkTarget = folder.filePath(QStringLiteral("target"));
-    if (leftover == QLatin1String("linked key files")) {
-        const QString first = semaphoreKeyFile(folder.path(), sha1(key + QStringLiteral("_memLockKey")));
-        QFile(first).open(QIODevice::WriteOnly);
-        QVERIFY(QFile::exists(first));
-        QCOMPARE(::link(QFile::encodeName(first).constData(),
-                        QFile::encodeName(semaphoreKeyFile(folder.path(), sha1(key + QStringLiteral("_sharedmemKey"))))
-                            .constData()),
-                 0);
-    } else if (leftover == QLatin1String("folder")) {
-        QVERIFY(QDir().mkpath(lockFile));
-    } else {
-        QVERIFY(QFile::link(linkTarget, lockFile));
+    QFETCH(QString, runtime);
+    QFETCH(bool, inRuntimeFolder);
+    QFETCH(bool, ownFolderOfAnotherUser);
+    const bool foreign = runtime == QLatin1String("foreign") || ownFolderOfAnotherUser;
+    if (foreign && ::geteuid() != 0)
+        QSKIP("Only root can give a folder to another user");
+    QTemporaryDir folders(temporary.filePath(QStringLiteral("folders-XXXXXX")));
+    QVERIFY(folders.isValid());
+    const QString tmp = folders.filePath(QStringLiteral("tmp"));
+    const QString runtimeFolder = folders.filePath(QStringLiteral("run"));
+    QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(runtimeFolder));
+    QVERIFY(QFile::setPermissions(runtimeFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QString runtimeVariable = runtimeFolder;
+    if (runtime.isEmpty())
+        runtimeVariable.clear();
+    else if (runtime == QLatin1String("relative"))
+        runtimeVariable = QStringLiteral("run");
+    else if (runtime == QLatin1String("shared"))
+        QCOMPARE(::chmod(QFile::encodeName(runtimeFolder).constData(), 0777), 0);
+    else if (runtime == QLatin1String("foreign"))
+        QCOMPARE(::chown(QFile::encodeName(runtimeFolder).constData(), Nobody, Nobody), 0);
+    else if (runtime == QLatin1String("link"))
+        QVERIFY(QFile::link(runtimeFolder, runtimeVariable = folders.filePath(QStringLiteral("run-link"))));
+    const QString ownFolder = tmp + QStringLiteral("/scrivora-%1").arg(::geteuid());
+    if (ownFolderOfAnotherUser) {
+        QVERIFY(QDir().mkpath(ownFolder));
+        QCOMPARE(::chown(QFile::encodeName(ownFolder).constData(), Nobody, Nobody), 0);
     }
 
-    QProcess copy;
-    startHolder(copy, key, folder.path(), false);
-    QCOMPARE(decision(copy), QStringLiteral("held"));
-    QVERIFY(copy.waitForFinished(5000));
-    const QString log = QString::fromUtf8(copy.readAllStandardError());
-    QCOMPARE(log.contains(QLatin1String("going on as the only copy")), undecided);
-    QVERIFY(!QFile::exists(linkTarget));
+    const QString key = QUuid::createUuid().toString();
+    const QString lockPath = lockPathWith(key, runtimeVariable, tmp);
+    RunGuard guard(key);
+    if (ownFolderOfAnotherUser) {
+        QVERIFY(lockPath.isEmpty());
+        QVERIFY(!guard.tryToRun());
+        QVERIFY2(guard.problem().contains(ownFolder), qPrintable(guard.problem()));
+        return;
+    }
+    const QString expectedFolder = inRuntimeFolder ? runtimeFolder : ownFolder;
+    QCOMPARE(QFileInfo(lockPath).path(), expectedFolder);
+    QVERIFY(guard.tryToRun());
+    QVERIFY(QFileInfo(lockPath).isFile());
+    struct stat status;
+    QCOMPARE(::lstat(QFile::encodeName(expectedFolder).constData(), &status), 0);
+    QCOMPARE(status.st_uid, ::geteuid());
+    QCOMPARE(status.st_mode & 022, 0u);
+
+    QProcess second;
+    startHolder(second, key, runtimeVariable, tmp, false);
+    QCOMPARE(decision(second), QStringLiteral("refused"));
+}
+
+void TestRunGuard::plantedLockPathLetsNoCopyRun_data()
+{
+    QTest::addColumn<QString>("planted");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("symbolic link to a file of the user") << "link";
+    QTest::newRow("dangling symbolic link") << "dangling link";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("file of another user") << "foreign file";
+}
+
+// Whatever stands at the lock path, two copies never run at once: none runs
+// and both say why.
+void TestRunGuard::plantedLockPathLetsNoCopyRun()
+{
+    QFETCH(QString, planted);
+    if (planted == QLatin1String("foreign file") && ::geteuid() != 0)
+        QSKIP("Only root can give a file to another user");
+    QTemporaryDir runtime(temporary.filePath(QStringLiteral("planted-XXXXXX")));
+    QVERIFY(runtime.isValid());
+    const QString key = QUuid::createUuid().toString();
+    const QString lockPath = lockPathWith(key, runtime.path(), runtime.path());
+    QCOMPARE(QFileInfo(lockPath).path(), runtime.path());
+    const QString target = runtime.filePath(QStringLiteral("target"));
+    const QByteArray encoded = QFile::encodeName(lockPath);
+    if (planted == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(lockPath));
+    } else if (planted == QLatin1String("link")) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::link(target, lockPath));
+    } else if (planted == QLatin1String("dangling link")) {
+        QVERIFY(QFile::link(target, lockPath));
+    } else if (planted == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+    } else {
+        QFile file(lockPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(::chown(encoded.constData(), Nobody, Nobody), 0);
+    }
+
+    QProcess first;
+    startHolder(first, key, runtime.path(), runtime.path(), true);
+    const QString firstDecision = decision(first);
+    QProcess second;
+    startHolder(second, key, runtime.path(), runtime.path(), false);
+    const QString secondDecision = decision(second);
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(firstDecision, QStringLiteral("refused"));
+    QCOMPARE(secondDecision, QStringLiteral("refused"));
+    const QString log = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(log.contains(lockPath), qPrintable(log));
+    // Nothing was made or changed through the planted entry.
+    QCOMPARE(QFileInfo(target).exists(), planted == QLatin1String("link"));
+    if (planted == QLatin1String("link"))
+        QCOMPARE(QFileInfo(target).size(), 0);
 }
 
 void TestRunGuard::uncaughtExceptionIsLoggedAndExits_data()

@@ -3,6 +3,8 @@
 #include "ClientConnectionSettings.h"
 #include "ClientInfoSettings.h"
 #include "HotkeySettings.h"
+#include "ProfileFile.h"
+#include "SelfTestSettings.h"
 #include "Settings.h"
 #include "TTSSettings.h"
 #include "TestHome.h"
@@ -23,6 +25,11 @@ QByteArray settingsFileContents()
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     return file.readAll();
+}
+
+QString systemFolder()
+{
+    return TestHome::path() + QStringLiteral("/system");
 }
 
 void writeRaw(const QString& group, const QString& key, const QVariant& value)
@@ -52,10 +59,17 @@ private slots:
     void concurrentWritersKeepEveryKey();
     void unreadableFileSetAside_data();
     void unreadableFileSetAside();
+    void unreadableProfileFileSetAside_data();
+    void unreadableProfileFileSetAside();
+    void textIsWrittenAsUtf8();
+    void systemWideSettingsAreDefaults();
+    void selfTestFileListIsCapped();
 };
 
 void TestSettings::initTestCase()
 {
+    // Before the first settings object: Qt reads the system folders once.
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(systemFolder()));
     TestHome::useApplicationIdentity();
 }
 
@@ -279,6 +293,98 @@ void TestSettings::unreadableFileSetAside()
     QVERIFY(Settings::setAsideUnreadableFile().isEmpty());
     writeRaw(QStringLiteral("HotKeys"), QStringLiteral("HotKey"), QStringLiteral("DoubleCapsLock"));
     QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
+}
+
+void TestSettings::unreadableProfileFileSetAside_data()
+{
+    QTest::addColumn<QByteArray>("organisation");
+    QTest::addColumn<QByteArray>("user");
+
+    const QByteArray organisation = QStringLiteral("[Organisation]\nRegionName=Республика Дагестан\n").toUtf8();
+    const QByteArray user = QStringLiteral("[UserInfo]\nUserName=Иванова Анна\n").toUtf8();
+    // Qt's reader throws std::bad_alloc for it, at every connection attempt.
+    const QByteArray hugeList = "[Organisation]\nRoom=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n";
+    QTest::newRow("both readable") << organisation << user;
+    QTest::newRow("organisation file damaged") << hugeList << user;
+    QTest::newRow("user file damaged") << organisation << QByteArray("[UserInfo]\nUserName=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n");
+    QTest::newRow("no files") << QByteArray() << QByteArray();
+}
+
+void TestSettings::unreadableProfileFileSetAside()
+{
+    QFETCH(QByteArray, organisation);
+    QFETCH(QByteArray, user);
+    QDir().mkpath(ProfileFile::folder());
+    QStringList expected;
+    const QList<QPair<QString, QByteArray>> files{{ProfileFile::organisationFile(), organisation},
+                                                  {ProfileFile::userFile(), user}};
+    for (const auto& file : files) {
+        if (file.second.isEmpty())
+            continue;
+        QFile out(file.first);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.second) == file.second.size());
+        if (file.second.contains("@Variant"))
+            expected << file.first + QStringLiteral(".damaged");
+    }
+
+    QCOMPARE(ProfileFile::setAsideUnreadable(), expected);
+    for (const auto& file : files) {
+        const bool damaged = file.second.contains("@Variant");
+        QCOMPARE(QFile::exists(file.first), !damaged && !file.second.isEmpty());
+        if (damaged) {
+            QFile kept(file.first + QStringLiteral(".damaged"));
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), file.second);
+        }
+    }
+    // Going on without what was set aside.
+    QCOMPARE(ProfileFile(ProfileFile::userFile()).text(QStringLiteral("UserInfo/UserName")),
+             user.contains("@Variant") || user.isEmpty() ? QString() : QStringLiteral("Иванова Анна"));
+    QVERIFY(ProfileFile::setAsideUnreadable().isEmpty());
+}
+
+// Prepared and read by people: UTF-8 text, and the escapes of earlier versions still read.
+void TestSettings::textIsWrittenAsUtf8()
+{
+    {
+        ASRSettings asr;
+        asr.SelectedTheme = QStringLiteral("Общая тема");
+        asr.sync();
+    }
+    QVERIFY2(settingsFileContents().contains(QStringLiteral("SelectedTheme=Общая тема").toUtf8()), settingsFileContents().constData());
+    QFile file(TestHome::settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[ASR]\nSelectedTheme=\\x41e\\x431\\x449\\x430\\x44f \\x442\\x435\\x43c\\x430\n");
+    file.close();
+    QCOMPARE(QString(ASRSettings().SelectedTheme), QStringLiteral("Общая тема"));
+}
+
+// An administrator's settings.ini in a folder of XDG_CONFIG_DIRS; the user's own file wins.
+void TestSettings::systemWideSettingsAreDefaults()
+{
+    const QString path = systemFolder() + QStringLiteral("/Orvanta Labs/Scrivora/settings.ini");
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[HotKeys]\nHotKey=DoubleCapsLock\n[ASR]\nSelectedTheme=Общая тема\n").toUtf8());
+    file.close();
+    QCOMPARE(QString(ASRSettings().SelectedTheme), QStringLiteral("Общая тема"));
+    QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
+    writeRaw(QStringLiteral("HotKeys"), QStringLiteral("HotKey"), QStringLiteral("DoubleCtrl"));
+    QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCtrl"));
+    QVERIFY(!settingsFileContents().contains("SelectedTheme"));
+}
+
+void TestSettings::selfTestFileListIsCapped()
+{
+    // Tens of millions declared once froze the window for many seconds.
+    writeRaw(QStringLiteral("SelfTest"), QStringLiteral("Files/size"), 50000000);
+    writeRaw(QStringLiteral("SelfTest"), QStringLiteral("Files/1/path"), QStringLiteral("/sounds/первый.raw"));
+    QTest::ignoreMessage(QtWarningMsg, "Self-test: 50000000 files declared, only the first 1000 are used");
+    const QList<SelfTestFile> files = SelfTestSettings().get_Files();
+    QCOMPARE(files.size(), SelfTestSettings::MaxFiles);
+    QCOMPARE(files.first().path, QStringLiteral("/sounds/первый.raw"));
+    QCOMPARE(files.last().path, QString());
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

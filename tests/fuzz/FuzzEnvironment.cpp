@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -68,6 +69,22 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         fail(QStringLiteral("cannot write ") + path);
+}
+
+QString writeFreshSettingsFile(const QByteArray& bytes)
+{
+    static int run = 0;
+    Settings::setFileName(QStringLiteral("settings-%1").arg(++run));
+    const QString path = Settings{QString()}.fileName();
+    QDir().mkpath(QFileInfo(path).path());
+    writeFile(path, bytes);
+    return path;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void fail(const QString& what)

@@ -19,6 +19,12 @@ QString text(const char* data, size_t size);
 QStringList lines(const char* data, size_t size);
 // Writes the whole file or fails.
 void writeFile(const QString& path, const QByteArray& bytes);
+// The bytes as the settings file, under a name not used before in this process
+// (Qt caches a parsed file and trusts its size and millisecond time stamp to
+// notice a change); its path.
+QString writeFreshSettingsFile(const QByteArray& bytes);
+// The whole file; empty when it cannot be read.
+QByteArray readFile(const QString& path);
 // A finding: prints what broke and aborts, so libFuzzer keeps the input.
 [[noreturn]] void fail(const QString& what);
 // Every high surrogate followed by a low one and every low one preceded by a high one.

@@ -26,9 +26,7 @@
 #include "TTSSettings.h"
 #include "TextWriterSettings.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 
 #include <cmath>
@@ -132,30 +130,18 @@ void compare(const QStringList& before, const QStringList& after, const QString&
     }
     fail(what + QStringLiteral(": a different number of values"));
 }
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
     if (size > 64 * 1024)
         return -1;
-    // A fresh name for each input: Qt caches a parsed file and trusts its size
-    // and millisecond time stamp to notice a change.
-    static int run = 0;
-    Settings::setFileName(QStringLiteral("settings-%1").arg(++run));
-    const QString path = Settings{QString()}.fileName();
-    QDir().mkpath(QFileInfo(path).path());
     const QByteArray bytes(data, int(size));
-    FuzzEnvironment::writeFile(path, bytes);
+    const QString path = FuzzEnvironment::writeFreshSettingsFile(bytes);
 
     const QString damaged = Settings::setAsideUnreadableFile();
     if (!damaged.isEmpty()) {
-        if (QFile::exists(path) || contents(damaged) != bytes)
+        if (QFile::exists(path) || FuzzEnvironment::readFile(damaged) != bytes)
             fail(QStringLiteral("the unreadable file was not kept whole as ") + damaged);
         QStringList values;
         QSet<QString> keys;

@@ -7,6 +7,7 @@
 #include "DataMessageProcessor.h"
 #include "FakeHttpServer.h"
 #include "FakeRecognitionServer.h"
+#include "ProfileFile.h"
 #include "RecognitionModeCommand.h"
 #include "SelfSignedCertificate.h"
 #include "SslSettings.h"
@@ -83,9 +84,9 @@ private slots:
 
     void handshakeCookies()
     {
-        QDir().mkpath(CookiesSource::profileFolder());
+        QDir().mkpath(ProfileFile::folder());
         {
-            QSettings organisation(QDir(CookiesSource::profileFolder()).filePath("Organisation.ini"), QSettings::IniFormat);
+            QSettings organisation(QDir(ProfileFile::folder()).filePath("Organisation.ini"), QSettings::IniFormat);
             organisation.setIniCodec("UTF-8");
             organisation.setValue("Organisation/Room", "1.2 (test){x}[y]~_-");
             organisation.setValue("Organisation/OrganisationOid", "a;b=c,\"d\"");

@@ -113,6 +113,7 @@ void FakeRecognitionServer::onNewConnection()
             emit binaryMessageReceived(bytes);
         });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
+            m_lastCloseCode = socket->closeCode();
             socket->deleteLater();
             emit clientDisconnected();
         });

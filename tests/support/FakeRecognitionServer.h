@@ -64,6 +64,8 @@ public:
     int connectionCount() const { return m_connectionCount; }
     // Closes the latest client's socket from the server side.
     void disconnectClient();
+    // How the last connection that ended was closed; -1 before any ended.
+    int lastCloseCode() const { return m_lastCloseCode; }
 
     QList<Message> textMessages() const { return m_textMessages; }
     QList<Message> messagesOfType(int type) const;
@@ -106,6 +108,7 @@ private:
     QWebSocketServer* m_server = nullptr;
     QPointer<QWebSocket> m_client;
     int m_connectionCount = 0;
+    int m_lastCloseCode = -1;
     QList<Message> m_textMessages;
     QList<QByteArray> m_binaryMessages;
     QStringList m_envelopeErrors;

@@ -19,7 +19,21 @@ namespace PulseTestServer {
 
 QString runtimeDir()
 {
+    // Each test has a runtime folder of its own; the daemon's is named by its socket.
+    const QString server = QString::fromLocal8Bit(qgetenv("PULSE_SERVER"));
+    const QString prefix = QStringLiteral("unix:");
+    const QString socket = QStringLiteral("/pulse/native");
+    if (server.startsWith(prefix) && server.endsWith(socket))
+        return server.mid(prefix.size(), server.size() - prefix.size() - socket.size());
     return QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+}
+
+// The daemon keeps its sockets in its runtime folder; pacmd looks for them there.
+QProcessEnvironment daemonEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+    return environment;
 }
 
 QString pactl(const QStringList& args, int timeoutMsecs)
@@ -62,6 +76,7 @@ bool start()
 {
     const QString dir = runtimeDir();
     QProcess process;
+    process.setProcessEnvironment(daemonEnvironment());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -110,6 +125,7 @@ bool killClient(const QString& name)
         if (client[QStringLiteral("properties")][QStringLiteral("application.name")].toString() != name)
             continue;
         QProcess pacmd;
+        pacmd.setProcessEnvironment(daemonEnvironment());
         pacmd.setStandardInputFile(QProcess::nullDevice());
         pacmd.start(QStringLiteral("pacmd"),
             {QStringLiteral("kill-client"), QString::number(client[QStringLiteral("index")].toInt())});

@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // The private sound server of a test run, as scripts/headless-services.sh starts it
-// (PULSE_SERVER and XDG_RUNTIME_DIR exported, its configuration in $XDG_RUNTIME_DIR/test.pa).
+// (PULSE_SERVER and XDG_RUNTIME_DIR exported, its configuration in test.pa of its runtime folder).
 namespace PulseTestServer {
+// The daemon's runtime folder, where its socket lies (each test has an XDG_RUNTIME_DIR of its own).
 QString runtimeDir();
 // Runs pactl; the standard output, or a null string when it failed.
 QString pactl(const QStringList& args, int timeoutMsecs = 10000);

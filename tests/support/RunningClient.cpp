@@ -14,8 +14,9 @@
 #include <csignal>
 
 // Keeps a real client of this user running beside the test suite, the way one
-// runs on a developer's desktop: same user, the runner's own TMPDIR, so its
-// single-instance guard is the one a test would meet without a TMPDIR of its own.
+// runs on a developer's desktop: same user, the runner's own TMPDIR and
+// XDG_RUNTIME_DIR, so its single-instance guard is the one a test would meet
+// without folders of its own.
 // It needs no display, sound server or network.
 //   RunningClient start <folder>   starts it (or finds the user's own) and returns once it holds the guard
 //   RunningClient stop <folder>    ends it; fails when it did not live through the suite

@@ -4,7 +4,7 @@
 #include "FakeHttpServer.h"
 #include "FeedbackSettings.h"
 #include "FeedbackViewModel.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "PulseAudioManager.h"
 #include "PulseModule.h"
 #include "PulseTestServer.h"
@@ -124,7 +124,7 @@ void TestFeedbackViewModel::cleanupTestCase()
 void TestFeedbackViewModel::init()
 {
     FakeHttpServer::bypassSystemProxy();
-    for (const QString& file : {ProfileFiles::organisationFile(), ProfileFiles::userFile()})
+    for (const QString& file : {ProfileFile::organisationFile(), ProfileFile::userFile()})
         QFile::remove(file);
     QSettings(TestHome::settingsFile(), QSettings::IniFormat).remove(QStringLiteral("Feedback"));
     claimReply = FakeHttpResponse::json(R"({"Error":null,"Data":null})");
@@ -160,10 +160,10 @@ void TestFeedbackViewModel::cleanup()
 void TestFeedbackViewModel::loadForm(const QString& text)
 {
     storeDraft(text, QString(), QString());
-    QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
+    QSettings user(ProfileFile::userFile(), QSettings::IniFormat);
     user.setValue(QStringLiteral("UserInfo/UserName"), QStringLiteral("Иванова Анна Сергеевна"));
     user.sync();
-    QSettings organisation(ProfileFiles::organisationFile(), QSettings::IniFormat);
+    QSettings organisation(ProfileFile::organisationFile(), QSettings::IniFormat);
     organisation.setValue(QStringLiteral("Organisation/RegionCode"), 77);
     organisation.setValue(QStringLiteral("Organisation/OrganisationFullName"), QStringLiteral("ГБУЗ «ГП № 12»"));
     organisation.setValue(QStringLiteral("Organisation/OrganisationPSRN"), QStringLiteral("1027700000012"));
@@ -404,7 +404,7 @@ void TestFeedbackViewModel::fullNameSource()
         FeedbackSettings draft;
         draft.FullName = QStringLiteral("Петров Пётр Ильич");
         draft.sync();
-        QSettings user(ProfileFiles::userFile(), QSettings::IniFormat);
+        ProfileFile user(ProfileFile::userFile());
         user.setValue(QStringLiteral("UserInfo/UserName"), profileName);
     }
     model->onLoad();

@@ -7,6 +7,7 @@
 #include "TestHome.h"
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QtTest>
 
 using Switches = QList<QPair<bool, bool>>;
@@ -83,6 +84,7 @@ private slots:
     void normalizedPhrases();
     void autostartThroughInstall_data();
     void autostartThroughInstall();
+    void autostartWithTheShippedHelper();
     void applyStoresWhatChanged_data();
     void applyStoresWhatChanged();
     void noKeyChosenStoresNothing();
@@ -140,6 +142,26 @@ void TestLaunchSettings::autostartThroughInstall()
     page.set_IsAutoStart(!loaded);
     page.Apply();
     QTEST(runs(), "expectedRuns");
+}
+
+// Tick, save: the desktop starts the client at login; untick, save: no longer.
+void TestLaunchSettings::autostartWithTheShippedHelper()
+{
+    QVERIFY(QFile::copy(QStringLiteral(SCRIVORA_INSTALL_HELPER), installPath()));
+    const QString entry = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/autostart/scrivora.desktop");
+    for (const bool on : {true, false}) {
+        LaunchSettingsViewModel page;
+        page.Load();
+        QVERIFY(page.get_IsAutoStartEnabled());
+        QCOMPARE(page.get_IsAutoStart(), !on);
+        page.set_IsAutoStart(on);
+        page.Apply();
+        QCOMPARE(QFile::exists(entry), on);
+    }
+    LaunchSettingsViewModel page;
+    page.Load();
+    QVERIFY(!page.get_IsAutoStart());
 }
 
 void TestLaunchSettings::applyStoresWhatChanged_data()

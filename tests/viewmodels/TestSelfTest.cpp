@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -292,17 +293,32 @@ void TestSelfTest::runEnds_data()
     QTest::addColumn<bool>("closeWhenStarted");
     QTest::addColumn<QString>("ending");
     QTest::addColumn<int>("frameBytes");
+    // A time limit of the settings set to a value of its own; none when empty.
+    QTest::addColumn<QString>("limitKey");
+    QTest::addColumn<int>("limit");
 
-    QTest::newRow("no pings: ping timeout") << 0 << true << 20 << false << false << "\nPing timeout\nStopped" << 0;
+    QTest::newRow("no pings: ping timeout") << 0 << true << 20 << false << false << "\nPing timeout\nStopped" << 0
+                                            << QString() << 0;
     QTest::newRow("no start: start timeout") << 50 << false << 20 << false << false
-                                             << "\nStart recognition\nStart recognition timeout\nStopped" << 0;
+                                             << "\nStart recognition\nStart recognition timeout\nStopped" << 0
+                                             << QString() << 0;
     QTest::newRow("a sound period of 0: 1 ms chunks")
-        << 50 << true << 0 << false << false << "\nAll 2 results received\n\nStopped" << 32;
+        << 50 << true << 0 << false << false << "\nAll 2 results received\n\nStopped" << 32 << QString() << 0;
     QTest::newRow("pings further apart than PingTimeout")
-        << 300 << true << 20 << false << false << "\nAll 2 results received\n\nStopped" << 640;
+        << 300 << true << 20 << false << false << "\nAll 2 results received\n\nStopped" << 640 << QString() << 0;
     QTest::newRow("loop: the next ping test after the last file")
-        << 50 << true << 20 << true << false << "\nAll 2 results received\n\nPing test" << 640;
-    QTest::newRow("closed while running: dictation back") << 50 << true << 20 << false << true << "" << 0;
+        << 50 << true << 20 << true << false << "\nAll 2 results received\n\nPing test" << 640 << QString() << 0;
+    QTest::newRow("closed while running: dictation back") << 50 << true << 20 << false << true << "" << 0 << QString() << 0;
+    // A timer given a negative time never fires: such waits once lasted for ever.
+    QTest::newRow("negative StartTimeout: no wait") << 50 << false << 20 << false << false
+                                                    << "\nStart recognition\nStart recognition timeout\nStopped" << 0
+                                                    << "StartTimeout" << -1;
+    QTest::newRow("negative PingTimeout: one heartbeat period") << 0 << true << 20 << false << false
+                                                                << "\nPing timeout\nStopped" << 0 << "PingTimeout"
+                                                                << -100000;
+    QTest::newRow("largest PingTimeout plus the period") << 50 << true << 20 << false << false
+                                                         << "\nAll 2 results received\n\nStopped" << 640
+                                                         << "PingTimeout" << std::numeric_limits<int>::max();
 }
 
 void TestSelfTest::runEnds()
@@ -314,6 +330,8 @@ void TestSelfTest::runEnds()
     QFETCH(bool, closeWhenStarted);
     QFETCH(QString, ending);
     QFETCH(int, frameBytes);
+    QFETCH(QString, limitKey);
+    QFETCH(int, limit);
 
     storeSettings(soundPeriod, {{QStringLiteral("два.raw"), 64, 640, 2}}, sounds);
     if (soundPeriod != 20)
@@ -321,6 +339,25 @@ void TestSelfTest::runEnds()
     connectLink(heartbeatPeriod, serverStarts);
     // Pings come once a period; PingTimeout is how late one may be.
     SelfTestSettings().PingTimeout = 100;
+    if (!limitKey.isEmpty()) {
+        SelfTestSettings settings;
+        settings.setValue(limitKey, limit);
+        settings.sync();
+        if (limit < 0)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Self-test: %1 %2 ms is out of range, using 0 ms")
+                                                              .arg(limitKey)
+                                                              .arg(limit)));
+    }
+    // Qt refuses a timer of a negative time with a warning (and leaves it stopped).
+    static QStringList timerWarnings;
+    static QtMessageHandler previous = nullptr;
+    timerWarnings.clear();
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (message.contains(QLatin1String("negative")))
+            timerWarnings << message;
+        previous(type, context, message);
+    });
+    const auto restoreHandler = qScopeGuard([] { qInstallMessageHandler(previous); });
     viewModel->set_Loop(loop);
     emit viewModel->load();
     emit viewModel->start();
@@ -340,6 +377,7 @@ void TestSelfTest::runEnds()
         QVERIFY(server->binaryMessages().isEmpty());
     emit viewModel->stop();
     QVERIFY(!viewModel->get_IsStarted());
+    QVERIFY2(timerWarnings.isEmpty(), qPrintable(timerWarnings.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestSelfTest)

@@ -1,11 +1,14 @@
 #include "ConnectionManager.h"
+#include "CookieText.h"
+#include "CookiesSource.h"
 #include "LoopbackConnection.h"
-#include "ProfileFiles.h"
+#include "ProfileFile.h"
 #include "QuestionAnswer.h"
 #include "SignalRecorder.h"
 #include "StatisticsSettingsViewModel.h"
 #include "StatisticsViewModel.h"
 #include "TestHome.h"
+#include "UserInfo.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -57,6 +60,19 @@ void writeProfile(const QString& path, const QMap<QString, QVariant>& values)
     }
 }
 
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Region, settlement, organisation and profession, then the two fields.
 void fill(StatisticsViewModel* model, const QList<int>& choice, const QString& room, const QString& name)
 {
@@ -92,6 +108,8 @@ private slots:
     void storedProfileIsPreselected();
     void settingsPageShowsAndResets_data();
     void settingsPageShowsAndResets();
+    void profileFilesReadAsWritten_data();
+    void profileFilesReadAsWritten();
 
 private:
     // The shipped fixture folder, with its warnings expected.
@@ -140,6 +158,17 @@ void TestStatisticsViewModel::referenceLists_data()
         << records({clinic(1, {{"regionId", 5}, {"nameShort", "РКБ"}, {"areaName", "Махачкала"}})}) << therapist
         << QStringList{"[05] Республика Дагестан"} << QStringList{"Махачкала"} << QStringList{"РКБ"}
         << QStringList{"Терапевт"} << QStringList{"W:Invalid regions: 1/2"};
+    // Each would be stored as an incomplete profile, so the window would return at every start.
+    QTest::newRow("codes that are not whole numbers above zero rejected")
+        << records({region(77, "г. Москва"), region(5.5, "Дробный"), region(0, "Нулевой"), region(-3, "Отрицательный"),
+                    region(1e12, "Огромный")})
+        << polyclinic << therapist << one << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList{"Терапевт"}
+        << QStringList{"W:Invalid regions: 4/5"};
+    QTest::newRow("professions with a blank name rejected")
+        << moscow << polyclinic
+        << records({profession(1, "Терапевт", "0"), profession(2, "", "0"), profession(3, " ", "0")}) << one
+        << QStringList{"Москва"} << QStringList{"ГП № 12"} << QStringList{"Терапевт"}
+        << QStringList{"W:Invalid professions: 2/3"};
     QTest::newRow("one entry per code, in code order")
         << records({region(77, "Москва"), region(5, "Дагестан"), region(77, "г. Москва")})
         << records({clinic(1, {{"regionId", 5}, {"nameShort", "РКБ"}})}) << therapist
@@ -220,8 +249,8 @@ void TestStatisticsViewModel::referenceLists()
     QTEST(model.get_Professions(), "professionList");
     QVERIFY(!model.get_IsValid());
     // Reading the lists writes nothing.
-    QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
-    QVERIFY(!QFile::exists(ProfileFiles::userFile()));
+    QVERIFY(!QFile::exists(ProfileFile::organisationFile()));
+    QVERIFY(!QFile::exists(ProfileFile::userFile()));
 }
 
 void TestStatisticsViewModel::noReferenceFolderIsNoFault()
@@ -331,15 +360,25 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies_data()
     QTest::addColumn<QString>("room");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("cookies");
+    // What Organisation.ini held before.
+    QTest::addColumn<QByteArray>("earlier");
 
     QTest::newRow("polyclinic with a room")
         << QList<int>{2, 1, 1, 3} << "12б" << "Иванова Анна Сергеевна"
         << QStringList{"77", "Государственное бюджетное учреждение здравоохранения «Городская поликлиника № 12»",
-                       "1027700000012", "1.2.643.5.1.13.13.12.1.77.12", "12б", "Иванова Анна Сергеевна", "Терапевт"};
+                       "1027700000012", "1.2.643.5.1.13.13.12.1.77.12", "12б", "Иванова Анна Сергеевна", "Терапевт"}
+        << QByteArray();
     QTest::newRow("short name only, settled under the region")
         << QList<int>{1, 0, 0, 4} << "" << "Сидоров Олег"
-        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"};
-    QTest::newRow("incomplete: nothing stored") << QList<int>{2, 1, -1, 3} << "12" << "Иванова Анна" << QStringList();
+        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"}
+        << QByteArray();
+    QTest::newRow("incomplete: nothing stored") << QList<int>{2, 1, -1, 3} << "12" << "Иванова Анна" << QStringList()
+                                                << QByteArray();
+    // Qt reports the earlier line it could not read, and writes the file without it.
+    QTest::newRow("over a line Qt cannot read")
+        << QList<int>{1, 0, 0, 4} << "" << "Сидоров Олег"
+        << QStringList{"50", "", "1025000000003", "1.2.643.5.1.13.13.12.1.50.3", "", "Сидоров Олег", "Хирург"}
+        << QByteArray("\0\0\0\0[Organisation]\nRegionCode=0\n", 32);
 }
 
 void TestStatisticsViewModel::storedProfileTravelsAsCookies()
@@ -348,6 +387,9 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
     QFETCH(QString, room);
     QFETCH(QString, name);
     QFETCH(QStringList, cookies);
+    QFETCH(QByteArray, earlier);
+    if (!earlier.isEmpty())
+        writeBytes(ProfileFile::organisationFile(), earlier);
 
     {
         const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
@@ -356,9 +398,12 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
         QCOMPARE(model->get_NeedShow(), cookies.isEmpty());
     }
     if (cookies.isEmpty()) {
-        QVERIFY(!QFile::exists(ProfileFiles::organisationFile()));
+        QVERIFY(!QFile::exists(ProfileFile::organisationFile()));
         return;
     }
+    // Text an administrator can read and prepare, not escapes.
+    const QByteArray stored = readBytes(ProfileFile::userFile());
+    QVERIFY2(stored.contains("UserName=" + name.toUtf8()) && !stored.contains("\\x"), stored.constData());
     // The next handshake carries the files as the cookie reader reads them.
     LoopbackConnection link;
     FakeRecognitionServer* server = link.addServer();
@@ -403,8 +448,8 @@ void TestStatisticsViewModel::storedProfileIsPreselected()
     QVariantMap user;
     for (auto it = edits.cbegin(); it != edits.cend(); ++it)
         (it.key().startsWith(QLatin1String("User")) ? user : organisation).insert(it.key(), it.value());
-    writeProfile(ProfileFiles::organisationFile(), organisation);
-    writeProfile(ProfileFiles::userFile(), user);
+    writeProfile(ProfileFile::organisationFile(), organisation);
+    writeProfile(ProfileFile::userFile(), user);
 
     const std::unique_ptr<StatisticsViewModel> model = fixtureModel();
     QVERIFY(model->get_NeedShow());
@@ -431,11 +476,11 @@ void TestStatisticsViewModel::settingsPageShowsAndResets()
     QFETCH(int, answer);
     QFETCH(bool, cleared);
 
-    writeProfile(ProfileFiles::organisationFile(), {{"Organisation/RegionCode", 5},
+    writeProfile(ProfileFile::organisationFile(), {{"Organisation/RegionCode", 5},
                                                      {"Organisation/RegionName", "Республика Дагестан"},
                                                      {"Organisation/Room", room},
                                                      {"Other/Key", "кто-то ещё"}});
-    writeProfile(ProfileFiles::userFile(), {{"UserInfo/UserName", "Иванова Анна"}, {"UserInfo/UserIian", "123"}});
+    writeProfile(ProfileFile::userFile(), {{"UserInfo/UserName", "Иванова Анна"}, {"UserInfo/UserIian", "123"}});
 
     StatisticsSettingsViewModel page;
     page.onLoad();
@@ -449,8 +494,67 @@ void TestStatisticsViewModel::settingsPageShowsAndResets()
     answerQuestion(QMessageBox::StandardButton(answer));
     QMetaObject::invokeMethod(&page, "resetCommand");
     QCOMPARE(restart.count(), cleared ? 1 : 0);
-    QCOMPARE(QSettings(ProfileFiles::organisationFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
-    QCOMPARE(QSettings(ProfileFiles::userFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+    QCOMPARE(QSettings(ProfileFile::organisationFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+    QCOMPARE(QSettings(ProfileFile::userFile(), QSettings::IniFormat).allKeys().isEmpty(), cleared);
+}
+
+void TestStatisticsViewModel::profileFilesReadAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("organisation");
+    QTest::addColumn<QByteArray>("user");
+    QTest::addColumn<bool>("connectionReadsFirst");
+
+    const QByteArray organisation = QStringLiteral("[Organisation]\nRegionCode=5\nRegionName=Республика Дагестан\n"
+                                                   "AreaName=Махачкала\nOrganisationName=РКБ\n"
+                                                   "OrganisationFullName=Республиканская клиническая больница\n"
+                                                   "Room=12б, левое крыло\n")
+                                        .toUtf8();
+    const QByteArray user = QStringLiteral("[UserInfo]\nUserName=Иванова Анна\nSpecialisation=Терапевт\n").toUtf8();
+    // Qt shares one parsed copy of a file between its readers: whichever reads
+    // first, the other must see the same text.
+    QTest::newRow("prepared by hand, the settings page reads first") << organisation << user << false;
+    QTest::newRow("prepared by hand, the connection reads first") << organisation << user << true;
+    QTest::newRow("prepared by hand with a byte-order mark") << "\xEF\xBB\xBF" + organisation << "\xEF\xBB\xBF" + user << false;
+    QTest::newRow("written with escapes by an earlier version")
+        << QByteArray("[Organisation]\nRegionCode=5\n"
+                      "RegionName=\\x420\\x435\\x441\\x43f\\x443\\x431\\x43b\\x438\\x43a\\x430 \\x414\\x430\\x433\\x435\\x441\\x442\\x430\\x43d\n"
+                      "AreaName=\\x41c\\x430\\x445\\x430\\x447\\x43a\\x430\\x43b\\x430\nOrganisationName=\\x420\\x41a\\x411\n"
+                      "OrganisationFullName=\\x420\\x435\\x441\\x43f\\x443\\x431\\x43b\\x438\\x43a\\x430\\x43d\\x441\\x43a\\x430\\x44f "
+                      "\\x43a\\x43b\\x438\\x43d\\x438\\x447\\x435\\x441\\x43a\\x430\\x44f \\x431\\x43e\\x43b\\x44c\\x43d\\x438\\x446\\x430\n"
+                      "Room=\"12\\x431, \\x43b\\x435\\x432\\x43e\\x435 \\x43a\\x440\\x44b\\x43b\\x43e\"\n")
+        << QByteArray("[UserInfo]\nUserName=\\x418\\x432\\x430\\x43d\\x43e\\x432\\x430 \\x410\\x43d\\x43d\\x430\n"
+                      "Specialisation=\\x422\\x435\\x440\\x430\\x43f\\x435\\x432\\x442\n")
+        << true;
+}
+
+void TestStatisticsViewModel::profileFilesReadAsWritten()
+{
+    QFETCH(QByteArray, organisation);
+    QFETCH(QByteArray, user);
+    QFETCH(bool, connectionReadsFirst);
+    writeBytes(ProfileFile::organisationFile(), organisation);
+    writeBytes(ProfileFile::userFile(), user);
+
+    StatisticsSettingsViewModel page;
+    CookiesSource source([]() -> const UserInfo* { return nullptr; }, 1000);
+    QList<QNetworkCookie> cookies;
+    if (connectionReadsFirst)
+        cookies = source.getCookies();
+    page.onLoad();
+    if (!connectionReadsFirst)
+        cookies = source.getCookies();
+
+    QCOMPARE(page.get_RegionName(), QStringLiteral("Республика Дагестан"));
+    QCOMPARE(page.get_AreaName(), QStringLiteral("Махачкала"));
+    QCOMPARE(page.get_UserFullName(), QStringLiteral("Иванова Анна"));
+    QCOMPARE(page.get_UserSpecialisation(), QStringLiteral("Терапевт"));
+    QCOMPARE(page.get_Room(), QStringLiteral("12б, левое крыло"));
+    QCOMPARE(cookieText(cookies, "ROOM"), QStringLiteral("12б, левое крыло"));
+    QCOMPARE(cookieText(cookies, "ORG_FULL_NAME"), QStringLiteral("Республиканская клиническая больница"));
+    QCOMPARE(cookieText(cookies, "USER"), QStringLiteral("Иванова Анна"));
+    QCOMPARE(cookieText(cookies, "USER_SPEC"), QStringLiteral("Терапевт"));
+    // Complete as prepared: no window at the next start.
+    QVERIFY(!StatisticsViewModel(QStringLiteral("/nonexistent"), nullptr).get_NeedShow());
 }
 
 QTEST_MAIN(TestStatisticsViewModel)

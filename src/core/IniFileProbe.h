@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Reads every value of an INI file once, in a child process, before the program
+// does. Some damaged values (a "@Variant(…)" declaring a huge list, or a GUI
+// type) make Qt throw in every read, or crash, which nothing in the program
+// could catch; such a file is set aside so that the program can go on without it.
+class IniFileProbe
+{
+public:
+    // Moves an unreadable file to "<file>.damaged" (".damaged.1" and so on: an
+    // earlier copy is never overwritten). Returns the path of that copy; empty
+    // when the file reads, is missing, or could not be moved (logged).
+    static QString setAsideUnreadable(const QString& path);
+
+private:
+    // What goes wrong reading the file; empty when it reads.
+    static QString readProblem(const QString& path);
+};
