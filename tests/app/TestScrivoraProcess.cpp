@@ -295,6 +295,7 @@ void TestScrivoraProcess::unknownVerificationIsStrictAndTold()
 void TestScrivoraProcess::damagedProfileFileIsSetAside()
 {
     const QString settings = FakeServerSet::clientSettingsFile(Client::home());
+    QFile::remove(settings);
     servers->writeClientSettings(settings, true);
     const QString organisation = QFileInfo(settings).path() + QStringLiteral("/Organisation.ini");
     QFile::remove(organisation + QStringLiteral(".damaged"));
@@ -325,6 +326,9 @@ void TestScrivoraProcess::damagedProfileFileIsSetAside()
 // installed program finds its system rules and its autostart helper.
 void TestScrivoraProcess::installedProgramRunsAsBuilt()
 {
+    const QString settings = FakeServerSet::clientSettingsFile(Client::home());
+    QFile::remove(settings);
+    servers->writeClientSettings(settings, true);
     QTemporaryDir prefix(QDir::tempPath() + QStringLiteral("/installed program XXXXXX"));
     QVERIFY(prefix.isValid());
     QProcess cmake;
