@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HotkeyTypes.h"
 #include "RepeatWorker.h"
 
 #include <QList>
@@ -47,13 +48,15 @@ public:
     void repeatableWork(CancellationCondition* cancellationCondition) override;
 
 signals:
-    void keyEventAction(bool isUp, int qtKey);
+    // serverTime: the X server's time of the key event (ms, wraps around);
+    // receivedAt: when this thread read it, on the clock of hotkeyClockUs().
+    void keyEventAction(bool isUp, int qtKey, quint32 serverTime, qint64 receivedAt);
 
 private:
     void closeDisplayLocked();
     void resolveKeycodesLocked();
     int qtKeyLocked(unsigned int keycode) const;
-    void onRawKey(bool isPress, unsigned int keycode);
+    void onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 receivedAt);
 
     mutable QMutex mutex;
     QList<KeyEntry> keys;
