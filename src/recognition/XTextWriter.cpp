@@ -156,33 +156,47 @@ bool XTextWriter::isSpareKeycode(int keycode) const
     return false;
 }
 
+void XTextWriter::findSpareKeys(XkbDescPtr xkb)
+{
+    // A lent key stays lent while it holds what was put there: a new map (a
+    // layout switch) may have taken it, a keyboard switch keeps it.
+    QVector<SpareKey> kept;
+    for (const SpareKey& slot : qAsConst(spareKeys)) {
+        const bool holds = slot.keysym != NoSymbol && XkbKeyNumGroups(xkb, slot.keycode) > 0
+            && XkbKeyGroupWidth(xkb, slot.keycode, 0) > (slot.shifted ? 1 : 0)
+            && XkbKeySymEntry(xkb, slot.keycode, slot.shifted ? 1 : 0, 0) == slot.keysym;
+        if (!holds)
+            continue;
+        for (const SpareKey& sibling : qAsConst(spareKeys)) {
+            if (sibling.keycode == slot.keycode && !kept.contains(sibling))
+                kept << sibling;
+        }
+    }
+    // Keycodes with no symbol and no modifier (XKB's modifier map is the core
+    // one) are free to lend, each with two levels.
+    for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
+        if (XkbKeyNumGroups(xkb, keycode) != 0 || xkb->map->modmap[keycode] != 0)
+            continue;
+        for (bool shifted : {false, true}) {
+            SpareKey slot;
+            slot.keycode = static_cast<quint8>(keycode);
+            slot.shifted = shifted;
+            kept << slot;
+        }
+    }
+    spareKeys = kept;
+}
+
 void XTextWriter::buildKeyTable()
 {
     keys.clear();
     // Both are typed as Shift+Return, which editors take as a line break inside a paragraph.
     keys << shiftReturn(0x0a) << shiftReturn(0xb6);
 
-    bool lent = false;
-    for (const SpareKey& slot : qAsConst(spareKeys))
-        lent = lent || slot.keysym != NoSymbol;
     XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
     XModifierKeymap* modmap = XGetModifierMapping(display);
     if (xkb && modmap) {
-        if (!lent) {
-            // Keycodes with no symbol and no modifier are free to lend, each with two levels.
-            spareKeys.clear();
-            for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
-                if (XkbKeyNumGroups(xkb, keycode) != 0 || xkb->map->modmap[keycode] != 0
-                    || ownModifierMask(modmap, keycode) != 0)
-                    continue;
-                for (bool shifted : {false, true}) {
-                    SpareKey slot;
-                    slot.keycode = static_cast<quint8>(keycode);
-                    slot.shifted = shifted;
-                    spareKeys << slot;
-                }
-            }
-        }
+        findSpareKeys(xkb);
         if (const int returnKeycode = shiftReturnKeycode(xkb)) {
             for (int i = 0; i < 2; ++i) {
                 keys[i].keycode = static_cast<quint8>(returnKeycode);
@@ -191,7 +205,7 @@ void XTextWriter::buildKeyTable()
         }
         for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
             // What the writer lent is no key of the keyboard's own.
-            if (lent && isSpareKeycode(keycode))
+            if (isSpareKeycode(keycode))
                 continue;
             const unsigned ownMask = ownModifierMask(modmap, keycode);
             const int groups = XkbKeyNumGroups(xkb, keycode);
@@ -223,7 +237,6 @@ void XTextWriter::buildKeyTable()
 void XTextWriter::rebuildKeyTableIfMappingChanged()
 {
     bool changed = false;
-    bool newKeyboard = false;
     while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
@@ -232,16 +245,10 @@ void XTextWriter::rebuildKeyTableIfMappingChanged()
             changed = true;
         } else if (event.type == xkbEventType) {
             const int xkbType = reinterpret_cast<XkbAnyEvent*>(&event)->xkb_type;
-            changed = changed || xkbType == XkbMapNotify;
-            newKeyboard = newKeyboard || xkbType == XkbNewKeyboardNotify;
+            changed = changed || xkbType == XkbNewKeyboardNotify || xkbType == XkbMapNotify;
         }
     }
-    if (newKeyboard) {
-        // A whole new map (a layout switch) took the lent keys with it.
-        for (SpareKey& slot : spareKeys)
-            slot.keysym = NoSymbol;
-    }
-    if (changed || newKeyboard)
+    if (changed)
         buildKeyTable();
 }
 

@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 struct _XDisplay;
+struct _XkbDesc;
 
 // Types into X11 windows with key events sent straight to the target window,
 // lending the keyboard's spare keycodes to characters that no key produces,
@@ -58,8 +59,14 @@ private:
         qint64 busyUntilUs = 0;
         // Until then the receiver may not have reloaded the map since this key changed.
         qint64 readyAtUs = 0;
+
+        bool operator==(const SpareKey& other) const
+        {
+            return keycode == other.keycode && shifted == other.shifted;
+        }
     };
 
+    void findSpareKeys(_XkbDesc* xkb);
     void buildKeyTable();
     void rebuildKeyTableIfMappingChanged();
     bool beginTyping(Typing& typing);
