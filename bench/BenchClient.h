@@ -26,6 +26,9 @@ public:
     // Keeps this program's event loop turning for a while.
     static void settle(int ms);
     qint64 pid() const { return process.processId(); }
+    // SIGTERM, as at logout.
+    void terminate() { process.terminate(); }
+    bool hasEnded() const { return process.state() == QProcess::NotRunning; }
     QByteArray output() const { return log; }
 
 private:

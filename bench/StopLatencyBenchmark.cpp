@@ -2,10 +2,12 @@
 // result on a keyboard with no Cyrillic keys (layout us: every Cyrillic letter
 // goes through a spare keycode). A double Ctrl starts dictation, the fake
 // server sends one final result of 2000 characters, and once typing has begun
-// another double Ctrl stops dictation. Prints the time from that double Ctrl
-// to the last character typed, the characters typed, and how many mode
-// requests (toggles) it caused. Needs the headless services:
-//   bash -c 'source scripts/headless-services.sh; build/bench/StopLatencyBenchmark [give-up-seconds]'
+// another double Ctrl stops dictation (or, with "sigterm", SIGTERM ends the
+// program). Prints the time from that stop to the last character typed, the
+// characters typed, how many mode requests (toggles) it caused or when the
+// program ended, and whether the keyboard map is as it was. Needs the
+// headless services:
+//   bash -c 'source scripts/headless-services.sh; build/bench/StopLatencyBenchmark [give-up-seconds] [sigterm]'
 
 #include "BenchClient.h"
 #include "FakeServerSet.h"
@@ -51,6 +53,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const int giveUpSeconds = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 120;
+    const bool bySignal = argc > 2 && QByteArray(argv[2]) == "sigterm";
     QTextStream out(stdout);
 
     QTemporaryDir home;
@@ -65,6 +68,7 @@ int main(int argc, char** argv)
     }
     KeyRecorderWindow recorder(QRect(100, 100, 600, 300));
     keyboard.focus(recorder.windowId());
+    const QVector<unsigned long> map = keyboard.keyboardMap();
 
     BenchClient client(home.path());
     if (client.start().readyMs < 0) {
@@ -87,12 +91,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const int typedBefore = recorder.text().size();
-    doubleCtrl(keyboard);
+    if (bySignal)
+        client.terminate();
+    else
+        doubleCtrl(keyboard);
     QElapsedTimer sinceStop;
     sinceStop.start();
     // Typing has ended once nothing arrives for a second.
     int seen = recorder.text().size();
     qint64 lastCharacter = 0;
+    qint64 ended = -1;
     while (sinceStop.elapsed() - lastCharacter < 1000 && sinceStop.elapsed() < giveUpSeconds * 1000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(2);
@@ -101,19 +109,26 @@ int main(int argc, char** argv)
             seen = now;
             lastCharacter = sinceStop.elapsed();
         }
+        if (ended < 0 && client.hasEnded())
+            ended = sinceStop.elapsed();
     }
     const bool gaveUp = sinceStop.elapsed() >= giveUpSeconds * 1000;
     BenchClient::settle(1000);
     const int toggles = recognition->messagesOfType(modeRequest).size() - requestsBefore;
 
-    out << "Stop during a " << text.size() << "-character result on layout us (EnterDelay 50)\n"
-        << "  typed when the double Ctrl came:  " << typedBefore << "\n"
+    const QString stop = bySignal ? QStringLiteral("SIGTERM") : QStringLiteral("double Ctrl");
+    out << "Stop by " << stop << " during a " << text.size() << "-character result on layout us (EnterDelay 50)\n"
+        << "  typed when the stop came:          " << typedBefore << "\n"
         << "  typed in all:                      " << recorder.text().size() << "\n"
-        << "  double Ctrl to last character:     ";
+        << "  stop to last character:            ";
     if (gaveUp)
         out << "more than " << giveUpSeconds << " s (still typing, given up)\n";
     else
         out << lastCharacter << " ms\n";
-    out << "  mode requests after it (toggles):  " << toggles << Qt::endl;
+    if (bySignal)
+        out << "  stop to the end of the program:    " << ended << " ms\n";
+    else
+        out << "  mode requests after it (toggles):  " << toggles << "\n";
+    out << "  keyboard map as before:            " << (keyboard.keyboardMap() == map ? "yes" : "no") << Qt::endl;
     return 0;
 }
