@@ -18,28 +18,15 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 
 #include <algorithm>
-#include <functional>
 
 namespace {
 constexpr int textMode = 2;
 constexpr int modeRequest = 1;
-
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 void doubleCtrl(XTestKeyboard& keyboard)
 {
@@ -77,7 +64,7 @@ int main(int argc, char** argv)
     }
     BenchClient::settle(1000);
     doubleCtrl(keyboard);
-    if (!waitFor([&] { return recognition->lastRequestedMode() == textMode; }, 10000)) {
+    if (!QTest::qWaitFor([&] { return recognition->lastRequestedMode() == textMode; }, 10000)) {
         out << "The double Ctrl did not start dictation" << Qt::endl;
         return 1;
     }
@@ -86,7 +73,7 @@ int main(int argc, char** argv)
     const QString text = TypingText::mixed(2000);
     const int requestsBefore = recognition->messagesOfType(modeRequest).size();
     recognition->sendResult(text, true);
-    if (!waitFor([&] { return recorder.text().size() >= 100; }, 30000)) {
+    if (!QTest::qWaitFor([&] { return recorder.text().size() >= 100; }, 30000)) {
         out << "The result was not typed" << Qt::endl;
         return 1;
     }
