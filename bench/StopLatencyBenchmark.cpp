@@ -88,7 +88,10 @@ int main(int argc, char** argv)
     int seen = recorder.text().size();
     qint64 lastCharacter = 0;
     qint64 ended = -1;
-    while (sinceStop.elapsed() - lastCharacter < 1000 && sinceStop.elapsed() < giveUpSeconds * 1000) {
+    const auto waiting = [&] {
+        return sinceStop.elapsed() - lastCharacter < 1000 || (bySignal && ended < 0);
+    };
+    while (waiting() && sinceStop.elapsed() < giveUpSeconds * 1000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(2);
         const int now = recorder.text().size();

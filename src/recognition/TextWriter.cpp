@@ -70,8 +70,3 @@ void TextWriter::StopTyping()
     if (Writer)
         Writer->queue()->stopAfterWord();
 }
-
-bool TextWriter::IsTyping()
-{
-    return Writer && Writer->queue()->isBusy();
-}

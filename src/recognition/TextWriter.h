@@ -72,7 +72,6 @@ public:
     static bool GetWindowRect(unsigned long window, QRect* rect);
     // Ends typing at the end of the word being typed and drops what waits behind it.
     static void StopTyping();
-    static bool IsTyping();
 
 private:
     std::unique_ptr<TypingQueue> typingQueue;

@@ -48,7 +48,8 @@ void TypingQueue::stopAfterWord()
     auto kept = jobs.begin();
     if (!kept->isKey) {
         TextWriter::Typing& typing = kept->typing;
-        const int limit = std::min(typing.end, typing.next + MaxWordAfterStop);
+        const bool betweenWords = typing.next == 0 || QChar::isSpace(typing.characters[typing.next - 1]);
+        const int limit = betweenWords ? typing.next : std::min(typing.end, typing.next + MaxWordAfterStop);
         int cut = typing.next;
         while (cut < limit && !QChar::isSpace(typing.characters[cut]))
             ++cut;

@@ -24,7 +24,7 @@ public:
     bool addText(unsigned long window, const QString& text);
     // Pressed at once when nothing waits, else after what waits.
     bool addKey(unsigned long window, const HotKeyInfo& hotkey);
-    // Finishes the word being typed and drops everything after it.
+    // Finishes the word being typed (none when between two) and drops everything after it.
     void stopAfterWord();
     // Something is queued, or the writer has not given back what it borrowed.
     bool isBusy() const { return !jobs.empty() || finishing; }

@@ -169,7 +169,7 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QCOMPARE(stopped.count(), 1);
     const int typed = text.size() + next.size() - stopped[0][0].toInt();
     QVERIFY(typed < text.size());
-    QVERIFY(text[typed].isSpace());
+    QVERIFY(text[typed].isSpace() || text[typed - 1].isSpace());
     QTRY_COMPARE(recorder.text().size(), typed);
     QCOMPARE(recorder.text(), text.left(typed));
     QVERIFY(!queue->isBusy());
