@@ -75,7 +75,7 @@ bool HotKeyManager::checkHotkeys(bool isUp, int qtKey)
     return checkHotkeys(isUp, qtKey, static_cast<quint32>(now / 1000), now);
 }
 
-bool HotKeyManager::checkHotkeys(bool isUp, int qtKey, quint32 serverTime, qint64 receivedAt)
+bool HotKeyManager::checkHotkeys(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt)
 {
     bool fired = false;
     bool emitted = false;
@@ -87,7 +87,7 @@ bool HotKeyManager::checkHotkeys(bool isUp, int qtKey, quint32 serverTime, qint6
             continue;
         fired = true;
         const bool isToggle = hotkey->hotkeyClass() == toggle;
-        if (isToggle && receivedAt < lastToggleDone) {
+        if (isToggle && happenedAt < lastToggleDone) {
             qInfo() << "A double press that waited while the last one was acted on is dropped";
             continue;
         }

@@ -20,6 +20,7 @@ namespace {
 // Only where the system gives no wake-up descriptor: the longest a wait for
 // keyboard input lasts before the stop flag is seen again.
 constexpr int inputWaitMs = 20;
+constexpr qint64 offsetLifetimeUs = Q_INT64_C(60000000);
 
 QList<KeySym> keysymsFor(Qt::Key key)
 {
@@ -206,7 +207,7 @@ void KeyboardListener::repeatableWork(CancellationCondition* cancellationConditi
     XGenericEventCookie* cookie = &event.xcookie;
     if (cookie->type != GenericEvent || cookie->extension != xinputOpcode || !XGetEventData(dpy, cookie))
         return;
-    const qint64 receivedAt = hotkeyClockUs();
+    const qint64 readAt = hotkeyClockUs();
     const int type = cookie->evtype;
     const bool isKey = type == XI_RawKeyPress || type == XI_RawKeyRelease;
     const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
@@ -214,10 +215,27 @@ void KeyboardListener::repeatableWork(CancellationCondition* cancellationConditi
     const quint32 serverTime = isKey ? static_cast<quint32>(raw->time) : 0;
     XFreeEventData(dpy, cookie);
     if (isKey)
-        onRawKey(type == XI_RawKeyPress, keycode, serverTime, receivedAt);
+        onRawKey(type == XI_RawKeyPress, keycode, serverTime, localTimeOf(serverTime, readAt));
 }
 
-void KeyboardListener::onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 receivedAt)
+qint64 KeyboardListener::localTimeOf(quint32 serverTime, qint64 readAt)
+{
+    // The server's clock counts milliseconds in 32 bits; carried on past each wrap.
+    if (serverTime < lastServerTime && lastServerTime - serverTime > 0x80000000u)
+        serverTimeWraps += Q_INT64_C(1) << 32;
+    lastServerTime = serverTime;
+    const qint64 serverUs = (serverTimeWraps + serverTime) * 1000;
+    // The least gap between the two clocks is the one with no delay in reading;
+    // taken afresh now and then, should the clocks drift apart.
+    const qint64 offset = readAt - serverUs;
+    if (offsetTakenAt == 0 || offset < clockOffsetUs || readAt - offsetTakenAt > offsetLifetimeUs) {
+        clockOffsetUs = offset;
+        offsetTakenAt = readAt;
+    }
+    return serverUs + clockOffsetUs;
+}
+
+void KeyboardListener::onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 happenedAt)
 {
     bool report = false;
     bool isUp = false;
@@ -243,7 +261,7 @@ void KeyboardListener::onRawKey(bool isPress, unsigned int keycode, quint32 serv
         }
     }
     if (report)
-        emit keyEventAction(isUp, qtKey, serverTime, receivedAt);
+        emit keyEventAction(isUp, qtKey, serverTime, happenedAt);
 }
 
 void KeyboardListener::LogKey(_XEvent* event)

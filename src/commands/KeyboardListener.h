@@ -49,14 +49,16 @@ public:
 
 signals:
     // serverTime: the X server's time of the key event (ms, wraps around);
-    // receivedAt: when this thread read it, on the clock of hotkeyClockUs().
-    void keyEventAction(bool isUp, int qtKey, quint32 serverTime, qint64 receivedAt);
+    // happenedAt: the same moment on the clock of hotkeyClockUs(), however
+    // late this thread got to read the event.
+    void keyEventAction(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt);
 
 private:
     void closeDisplayLocked();
     void resolveKeycodesLocked();
     int qtKeyLocked(unsigned int keycode) const;
-    void onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 receivedAt);
+    void onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 happenedAt);
+    qint64 localTimeOf(quint32 serverTime, qint64 readAt);
 
     mutable QMutex mutex;
     QList<KeyEntry> keys;
@@ -65,4 +67,9 @@ private:
     int xinputOpcode = 0;
     unsigned int heldKeycode = 0;
     bool pushToTalk = false;
+    // Listener thread only: from the server's clock to hotkeyClockUs().
+    quint32 lastServerTime = 0;
+    qint64 serverTimeWraps = 0;
+    qint64 clockOffsetUs = 0;
+    qint64 offsetTakenAt = 0;
 };

@@ -90,8 +90,8 @@ void XHotKeyManager::unmuteListener()
         hotkey->reset();
 }
 
-void XHotKeyManager::onKeyEvent(bool isUp, int qtKey, quint32 serverTime, qint64 receivedAt)
+void XHotKeyManager::onKeyEvent(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt)
 {
     if (mutes == 0)
-        checkHotkeys(isUp, qtKey, serverTime, receivedAt);
+        checkHotkeys(isUp, qtKey, serverTime, happenedAt);
 }

@@ -359,7 +359,8 @@ int XTextWriter::lendKeysFor(const Typing& typing)
             victims << &slot;
     }
     std::stable_sort(victims.begin(), victims.end(), [](const SpareKey* a, const SpareKey* b) {
-        return std::make_pair(a->keysym != NoSymbol, a->busyUntilUs) < std::make_pair(b->keysym != NoSymbol, b->busyUntilUs);
+        return std::make_pair(a->keysym != NoSymbol, a->busyUntilUs)
+            < std::make_pair(b->keysym != NoSymbol, b->busyUntilUs);
     });
     victims.resize(missing.size());
 
@@ -376,7 +377,9 @@ int XTextWriter::lendKeysFor(const Typing& typing)
             changed << victims[i]->keycode;
     }
     if (!remapSpareKeys(changed)) {
-        qWarning() << "XTextWriter: the spare keycodes could not be remapped";
+        if (!noSpareKeyLogged)
+            qWarning() << "XTextWriter: the spare keycodes could not be remapped";
+        noSpareKeyLogged = true;
         for (SpareKey* victim : qAsConst(victims))
             victim->keysym = NoSymbol;
         return noSpareKey;
@@ -425,14 +428,14 @@ void XTextWriter::sendKey(unsigned long window, const XKey& key, bool press)
     XSendEvent(display, window, True, NoEventMask, reinterpret_cast<XEvent*>(&event));
 }
 
-void XTextWriter::typeKey(const XKey& key, SpareKey* lent)
+void XTextWriter::typeKey(unsigned long window, const XKey& key, SpareKey* lent)
 {
-    sendKey(typingWindow, key, true);
+    sendKey(window, key, true);
     if (symbolDelay > 0) {
         XFlush(display);
         QThread::usleep(symbolDelay);
     }
-    sendKey(typingWindow, key, false);
+    sendKey(window, key, false);
     receiverBusyUntilUs = std::max(receiverBusyUntilUs, nowUs()) + receiverKeyCostUs;
     if (lent)
         lent->busyUntilUs = receiverBusyUntilUs + receiverWaitUs();
@@ -459,7 +462,6 @@ bool XTextWriter::beginTyping(Typing& typing)
     if (children)
         XFree(children);
     typingRoot = root;
-    typingWindow = typing.window;
     noSpareKeyLogged = false;
     return true;
 }
@@ -511,7 +513,7 @@ int XTextWriter::typeSome(Typing& typing)
             if (wait > 0)
                 break;
         }
-        typeKey(key, lent);
+        typeKey(typing.window, key, lent);
         ++typing.next;
         if (trap.errorCount() > 0)
             break; // the window is gone

@@ -78,7 +78,7 @@ private:
     void restoreSpareKeys();
     SpareKey* spareKeyHolding(unsigned long keysym);
     bool isSpareKeycode(int keycode) const;
-    void typeKey(const XKey& key, SpareKey* lent);
+    void typeKey(unsigned long window, const XKey& key, SpareKey* lent);
     void sendKey(unsigned long window, const XKey& key, bool press);
     qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
     qint64 receiverWaitUs() const;
@@ -94,7 +94,6 @@ private:
     // When the receiver is expected to have read every event sent so far.
     qint64 receiverBusyUntilUs = 0;
     unsigned long typingRoot = 0;
-    unsigned long typingWindow = 0;
     bool noSpareKeyLogged = false;
     int sentSinceSync = 0;
 };
