@@ -1,15 +1,20 @@
-// Types a paragraph of mixed Latin and Cyrillic into a recorder window on the
-// X display (keyboard layouts us,ru, default key delays) and prints characters
-// per second and characters lost. Run it under Xvfb: it changes the layout
-// while it runs and puts it back at the end.
+// Types dictated-looking text (Russian in both cases, Latin, digits,
+// punctuation) into a recorder window on the X display and prints characters
+// per second, characters lost and characters that arrived as another one:
+// once on layouts us,ru (every character has a key) and twice on layout us
+// alone (every Cyrillic letter borrows a spare keycode), with EnterDelay 50
+// and 0. Run it under Xvfb; it changes the layout while it runs and puts it
+// back at the end:
+//   bash -c 'source scripts/headless-services.sh; build/bench/TypingBenchmark [characters]'
 
 #include "KeyRecorderWindow.h"
+#include "TextWriterSettings.h"
+#include "TypingText.h"
 #include "XTestKeyboard.h"
 #include "XTextWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -19,24 +24,8 @@
 
 namespace {
 
-QString paragraph(int length)
-{
-    const QStringList words = QStringLiteral(
-        "Пациент поступил с жалобами на боль в грудной клетке, одышку и слабость. "
-        "Blood pressure 135/85 mmHg, pulse 78 bpm; SpO2 97%. "
-        "Назначено: ЭКГ, общий анализ крови, контроль через 2 часа. "
-        "Diagnosis (preliminary): stable angina, NYHA class II. "
-        "Рекомендовано ограничить физическую нагрузку; повторный осмотр — завтра.")
-                                  .split(QLatin1Char(' '));
-    QString text;
-    for (int i = 0; text.size() < length; ++i)
-        text += words[i % words.size()] + QLatin1Char(' ');
-    text.truncate(length);
-    return text;
-}
-
-// Characters of the sent text that did not arrive in order (longest common subsequence).
-int lostCharacters(const QString& sent, const QString& received)
+// Characters of the sent text that arrived in order (longest common subsequence).
+int matchedCharacters(const QString& sent, const QString& received)
 {
     std::vector<int> previous(static_cast<size_t>(received.size()) + 1, 0);
     std::vector<int> current(previous.size(), 0);
@@ -45,19 +34,24 @@ int lostCharacters(const QString& sent, const QString& received)
             current[j] = s == received[j - 1] ? previous[j - 1] + 1 : std::max(previous[j], current[j - 1]);
         std::swap(previous, current);
     }
-    return sent.size() - previous.back();
+    return previous.back();
 }
 
 struct Run
 {
     qint64 typingMs = 0;
     qint64 deliveredMs = 0;
-    int lost = 0;
     int received = 0;
+    int lost = 0;
+    int wrong = 0;
 };
 
-Run typeInto(XTextWriter& writer, KeyRecorderWindow& recorder, const QString& text)
+Run typeInto(KeyRecorderWindow& recorder, const QString& text, int enterDelay)
 {
+    TextWriterSettings settings;
+    settings.EnterDelay = enterDelay;
+    settings.sync();
+    XTextWriter writer;
     recorder.clear();
     Run run;
     QElapsedTimer timer;
@@ -78,9 +72,17 @@ Run typeInto(XTextWriter& writer, KeyRecorderWindow& recorder, const QString& te
             break;
         QThread::msleep(2);
     }
-    run.received = recorder.text().size();
-    run.lost = lostCharacters(text, recorder.text());
+    const QString received = recorder.text();
+    const int matched = matchedCharacters(text, received);
+    run.received = received.size();
+    run.lost = text.size() - matched;
+    run.wrong = received.size() - matched;
     return run;
+}
+
+qint64 perSecond(int characters, qint64 ms)
+{
+    return ms > 0 ? characters * 1000 / ms : characters * 1000;
 }
 
 void report(QTextStream& out, const QString& title, const QString& text, const Run& run)
@@ -89,10 +91,11 @@ void report(QTextStream& out, const QString& title, const QString& text, const R
         << "  characters sent:      " << text.size() << "\n"
         << "  characters received:  " << run.received << "\n"
         << "  characters lost:      " << run.lost << "\n"
-        << "  typing time:          " << run.typingMs << " ms ("
-        << (run.typingMs > 0 ? text.size() * 1000 / run.typingMs : text.size() * 1000) << " chars/s)\n"
-        << "  until all arrived:    " << run.deliveredMs << " ms ("
-        << (run.deliveredMs > 0 ? text.size() * 1000 / run.deliveredMs : text.size() * 1000) << " chars/s)\n";
+        << "  characters wrong:     " << run.wrong << "\n"
+        << "  typing time:          " << run.typingMs << " ms (" << perSecond(text.size(), run.typingMs)
+        << " chars/s)\n"
+        << "  until all arrived:    " << run.deliveredMs << " ms (" << perSecond(text.size(), run.deliveredMs)
+        << " chars/s)\n";
     out.flush();
 }
 
@@ -102,7 +105,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    // Default key delays: no settings file of the user is read.
+    const int length = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 2000;
+    // No settings file of the user is read.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QCoreApplication::setOrganizationName(QStringLiteral("Orvanta Labs"));
@@ -119,20 +123,15 @@ int main(int argc, char** argv)
     }
     KeyRecorderWindow recorder;
     keyboard.focus(recorder.windowId());
+    const QString text = TypingText::mixed(length);
 
-    {
-        XTextWriter writer;
-        const QString text = paragraph(2000);
-        report(out, QStringLiteral("Mixed Latin and Cyrillic, layouts us,ru (every character has a key)"), text,
-               typeInto(writer, recorder, text));
-    }
-
+    report(out, QStringLiteral("Mixed text, layouts us,ru (every character has a key), EnterDelay 50"), text,
+           typeInto(recorder, text, 50));
     keyboard.setLayout(QStringLiteral("us"));
-    {
-        XTextWriter writer;
-        const QString text = QStringLiteral("Съешь же ещё этих мягких булок");
-        report(out, QStringLiteral("Cyrillic on layout us (every letter through the spare keycode)"), text,
-               typeInto(writer, recorder, text));
-    }
+    for (int enterDelay : {50, 0})
+        report(out,
+               QStringLiteral("Cyrillic on layout us (every Cyrillic letter through a spare keycode), EnterDelay %1")
+                   .arg(enterDelay),
+               text, typeInto(recorder, text, enterDelay));
     return 0;
 }

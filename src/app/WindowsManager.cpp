@@ -48,6 +48,7 @@
 #include "TextWriter.h"
 #include "TtsManager.h"
 #include "TtsStateInfo.h"
+#include "TypingQueue.h"
 #include "UserCommandsManager.h"
 #include "VexStyle.h"
 #include "WebSocketClient.h"
@@ -420,6 +421,10 @@ int WindowsManager::run()
     }
     window = qobject_cast<QWindow*>(engine->rootObjects().constLast());
     TextWriter::Init();
+    connect(TextWriter::Writer->queue(), &TypingQueue::stopped, tray, [this](int untyped) {
+        tray->showMessage(QStringLiteral("Печать остановлена"),
+                          QStringLiteral("Не напечатано символов распознанного текста: %1").arg(untyped));
+    });
     const int result = QApplication::exec();
 
     stopSubServices();

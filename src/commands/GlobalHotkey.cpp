@@ -36,10 +36,9 @@ void GlobalHotkey::reset()
 void GlobalHotkey::restartCount()
 {
     m_counter = 0;
-    m_timer.start();
 }
 
-bool GlobalHotkey::check(bool isUp, int qtKey)
+bool GlobalHotkey::check(bool isUp, int qtKey, quint32 serverTime)
 {
     if (qtKey != m_key || m_modifiers != 0) {
         restartCount();
@@ -52,7 +51,7 @@ bool GlobalHotkey::check(bool isUp, int qtKey)
             restartCount();
             return false;
         }
-        return count();
+        return count(serverTime);
     }
 
     if (m_pressed)
@@ -60,7 +59,7 @@ bool GlobalHotkey::check(bool isUp, int qtKey)
     m_pressed = true;
     switch (m_pressType) {
     case KeyPressType::Pressed:
-        return count();
+        return count(serverTime);
     case KeyPressType::Released:
         restartCount();
         return false;
@@ -70,13 +69,14 @@ bool GlobalHotkey::check(bool isUp, int qtKey)
     return false;
 }
 
-bool GlobalHotkey::count()
+bool GlobalHotkey::count(quint32 serverTime)
 {
     // The gap is measured from the previous counted event; exactly the interval still counts.
-    if (m_counter > 0 && m_pressCount > 1 && m_timer.elapsed() > m_interval)
+    const quint32 gap = serverTime - m_lastCounted;
+    if (m_counter > 0 && m_pressCount > 1 && gap > static_cast<quint32>(m_interval))
         restartCount();
     ++m_counter;
-    m_timer.start();
+    m_lastCounted = serverTime;
     if (m_counter < m_pressCount)
         return false;
     restartCount();

@@ -2,7 +2,6 @@
 
 #include "HotkeyTypes.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
 // One hotkey: a key, when its events count, and how many counted events fire it.
@@ -31,11 +30,13 @@ public:
     // Forgets counted presses and the held key.
     void reset();
     // Feeds one key event of an enabled hotkey; true when the hotkey fires.
-    bool check(bool isUp, int qtKey);
+    // The gap between counted events is taken from the events' X server times
+    // (ms, wrapping around), not from when they are handled.
+    bool check(bool isUp, int qtKey, quint32 serverTime);
 
 private:
     void restartCount();
-    bool count();
+    bool count(quint32 serverTime);
 
     int m_interval = 250;
     KeyPressType m_pressType = KeyPressType::Counted;
@@ -47,5 +48,6 @@ private:
     int m_hotkeyId;
     bool m_pressed = false;
     int m_counter = 0;
-    QElapsedTimer m_timer;
+    // Server time of the last counted event.
+    quint32 m_lastCounted = 0;
 };

@@ -5,6 +5,8 @@
 #include "HotkeySettings.h"
 #include "XHotKeyManager.h"
 
+#include <QDebug>
+
 template<> Enum<Hotkey>::Container Enum<Hotkey>::Values{
     {static_cast<int>(Hotkey::DoubleCtrl), QStringLiteral("Ctrl 2 раза"), QStringLiteral("DoubleCtrl")},
     {static_cast<int>(Hotkey::DoubleCapsLock), QStringLiteral("Caps Lock 2 раза"), QStringLiteral("DoubleCapsLock")},
@@ -69,17 +71,32 @@ void HotKeyManager::applyHotkeySettings()
 
 bool HotKeyManager::checkHotkeys(bool isUp, int qtKey)
 {
+    const qint64 now = hotkeyClockUs();
+    return checkHotkeys(isUp, qtKey, static_cast<quint32>(now / 1000), now);
+}
+
+bool HotKeyManager::checkHotkeys(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt)
+{
     bool fired = false;
+    bool emitted = false;
     for (GlobalHotkey* hotkey : qAsConst(hotkeys)) {
         if (!hotkey->isEnabled())
             continue;
         // Every enabled entry sees the event, so counters stay right after the first one fires.
-        if (hotkey->check(isUp, qtKey) && !fired) {
-            fired = true;
-            emit activated(hotkey->hotkeyClass(), hotkey->hotkeyId(), static_cast<int>(hotkey->pressType()));
+        if (!hotkey->check(isUp, qtKey, serverTime) || fired)
+            continue;
+        fired = true;
+        const bool isToggle = hotkey->hotkeyClass() == toggle;
+        if (isToggle && happenedAt < lastToggleDone) {
+            qInfo() << "A double press that waited while the last one was acted on is dropped";
+            continue;
         }
+        emit activated(hotkey->hotkeyClass(), hotkey->hotkeyId(), static_cast<int>(hotkey->pressType()));
+        emitted = true;
+        if (isToggle)
+            lastToggleDone = hotkeyClockUs();
     }
-    return fired;
+    return emitted;
 }
 
 void HotKeyManager::onSettingsChanged()

@@ -32,6 +32,12 @@ public:
     // Reads the "HotKeys" settings group and enables the chosen hotkey.
     void applyHotkeySettings();
     // Feeds one key event (qtKey -1: a key that is not watched); true when an activation was emitted.
+    // serverTime is the event's X server time, happenedAt the same moment on
+    // the clock of hotkeyClockUs(): a toggle completed by an event that
+    // happened before the last toggle was acted on waited behind a busy GUI
+    // thread, and is dropped, so presses handled late never toggle several times.
+    bool checkHotkeys(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt);
+    // An event happening now.
     bool checkHotkeys(bool isUp, int qtKey);
 
     const QList<GlobalHotkey*>& getHotkeys() const { return hotkeys; }
@@ -47,4 +53,8 @@ public slots:
 
 protected:
     QList<GlobalHotkey*> hotkeys;
+
+private:
+    // When the last toggle had been acted on (hotkeyClockUs()).
+    qint64 lastToggleDone = 0;
 };

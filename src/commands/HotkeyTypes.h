@@ -2,6 +2,8 @@
 
 #include "Enum.h"
 
+#include <QDeadlineTimer>
+
 // The double-press toggle hotkeys; settings store the invariant names of Enum<Hotkey>.
 enum class Hotkey : int {
     DoubleCtrl = 0,
@@ -29,3 +31,9 @@ enum class KeyPressType : int {
 
 template<> Enum<Hotkey>::Container Enum<Hotkey>::Values;
 template<> Enum<Push2TalkKey>::Container Enum<Push2TalkKey>::Values;
+
+// The monotonic clock, in microseconds, on which key events are stamped as they are read.
+inline qint64 hotkeyClockUs()
+{
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs() / 1000;
+}

@@ -8,6 +8,8 @@
 #include <QDebug>
 #include <QMutexLocker>
 
+#include <climits>
+
 #include <poll.h>
 
 #include <X11/Xlib.h>
@@ -15,10 +17,10 @@
 #include <X11/keysym.h>
 
 namespace {
-constexpr unsigned long idleWaitMs = 100;
-// Longest a wait for keyboard input lasts before the stop flag is seen again:
-// a stop (each hotkey settings change) blocks the GUI thread for about this long.
+// Only where the system gives no wake-up descriptor: the longest a wait for
+// keyboard input lasts before the stop flag is seen again.
 constexpr int inputWaitMs = 20;
+constexpr qint64 offsetLifetimeUs = Q_INT64_C(60000000);
 
 QList<KeySym> keysymsFor(Qt::Key key)
 {
@@ -181,13 +183,16 @@ void KeyboardListener::repeatableWork(CancellationCondition* cancellationConditi
         dpy = display;
     }
     if (!dpy) {
-        cancellationCondition->wait(idleWaitMs);
+        // Nothing to listen to: sleep until stopped.
+        cancellationCondition->wait(ULONG_MAX);
         return;
     }
     if (XPending(dpy) == 0) {
-        // Sleep on the X connection itself, so a key event wakes us at once.
-        pollfd input{ConnectionNumber(dpy), POLLIN, 0};
-        ::poll(&input, 1, inputWaitMs);
+        // Sleeps on the X connection and the stop together: a key event or a
+        // stop wakes the thread at once, and nothing else does.
+        const int wake = cancellationCondition->wakeDescriptor();
+        pollfd descriptors[2] = {{ConnectionNumber(dpy), POLLIN, 0}, {wake, POLLIN, 0}};
+        ::poll(descriptors, wake >= 0 ? 2 : 1, wake >= 0 ? -1 : inputWaitMs);
         return;
     }
 
@@ -202,15 +207,35 @@ void KeyboardListener::repeatableWork(CancellationCondition* cancellationConditi
     XGenericEventCookie* cookie = &event.xcookie;
     if (cookie->type != GenericEvent || cookie->extension != xinputOpcode || !XGetEventData(dpy, cookie))
         return;
+    const qint64 readAt = hotkeyClockUs();
     const int type = cookie->evtype;
     const bool isKey = type == XI_RawKeyPress || type == XI_RawKeyRelease;
-    const unsigned int keycode = isKey ? static_cast<unsigned int>(static_cast<XIRawEvent*>(cookie->data)->detail) : 0;
+    const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
+    const unsigned int keycode = isKey ? static_cast<unsigned int>(raw->detail) : 0;
+    const quint32 serverTime = isKey ? static_cast<quint32>(raw->time) : 0;
     XFreeEventData(dpy, cookie);
     if (isKey)
-        onRawKey(type == XI_RawKeyPress, keycode);
+        onRawKey(type == XI_RawKeyPress, keycode, serverTime, localTimeOf(serverTime, readAt));
 }
 
-void KeyboardListener::onRawKey(bool isPress, unsigned int keycode)
+qint64 KeyboardListener::localTimeOf(quint32 serverTime, qint64 readAt)
+{
+    // The server's clock counts milliseconds in 32 bits; carried on past each wrap.
+    if (serverTime < lastServerTime && lastServerTime - serverTime > 0x80000000u)
+        serverTimeWraps += Q_INT64_C(1) << 32;
+    lastServerTime = serverTime;
+    const qint64 serverUs = (serverTimeWraps + serverTime) * 1000;
+    // The least gap between the two clocks is the one with no delay in reading;
+    // taken afresh now and then, should the clocks drift apart.
+    const qint64 offset = readAt - serverUs;
+    if (offsetTakenAt == 0 || offset < clockOffsetUs || readAt - offsetTakenAt > offsetLifetimeUs) {
+        clockOffsetUs = offset;
+        offsetTakenAt = readAt;
+    }
+    return serverUs + clockOffsetUs;
+}
+
+void KeyboardListener::onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 happenedAt)
 {
     bool report = false;
     bool isUp = false;
@@ -236,7 +261,7 @@ void KeyboardListener::onRawKey(bool isPress, unsigned int keycode)
         }
     }
     if (report)
-        emit keyEventAction(isUp, qtKey);
+        emit keyEventAction(isUp, qtKey, serverTime, happenedAt);
 }
 
 void KeyboardListener::LogKey(_XEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HotkeyTypes.h"
 #include "RepeatWorker.h"
 
 #include <QList>
@@ -47,13 +48,17 @@ public:
     void repeatableWork(CancellationCondition* cancellationCondition) override;
 
 signals:
-    void keyEventAction(bool isUp, int qtKey);
+    // serverTime: the X server's time of the key event (ms, wraps around);
+    // happenedAt: the same moment on the clock of hotkeyClockUs(), however
+    // late this thread got to read the event.
+    void keyEventAction(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt);
 
 private:
     void closeDisplayLocked();
     void resolveKeycodesLocked();
     int qtKeyLocked(unsigned int keycode) const;
-    void onRawKey(bool isPress, unsigned int keycode);
+    void onRawKey(bool isPress, unsigned int keycode, quint32 serverTime, qint64 happenedAt);
+    qint64 localTimeOf(quint32 serverTime, qint64 readAt);
 
     mutable QMutex mutex;
     QList<KeyEntry> keys;
@@ -62,4 +67,9 @@ private:
     int xinputOpcode = 0;
     unsigned int heldKeycode = 0;
     bool pushToTalk = false;
+    // Listener thread only: from the server's clock to hotkeyClockUs().
+    quint32 lastServerTime = 0;
+    qint64 serverTimeWraps = 0;
+    qint64 clockOffsetUs = 0;
+    qint64 offsetTakenAt = 0;
 };

@@ -42,6 +42,8 @@ void XHotKeyManager::keyboardHookReg()
         return;
     listener = new KeyboardListener;
     service = new SubService(listener, true);
+    // The listener sees a stop at once; a settings change then holds the GUI thread only a few ms.
+    service->setPollInterval(5);
     connect(listener, &KeyboardListener::keyEventAction, this, &XHotKeyManager::onKeyEvent);
 }
 
@@ -88,8 +90,8 @@ void XHotKeyManager::unmuteListener()
         hotkey->reset();
 }
 
-void XHotKeyManager::onKeyEvent(bool isUp, int qtKey)
+void XHotKeyManager::onKeyEvent(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt)
 {
     if (mutes == 0)
-        checkHotkeys(isUp, qtKey);
+        checkHotkeys(isUp, qtKey, serverTime, happenedAt);
 }

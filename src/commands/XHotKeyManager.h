@@ -28,7 +28,7 @@ public:
 public slots:
     void muteListener() override;
     void unmuteListener() override;
-    void onKeyEvent(bool isUp, int qtKey);
+    void onKeyEvent(bool isUp, int qtKey, quint32 serverTime, qint64 happenedAt);
 
 private:
     SubService* service = nullptr;

@@ -2,6 +2,9 @@
 
 #include <QMutexLocker>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 CancellationCondition::CancellationCondition()
     : mutex(new QMutex)
     , waitCondition(new QWaitCondition)
@@ -10,6 +13,8 @@ CancellationCondition::CancellationCondition()
 
 CancellationCondition::~CancellationCondition()
 {
+    if (descriptor >= 0)
+        ::close(descriptor);
     waitCondition.reset();
     mutex.reset();
 }
@@ -17,7 +22,28 @@ CancellationCondition::~CancellationCondition()
 void CancellationCondition::cancel()
 {
     canceled.store(true);
-    wakeAll();
+    QMutexLocker lock(mutex.get());
+    waitCondition->wakeAll();
+    signalDescriptorLocked();
+}
+
+int CancellationCondition::wakeDescriptor()
+{
+    QMutexLocker lock(mutex.get());
+    if (descriptor < 0) {
+        descriptor = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (canceled.load())
+            signalDescriptorLocked();
+    }
+    return descriptor;
+}
+
+void CancellationCondition::signalDescriptorLocked()
+{
+    if (descriptor < 0)
+        return;
+    const eventfd_t one = 1;
+    (void)!::write(descriptor, &one, sizeof one);
 }
 
 void CancellationCondition::wait(unsigned long msecs)

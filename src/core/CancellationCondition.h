@@ -22,10 +22,18 @@ public:
     // Waits at most msecs unless canceled or woken earlier; returns at once when already canceled.
     void wait(unsigned long msecs);
     void wakeAll();
+    // A descriptor that turns readable once canceled, for a worker that sleeps
+    // in poll() on descriptors of its own; -1 when the system has none to give.
+    int wakeDescriptor();
 
     std::atomic<bool> canceled{false};
     std::unique_ptr<QMutex> mutex;
     std::unique_ptr<QWaitCondition> waitCondition;
+
+private:
+    void signalDescriptorLocked();
+
+    int descriptor = -1;
 };
 
 using CancellationConditionPtr = std::shared_ptr<CancellationCondition>;

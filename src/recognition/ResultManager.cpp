@@ -145,6 +145,9 @@ void ResultManager::modeStateChanged(RecognitionMode changedMode, AsrState state
             if (target)
                 target->UpdateTargetHandles(resultWindow);
         }
+    } else if (state == Stopping) {
+        // A stop is heard at once: the word being typed is finished, what waits behind it is not typed.
+        TextWriter::StopTyping();
     } else if (state == Stopped) {
         if (fixWindow)
             qInfo() << "Clear Result window";

@@ -20,7 +20,7 @@ class WebSocketClient;
 // is: a voice command to run, dictated text to auto-replace, format and type
 // into the result window, or a form result handled by the form session.
 // Results and mode reports arrive queued from the link's thread; the object
-// lives in the GUI thread and types synchronously.
+// lives in the GUI thread and queues the text it types.
 class ResultManager : public QObject
 {
     Q_OBJECT

@@ -1,10 +1,37 @@
 #include "TextWriter.h"
 
+#include "TypingQueue.h"
 #include "XTextWriter.h"
 
 TextWriter* TextWriter::Writer = nullptr;
 
+TextWriter::Typing::Typing(unsigned long window, const QString& text)
+    : window(window)
+    , characters(text.toUcs4())
+    , end(characters.size())
+{
+}
+
+TextWriter::TextWriter()
+    : typingQueue(new TypingQueue(this))
+{
+}
+
 TextWriter::~TextWriter() = default;
+
+int TextWriter::typeSome(Typing& typing)
+{
+    const QVector<uint> rest = typing.characters.mid(typing.next, typing.end - typing.next);
+    if (!writeText(typing.window, QString::fromUcs4(rest.constData(), rest.size())))
+        typing.failed = true;
+    typing.next = typing.end;
+    return 0;
+}
+
+int TextWriter::finishTyping()
+{
+    return 0;
+}
 
 void TextWriter::Init()
 {
@@ -20,12 +47,12 @@ void TextWriter::Cleanup()
 
 bool TextWriter::WriteText(unsigned long window, QString text)
 {
-    return Writer && Writer->writeText(window, text);
+    return Writer && Writer->queue()->addText(window, text);
 }
 
 bool TextWriter::WriteKey(unsigned long window, const HotKeyInfo& hotkey)
 {
-    return Writer && Writer->writeKey(window, hotkey);
+    return Writer && Writer->queue()->addKey(window, hotkey);
 }
 
 unsigned long TextWriter::GetFocusedWindow()
@@ -36,4 +63,10 @@ unsigned long TextWriter::GetFocusedWindow()
 bool TextWriter::GetWindowRect(unsigned long window, QRect* rect)
 {
     return Writer && Writer->getWindowRect(window, rect);
+}
+
+void TextWriter::StopTyping()
+{
+    if (Writer)
+        Writer->queue()->stopAfterWord();
 }

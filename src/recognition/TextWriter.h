@@ -3,18 +3,47 @@
 #include "HotKeyInfo.h"
 
 #include <QString>
+#include <QVector>
+
+#include <memory>
 
 class QRect;
+class TypingQueue;
 
 // Types text and key chords into other applications. The static operations
 // forward to the one instance and answer false or 0 before Init and after
-// Cleanup. Used from the GUI thread only; typing blocks the caller.
+// Cleanup. Used from the GUI thread only. WriteText and WriteKey queue their
+// work: the text is typed a piece at a time, between turns of the event loop.
 class TextWriter
 {
 public:
-    virtual ~TextWriter();
+    // One text on its way into a window; typeSome moves `next` on.
+    struct Typing
+    {
+        unsigned long window = 0;
+        QVector<uint> characters;
+        // The first character not typed yet.
+        int next = 0;
+        // Typing ends before this character; a stop moves it to the end of the word.
+        int end = 0;
+        // Characters skipped because no key could produce them.
+        int untyped = 0;
+        // The window is gone or the X server refused: nothing more is typed.
+        bool failed = false;
+        bool begun = false;
 
-    // False when the window is gone or some character could not be typed.
+        Typing() = default;
+        Typing(unsigned long window, const QString& text);
+        bool done() const { return failed || next >= end; }
+    };
+
+    TextWriter();
+    virtual ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    // Types the whole text before it returns. False when the window is gone or
+    // some character could not be typed.
     virtual bool writeText(unsigned long window, QString text) = 0;
     // Presses the chord in the window that has the keyboard focus.
     virtual bool writeKey(unsigned long window, const HotKeyInfo& hotkey) = 0;
@@ -22,6 +51,16 @@ public:
     virtual unsigned long getFocusedWindow() = 0;
     // The geometry of the top-level window that holds the window.
     virtual bool getWindowRect(unsigned long window, QRect* rect) = 0;
+
+    // Types the next characters of the text, for a blink at most. Answers how
+    // many milliseconds to wait before the next call (0: after a turn of the
+    // event loop). This one types the rest at once through writeText.
+    virtual int typeSome(Typing& typing);
+    // Called once nothing is left to type: gives back what typing borrowed.
+    // Answers how many milliseconds to wait before calling again, 0 when done.
+    virtual int finishTyping();
+
+    TypingQueue* queue() const { return typingQueue.get(); }
 
     static TextWriter* Writer;
 
@@ -31,4 +70,9 @@ public:
     static bool WriteKey(unsigned long window, const HotKeyInfo& hotkey);
     static unsigned long GetFocusedWindow();
     static bool GetWindowRect(unsigned long window, QRect* rect);
+    // Ends typing at the end of the word being typed and drops what waits behind it.
+    static void StopTyping();
+
+private:
+    std::unique_ptr<TypingQueue> typingQueue;
 };

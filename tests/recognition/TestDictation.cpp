@@ -7,10 +7,12 @@
 #include "ResultManager.h"
 #include "TestHome.h"
 #include "TextWriter.h"
+#include "TypingQueue.h"
 #include "UserCommandFiles.h"
 #include "UserCommandFixtures.h"
 #include "UserCommandsManager.h"
 #include "WebSocketWorker.h"
+#include "XHotKeyManager.h"
 #include "XTestKeyboard.h"
 
 #include <QtTest>
@@ -41,6 +43,7 @@ private slots:
     }
     void onlyFinalTextIsTypedAndCommandsRun();
     void droppedLinkTypesThePendingPartial();
+    void doubleCtrlStopsALongResultAtOnce();
 
 private:
     void startDictation();
@@ -160,6 +163,56 @@ void TestDictation::droppedLinkTypesThePendingPartial()
     QCOMPARE(backup->messagesOfType(1).last().data.toObject().value("Type"), QJsonValue(2));
     backup->sendResult(QStringLiteral("третья"), true);
     QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("Первая фраза вторая третья"), 10000);
+}
+
+// On a keyboard with no Cyrillic keys every letter of a long result borrows a
+// keycode; a double Ctrl in the middle of it toggles once, and typing ends
+// within half a second, after a whole word, with the keyboard map as it was.
+void TestDictation::doubleCtrlStopsALongResultAtOnce()
+{
+    QVERIFY(keyboard->setLayout(QStringLiteral("us")));
+    XHotKeyManager hotkeys;
+    QTRY_VERIFY(hotkeys.IsInitialized());
+    AsrManager* asr = link->worker()->asrManager();
+    QSignalSpy activations(&hotkeys, &HotKeyManager::activated);
+    connect(&hotkeys, &HotKeyManager::activated, asr, [asr](int hotkeyClass) {
+        if (hotkeyClass == int(HotkeyClass::Toggle))
+            asr->changeRecognition();
+    });
+    startDictation();
+    const int modeRequests = server->messagesOfType(1).size();
+    const QVector<unsigned long> map = keyboard->keyboardMap();
+
+    const QStringList words = QStringLiteral("съешь же ещё этих мягких французских булок да выпей чаю широкая "
+                                             "ЭЛЕКТРИФИКАЦИЯ ЮЖНЫХ ГУБЕРНИЙ ДАСТ МОЩНЫЙ ТОЛЧОК ПОДЪЁМУ СЕЛЬСКОГО ХОЗЯЙСТВА")
+                                  .split(' ');
+    QString result;
+    for (int i = 0; result.size() < 2000; ++i)
+        result += words[i % words.size()] + QLatin1Char(' ');
+    server->sendResult(result.trimmed(), true);
+    QTRY_VERIFY(recorder->text().size() > 100);
+
+    QSignalSpy idle(TextWriter::Writer->queue(), &TypingQueue::idle);
+    keyboard->tap("Control_L");
+    keyboard->tap("Control_L");
+    QElapsedTimer sinceDoubleCtrl;
+    sinceDoubleCtrl.start();
+    QVERIFY(idle.wait(TestHome::scaled(5000)));
+    const qint64 latency = sinceDoubleCtrl.elapsed();
+    QVERIFY2(latency <= TestHome::scaled(500), qPrintable(QStringLiteral("typing ended %1 ms after the double Ctrl").arg(latency)));
+
+    // Nothing more comes: one toggle, one request for the idle mode.
+    QTest::qWait(300);
+    QCOMPARE(activations.count(), 1);
+    QCOMPARE(server->messagesOfType(1).size(), modeRequests + 1);
+    QCOMPARE(server->messagesOfType(1).last().data.toObject().value("Type"), QJsonValue(0));
+    const QString typed = recorder->text();
+    QVERIFY(typed.size() < result.size() - 100);
+    QVERIFY2(words.contains(typed.split(' ', Qt::SkipEmptyParts).last(), Qt::CaseInsensitive),
+             qPrintable(typed.right(30)));
+    // The keys lent while Ctrl was pressed on another keyboard device are given back.
+    QCOMPARE(keyboard->keyboardMap(), map);
+    QVERIFY(keyboard->setLayout(QStringLiteral("us,ru")));
 }
 
 QTEST_MAIN(TestDictation)

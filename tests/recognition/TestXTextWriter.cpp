@@ -1,6 +1,9 @@
 #include "KeyRecorderWindow.h"
 #include "TestHome.h"
 #include "TextWriter.h"
+#include "TextWriterSettings.h"
+#include "TypingQueue.h"
+#include "TypingText.h"
 #include "XHotKeyConverter.h"
 #include "XTestKeyboard.h"
 #include "XTextWriter.h"
@@ -13,6 +16,27 @@ namespace {
 constexpr unsigned shiftMask = 0x01;
 constexpr unsigned controlMask = 0x04;
 constexpr unsigned long returnKeysym = 0xff0d;
+
+void setEnterDelay(int milliseconds)
+{
+    TextWriterSettings settings;
+    settings.EnterDelay = milliseconds;
+    settings.sync();
+}
+
+// Where the received text first differs from the sent one, for the failure message.
+QByteArray difference(const QString& sent, const QString& received)
+{
+    int at = 0;
+    while (at < sent.size() && at < received.size() && sent[at] == received[at])
+        ++at;
+    return QStringLiteral("%1 of %2 characters received; first difference at %3: sent \"%4\", received \"%5\"")
+        .arg(received.size())
+        .arg(sent.size())
+        .arg(at)
+        .arg(sent.mid(at, 20), received.mid(at, 20))
+        .toUtf8();
+}
 } // namespace
 
 class TestXTextWriter : public QObject
@@ -42,6 +66,9 @@ private slots:
     }
     void asciiAndLineBreaks();
     void spareKeycodeTypesCharactersWithoutKey();
+    void longMixedTextOnUsLayout_data();
+    void longMixedTextOnUsLayout();
+    void stopFinishesTheWordAndGivesTheMapBack();
     void layoutChangeRebuildsKeyTable();
     void failuresAreReported();
     void keyChordReplayedThroughXTest();
@@ -69,7 +96,7 @@ void TestXTextWriter::asciiAndLineBreaks()
     for (const KeyRecorderWindow::KeyEvent& event : recorder.events())
         QVERIFY(event.synthetic);
 
-    // Line feed and pilcrow are Shift+Return.
+    // Line feed and pilcrow are Shift+Return, on the keyboard's own Return key.
     recorder.clear();
     QVERIFY(typeAndWait(QStringLiteral("a\nb\u00b6c"), QStringLiteral("a\nb\nc")));
     const QList<KeyRecorderWindow::KeyEvent> presses = recorder.presses();
@@ -77,23 +104,81 @@ void TestXTextWriter::asciiAndLineBreaks()
     for (int i : {1, 3}) {
         QCOMPARE(presses[i].keysym, returnKeysym);
         QVERIFY(presses[i].state & shiftMask);
+        QCOMPARE(presses[i].keycode, keyboard.keycodeOf("Return"));
     }
-    // The borrowed keycode is given back.
-    QCOMPARE(keyboard.keysymAt(presses[1].keycode), 0ul);
 }
 
 void TestXTextWriter::spareKeycodeTypesCharactersWithoutKey()
 {
     // Neither the euro sign nor Cyrillic has a key on a plain "us" keyboard.
+    const QVector<unsigned long> map = keyboard.keyboardMap();
     const QString text = QStringLiteral("a€яЖb");
     QVERIFY(typeAndWait(text, text));
     const QList<KeyRecorderWindow::KeyEvent> presses = recorder.presses();
     QCOMPARE(presses.size(), 5);
-    const unsigned spare = presses[1].keycode;
-    QCOMPARE(presses[2].keycode, spare);
-    QCOMPARE(presses[3].keycode, spare);
-    QVERIFY(presses[0].keycode != spare);
-    QCOMPARE(keyboard.keysymAt(spare), 0ul);
+    for (int i : {1, 2, 3}) {
+        QVERIFY(presses[i].keycode != presses[0].keycode);
+        QCOMPARE(keyboard.keysymAt(presses[i].keycode), 0ul);
+    }
+    // The borrowed keycodes are given back.
+    QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+void TestXTextWriter::longMixedTextOnUsLayout_data()
+{
+    QTest::addColumn<int>("enterDelay");
+    QTest::newRow("EnterDelay 50") << 50;
+    QTest::newRow("EnterDelay 0") << 0;
+}
+
+// Far more characters without a key than there are keycodes to lend, typed
+// as the program types (between turns of the event loop): every one arrives
+// as itself, whatever EnterDelay says, and the keyboard map is as it was.
+void TestXTextWriter::longMixedTextOnUsLayout()
+{
+    QFETCH(int, enterDelay);
+    setEnterDelay(enterDelay);
+    writer.reset(new XTextWriter);
+    setEnterDelay(50);
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    const QString text = TypingText::mixed(2000);
+    QSignalSpy idle(writer->queue(), &TypingQueue::idle);
+    QVERIFY(writer->queue()->addText(recorder.windowId(), text));
+    QVERIFY(idle.wait(TestHome::scaled(60000)));
+    const bool complete = QTest::qWaitFor([&] { return recorder.text().size() >= text.size(); }, 5000);
+    QVERIFY2(complete && recorder.text() == text, difference(text, recorder.text()).constData());
+    QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+// A stop ends typing at the end of the word and drops the rest, saying how
+// much; the map goes back then, and when the writer goes in the middle of a text.
+void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
+{
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    const QString text = TypingText::mixed(3000);
+    const QString next = QStringLiteral("второй текст");
+    TypingQueue* queue = writer->queue();
+    QSignalSpy idle(queue, &TypingQueue::idle);
+    QSignalSpy stopped(queue, &TypingQueue::stopped);
+    queue->addText(recorder.windowId(), text);
+    queue->addText(recorder.windowId(), next);
+    QTRY_VERIFY(recorder.text().size() > 300);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Typing stopped: \\d+ characters")));
+    queue->stopAfterWord();
+    QVERIFY(idle.wait(TestHome::scaled(5000)));
+    QCOMPARE(stopped.count(), 1);
+    const int typed = text.size() + next.size() - stopped[0][0].toInt();
+    QVERIFY(typed < text.size());
+    QVERIFY(text[typed].isSpace() || text[typed - 1].isSpace());
+    QTRY_COMPARE(recorder.text().size(), typed);
+    QCOMPARE(recorder.text(), text.left(typed));
+    QVERIFY(!queue->isBusy());
+    QCOMPARE(keyboard.keyboardMap(), map);
+
+    queue->addText(recorder.windowId(), text);
+    QVERIFY(keyboard.keyboardMap() != map);
+    writer.reset();
+    QCOMPARE(keyboard.keyboardMap(), map);
 }
 
 void TestXTextWriter::layoutChangeRebuildsKeyTable()

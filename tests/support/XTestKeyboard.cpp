@@ -55,6 +55,25 @@ unsigned long XTestKeyboard::keysymAt(unsigned keycode) const
     return keysym;
 }
 
+QVector<unsigned long> XTestKeyboard::keyboardMap() const
+{
+    QVector<unsigned long> map;
+    if (!display)
+        return map;
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym* keysyms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1,
+                                          &perKeycode);
+    if (!keysyms)
+        return map;
+    for (int i = 0; i < (maxKeycode - minKeycode + 1) * perKeycode; ++i)
+        map << keysyms[i];
+    XFree(keysyms);
+    return map;
+}
+
 void XTestKeyboard::fake(unsigned keycode, bool press)
 {
     if (!display || keycode == 0)

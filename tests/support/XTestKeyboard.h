@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVector>
 
 struct _XDisplay;
 
@@ -20,6 +21,8 @@ public:
     unsigned keycodeOf(const char* keysymName) const;
     // The first keysym on a keycode in the server's current map (0 for none).
     unsigned long keysymAt(unsigned keycode) const;
+    // Every keysym of every keycode in the server's current map.
+    QVector<unsigned long> keyboardMap() const;
 
     void press(const char* keysymName);
     void release(const char* keysymName);

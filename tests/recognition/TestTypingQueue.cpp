@@ -1,0 +1,104 @@
+#include "TextWriter.h"
+#include "TypingQueue.h"
+
+#include <QRect>
+#include <QtTest>
+
+namespace {
+// Types into a string, as many characters as its budget allows.
+class BudgetWriter : public TextWriter
+{
+public:
+    bool writeText(unsigned long, QString text) override
+    {
+        typed += text;
+        return true;
+    }
+    bool writeKey(unsigned long, const HotKeyInfo& hotkey) override
+    {
+        typed += QStringLiteral("<%1>").arg(hotkey.keycode);
+        return true;
+    }
+    unsigned long getFocusedWindow() override { return 0; }
+    bool getWindowRect(unsigned long, QRect*) override { return false; }
+    int typeSome(Typing& typing) override
+    {
+        typing.begun = true;
+        for (; budget > 0 && typing.next < typing.end; --budget)
+            typed += QString::fromUcs4(&typing.characters[typing.next++], 1);
+        return budget > 0 ? 0 : 1;
+    }
+
+    QString typed;
+    int budget = 0;
+};
+} // namespace
+
+// What a stop keeps of the queue, through a writer that types on command.
+class TestTypingQueue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stopKeepsTheWord_data();
+    void stopKeepsTheWord();
+    void chordsWaitForTheTextBeforeThem();
+};
+
+void TestTypingQueue::stopKeepsTheWord_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("typedBefore");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("in a word") << "один два три" << 6 << "один два";
+    QTest::newRow("between words") << "один два три" << 5 << "один ";
+    QTest::newRow("before the first") << "один два три" << 0 << "";
+    QTest::newRow("a long word is cut") << QString(200, 'x') + " конец" << 10 << QString(10 + TypingQueue::MaxWordAfterStop, 'x');
+}
+
+// The word being typed is finished; what follows, later texts and chords
+// included, is dropped and counted.
+void TestTypingQueue::stopKeepsTheWord()
+{
+    QFETCH(QString, text);
+    QFETCH(int, typedBefore);
+    QFETCH(QString, expected);
+    BudgetWriter writer;
+    TypingQueue* queue = writer.queue();
+    QSignalSpy stopped(queue, &TypingQueue::stopped);
+    QSignalSpy idle(queue, &TypingQueue::idle);
+    writer.budget = typedBefore;
+    QVERIFY(queue->addText(1, text));
+    QVERIFY(queue->addKey(1, HotKeyInfo{36, 0}));
+    QVERIFY(queue->addText(1, QStringLiteral("потом")));
+    QTRY_COMPARE(writer.typed.size(), typedBefore);
+
+    writer.budget = 1000;
+    queue->stopAfterWord();
+    QVERIFY(idle.wait());
+    QCOMPARE(writer.typed, expected);
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(stopped[0][0].toInt(), text.size() + 5 - expected.size());
+    QVERIFY(!queue->isBusy());
+}
+
+void TestTypingQueue::chordsWaitForTheTextBeforeThem()
+{
+    BudgetWriter writer;
+    TypingQueue* queue = writer.queue();
+    // Nothing waits: pressed at once.
+    QVERIFY(queue->addKey(1, HotKeyInfo{36, 0}));
+    QCOMPARE(writer.typed, QStringLiteral("<36>"));
+    writer.budget = 2;
+    queue->addText(1, QStringLiteral("абв"));
+    queue->addKey(1, HotKeyInfo{22, 0});
+    queue->addText(1, QStringLiteral("г"));
+    QCOMPARE(writer.typed, QStringLiteral("<36>аб"));
+    writer.budget = 1000;
+    QSignalSpy idle(queue, &TypingQueue::idle);
+    QVERIFY(idle.wait());
+    QCOMPARE(writer.typed, QStringLiteral("<36>абв<22>г"));
+}
+
+QTEST_GUILESS_MAIN(TestTypingQueue)
+#include "TestTypingQueue.moc"
