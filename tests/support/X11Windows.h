@@ -40,5 +40,13 @@ QStringList atomNames(unsigned long window, const char* property);
 // Whether an EWMH window manager has announced itself and what it supports on
 // the root window.
 bool windowManagerRunning();
+// Whether the window manager maps a new window; one that has only announced
+// itself may still drop the windows mapped while it starts up.
+bool windowManagerTakesWindows();
+// Makes the atoms known to the display, as the first EWMH client (a panel, a
+// tray host) on a desktop's display has done long before any program starts.
+void internAtoms(const QStringList& names);
+// Whether a tray host owns the display's system tray selection.
+bool trayHostRunning();
 
 } // namespace X11Windows
