@@ -1,5 +1,7 @@
+#include "ChildProcess.h"
 #include "FakeServerSet.h"
 #include "TestHome.h"
+#include "TrayHostSession.h"
 #include "X11Windows.h"
 #include "XTestKeyboard.h"
 
@@ -8,9 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
-#include <QSystemTrayIcon>
 
 #include <memory>
 #include <optional>
@@ -26,39 +26,22 @@ public:
     Client()
     {
         process.setProcessEnvironment(FakeServerSet::clientEnvironment(home()));
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(&process, &QProcess::readyRead, [this] { output += QString::fromUtf8(process.readAll()); });
-    }
-    ~Client()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
+        process.collectOutput();
     }
 
     static QString home() { return TestHome::path() + QStringLiteral("/child"); }
 
     void start() { process.start(QStringLiteral(SCRIVORA_BINARY), QStringList()); }
-    bool finished(int timeoutMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (process.state() != QProcess::NotRunning && timer.elapsed() < timeoutMs)
-            QTest::qWait(20);
-        output += QString::fromUtf8(process.readAll());
-        return process.state() == QProcess::NotRunning;
-    }
+    const QString& output() const { return process.output(); }
     // An unexpected code shows the end of the output, where a sanitizer report would be.
     int exitCode(int expected) const
     {
         if (process.exitCode() != expected)
-            qWarning().noquote() << output.right(8000);
+            qWarning().noquote() << output().right(8000);
         return process.exitCode();
     }
 
-    QProcess process;
-    QString output;
+    ChildProcess process;
 };
 
 // This copy's own: the user may be running another on the same display.
@@ -73,12 +56,12 @@ void verifyCleanEnd(Client& client)
 {
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(client.finished(TestHome::scaled(20000)));
+    QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
     QVERIFY2(timer.elapsed() < TestHome::scaled(15000), qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(client.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(client.exitCode(0), 0);
 
-    const QString& log = client.output;
+    const QString& log = client.output();
     const int heartbeat = log.indexOf(QLatin1String("Stop end: ConnectionHeartbeat"));
     const int driver = log.indexOf(QLatin1String("Stop end: ConnectionManager"));
     const int worker = log.indexOf(QLatin1String("Stop end: WebSocketWorker"));
@@ -106,6 +89,7 @@ private slots:
     void unreadableSettingsFileIsSetAside();
 
 private:
+    TrayHostSession trayHost;
     std::unique_ptr<FakeServerSet> servers;
     std::unique_ptr<Client> first;
 };
@@ -113,6 +97,8 @@ private:
 void TestScrivoraProcess::initTestCase()
 {
     TestHome::wipe();
+    QString error;
+    QVERIFY2(trayHost.start(&error), qPrintable(error));
     servers = std::make_unique<FakeServerSet>();
     QVERIFY(servers->isListening());
     servers->writeClientSettings(FakeServerSet::clientSettingsFile(Client::home()), true);
@@ -123,13 +109,10 @@ void TestScrivoraProcess::initTestCase()
 
 void TestScrivoraProcess::startsConnectedWithTrayIcon()
 {
-    QTRY_VERIFY2_WITH_TIMEOUT(first->output.contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(first->output.right(4000)),
+    QTRY_VERIFY2_WITH_TIMEOUT(first->output().contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(first->output().right(4000)),
                               TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        QTRY_VERIFY_WITH_TIMEOUT(trayIcon(first->process).has_value(), TestHome::scaled(10000));
-    else
-        QTRY_VERIFY(first->output.contains(QLatin1String("System tray Unavaliable")));
+    QTRY_VERIFY_WITH_TIMEOUT(trayIcon(first->process).has_value(), TestHome::scaled(10000));
 }
 
 void TestScrivoraProcess::secondCopyIsRefused()
@@ -142,9 +125,9 @@ void TestScrivoraProcess::secondCopyIsRefused()
                                       && w.viewable && w.pid == second.process.processId();
                               })).has_value(),
                              TestHome::scaled(10000));
-    QVERIFY(second.output.contains(QLatin1String("Another copy is running")));
+    QVERIFY(second.output().contains(QLatin1String("Another copy is running")));
     QVERIFY(X11Windows::requestClose(box->id));
-    QVERIFY(second.finished(TestHome::scaled(10000)));
+    QVERIFY(second.process.waitToEnd(TestHome::scaled(10000)));
     QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(255), 255);
     QCOMPARE(first->process.state(), QProcess::Running);
@@ -152,8 +135,6 @@ void TestScrivoraProcess::secondCopyIsRefused()
 
 void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        QSKIP("No tray host on this display");
     const std::optional<X11Windows::Window> icon = trayIcon(first->process);
     QVERIFY(icon.has_value());
     X11Windows::click(icon->geometry.center().x(), icon->geometry.center().y(), 3);
@@ -196,7 +177,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     Client client;
     client.start();
     QVERIFY(client.process.waitForStarted());
-    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(client.output.right(4000)),
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
 
@@ -225,15 +206,15 @@ void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
     Client client;
     client.start();
     QVERIFY(client.process.waitForStarted());
-    QTRY_VERIFY2_WITH_TIMEOUT(client.output.contains(QLatin1String("started with defaults")), qPrintable(client.output.right(4000)),
+    QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("started with defaults")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(10000));
     QFile kept(path + QStringLiteral(".damaged"));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), damaged);
-    QVERIFY(!client.finished(2000));
+    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; }, 2000));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
-    QVERIFY(client.finished(TestHome::scaled(20000)));
+    QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
     QCOMPARE(client.process.exitCode(), 0);
 }
 
