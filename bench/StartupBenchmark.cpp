@@ -4,6 +4,7 @@
 // connected. Needs an X display with a tray host and the sound server:
 //   bash -c 'source scripts/headless-services.sh; build/bench/StartupBenchmark [idle-seconds] [runs]'
 
+#include "ChildProcess.h"
 #include "FakeServerSet.h"
 #include "RunGuard.h"
 #include "X11Windows.h"
@@ -102,7 +103,7 @@ public:
         }
     }
 
-    QProcess process;
+    ChildProcess process;
     QByteArray output;
 };
 

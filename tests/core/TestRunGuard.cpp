@@ -1,10 +1,10 @@
+#include "ChildProcess.h"
 #include "RunGuard.h"
 
 #include <QtTest>
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -27,7 +27,7 @@ QString semaphoreKeyFile(const QString& folder, const QString& key)
 }
 
 // The guard of `key` taken in a child process whose temporary folder is `folder`.
-void startHolder(QProcess& holder, const QString& key, const QString& folder, bool keep)
+void startHolder(ChildProcess& holder, const QString& key, const QString& folder, bool keep)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), folder);
@@ -74,7 +74,7 @@ void TestRunGuard::initTestCase()
 void TestRunGuard::killedHolderLetsTheNextCopyRun()
 {
     const QString key = QUuid::createUuid().toString();
-    QProcess holder;
+    ChildProcess holder;
     startHolder(holder, key, temporary.path(), true);
     QCOMPARE(decision(holder), QStringLiteral("held"));
 
@@ -124,7 +124,7 @@ void TestRunGuard::leftoverFilesDoNotKeepOut()
         QVERIFY(QFile::link(linkTarget, lockFile));
     }
 
-    QProcess copy;
+    ChildProcess copy;
     startHolder(copy, key, folder.path(), false);
     QCOMPARE(decision(copy), QStringLiteral("held"));
     QVERIFY(copy.waitForFinished(5000));
@@ -145,7 +145,7 @@ void TestRunGuard::uncaughtExceptionIsLoggedAndExits()
 {
     QFETCH(QString, kind);
     QFETCH(QString, expected);
-    QProcess crasher;
+    ChildProcess crasher;
     crasher.start(QCoreApplication::applicationDirPath() + QStringLiteral("/UncaughtThrower"), {kind});
     QVERIFY(crasher.waitForFinished(10000));
     QCOMPARE(crasher.exitStatus(), QProcess::NormalExit);

@@ -1,4 +1,5 @@
 #include "RunGuard.h"
+#include "TestHome.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -96,7 +97,7 @@ int start(const QDir& home)
         return 1;
     }
     file.close();
-    QDeadlineTimer deadline(30000);
+    QDeadlineTimer deadline(TestHome::scaled(30000));
     while (!guardHeld()) {
         if (deadline.hasExpired() || !isClient(pid)) {
             err() << "RunningClient: the client did not take the guard; see " << home.filePath("client.out") << Qt::endl;
@@ -120,9 +121,10 @@ int stop(const QDir& home)
         err() << "RunningClient: the client did not live through the suite; see " << home.filePath("client.out") << Qt::endl;
         return 1;
     }
-    for (int signal : {SIGTERM, SIGKILL}) {
-        ::kill(pid_t(pid), signal);
-        QDeadlineTimer deadline(10000);
+    // Detached, it leads a process group of its own: the last signal ends its children too.
+    for (pid_t target : {pid_t(pid), pid_t(-pid)}) {
+        ::kill(target, target > 0 ? SIGTERM : SIGKILL);
+        QDeadlineTimer deadline(TestHome::scaled(10000));
         while (isClient(pid) && !deadline.hasExpired())
             QThread::msleep(50);
         if (!isClient(pid))
