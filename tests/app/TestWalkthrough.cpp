@@ -65,7 +65,7 @@ void TestWalkthrough::fakeServerUsage()
     QFETCH(int, exitCode);
 
     Program server(fakeServer(), arguments);
-    QVERIFY(server.process.waitForFinished(10000));
+    QVERIFY(server.process.waitToEnd(TestHome::scaled(10000)));
     QCOMPARE(server.process.exitCode(), exitCode);
     QVERIFY2(server.output().startsWith(QLatin1String("Usage: FakeServer [balancer-port [recognition-port]]")),
              qPrintable(server.output()));

@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 #include "RunGuard.h"
+#include "TestHome.h"
 
 #include <QtTest>
 
@@ -41,7 +42,7 @@ QString decision(QProcess& holder)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!holder.canReadLine() && timer.elapsed() < 5000)
+    while (!holder.canReadLine() && timer.elapsed() < TestHome::scaled(5000))
         holder.waitForReadyRead(100);
     return QString::fromLatin1(holder.readLine()).trimmed();
 }
@@ -127,7 +128,7 @@ void TestRunGuard::leftoverFilesDoNotKeepOut()
     ChildProcess copy;
     startHolder(copy, key, folder.path(), false);
     QCOMPARE(decision(copy), QStringLiteral("held"));
-    QVERIFY(copy.waitForFinished(5000));
+    QVERIFY(copy.waitToEnd(TestHome::scaled(5000)));
     const QString log = QString::fromUtf8(copy.readAllStandardError());
     QCOMPARE(log.contains(QLatin1String("going on as the only copy")), undecided);
     QVERIFY(!QFile::exists(linkTarget));
@@ -147,7 +148,7 @@ void TestRunGuard::uncaughtExceptionIsLoggedAndExits()
     QFETCH(QString, expected);
     ChildProcess crasher;
     crasher.start(QCoreApplication::applicationDirPath() + QStringLiteral("/UncaughtThrower"), {kind});
-    QVERIFY(crasher.waitForFinished(10000));
+    QVERIFY(crasher.waitToEnd(TestHome::scaled(10000)));
     QCOMPARE(crasher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(crasher.exitCode(), 255);
     const QString log = QString::fromUtf8(crasher.readAllStandardError());

@@ -122,13 +122,16 @@ int stop(const QDir& home)
         return 1;
     }
     // Detached, it leads a process group of its own: the last signal ends its children too.
+    const int waitMs = TestHome::scaled(10000);
     for (pid_t target : {pid_t(pid), pid_t(-pid)}) {
         ::kill(target, target > 0 ? SIGTERM : SIGKILL);
-        QDeadlineTimer deadline(TestHome::scaled(10000));
+        QDeadlineTimer deadline(waitMs);
         while (isClient(pid) && !deadline.hasExpired())
             QThread::msleep(50);
         if (!isClient(pid))
             break;
+        err() << "RunningClient: the client did not end within " << waitMs / 1000 << " s of SIGTERM: its process group is killed"
+              << Qt::endl;
     }
     return 0;
 }
