@@ -36,7 +36,6 @@
 
 #include <csignal>
 #include <memory>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -338,9 +337,6 @@ static void scheduleTests()
 {
     if (isRestartedCopy())
         return;
-    // The restarted copy leaves its session: as this process's child it is still
-    // reaped here, and ended with this process's tree when the test runs out of time.
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     TestHome::wipe();
     testObject = new TestWindowsManager;
     testObject->servers = std::make_unique<FakeServerSet>();
@@ -370,7 +366,8 @@ static void scheduleTests()
 }
 Q_COREAPP_STARTUP_FUNCTION(scheduleTests)
 
-// Waits for a child to end; past the time, kills its group and says so.
+// Waits for the restarted copy, this process's child, to end; past the time,
+// kills its group and says so.
 static bool endedCleanly(pid_t pid, int msecs)
 {
     int status = 0;
@@ -382,6 +379,7 @@ static bool endedCleanly(pid_t pid, int msecs)
     if (ended == 0) {
         qCritical() << "The restarted copy" << pid << "did not end within" << msecs / 1000 << "s: its process group is killed";
         ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
         return false;
     }
