@@ -2,6 +2,7 @@
 
 #include "ChildProcess.h"
 #include "PulseModule.h"
+#include "TestHome.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -94,10 +95,10 @@ bool start()
         if (!process->waitForStarted())
             return false;
         privateServer().daemon = std::move(process);
-    } else if (!process->waitForFinished(15000) || process->exitCode() != 0) {
+    } else if (!process->waitForFinished(TestHome::scaled(15000)) || process->exitCode() != 0) {
         return false;
     }
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(TestHome::scaled(10000));
     while (!isRunning()) {
         if (deadline.hasExpired())
             return false;
