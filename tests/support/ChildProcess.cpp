@@ -10,8 +10,10 @@ ChildProcess::ChildProcess(QObject* parent)
     : QProcess(parent)
     , parentPid(::getpid())
 {
-    // The group outlives its leader's pid: keep it for endGroup().
     connect(this, &QProcess::started, this, [this] { group = processId(); });
+    // What the program leaves in its group goes with it, while the group's id
+    // cannot yet have been given to a new process.
+    connect(this, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, [this] { endGroup(); });
 }
 
 ChildProcess::~ChildProcess()
@@ -48,11 +50,11 @@ bool ChildProcess::waitToEnd(int msecs)
 
 void ChildProcess::endGroup()
 {
-    if (group == 0)
-        group = processId();
+    const qint64 leader = group > 0 ? group : processId();
+    group = 0;
     // Before setpgid() in the child there is no group yet: the program itself then.
-    if (group > 0 && ::kill(-pid_t(group), SIGKILL) != 0 && state() != QProcess::NotRunning)
-        ::kill(pid_t(group), SIGKILL);
+    if (leader > 0 && ::kill(-pid_t(leader), SIGKILL) != 0 && state() != QProcess::NotRunning)
+        ::kill(pid_t(leader), SIGKILL);
     if (state() != QProcess::NotRunning)
         waitForFinished(5000);
 }

@@ -11,8 +11,8 @@
 // A program a test starts. It leads a process group of its own and is killed
 // when the thread that started it ends, so a test that fails, crashes or is
 // killed at its time limit leaves nothing running; whatever is left of its
-// group (its own children) is killed with the object. Start it from the
-// thread that outlives it, the test's main thread.
+// group (its own children) is killed when it ends or with the object. Start
+// it from the thread that outlives it, the test's main thread.
 class ChildProcess : public QProcess
 {
 public:
@@ -45,6 +45,7 @@ protected:
 
 private:
     const pid_t parentPid;
+    // Its pid; 0 once the group was ended (the pid may be given out again).
     qint64 group = 0;
     QString collected;
 };
