@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include "ChildProcess.h"
+
 #include <QProcess>
 #include <QString>
 
@@ -32,6 +34,6 @@ public:
     QByteArray output() const { return log; }
 
 private:
-    QProcess process;
+    ChildProcess process;
     QByteArray log;
 };

@@ -25,3 +25,5 @@ cd "$BUILD_DIR"
 # once leaves the tests that follow the sound server's clock their share.
 ctest --output-on-failure --parallel "${SANITIZE_TEST_JOBS:-$(( (JOBS + 1) / 2 ))}" --timeout 600
 echo "sanitizer tests: $((SECONDS - built)) s"
+# Fails, naming them, when the tests left processes running.
+scrivora_stop_services

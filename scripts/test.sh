@@ -8,6 +8,8 @@ BUILD_DIR="${BUILD_DIR:-build}"
 # shellcheck source=headless-services.sh
 source scripts/headless-services.sh
 (cd "$BUILD_DIR" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300)
+# Fails, naming them, when the tests left processes running.
+scrivora_stop_services
 # CI also runs the suite built with the sanitizers, after the normal run.
 if [ "${SCRIVORA_SANITIZERS:-0}" = 1 ]; then
     scripts/test-sanitizers.sh

@@ -59,6 +59,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -73,7 +74,12 @@
 #include <QTranslator>
 #include <QWindow>
 
+#include <cstring>
 #include <exception>
+#include <vector>
+
+#include <csignal>
+#include <spawn.h>
 
 using ParameterDictionary = QMap<QString, QString>;
 
@@ -83,6 +89,48 @@ const char* const WindowsManager::RestartMarker = "SCRIVORA_RESTARTED";
 static void registerQmlResources()
 {
     Q_INIT_RESOURCE(qml);
+}
+
+// Starts the program again, detached into a session of its own; its pid, or 0
+// with *error set. Qt's startDetached allocates in the forked child, which
+// under the sanitizers' allocator (not fork-safe) can hang for good when another
+// thread held its lock, and this thread with it: posix_spawn prepares everything
+// before the child exists.
+static pid_t startDetachedCopy(const QStringList& arguments, const QProcessEnvironment& environment, QString* error)
+{
+    QList<QByteArray> argumentBytes{QFile::encodeName(QCoreApplication::applicationFilePath())};
+    for (const QString& argument : arguments)
+        argumentBytes << argument.toLocal8Bit();
+    QList<QByteArray> environmentBytes;
+    for (const QString& variable : environment.toStringList())
+        environmentBytes << variable.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& argument : argumentBytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (QByteArray& variable : environmentBytes)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    // As a fresh start: every signal at its default and none blocked.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = 0;
+    const int result = posix_spawn(&pid, argv.front(), nullptr, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    if (result != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(result));
+        return 0;
+    }
+    return pid;
 }
 
 namespace {
@@ -704,18 +752,14 @@ void WindowsManager::restartApplication()
     // The new copy is started first, so that a failure leaves this one running.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    QProcess process;
-    process.setProgram(QCoreApplication::applicationFilePath());
-    process.setArguments(arguments);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(RestartMarker), QStringLiteral("1"));
-    process.setProcessEnvironment(environment);
-    qint64 pid = 0;
-    if (!process.startDetached(&pid)) {
-        qCritical().noquote() << "Restart failed:" << process.program() << process.errorString();
+    QString error;
+    const pid_t pid = startDetachedCopy(arguments, environment, &error);
+    if (pid == 0) {
+        qCritical().noquote() << "Restart failed:" << QCoreApplication::applicationFilePath() << error;
         if (tray)
-            tray->showMessage(QStringLiteral("Не удалось перезапустить приложение"), process.errorString(),
-                              QSystemTrayIcon::Critical);
+            tray->showMessage(QStringLiteral("Не удалось перезапустить приложение"), error, QSystemTrayIcon::Critical);
         return;
     }
     qInfo() << "Restarting as process" << pid;

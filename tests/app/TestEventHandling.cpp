@@ -14,6 +14,7 @@
 #include "UserCommandsManager.h"
 #include "WavReader.h"
 #include "WindowsManager.h"
+#include "X11Windows.h"
 
 #include <QtTest>
 
@@ -164,9 +165,8 @@ void TestEventHandling::initTestCase()
 {
     QVERIFY2(speaker && speaker->isReady(), "the private sound server is needed");
     testHandler = qInstallMessageHandler(recordMessage);
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        QSKIP("Tray messages need a tray host on the display");
-    QTRY_VERIFY(QuickWindows::titled(QStringLiteral("Scrivora")));
+    QVERIFY2(X11Windows::trayHostRunning(), "tray messages need the tray host of scripts/headless-services.sh");
+    QTRY_VERIFY_WITH_TIMEOUT(QuickWindows::titled(QStringLiteral("Scrivora")), TestHome::scaled(5000));
     QQmlContext* context = qmlContext(QuickWindows::titled(QStringLiteral("Scrivora")));
     manager = qobject_cast<WindowsManager*>(context->contextProperty(QStringLiteral("windowsManager")).value<QObject*>());
     asr = qobject_cast<AsrManager*>(context->contextProperty(QStringLiteral("asrManager")).value<QObject*>());
@@ -177,7 +177,7 @@ void TestEventHandling::initTestCase()
     // A dropped link is taken up again without the user's 30 s wait.
     manager->connectionManager()->setRetryDelay(200);
     // The start-up theme check holds the connection short of ready.
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::ThemeCheck), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::ThemeCheck), TestHome::scaled(20000));
     onSound = soundData(":/Assets/SpeechOn.wav");
     offSound = soundData(":/Assets/SpeechOff.wav");
     QVERIFY(!onSound.isEmpty() && onSound.size() == offSound.size() && onSound != offSound);

@@ -1,3 +1,5 @@
+#include "ChildProcess.h"
+
 #include <QtTest>
 
 #include <QDir>
@@ -46,7 +48,7 @@ void TestInstallHelper::init()
 
 int TestInstallHelper::run(const QString& argument)
 {
-    QProcess helper;
+    ChildProcess helper;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home->path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
@@ -125,7 +127,7 @@ void TestInstallHelper::entryStartsTheProgramBesideTheHelper()
     const QString folder = home->filePath(QStringLiteral("Программы $HOME \"x\" 100%"));
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QFile::copy(Helper, folder + QStringLiteral("/install")));
-    QProcess helper;
+    ChildProcess helper;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     helper.setProcessEnvironment(environment);
@@ -141,4 +143,5 @@ void TestInstallHelper::entryStartsTheProgramBesideTheHelper()
 }
 
 QTEST_GUILESS_MAIN(TestInstallHelper)
+#include "ChildProcess.h"
 #include "TestInstallHelper.moc"

@@ -1,4 +1,5 @@
 #include "ASRSettings.h"
+#include "ChildProcess.h"
 #include "ConnectionManager.h"
 #include "FakeServerSet.h"
 #include "HotKeyManager.h"
@@ -22,7 +23,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QQmlContext>
 #include <QQuickWindow>
 #include <QScreen>
@@ -103,7 +103,7 @@ private:
 
 void ThemeFlowStart::initTestCase()
 {
-    QTRY_VERIFY(titled(QStringLiteral("Scrivora")));
+    QTRY_VERIFY_WITH_TIMEOUT(titled(QStringLiteral("Scrivora")), TestHome::scaled(5000));
     manager = published<WindowsManager>("windowsManager");
     tray = published<SystemTray>("systemTray");
     connection = published<ConnectionManager>("connectionManager");
@@ -124,7 +124,7 @@ void ThemeFlowStart::doubleTap(const char* key)
 
 void ThemeFlowStart::cancel()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), TestHome::scaled(20000));
     QQuickWindow* window = nullptr;
     QTRY_VERIFY((window = titled(ThemeWindowTitle)) && window->isVisible());
     ThemeChooseViewModel* chooser = recognition->themeChooser();
@@ -174,7 +174,7 @@ void ThemeFlowStart::cancel()
 
 void ThemeFlowStart::done()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), TestHome::scaled(20000));
     QQuickWindow* window = nullptr;
     QTRY_VERIFY((window = titled(ThemeWindowTitle)) && window->isVisible());
     // What the combo box and the check box do.
@@ -192,7 +192,7 @@ void ThemeFlowStart::done()
 
 void ThemeFlowStart::remembered()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), TestHome::scaled(20000));
     const QQuickWindow* window = titled(ThemeWindowTitle);
     QVERIFY(!window || !window->isVisible());
     QVERIFY(!programLog().contains(QStringLiteral("to 13")));
@@ -244,19 +244,16 @@ void TestThemeFlow::startsInTurn_data()
 void TestThemeFlow::startsInTurn()
 {
     QFETCH(QString, start);
-    QProcess child;
+    ChildProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(PhaseVariable), start);
     child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.collectOutput();
     child.start(QCoreApplication::applicationFilePath(), QStringList());
     QVERIFY(child.waitForStarted());
-    const bool ended = child.waitForFinished(90000);
-    const QString output = QString::fromUtf8(child.readAll());
-    if (!ended)
-        child.kill();
+    const bool ended = child.waitToEnd(TestHome::scaled(90000));
     QVERIFY2(ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             qPrintable(output.right(6000)));
+             qPrintable(child.output().right(6000)));
 }
 
 static int startResult = 0;

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FakeServerSet.h"
 #include "KeyRecorderWindow.h"
 #include "TestHome.h"
@@ -5,7 +6,6 @@
 
 #include <QtTest>
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -19,20 +19,12 @@ struct Program
     explicit Program(const QString& path, const QStringList& arguments = {},
                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
-        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.collectOutput();
         process.setProcessEnvironment(environment);
-        QObject::connect(&process, &QProcess::readyRead, [this] { output += QString::fromUtf8(process.readAll()); });
         process.start(path, arguments);
     }
-    ~Program()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    QProcess process;
-    QString output;
+    const QString& output() const { return process.output(); }
+    ChildProcess process;
 };
 
 QString fakeServer()
@@ -73,12 +65,12 @@ void TestWalkthrough::fakeServerUsage()
     QFETCH(int, exitCode);
 
     Program server(fakeServer(), arguments);
-    QVERIFY(server.process.waitForFinished(10000));
+    QVERIFY(server.process.waitToEnd(TestHome::scaled(10000)));
     QCOMPARE(server.process.exitCode(), exitCode);
-    QVERIFY2(server.output.startsWith(QLatin1String("Usage: FakeServer [balancer-port [recognition-port]]")),
-             qPrintable(server.output));
-    QVERIFY(server.output.contains(QLatin1String("balancer 39255 and recognition server 34000")));
-    QVERIFY(!server.output.contains(QLatin1String("Fake balancer on")));
+    QVERIFY2(server.output().startsWith(QLatin1String("Usage: FakeServer [balancer-port [recognition-port]]")),
+             qPrintable(server.output()));
+    QVERIFY(server.output().contains(QLatin1String("balancer 39255 and recognition server 34000")));
+    QVERIFY(!server.output().contains(QLatin1String("Fake balancer on")));
 }
 
 void TestWalkthrough::dictationEndsInTheEditor()
@@ -95,7 +87,8 @@ void TestWalkthrough::dictationEndsInTheEditor()
     // Port 0: the fake server says which ports it took, as it says which settings to use.
     Program server(fakeServer(), {QStringLiteral("0"), QStringLiteral("0")});
     QRegularExpressionMatch port;
-    QTRY_VERIFY((port = QRegularExpression(QStringLiteral("RestPort=(\\d+)\\n")).match(server.output)).hasMatch());
+    QTRY_VERIFY_WITH_TIMEOUT((port = QRegularExpression(QStringLiteral("RestPort=(\\d+)\\n")).match(server.output())).hasMatch(),
+                             TestHome::scaled(5000));
     {
         QSettings settings(FakeServerSet::clientSettingsFile(TestHome::path()), QSettings::IniFormat);
         settings.setValue(QStringLiteral("BalancerConnection/Ip"), QStringLiteral("127.0.0.1"));
@@ -106,8 +99,8 @@ void TestWalkthrough::dictationEndsInTheEditor()
     // The profile window would hold the keyboard: the README's reader closes it first.
     FakeServerSet::writeCompleteProfile(QFileInfo(FakeServerSet::clientSettingsFile(TestHome::path())).path());
     Program client(QStringLiteral(SCRIVORA_BINARY), {}, FakeServerSet::clientEnvironment(TestHome::path()));
-    QTRY_VERIFY_WITH_TIMEOUT(server.output.contains(QLatin1String("Client connected")), 20000);
-    QTRY_VERIFY_WITH_TIMEOUT(client.output.contains(QLatin1String("stateChanged from 9 to 14")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(server.output().contains(QLatin1String("Client connected")), TestHome::scaled(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")), TestHome::scaled(20000));
 
     // The key listener may still be starting: the user would simply press again.
     const auto doubleCtrl = [&keyboard] {
@@ -117,26 +110,26 @@ void TestWalkthrough::dictationEndsInTheEditor()
     };
     // A request without a mode: dictation, the server's choice.
     const QRegularExpression dictationRequest(QStringLiteral("Message 1: [^\\n]*\"Type\":null"));
-    const auto requested = [&server, &dictationRequest] { return server.output.contains(dictationRequest); };
+    const auto requested = [&server, &dictationRequest] { return server.output().contains(dictationRequest); };
     for (int attempt = 0; attempt < 10 && !requested(); ++attempt) {
         doubleCtrl();
         // Pressing again before a slow request arrives would stop the dictation it started.
         if (QTest::qWaitFor(requested, TestHome::scaled(1000)))
             break;
     }
-    QVERIFY2(requested(), qPrintable(server.output));
+    QVERIFY2(requested(), qPrintable(server.output()));
 
     // Formatted, the system rules applied ("точка"); the partial result before it is only
     // shown, never typed.
     const QString typed = QStringLiteral("Пациент жалоб не предъявляет. Пациент жалоб не предъявляет.");
-    QTRY_VERIFY2_WITH_TIMEOUT(editor.text().startsWith(typed), qPrintable(editor.text()), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(editor.text().startsWith(typed), qPrintable(editor.text()), TestHome::scaled(20000));
 
     // The next double Ctrl stops dictation: a request for the idle mode.
     const QRegularExpression stopRequest(QStringLiteral("Message 1: [^\\n]*\"Type\":0"));
-    const int stops = server.output.count(stopRequest);
+    const int stops = server.output().count(stopRequest);
     QTest::qWait(300); // apart from the first pair, so the presses are not counted as one run
     doubleCtrl();
-    QTRY_VERIFY(server.output.count(stopRequest) > stops);
+    QTRY_VERIFY_WITH_TIMEOUT(server.output().count(stopRequest) > stops, TestHome::scaled(5000));
 }
 
 QTEST_GUILESS_MAIN(TestWalkthrough)

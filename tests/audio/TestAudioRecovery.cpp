@@ -90,15 +90,15 @@ void TestAudioRecovery::listsFillWhenServerStartsLater()
     connect(recording, &RecordingDeviceManager::SoundAvailable, this, [&captured](QByteArray data) { captured += data; });
     QSignalSpy listed(recording, &AudioDeviceManagerBase::DeviceListChanged);
     audio.Start();
-    QVERIFY(listed.wait(10000));
+    QVERIFY(listed.wait(TestHome::scaled(10000)));
     QVERIFY(recording->DeviceList().isEmpty());
 
     QVERIFY(PulseTestServer::start());
     PulsePipeSource pipe(QStringLiteral("late_pipe"));
     QVERIFY(pipe.isReady());
-    QTRY_VERIFY_WITH_TIMEOUT(countListed(recording, pipe.name()) && countListed(playback, QStringLiteral("test_sink")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(countListed(recording, pipe.name()) && countListed(playback, QStringLiteral("test_sink")), TestHome::scaled(10000));
     QCOMPARE(recording->CurrentDevice().deviceName(), pipe.name());
-    QVERIFY(capturesFrom(pipe, captured, 10000));
+    QVERIFY(capturesFrom(pipe, captured, TestHome::scaled(10000)));
 }
 
 void TestAudioRecovery::captureResumesAfterLongOutage()
@@ -112,15 +112,15 @@ void TestAudioRecovery::captureResumesAfterLongOutage()
     QByteArray captured;
     connect(recording, &RecordingDeviceManager::SoundAvailable, this, [&captured](QByteArray data) { captured += data; });
     audio.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(recording->CurrentDevice().deviceName(), pipe->name(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentDevice().deviceName(), QStringLiteral("test_sink"), 10000);
-    QVERIFY(capturesFrom(*pipe, captured, 10000));
+    QTRY_COMPARE_WITH_TIMEOUT(recording->CurrentDevice().deviceName(), pipe->name(), TestHome::scaled(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentDevice().deviceName(), QStringLiteral("test_sink"), TestHome::scaled(10000));
+    QVERIFY(capturesFrom(*pipe, captured, TestHome::scaled(10000)));
 
     QSignalSpy captureErrors(recording, &AudioDeviceManagerBase::DeviceError);
     QSignalSpy playbackErrors(playback, &AudioDeviceManagerBase::DeviceError);
     QVERIFY(PulseTestServer::kill());
     pipe.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(!captureErrors.isEmpty() && !playbackErrors.isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!captureErrors.isEmpty() && !playbackErrors.isEmpty(), TestHome::scaled(10000));
     QVERIFY(!recording->IsCapturing());
     // Qt's own backend gives up 3 s after losing the server: stay away longer. The client
     // keeps trying; past its first attempts it logs nothing more.
@@ -138,7 +138,7 @@ void TestAudioRecovery::captureResumesAfterLongOutage()
     pipe = std::make_unique<PulsePipeSource>(QStringLiteral("outage_pipe"));
     QVERIFY(pipe->isReady());
     captured.clear();
-    QVERIFY(capturesFrom(*pipe, captured, 15000));
+    QVERIFY(capturesFrom(*pipe, captured, TestHome::scaled(15000)));
     qInfo("Capture flows again %lld ms after the sound server came back", sinceBack.elapsed());
     QCOMPARE(recording->CurrentDevice().deviceName(), pipe->name());
     QCOMPARE(captureErrors.count(), 1);
@@ -146,10 +146,10 @@ void TestAudioRecovery::captureResumesAfterLongOutage()
     QCOMPARE(countListed(recording, pipe->name()), 1);
 
     // Playback works again too: the level falls back once the device has played the sound.
-    QTRY_COMPARE_WITH_TIMEOUT(playback->PendingRestartDelay(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(playback->PendingRestartDelay(), 0, TestHome::scaled(10000));
     playback->playSoundFile(QStringLiteral(":/Assets/SpeechOn.wav"));
     QVERIFY(playback->CurrentLevel() > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, TestHome::scaled(10000));
 }
 
 QTEST_GUILESS_MAIN(TestAudioRecovery)

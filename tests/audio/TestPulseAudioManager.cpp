@@ -14,7 +14,7 @@
 namespace {
 bool waitForDevice(AudioDeviceManagerBase* manager, const QString& name)
 {
-    return QTest::qWaitFor([&] { return manager->CurrentDevice().deviceName() == name; }, 10000);
+    return QTest::qWaitFor([&] { return manager->CurrentDevice().deviceName() == name; }, TestHome::scaled(10000));
 }
 
 // Whether Qt's own backend, as opposed to our lists, knows the device.
@@ -56,13 +56,13 @@ private slots:
 private:
     bool captures(const QByteArray& expected)
     {
-        return QTest::qWaitFor([&] { return captured.contains(expected); }, 10000);
+        return QTest::qWaitFor([&] { return captured.contains(expected); }, TestHome::scaled(10000));
     }
     // Waits for a fresh tenth of a second of sound.
     bool capturesSound()
     {
         captured.clear();
-        return QTest::qWaitFor([&] { return captured.size() > 3200; }, 15000);
+        return QTest::qWaitFor([&] { return captured.size() > 3200; }, TestHome::scaled(15000));
     }
 
     QByteArray captured;
@@ -92,7 +92,7 @@ void TestPulseAudioManager::initTestCase()
         PulseAudioManager first;
         QSignalSpy listed(first.RecordingManager(), &AudioDeviceManagerBase::DeviceListChanged);
         first.Start();
-        QVERIFY(listed.wait(10000));
+        QVERIFY(listed.wait(TestHome::scaled(10000)));
     }
 
     audio = std::make_unique<PulseAudioManager>();
@@ -117,9 +117,9 @@ void TestPulseAudioManager::cleanupTestCase()
     {
         PulseModule sink(QStringLiteral("module-null-sink"), {QStringLiteral("sink_name=") + marker});
         QVERIFY(sink.isLoaded());
-        QTRY_VERIFY_WITH_TIMEOUT(qtLists(QAudio::AudioOutput, marker) && qtLists(QAudio::AudioInput, monitor), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(qtLists(QAudio::AudioOutput, marker) && qtLists(QAudio::AudioInput, monitor), TestHome::scaled(10000));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioOutput, marker) && !qtLists(QAudio::AudioInput, monitor), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioOutput, marker) && !qtLists(QAudio::AudioInput, monitor), TestHome::scaled(10000));
 }
 
 void TestPulseAudioManager::capturesPipeByteExact()
@@ -136,7 +136,7 @@ void TestPulseAudioManager::levelAndGainApply()
 {
     QCOMPARE(recording->Gain(), 100);
     QVERIFY(pipe->write(PulsePipeSource::constant(8000, 1001)));
-    QTRY_COMPARE_WITH_TIMEOUT(recording->CurrentLevel(), 66, 5000); // as LevelCalc's table says
+    QTRY_COMPARE_WITH_TIMEOUT(recording->CurrentLevel(), 66, TestHome::scaled(5000)); // as LevelCalc's table says
 
     recording->set_Gain(50);
     QVERIFY(pipe->write(PulsePipeSource::constant(4000, 1200)));
@@ -176,7 +176,7 @@ void TestPulseAudioManager::soundFiles()
         QSignalSpy levels(playback, &PlaybackDeviceManager::CurrentLevelChanged);
         playback->playSoundFile(QString::fromLatin1(sound));
         QCOMPARE(levels.count(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, TestHome::scaled(10000));
     }
     QFile on(QStringLiteral(":/Assets/SpeechOn.wav"));
     QFile other(TestHome::path() + QStringLiteral("/44100.wav"));
@@ -198,7 +198,7 @@ void TestPulseAudioManager::longChunkPlaysWithoutGaps()
     QElapsedTimer clock;
     clock.start();
     playback->playSound(PulsePipeSource::constant(22050 * msecs / 1000, 8000));
-    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, msecs + 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, msecs + TestHome::scaled(10000));
     QVERIFY2(clock.elapsed() >= msecs - 200, qPrintable(QString::number(clock.elapsed())));
 }
 
@@ -211,7 +211,7 @@ void TestPulseAudioManager::oddSizedChunksPlay()
     playback->playSound(sound.mid(3, 5001));
     playback->playSound(QByteArray());
     playback->playSound(sound.mid(5004));
-    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(playback->CurrentLevel(), 0, TestHome::scaled(10000));
     QCOMPARE(playback->Volume(), 60); // the device reads back what was set
     playback->set_Volume(100);
 }
@@ -228,9 +228,9 @@ void TestPulseAudioManager::listsAndSelectionFollowServerEvents()
             {QStringLiteral("sink_name=extra_out"), QStringLiteral("sink_properties=device.description=Extra_Out")});
         QVERIFY(mic.isLoaded() && speaker.isLoaded());
         QTRY_COMPARE_WITH_TIMEOUT(described(recording->DeviceList()).value(QStringLiteral("extra_mic")),
-            QStringLiteral("Extra_Mic"), 10000);
+            QStringLiteral("Extra_Mic"), TestHome::scaled(10000));
         QTRY_COMPARE_WITH_TIMEOUT(described(playback->DeviceList()).value(QStringLiteral("extra_out")),
-            QStringLiteral("Extra_Out"), 10000);
+            QStringLiteral("Extra_Out"), TestHome::scaled(10000));
         QVERIFY(!described(recording->DeviceList()).contains(QStringLiteral("extra_out.monitor")));
 
         QCOMPARE(recording->CurrentDevice().deviceName(), QStringLiteral("extra_mic"));
@@ -238,8 +238,8 @@ void TestPulseAudioManager::listsAndSelectionFollowServerEvents()
         QVERIFY(capturesSound());
         QCOMPARE(playback->CurrentDevice().deviceName(), QStringLiteral("test_sink"));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!described(recording->DeviceList()).contains(QStringLiteral("extra_mic")), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!described(playback->DeviceList()).contains(QStringLiteral("extra_out")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!described(recording->DeviceList()).contains(QStringLiteral("extra_mic")), TestHome::scaled(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!described(playback->DeviceList()).contains(QStringLiteral("extra_out")), TestHome::scaled(10000));
     QCOMPARE(recording->CurrentDevice().deviceName(), recording->DeviceList().at(0).deviceName());
     QCOMPARE(playback->CurrentDevice().deviceName(), QStringLiteral("test_sink"));
     recording->TrackChanges = false;
@@ -255,7 +255,7 @@ void TestPulseAudioManager::captureResumesAfterServerRestart()
     QSignalSpy stopped(recording, &AudioDeviceManagerBase::DeviceStopped);
     QTest::ignoreMessage(QtWarningMsg, "pulse audio context failed, try to reconnect");
     QVERIFY(PulseTestServer::kill());
-    QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), TestHome::scaled(10000));
     QVERIFY(!stopped.isEmpty());
     QVERIFY(!audio->IsConnected());
     // Qt may have deleted the old streams under the managers: using them must not crash.
@@ -263,7 +263,7 @@ void TestPulseAudioManager::captureResumesAfterServerRestart()
 
     // Qt's own sound-server connection retries once, 3 s after losing it: be back by then.
     QVERIFY(PulseTestServer::start());
-    QTRY_VERIFY_WITH_TIMEOUT(audio->IsConnected(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(audio->IsConnected(), TestHome::scaled(10000));
     QVERIFY(capturesSound());
     QCOMPARE(recording->CurrentDevice().deviceName(), QStringLiteral("test_mic"));
 }

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "PulseTestServer.h"
 #include "TestHome.h"
 
@@ -20,7 +21,7 @@ private:
     static QString helper() { return QCoreApplication::applicationDirPath() + QStringLiteral("/QuittingSoundClient"); }
 
     QTemporaryDir runtime;
-    QProcess churn;
+    ChildProcess churn;
 };
 
 void TestQuitWithSound::initTestCase()
@@ -52,7 +53,7 @@ void TestQuitWithSound::everyQuitEndsCleanly()
     QStringList failures;
     int captured = 0;
     for (int run = 0; run < 100; ++run) {
-        QProcess client;
+        ChildProcess client;
         client.setProcessChannelMode(QProcess::MergedChannels);
         client.start(helper(), QStringList());
         if (!client.waitForFinished(TestHome::scaled(30000))) {

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FileCopyCommandExecutor.h"
 #include "OpenFileReader.h"
 #include "ProcessCommandExecutor.h"
@@ -82,7 +83,7 @@ QString TestCommandExecutors::makeOdt(const QString& name, const QByteArray& con
         UserCommandFixtures::writeFile(source.filePath(members[1]), contentXml);
     const QString path = work.filePath(name);
     QFile::remove(path);
-    QProcess zip;
+    ChildProcess zip;
     zip.setWorkingDirectory(source.path());
     QStringList arguments{QStringLiteral("-q"), QStringLiteral("-X")};
     if (!password.isEmpty())

@@ -1,4 +1,5 @@
 #include "CancellationCondition.h"
+#include "ChildProcess.h"
 #include "HotkeySettings.h"
 #include "KeyboardGrab.h"
 #include "KeyboardListener.h"
@@ -260,7 +261,7 @@ void TestHotKeys::listenerSteps()
     const auto condition = std::make_shared<CancellationCondition>();
 
     const auto setOptions = [](const QString& options) {
-        return QProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "us", "-option", "", "-option", options}) == 0;
+        return ChildProcess::execute(QStringLiteral("setxkbmap"), {"-layout", "us", "-option", "", "-option", options}) == 0;
     };
     // Caps Lock moves onto the left Ctrl key.
     QVERIFY(setOptions(QStringLiteral("ctrl:swapcaps")));

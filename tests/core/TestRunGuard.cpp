@@ -1,9 +1,10 @@
+#include "ChildProcess.h"
 #include "RunGuard.h"
+#include "TestHome.h"
 
 #include <QtTest>
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -14,7 +15,7 @@
 namespace {
 
 // The guard of `key` taken in a child process with the given runtime and temporary folders.
-void startHolder(QProcess& holder, const QString& key, const QString& runtime, const QString& temporary, bool keep)
+void startHolder(ChildProcess& holder, const QString& key, const QString& runtime, const QString& temporary, bool keep)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
@@ -29,7 +30,7 @@ QString decision(QProcess& holder)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!holder.canReadLine() && timer.elapsed() < 5000)
+    while (!holder.canReadLine() && timer.elapsed() < TestHome::scaled(5000))
         holder.waitForReadyRead(100);
     return QString::fromLatin1(holder.readLine()).trimmed();
 }
@@ -74,7 +75,7 @@ void TestRunGuard::initTestCase()
 void TestRunGuard::killedHolderLetsTheNextCopyRun()
 {
     const QString key = QUuid::createUuid().toString();
-    QProcess holder;
+    ChildProcess holder;
     startHolder(holder, key, temporary.path(), temporary.path(), true);
     QCOMPARE(decision(holder), QStringLiteral("held"));
 
@@ -157,7 +158,7 @@ void TestRunGuard::lockLivesInAPrivateFolder()
     QCOMPARE(status.st_uid, ::geteuid());
     QCOMPARE(status.st_mode & 022, 0u);
 
-    QProcess second;
+    ChildProcess second;
     startHolder(second, key, runtimeVariable, tmp, false);
     QCOMPARE(decision(second), QStringLiteral("refused"));
 }
@@ -204,10 +205,10 @@ void TestRunGuard::plantedLockPathLetsNoCopyRun()
         QCOMPARE(::chown(encoded.constData(), Nobody, Nobody), 0);
     }
 
-    QProcess first;
+    ChildProcess first;
     startHolder(first, key, runtime.path(), runtime.path(), true);
     const QString firstDecision = decision(first);
-    QProcess second;
+    ChildProcess second;
     startHolder(second, key, runtime.path(), runtime.path(), false);
     const QString secondDecision = decision(second);
     first.kill();
@@ -235,9 +236,9 @@ void TestRunGuard::uncaughtExceptionIsLoggedAndExits()
 {
     QFETCH(QString, kind);
     QFETCH(QString, expected);
-    QProcess crasher;
+    ChildProcess crasher;
     crasher.start(QCoreApplication::applicationDirPath() + QStringLiteral("/UncaughtThrower"), {kind});
-    QVERIFY(crasher.waitForFinished(10000));
+    QVERIFY(crasher.waitToEnd(TestHome::scaled(10000)));
     QCOMPARE(crasher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(crasher.exitCode(), 255);
     const QString log = QString::fromUtf8(crasher.readAllStandardError());

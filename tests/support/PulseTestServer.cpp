@@ -1,6 +1,8 @@
 #include "PulseTestServer.h"
 
+#include "ChildProcess.h"
 #include "PulseModule.h"
+#include "TestHome.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,14 +10,31 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QThread>
 
 #include <cerrno>
 #include <csignal>
+#include <memory>
 #include <sys/types.h>
 
 namespace PulseTestServer {
+namespace {
+
+// The server of usePrivateServer(): a child of the test, so that it ends with
+// the test whatever becomes of it.
+struct PrivateServer
+{
+    bool used = false;
+    std::unique_ptr<ChildProcess> daemon;
+};
+
+PrivateServer& privateServer()
+{
+    static PrivateServer server;
+    return server;
+}
+
+} // namespace
 
 QString runtimeDir()
 {
@@ -38,14 +57,11 @@ QProcessEnvironment daemonEnvironment()
 
 QString pactl(const QStringList& args, int timeoutMsecs)
 {
-    QProcess process;
+    ChildProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(QStringLiteral("pactl"), args);
-    if (!process.waitForFinished(timeoutMsecs)) {
-        process.kill();
-        process.waitForFinished();
+    if (!process.waitForFinished(timeoutMsecs))
         return QString();
-    }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return QString();
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
@@ -59,6 +75,10 @@ bool isRunning()
 
 bool kill()
 {
+    if (std::unique_ptr<ChildProcess> daemon = std::move(privateServer().daemon)) {
+        daemon->endGroup();
+        return true;
+    }
     QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
     const pid_t pid = file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
     if (pid <= 0 || ::kill(pid, SIGKILL) != 0)
@@ -75,17 +95,25 @@ bool kill()
 bool start()
 {
     const QString dir = runtimeDir();
-    QProcess process;
-    process.setProcessEnvironment(daemonEnvironment());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(QStringLiteral("pulseaudio"),
-        {QStringLiteral("--daemonize=yes"), QStringLiteral("-n"), QStringLiteral("-F"), dir + QStringLiteral("/test.pa"),
-            QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--log-target=file:") + dir + QStringLiteral("/pulse.log")});
-    if (!process.waitForFinished(15000) || process.exitCode() != 0)
+    auto process = std::make_unique<ChildProcess>();
+    process->setProcessEnvironment(daemonEnvironment());
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    // The run's own server outlives the test that restarts it, as a daemon.
+    const bool own = privateServer().used;
+    process->start(QStringLiteral("pulseaudio"),
+        {own ? QStringLiteral("--daemonize=no") : QStringLiteral("--daemonize=yes"), QStringLiteral("-n"), QStringLiteral("-F"),
+            dir + QStringLiteral("/test.pa"), QStringLiteral("--exit-idle-time=-1"),
+            QStringLiteral("--log-target=file:") + dir + QStringLiteral("/pulse.log")});
+    if (own) {
+        if (!process->waitForStarted())
+            return false;
+        privateServer().daemon = std::move(process);
+    } else if (!process->waitForFinished(TestHome::scaled(15000)) || process->exitCode() != 0) {
         return false;
-    QDeadlineTimer deadline(10000);
+    }
+    QDeadlineTimer deadline(TestHome::scaled(10000));
     while (!isRunning()) {
         if (deadline.hasExpired())
             return false;
@@ -109,6 +137,7 @@ bool usePrivateServer(const QString& dir, const QStringList& configuration)
     config.write(configuration.join(QLatin1Char('\n')).toUtf8() + '\n');
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir) + "/pulse/native");
+    privateServer().used = true;
     return config.flush();
 }
 
@@ -124,7 +153,7 @@ bool killClient(const QString& name)
     for (const QJsonValue& client : clients) {
         if (client[QStringLiteral("properties")][QStringLiteral("application.name")].toString() != name)
             continue;
-        QProcess pacmd;
+        ChildProcess pacmd;
         pacmd.setProcessEnvironment(daemonEnvironment());
         pacmd.setStandardInputFile(QProcess::nullDevice());
         pacmd.start(QStringLiteral("pacmd"),

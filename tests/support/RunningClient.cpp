@@ -1,4 +1,5 @@
 #include "RunGuard.h"
+#include "TestHome.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -97,7 +98,7 @@ int start(const QDir& home)
         return 1;
     }
     file.close();
-    QDeadlineTimer deadline(30000);
+    QDeadlineTimer deadline(TestHome::scaled(30000));
     while (!guardHeld()) {
         if (deadline.hasExpired() || !isClient(pid)) {
             err() << "RunningClient: the client did not take the guard; see " << home.filePath("client.out") << Qt::endl;
@@ -121,13 +122,17 @@ int stop(const QDir& home)
         err() << "RunningClient: the client did not live through the suite; see " << home.filePath("client.out") << Qt::endl;
         return 1;
     }
-    for (int signal : {SIGTERM, SIGKILL}) {
-        ::kill(pid_t(pid), signal);
-        QDeadlineTimer deadline(10000);
+    // Detached, it leads a process group of its own: the last signal ends its children too.
+    const int waitMs = TestHome::scaled(10000);
+    for (pid_t target : {pid_t(pid), pid_t(-pid)}) {
+        ::kill(target, target > 0 ? SIGTERM : SIGKILL);
+        QDeadlineTimer deadline(waitMs);
         while (isClient(pid) && !deadline.hasExpired())
             QThread::msleep(50);
         if (!isClient(pid))
             break;
+        err() << "RunningClient: the client did not end within " << waitMs / 1000 << " s of SIGTERM: its process group is killed"
+              << Qt::endl;
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 #include "SelfSignedCertificate.h"
 
+#include "ChildProcess.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QSslKey>
 
 SelfSignedCertificate::SelfSignedCertificate()
@@ -12,7 +13,7 @@ SelfSignedCertificate::SelfSignedCertificate()
     }
     const QString keyPath = m_folder.filePath(QStringLiteral("key.pem"));
     const QString certificatePath = m_folder.filePath(QStringLiteral("certificate.pem"));
-    QProcess openssl;
+    ChildProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace TestHome {
@@ -24,6 +26,15 @@ void wipe()
         return;
     QDir(root).removeRecursively();
     QDir().mkpath(root);
+    // Started with other folders (by hand, not by CTest), the test would keep
+    // its settings and files there, out of reach of the line above.
+    const QString config = root + QStringLiteral("/config");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root + QStringLiteral("/data")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root + QStringLiteral("/cache")));
+    // QSettings keeps the folder it found first.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
 }
 
 QString settingsFile()

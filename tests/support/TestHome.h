@@ -4,7 +4,8 @@
 
 // The per-test folders that CTest hands each test (XDG_*_HOME under SCRIVORA_TEST_HOME).
 namespace TestHome {
-// Removes everything the test wrote under its home, so each run starts fresh.
+// Removes everything the test wrote under its home, so each run starts fresh,
+// and keeps the test's settings, data and cache folders there.
 void wipe();
 QString path();
 QString settingsFile();

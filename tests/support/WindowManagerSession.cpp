@@ -1,9 +1,7 @@
 #include "WindowManagerSession.h"
 
+#include "TestHome.h"
 #include "X11Windows.h"
-
-#include <QDeadlineTimer>
-#include <QTest>
 
 bool WindowManagerSession::start(QString* error)
 {
@@ -11,26 +9,13 @@ bool WindowManagerSession::start(QString* error)
         *error = QStringLiteral("The display already has a window manager");
         return false;
     }
-    process.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    if (!process.waitForStarted()) {
-        *error = QStringLiteral("openbox is missing: scripts/deps.sh installs it");
-        return false;
-    }
-    QDeadlineTimer deadline(10000);
-    while (!X11Windows::windowManagerRunning()) {
-        if (deadline.hasExpired() || process.state() == QProcess::NotRunning) {
-            *error = QStringLiteral("openbox did not take the display: ") + QString::fromLocal8Bit(process.readAllStandardError());
-            return false;
-        }
-        QTest::qWait(50);
-    }
-    return true;
+    const auto ready = [] { return X11Windows::windowManagerRunning() && X11Windows::windowManagerTakesWindows(); };
+    return process.startServing(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, ready, TestHome::scaled(10000), error);
 }
 
 WindowManagerSession::~WindowManagerSession()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
+    // Asked first, openbox gives the windows back to the display as it goes.
     process.terminate();
     process.waitForFinished(5000);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "ChildProcess.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,5 +19,5 @@ public:
     static QStringList supported(const QStringList& hints);
 
 private:
-    QProcess process;
+    ChildProcess process;
 };

@@ -1,5 +1,7 @@
 #include "X11Windows.h"
 
+#include <QThread>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -219,6 +221,46 @@ unsigned long inputFocus()
     int revert = 0;
     XGetInputFocus(connection.display, &focus, &revert);
     return focus;
+}
+
+bool windowManagerTakesWindows()
+{
+    Connection connection;
+    if (!connection.display)
+        return false;
+    Display* display = connection.display;
+    const ::Window probe = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    XMapWindow(display, probe);
+    XSync(display, False);
+    bool viewable = false;
+    for (int attempt = 0; attempt < 50 && !viewable; ++attempt) {
+        XWindowAttributes attributes;
+        viewable = XGetWindowAttributes(display, probe, &attributes) && attributes.map_state == IsViewable;
+        if (!viewable)
+            QThread::msleep(10);
+    }
+    XDestroyWindow(display, probe);
+    XSync(display, False);
+    return viewable;
+}
+
+void internAtoms(const QStringList& names)
+{
+    Connection connection;
+    if (!connection.display)
+        return;
+    for (const QString& name : names)
+        XInternAtom(connection.display, name.toLatin1().constData(), False);
+    XSync(connection.display, False);
+}
+
+bool trayHostRunning()
+{
+    Connection connection;
+    if (!connection.display)
+        return false;
+    const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(connection.display));
+    return XGetSelectionOwner(connection.display, XInternAtom(connection.display, selection.constData(), False)) != None;
 }
 
 } // namespace X11Windows

@@ -43,5 +43,13 @@ bool windowManagerRunning();
 // The window the keyboard focus is set to: 0 for none, 1 for whichever
 // window the pointer is over.
 unsigned long inputFocus();
+// Whether the window manager maps a new window; one that has only announced
+// itself may still drop the windows mapped while it starts up.
+bool windowManagerTakesWindows();
+// Makes the atoms known to the display, as the first EWMH client (a panel, a
+// tray host) on a desktop's display has done long before any program starts.
+void internAtoms(const QStringList& names);
+// Whether a tray host owns the display's system tray selection.
+bool trayHostRunning();
 
 } // namespace X11Windows

@@ -1,6 +1,7 @@
 #include "XTestKeyboard.h"
 
-#include <QProcess>
+#include "ChildProcess.h"
+
 #include <QStringList>
 
 #include <X11/XKBlib.h>
@@ -11,7 +12,7 @@ namespace {
 // setxkbmap -query prints "layout:     us,ru" among other lines.
 QString queryLayout()
 {
-    QProcess process;
+    ChildProcess process;
     process.start(QStringLiteral("setxkbmap"), {QStringLiteral("-query")});
     if (!process.waitForFinished(10000))
         return QString();
@@ -131,13 +132,13 @@ bool XTestKeyboard::setLayout(const QString& layouts)
 {
     if (originalLayout.isEmpty())
         originalLayout = queryLayout();
-    return QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layouts}) == 0;
+    return ChildProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), layouts}) == 0;
 }
 
 void XTestKeyboard::restoreLayout()
 {
     if (originalLayout.isEmpty())
         return;
-    QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), originalLayout});
+    ChildProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), originalLayout});
     originalLayout.clear();
 }

@@ -1,9 +1,9 @@
 #include "AboutSettingsViewModel.h"
 #include "GeneralSystemInformationManager.h"
 
+#include "ChildProcess.h"
 #include "TestHome.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -12,7 +12,7 @@
 namespace {
 QString runTar(const QStringList& arguments)
 {
-    QProcess tar;
+    ChildProcess tar;
     tar.start(QStringLiteral("tar"), arguments);
     if (!tar.waitForFinished(30000) || tar.exitCode() != 0)
         return QString();
