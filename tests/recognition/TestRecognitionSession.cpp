@@ -102,7 +102,7 @@ struct Session
 } // namespace
 
 // Session state and result handling; connecting, mode reports and dictation
-// end to end are covered by tests/server and TestDictation.
+// end to end are covered by tests/connection and TestDictation.
 class TestRecognitionSession : public QObject
 {
     Q_OBJECT
