@@ -52,7 +52,9 @@ void TestQuitWithSound::everyQuitEndsCleanly()
 {
     QStringList failures;
     int captured = 0;
-    for (int run = 0; run < 100; ++run) {
+    // A sanitized client takes seconds to start and quit: fewer rounds keep it within the time limit.
+    const int runs = TestHome::scaled(1) > 1 ? 30 : 100;
+    for (int run = 0; run < runs; ++run) {
         ChildProcess client;
         client.setProcessChannelMode(QProcess::MergedChannels);
         client.start(helper(), QStringList());
@@ -71,7 +73,7 @@ void TestQuitWithSound::everyQuitEndsCleanly()
         QCOMPARE(churn.state(), QProcess::Running);
     }
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
-    QVERIFY2(captured >= 95, qPrintable(QString::number(captured)));
+    QVERIFY2(captured >= runs - 5, qPrintable(QString::number(captured)));
 }
 
 QTEST_GUILESS_MAIN(TestQuitWithSound)

@@ -3,6 +3,7 @@
 #include "FixedWindowX11.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QtQml>
 #include <qpa/qplatformnativeinterface.h>
@@ -57,8 +58,11 @@ bool FixedWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::Close)
         closingWithFocus = QGuiApplication::focusWindow() == this;
+    // A window closed from QML may be deleted while it handles its close event.
+    const QPointer<FixedWindow> alive(this);
     const bool handled = QQuickApplicationWindow::event(event);
-    closingWithFocus = false;
+    if (alive)
+        closingWithFocus = false;
     return handled;
 }
 
