@@ -52,8 +52,9 @@ void TestQuitWithSound::everyQuitEndsCleanly()
 {
     QStringList failures;
     int captured = 0;
-    // A sanitized client takes seconds to start and quit: fewer rounds keep it within the time limit.
-    const int runs = TestHome::scaled(1) > 1 ? 30 : 100;
+    // A sanitized client takes about 10 s to start and quit: a few rounds check
+    // its memory, the hundred rounds of the plain build catch the rare abort.
+    const int runs = TestHome::scaled(1) > 1 ? 5 : 100;
     for (int run = 0; run < runs; ++run) {
         ChildProcess client;
         client.setProcessChannelMode(QProcess::MergedChannels);
@@ -73,7 +74,7 @@ void TestQuitWithSound::everyQuitEndsCleanly()
         QCOMPARE(churn.state(), QProcess::Running);
     }
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
-    QVERIFY2(captured >= runs - 5, qPrintable(QString::number(captured)));
+    QVERIFY2(captured >= runs * 95 / 100, qPrintable(QString::number(captured)));
 }
 
 QTEST_GUILESS_MAIN(TestQuitWithSound)
