@@ -33,6 +33,9 @@ WebSocketClient::WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesS
     m_connectTimer->setInterval(m_connectTimerInterval);
 
     QWebSocket* ws = socket();
+    ws->setMaxAllowedIncomingFrameSize(MaxIncomingMessageBytes);
+    ws->setMaxAllowedIncomingMessageSize(MaxIncomingMessageBytes);
+    connect(ws, &QWebSocket::aboutToClose, this, &WebSocketClient::onAboutToClose);
     connect(ws, &QWebSocket::binaryMessageReceived, m_messageProcessor, &DataMessageProcessor::onBinaryMessageReceived);
     connect(ws, &QWebSocket::textMessageReceived, m_messageProcessor, &DataMessageProcessor::onTextMessageReceived);
     connect(ws, &QWebSocket::textMessageReceived, m_messageProcessor, &DataMessageProcessor::textMessageReceived);
@@ -110,6 +113,20 @@ void WebSocketClient::onConnectTimeout()
             m_failureCause = NetworkErrorText::timedOut(m_host, m_port, m_tls);
     }
     onClose();
+}
+
+void WebSocketClient::onAboutToClose()
+{
+    // Either side may have found a message too big; the text holds for both.
+    if (socket()->closeCode() != QWebSocketProtocol::CloseCodeTooMuchData)
+        return;
+    qWarning().noquote() << QStringLiteral("Websocket closed: a message over the limit of %1 bytes (close code 1009)")
+                                .arg(MaxIncomingMessageBytes);
+    QMutexLocker lock(&m_failureMutex);
+    if (m_failureCause.isEmpty())
+        m_failureCause = QStringLiteral("соединение с %1:%2 прервано: слишком большое сообщение (код 1009)")
+                             .arg(m_host)
+                             .arg(m_port);
 }
 
 void WebSocketClient::onStartTimer()

@@ -22,6 +22,10 @@ class WebSocketClient : public WebSocketConnection
 
 public:
     static constexpr int DefaultConnectTimeoutMs = 3000;
+    // The most one message from the server may hold (results, theme lists and
+    // parts of synthesised sound are far smaller); a larger one ends the link
+    // instead of being buffered up to Qt's default of 2 GB.
+    static constexpr quint64 MaxIncomingMessageBytes = 16 * 1024 * 1024;
 
     explicit WebSocketClient(QObject* parent = nullptr);
     // For tests: the handshake limit and the cookies source (taken over).
@@ -55,6 +59,7 @@ private slots:
 private:
     void onSocketError(QAbstractSocket::SocketError error);
     void onConnectTimeout();
+    void onAboutToClose();
 
     std::atomic<bool> m_pongReceived{false};
     mutable QMutex m_failureMutex;

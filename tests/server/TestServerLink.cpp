@@ -297,6 +297,33 @@ private slots:
         QCOMPARE(client->socket()->state(), QAbstractSocket::ConnectedState);
     }
 
+    void oversizedMessageEndsTheLink()
+    {
+        FakeRecognitionServer server;
+        auto client = makeClient();
+        QVERIFY(connectTo(*client, server));
+        QSignalSpy sound(client->messageProcessor(), &DataMessageProcessor::ttsSound);
+        QSignalSpy disconnected(client.get(), &WebSocketConnection::disconnected);
+        const int limit = int(WebSocketClient::MaxIncomingMessageBytes);
+
+        QVERIFY(server.sendBinary(QByteArray(limit, 'x')));
+        QTRY_COMPARE_WITH_TIMEOUT(sound.count(), 1, 20000);
+        QCOMPARE(sound.at(0).at(0).toByteArray().size(), limit);
+        QCOMPARE(disconnected.count(), 0);
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Websocket closed: a message over the limit"));
+        QVERIFY(server.sendBinary(QByteArray(limit + 1, 'x')));
+        QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 20000);
+        QCOMPARE(sound.count(), 1);
+        QTRY_COMPARE(server.lastCloseCode(), int(QWebSocketProtocol::CloseCodeTooMuchData));
+        QCOMPARE(client->failureCause(),
+                 QStringLiteral("соединение с 127.0.0.1:%1 прервано: слишком большое сообщение (код 1009)").arg(server.port()));
+
+        // The same client opens again with a clean cause.
+        QVERIFY(connectTo(*client, server));
+        QCOMPARE(client->failureCause(), QString());
+    }
+
     void socketGoesWithItsConnection()
     {
         FakeRecognitionServer server;
