@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -35,6 +36,48 @@ QByteArray nextChunk(QIODevice* device, const QDeadlineTimer& deadline, bool* ti
         process->waitForFinished(int(deadline.remainingTime()));
     }
     return device->read(ChunkBytes);
+}
+
+// Whether the archive's central directory marks the member as encrypted.
+// unzip alone cannot tell: the empty password passes its one-byte check in
+// about one archive of 256, and the member then reads as damaged data.
+bool isEncryptedMember(const QString& archivePath, const QString& member)
+{
+    constexpr qint64 endRecordBytes = 22;
+    constexpr qint64 maxCommentBytes = 0xFFFF;
+    constexpr qint64 maxDirectoryBytes = 4 * 1024 * 1024;
+    QFile archive(archivePath);
+    if (!archive.open(QIODevice::ReadOnly) || archive.size() < endRecordBytes)
+        return false;
+    const qint64 tailBytes = qMin(archive.size(), endRecordBytes + maxCommentBytes);
+    if (!archive.seek(archive.size() - tailBytes))
+        return false;
+    const QByteArray tail = archive.read(tailBytes);
+    const int end = tail.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || tail.size() - end < endRecordBytes)
+        return false;
+    const auto* record = reinterpret_cast<const uchar*>(tail.constData() + end);
+    const qint64 directoryBytes = qFromLittleEndian<quint32>(record + 12);
+    const qint64 directoryOffset = qFromLittleEndian<quint32>(record + 16);
+    if (directoryBytes > maxDirectoryBytes || !archive.seek(directoryOffset))
+        return false;
+    const QByteArray directory = archive.read(directoryBytes);
+    const QByteArray name = member.toUtf8();
+    constexpr int entryBytes = 46;
+    for (int at = 0; directory.size() - at >= entryBytes;) {
+        const auto* entry = reinterpret_cast<const uchar*>(directory.constData() + at);
+        if (qFromLittleEndian<quint32>(entry) != 0x02014b50)
+            return false;
+        const int nameBytes = qFromLittleEndian<quint16>(entry + 28);
+        const int next = at + entryBytes + nameBytes + qFromLittleEndian<quint16>(entry + 30)
+                         + qFromLittleEndian<quint16>(entry + 32);
+        if (next > directory.size())
+            return false;
+        if (directory.mid(at + entryBytes, nameBytes) == name)
+            return qFromLittleEndian<quint16>(entry + 8) & 1;
+        at = next;
+    }
+    return false;
 }
 
 // unzip's exit codes of archives it cannot use: not a zip file, damaged, content.xml missing.
@@ -143,13 +186,14 @@ OpenFileReader::Failure OpenFileReader::readContent(const QString& path, QString
         // Stopped before the end of the stream: at a cap, at bad XML or at the deadline.
         unzip.kill();
         unzip.waitForFinished();
-        return failure;
+        return failure == NotADocument && isEncryptedMember(plainName, ContentFile) ? Encrypted : failure;
     }
     const int code = unzip.exitStatus() == QProcess::NormalExit ? unzip.exitCode() : -1;
     const QString messages = QString::fromLocal8Bit(unzip.readAllStandardError().left(500)).simplified();
     // unzip's code for "every file was skipped for a bad password".
     constexpr int badPassword = 82;
-    if (code == badPassword)
+    const bool unreadable = (code != 0 && code != 1) || failure == NotADocument;
+    if (code == badPassword || (unreadable && isEncryptedMember(plainName, ContentFile)))
         return Encrypted;
     if (isNotADocument(code)) {
         *detail = QStringLiteral("unzip exit code %1: %2").arg(code).arg(messages);
