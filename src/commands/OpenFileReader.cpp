@@ -4,13 +4,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QtEndian>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtDebug>
+#include <QtEndian>
 
 #include <exception>
 #include <vector>
