@@ -417,6 +417,9 @@ int WindowsManager::run()
     autoReplaceManager.set_Managers(asr, &userCommandsManager);
 
     MonitorViewModel monitorViewModel(asr, worker->resultManager(), recordingManager, connection);
+    // A balloon near the tray would lie over the monitor's stop button.
+    connect(&monitorViewModel, &MonitorViewModel::changed_Visible, tray,
+            [this, &monitorViewModel] { tray->notices()->setMonitorShown(monitorViewModel.get_Visible()); });
     context->setContextProperty(QStringLiteral("asrManager"), asr);
     context->setContextProperty(QStringLiteral("monitorViewModel"), &monitorViewModel);
 
@@ -473,6 +476,12 @@ int WindowsManager::run()
         tray->showMessage(QStringLiteral("Печать остановлена"),
                           QStringLiteral("Не напечатано символов распознанного текста: %1").arg(untyped));
     });
+    if (!TextWriter::Writer->hasSpareKeys())
+        tray->showMessage(QStringLiteral("Печать текста"),
+                          QStringLiteral("На клавиатуре нет свободных кодов клавиш: буквы и знаки, которых нет в "
+                                         "раскладке, напечатаны не будут. Раскладку восстановит setxkbmap или "
+                                         "новый вход в систему."),
+                          QSystemTrayIcon::Warning);
     const int result = QApplication::exec();
 
     stopSubServices();

@@ -19,6 +19,7 @@
 #include "SubService.h"
 #include "SystemTray.h"
 #include "TestHome.h"
+#include "WindowManagerSession.h"
 #include "UserCommandsManager.h"
 #include "WindowsManager.h"
 #include "X11Windows.h"
@@ -26,6 +27,7 @@
 
 #include <QtTest>
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -39,6 +41,7 @@
 #include <QWebSocket>
 #include <QWebSocketProtocol>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/wait.h>
@@ -111,6 +114,7 @@ private slots:
     void startupSettingsAndPublishedObjects();
     void hotkeysDriveRecognition();
     void doubleCtrlWithAFormFollowsTheMonitor();
+    void monitorStopTakesTheFirstClickUnderANotice();
     void failedMicrophoneEndsDictation();
     void switchedMicrophoneIsTold();
     void restartStopsWorkersAndHandsOver();
@@ -308,6 +312,47 @@ void TestWindowsManager::doubleCtrlWithAFormFollowsTheMonitor()
     doubleCtrl();
     QTRY_VERIFY(!shown());
     QCOMPARE(server->messagesOfType(106).size(), 3);
+}
+
+// A balloon near the tray at the top right lies where the monitor shows; the
+// monitor's stop button must take the first click all the same, and the
+// notice comes back once dictation ends.
+void TestWindowsManager::monitorStopTakesTheFirstClickUnderANotice()
+{
+    WindowManagerSession windowManager;
+    QString error;
+    QVERIFY2(windowManager.start(&error), qPrintable(error));
+    FakeRecognitionServer* server = servers->recognition();
+    QObject* monitor =
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("monitorViewModel")).value<QObject*>();
+    const auto shown = [monitor] { return monitor->property("Visible").toBool(); };
+    const auto balloonShown = [] {
+        const QWidgetList widgets = QApplication::topLevelWidgets();
+        return std::any_of(widgets.cbegin(), widgets.cend(),
+                           [](const QWidget* w) { return w->inherits("QBalloonTip") && w->isVisible(); });
+    };
+    QTRY_VERIFY(!shown());
+    tray->showMessage(QStringLiteral("Оповещение"), QStringLiteral("Заметка у значка, поверх монитора"));
+    QTRY_VERIFY_WITH_TIMEOUT(balloonShown(), TestHome::scaled(5000));
+
+    XTestKeyboard keyboard;
+    QTest::qWait(300); // apart from the pair before, so the presses are not counted as one run
+    keyboard.tap("Control_L");
+    QTest::qWait(60);
+    keyboard.tap("Control_L");
+    QTRY_VERIFY(shown());
+    std::optional<X11Windows::Window> window;
+    QTRY_VERIFY_WITH_TIMEOUT((window = X11Windows::find([](const X11Windows::Window& w) {
+                                  return w.name == QStringLiteral("Монитор распознавания") && w.viewable;
+                              })),
+                             TestHome::scaled(5000));
+    server->clearReceived();
+    const QRect monitorRect = window->geometry;
+    // The stop button: 24 pixels at the top right, inside the 10-pixel padding.
+    X11Windows::click(monitorRect.right() - 21, monitorRect.top() + 22, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
+    QTRY_VERIFY(!shown());
+    QTRY_VERIFY_WITH_TIMEOUT(balloonShown(), TestHome::scaled(5000));
 }
 
 void TestWindowsManager::failedMicrophoneEndsDictation()

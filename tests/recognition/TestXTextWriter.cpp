@@ -1,5 +1,7 @@
+#include "ChildProcess.h"
 #include "KeyRecorderWindow.h"
 #include "TestHome.h"
+#include "TextReceiver.h"
 #include "TextWriter.h"
 #include "TextWriterSettings.h"
 #include "TypingQueue.h"
@@ -15,6 +17,7 @@
 namespace {
 constexpr unsigned shiftMask = 0x01;
 constexpr unsigned controlMask = 0x04;
+constexpr unsigned mod5Mask = 0x80;
 constexpr unsigned long returnKeysym = 0xff0d;
 
 void setEnterDelay(int milliseconds)
@@ -36,6 +39,34 @@ QByteArray difference(const QString& sent, const QString& received)
         .arg(at)
         .arg(sent.mid(at, 20), received.mid(at, 20))
         .toUtf8();
+}
+
+bool waitForLine(ChildProcess& process, const QByteArray& line, int msecs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < msecs && process.state() == QProcess::Running) {
+        if (process.canReadLine()) {
+            if (process.readLine().trimmed() == line)
+                return true;
+        } else {
+            process.waitForReadyRead(50);
+        }
+    }
+    return false;
+}
+
+// A typing client of its own process, as the program types.
+bool startTypingClient(ChildProcess& client)
+{
+    client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    client.start(QStringLiteral(SCRIVORA_TYPING_CLIENT), QStringList());
+    return client.waitForStarted(TestHome::scaled(10000)) && waitForLine(client, "READY", TestHome::scaled(20000));
+}
+
+void typeThrough(ChildProcess& client, unsigned long window, const QString& text)
+{
+    client.write("type " + QByteArray::number(qulonglong(window)) + ' ' + text.toUtf8().toHex() + '\n');
 }
 } // namespace
 
@@ -68,7 +99,12 @@ private slots:
     void spareKeycodeTypesCharactersWithoutKey();
     void longMixedTextOnUsLayout_data();
     void longMixedTextOnUsLayout();
+    void exactAtTheReceiversPace_data();
+    void exactAtTheReceiversPace();
+    void thirdLevelCharactersCarryTheirModifier();
     void stopFinishesTheWordAndGivesTheMapBack();
+    void keysLeftByAKilledClientGoBackAtTheNextStart();
+    void noFreeKeycode();
     void layoutChangeRebuildsKeyTable();
     void failuresAreReported();
     void keyChordReplayedThroughXTest();
@@ -150,6 +186,82 @@ void TestXTextWriter::longMixedTextOnUsLayout()
     QCOMPARE(keyboard.keyboardMap(), map);
 }
 
+void TestXTextWriter::exactAtTheReceiversPace_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("enterDelay");
+    QTest::addColumn<int>("keyCostUs");
+    QTest::addColumn<int>("pauseMs");
+    struct Row
+    {
+        TextReceiver::Kind kind;
+        const char* layout;
+        int enterDelay;
+        int keyCostUs;
+        int pauseMs;
+    };
+    const Row rows[] = {
+        {TextReceiver::Xlib, "us", 50, 0, 300},   {TextReceiver::Xlib, "us", 0, 300, 0},
+        {TextReceiver::Qt, "us", 0, 0, 300},      {TextReceiver::Tk, "us", 50, 0, 300},
+        {TextReceiver::Xlib, "de", 50, 0, 300},   {TextReceiver::Qt, "de", 50, 0, 300},
+        {TextReceiver::Tk, "de", 0, 0, 300},      {TextReceiver::Xlib, "us,ru", 50, 0, 300},
+        {TextReceiver::Tk, "us,ru", 50, 0, 300},   {TextReceiver::Xlib, "us,ru", 50, 300, 0},
+    };
+    for (const Row& row : rows) {
+        const QString pace = row.pauseMs > 0 ? QStringLiteral("paused %1 ms").arg(row.pauseMs)
+                                             : QStringLiteral("%1 us a key").arg(row.keyCostUs);
+        QTest::newRow(qPrintable(QStringLiteral("%1, %2, %3, EnterDelay %4")
+                                     .arg(TextReceiver::name(row.kind), QLatin1String(row.layout), pace)
+                                     .arg(row.enterDelay)))
+            << int(row.kind) << QString::fromLatin1(row.layout) << row.enterDelay << row.keyCostUs << row.pauseMs;
+    }
+}
+
+// Programs read their key events on their GUI thread, at their own pace, and
+// decode each with the keyboard map they hold when they get to it: every
+// character arrives as itself, and the map is as it was once all is read.
+void TestXTextWriter::exactAtTheReceiversPace()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, layout);
+    QFETCH(int, enterDelay);
+    QFETCH(int, keyCostUs);
+    QFETCH(int, pauseMs);
+    if (!TextReceiver::isAvailable(TextReceiver::Kind(kind)))
+        QSKIP("wish (Tk) is not installed");
+    QVERIFY(keyboard.setLayout(layout));
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    const QString text = TypingText::mixed(2000);
+    TextReceiver receiver(TextReceiver::Kind(kind), {keyCostUs, pauseMs > 0 ? 700 : 0, pauseMs});
+    QString error;
+    QVERIFY2(receiver.start(&error), qPrintable(error));
+    keyboard.focus(receiver.window());
+    setEnterDelay(enterDelay);
+    writer.reset(new XTextWriter);
+    setEnterDelay(50);
+
+    QSignalSpy idle(writer->queue(), &TypingQueue::idle);
+    QVERIFY(writer->queue()->addText(receiver.window(), text));
+    QVERIFY(idle.wait(TestHome::scaled(120000)));
+    QString received;
+    (void)QTest::qWaitFor([&] { return (received = receiver.text()).size() >= text.size(); }, TestHome::scaled(10000));
+    QVERIFY2(received == text, difference(text, received).constData());
+    QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+// On layouts with AltGr the third level is reached through a virtual
+// modifier: the event carries the real one it stands for.
+void TestXTextWriter::thirdLevelCharactersCarryTheirModifier()
+{
+    QVERIFY(keyboard.setLayout(QStringLiteral("de")));
+    const QString text = QStringLiteral("a@b.ru|{}\\~€");
+    QVERIFY(typeAndWait(text, text));
+    const QList<KeyRecorderWindow::KeyEvent> presses = recorder.presses();
+    QCOMPARE(presses[1].keycode, keyboard.keycodeOf("q"));
+    QVERIFY(presses[1].state & mod5Mask);
+}
+
 // A stop ends typing at the end of the word and drops the rest, saying how
 // much; the map goes back then, and when the writer goes in the middle of a text.
 void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
@@ -179,6 +291,53 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QVERIFY(keyboard.keyboardMap() != map);
     writer.reset();
     QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+// A client killed while typing leaves keys lent; the next start on the
+// display gives them back before it types.
+void TestXTextWriter::keysLeftByAKilledClientGoBackAtTheNextStart()
+{
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    QString error;
+    {
+        TextReceiver busy(TextReceiver::Xlib, {300, 0, 0});
+        QVERIFY2(busy.start(&error), qPrintable(error));
+        keyboard.focus(busy.window());
+        ChildProcess killed;
+        QVERIFY(startTypingClient(killed));
+        typeThrough(killed, busy.window(), TypingText::mixed(3000));
+        QTRY_VERIFY_WITH_TIMEOUT(keyboard.keyboardMap() != map, TestHome::scaled(10000));
+        killed.endGroup();
+        killed.waitForFinished(TestHome::scaled(5000));
+        QVERIFY(keyboard.keyboardMap() != map);
+    }
+
+    TextReceiver receiver(TextReceiver::Xlib, {0, 200, 300});
+    QVERIFY2(receiver.start(&error), qPrintable(error));
+    keyboard.focus(receiver.window());
+    ChildProcess next;
+    QVERIFY(startTypingClient(next));
+    QCOMPARE(keyboard.keyboardMap(), map);
+    const QString text = TypingText::mixed(600);
+    typeThrough(next, receiver.window(), text);
+    QVERIFY(waitForLine(next, "IDLE", TestHome::scaled(60000)));
+    const QString received = receiver.text();
+    QVERIFY2(received == text, difference(text, received).constData());
+    QCOMPARE(keyboard.keyboardMap(), map);
+    next.closeWriteChannel();
+    QVERIFY(next.waitToEnd(TestHome::scaled(10000)));
+}
+
+void TestXTextWriter::noFreeKeycode()
+{
+    keyboard.fillFreeKeycodes();
+    QTest::ignoreMessage(QtWarningMsg, "XTextWriter: the keyboard has no free keycode; characters of no key cannot be typed");
+    writer.reset(new XTextWriter);
+    QVERIFY(!writer->hasSpareKeys());
+    QTest::ignoreMessage(QtWarningMsg, "XTextWriter: no free keycode for characters that no key produces");
+    QTest::ignoreMessage(QtWarningMsg, "XTextWriter: 1 of 3 characters could not be typed");
+    QVERIFY(!writer->writeText(recorder.windowId(), QStringLiteral("aяb")));
+    QTRY_COMPARE(recorder.text(), QStringLiteral("ab"));
 }
 
 void TestXTextWriter::layoutChangeRebuildsKeyTable()

@@ -7,6 +7,9 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
 
 namespace {
 // setxkbmap -query prints "layout:     us,ru" among other lines.
@@ -141,4 +144,26 @@ void XTestKeyboard::restoreLayout()
         return;
     ChildProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), originalLayout});
     originalLayout.clear();
+}
+
+void XTestKeyboard::fillFreeKeycodes()
+{
+    if (!display)
+        return;
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym* keysyms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+    if (!keysyms)
+        return;
+    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
+        const KeySym* row = keysyms + (keycode - minKeycode) * perKeycode;
+        if (std::all_of(row, row + perKeycode, [](KeySym k) { return k == NoSymbol; })) {
+            KeySym taken = XK_F35;
+            XChangeKeyboardMapping(display, keycode, 1, &taken, 1);
+        }
+    }
+    XFree(keysyms);
+    XSync(display, False);
 }

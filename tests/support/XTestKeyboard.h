@@ -34,6 +34,10 @@ public:
     // No window has the focus.
     void focusNone();
 
+    // Gives every keycode without a symbol one, as a program that lent them
+    // and never gave them back would leave them; setLayout or restoreLayout mends it.
+    void fillFreeKeycodes();
+
     // Runs setxkbmap with the layout list ("us,ru"); false when it failed.
     bool setLayout(const QString& layouts);
     void restoreLayout();
