@@ -104,6 +104,7 @@ private slots:
     void thirdLevelCharactersCarryTheirModifier();
     void stopFinishesTheWordAndGivesTheMapBack();
     void keysLeftByAKilledClientGoBackAtTheNextStart();
+    void quitWhileTypingWaitsForTheWindow();
     void noFreeKeycode();
     void layoutChangeRebuildsKeyTable();
     void failuresAreReported();
@@ -326,6 +327,30 @@ void TestXTextWriter::keysLeftByAKilledClientGoBackAtTheNextStart()
     QCOMPARE(keyboard.keyboardMap(), map);
     next.closeWriteChannel();
     QVERIFY(next.waitToEnd(TestHome::scaled(10000)));
+}
+
+// Quitting in the middle of a text drops what was not sent, and gives the
+// lent keys back only once the window has read what was: no letter arrives as
+// another, and the map is as it was.
+void TestXTextWriter::quitWhileTypingWaitsForTheWindow()
+{
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    // It stops reading for a while, as a program busy elsewhere does, and the quit comes then.
+    TextReceiver busy(TextReceiver::Xlib, {0, 150, 1500});
+    QString error;
+    QVERIFY2(busy.start(&error), qPrintable(error));
+    keyboard.focus(busy.window());
+    ChildProcess client;
+    QVERIFY(startTypingClient(client));
+    const QString text = TypingText::mixed(3000);
+    typeThrough(client, busy.window(), text);
+    QTRY_VERIFY_WITH_TIMEOUT(busy.text().size() >= 150, TestHome::scaled(10000));
+    client.closeWriteChannel();
+    QVERIFY(client.waitToEnd(TestHome::scaled(15000)));
+    QCOMPARE(keyboard.keyboardMap(), map);
+    QString received;
+    QTRY_VERIFY_WITH_TIMEOUT((received = busy.text()) == busy.text(), TestHome::scaled(5000));
+    QVERIFY2(text.startsWith(received), difference(text, received).constData());
 }
 
 void TestXTextWriter::noFreeKeycode()
