@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
@@ -340,6 +341,17 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
     QVERIFY2(entry.contains(QStringLiteral("\nExec=\"%1\"\n").arg(folder.filePath(QStringLiteral("scrivora")))),
              qPrintable(entry));
     QVERIFY(entry.contains(QLatin1String("\nIcon=scrivora\n")));
+
+    // The manifest lists every file laid out, links included: what an uninstall removes.
+    QStringList laidOut;
+    QDirIterator files(prefix.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        laidOut << files.next();
+    QStringList listed = QString::fromUtf8(contents(QStringLiteral(SCRIVORA_BUILD_DIR "/install_manifest.txt")))
+                             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    laidOut.sort();
+    listed.sort();
+    QCOMPARE(listed, laidOut);
 
     Client client;
     client.start(root.filePath(QStringLiteral("bin/scrivora")));

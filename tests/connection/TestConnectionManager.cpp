@@ -152,6 +152,40 @@ private slots:
         QVERIFY(link->balancerRequests() > requests);
     }
 
+    // A balancer that answers with an error: the failure says what it answered,
+    // in the first cycle and after one that had a list of servers.
+    void balancerErrorNamesItsCause_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("its error text") << QByteArray(R"({"Error":{"Text":"Лицензия организации\nистекла",)"
+                                                      R"("DebugText":"license 77 expired"},"Data":null})")
+                                        << 200 << "127.0.0.1:%1 ответил: Лицензия организации истекла";
+        QTest::newRow("an HTTP error") << QByteArray("{}") << 503 << "127.0.0.1:%1 ответил ошибкой HTTP 503";
+    }
+    void balancerErrorNamesItsCause()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, cause);
+        const QString failure = QStringLiteral("Не удалось получить список серверов: ") + cause.arg(link->balancerPort());
+        link->failServers(FakeHttpResponse::json(body, status, "Failed"));
+        link->build(200);
+        link->start();
+        QVERIFY(link->waitForState(State::Failed, TestHome::scaled(10000)));
+        QCOMPARE(link->stateMessages().value(link->states().indexOf(State::Failed)), failure);
+
+        const quint16 dead = LoopbackConnection::deadPort();
+        link->offerServers({link->entry("dead", dead)});
+        const QString refused =
+            QStringLiteral("Не удалось подключиться к серверу: 127.0.0.1:%1 отказал в соединении").arg(dead);
+        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(refused), TestHome::scaled(10000));
+        link->failServers(FakeHttpResponse::json(body, status, "Failed"));
+        link->clearStates();
+        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(failure), TestHome::scaled(10000));
+    }
+
     void stopEndsRetryWaitAtOnce()
     {
         link->offerServers({link->entry("dead", LoopbackConnection::deadPort())});

@@ -1,3 +1,4 @@
+#include "AboutSettingsViewModel.h"
 #include "FeedbackSettings.h"
 #include "HotKeyManager.h"
 #include "KeyRecorderWindow.h"
@@ -74,6 +75,19 @@ QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& tex
     return nullptr;
 }
 
+// The document of another program the user worked in, shown and given the keyboard.
+bool focusDocument(XTestKeyboard& keyboard, const KeyRecorderWindow& document)
+{
+    const auto shown = [&document] {
+        return bool(
+            X11Windows::find([&](const X11Windows::Window& w) { return w.id == document.windowId() && w.viewable; }));
+    };
+    if (!keyboard.isOpen() || !document.isOpen() || !QTest::qWaitFor(shown, TestHome::scaled(5000)))
+        return false;
+    keyboard.focus(document.windowId());
+    return true;
+}
+
 } // namespace
 
 // The windows the tray opens, as a user meets them under a window manager:
@@ -96,6 +110,7 @@ private slots:
     void reopenedWindowKeepsSizeAndHints();
     void closedDialogGivesTheFocusBack_data();
     void closedDialogGivesTheFocusBack();
+    void archiveMessageGivesTheFocusBack();
     void settingsPagesScrollAtMinimumSize();
 
 private:
@@ -212,12 +227,8 @@ void TestTrayWindows::closedDialogGivesTheFocusBack()
 {
     QFETCH(QString, dialog);
     XTestKeyboard keyboard;
-    QVERIFY(keyboard.isOpen());
     KeyRecorderWindow document(QRect(40, 60, 320, 200));
-    QVERIFY(document.isOpen());
-    QTRY_VERIFY(
-        X11Windows::find([&](const X11Windows::Window& w) { return w.id == document.windowId() && w.viewable; }));
-    keyboard.focus(document.windowId());
+    QVERIFY(focusDocument(keyboard, document));
 
     QQuickWindow* opener = nullptr;
     QObject* form = engine->rootContext()->contextProperty(QStringLiteral("feedbackViewModel")).value<QObject*>();
@@ -266,6 +277,53 @@ void TestTrayWindows::closedDialogGivesTheFocusBack()
     form->property("FeedbackText").value<ValidatableText*>()->set_Text(FeedbackSettings().FeedbackText);
     opener->close();
     QTRY_VERIFY(!opener->isVisible());
+}
+
+// "О программе" → "Сохранить информацию о системе…" → Return, then "ОК" on the
+// message that the archive was saved: the keys that follow go to the settings
+// window, not to the document the user worked in before.
+void TestTrayWindows::archiveMessageGivesTheFocusBack()
+{
+    XTestKeyboard keyboard;
+    KeyRecorderWindow document(QRect(40, 60, 320, 200));
+    QVERIFY(focusDocument(keyboard, document));
+    const QString archive = AboutSettingsViewModel::suggestedArchivePath();
+    QFile::remove(archive);
+
+    QQuickWindow* settings = openFromTray("signalShowSettings", QStringLiteral("Настройки"));
+    QVERIFY(settings);
+    QTRY_COMPARE(focusedQuickWindow(), settings);
+    QObject* about = models->page(QStringLiteral("AboutSettingsViewModel"));
+    QVERIFY(about);
+
+    // Each dialog runs its own event loop: it is answered from within it, with
+    // Return once it has the keyboard.
+    QStringList answered;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        QWindow* focused = QGuiApplication::focusWindow();
+        if (!focused || focused == settings || answered.contains(focused->title()))
+            return;
+        answered << focused->title();
+        keyboard.tap("Return");
+    });
+    answer.start(20);
+    QVERIFY(QMetaObject::invokeMethod(about, "getSystemInfo", Qt::QueuedConnection));
+    QTRY_VERIFY_WITH_TIMEOUT(answered.size() == 2 && !QApplication::activeModalWidget(), TestHome::scaled(30000));
+    answer.stop();
+    QCOMPARE(answered, (QStringList{"Сохранить информацию о системе", "Информация о системе"}));
+    QVERIFY(QFileInfo(archive).isFile());
+
+    QTRY_COMPARE_WITH_TIMEOUT(X11Windows::inputFocus(), settings->winId(), TestHome::scaled(5000));
+    document.clear();
+    keyboard.tap("z");
+    keyboard.tap("z");
+    QTest::qWait(TestHome::scaled(300));
+    QCOMPARE(document.text(), QString());
+    QVERIFY(settings->isVisible());
+
+    QVERIFY(QMetaObject::invokeMethod(settings, "cancel"));
+    QTRY_VERIFY(!settings->isVisible());
 }
 
 // At the settings window's least size every page can still be read to its end.

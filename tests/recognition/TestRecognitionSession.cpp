@@ -112,6 +112,7 @@ private slots:
     void init();
     void cleanup() { s.reset(); }
     void startWhileDisconnectedAndToggle();
+    void unconfirmedStopLetsTheToggleStart();
     void failedThemeFetchKeepsTheList();
     void themeFetchHoldsNoLock();
     void targetCopiesSurviveConcurrentChanges();
@@ -158,8 +159,12 @@ void TestRecognitionSession::startWhileDisconnectedAndToggle()
     s->sent.clear();
     s->asr.changeRecognition();
     QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
-    for (const AsrState state : {Starting, Stopping, Started}) {
-        s->asr.updateModeStateInfo(report(templated, state));
+    // Also while the server stops it on its own.
+    const QList<QList<AsrState>> running{{Starting}, {Started}, {Started, Stopping}};
+    for (const QList<AsrState>& reports : running) {
+        s->asr.updateModeStateInfo(report(templated, Stopped));
+        for (const AsrState state : reports)
+            s->asr.updateModeStateInfo(report(templated, state));
         s->sent.clear();
         s->asr.changeRecognition();
         QCOMPARE(s->requestedMode(), QJsonValue(0));
@@ -168,6 +173,26 @@ void TestRecognitionSession::startWhileDisconnectedAndToggle()
     s->sent.clear();
     s->asr.changeRecognition();
     QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
+}
+
+// The client ends dictation itself (a microphone that fails) and the server
+// never confirms it (the link dropped, a slow server): the next toggle starts.
+void TestRecognitionSession::unconfirmedStopLetsTheToggleStart()
+{
+    s->asr.connectionStateChanged(connectionState(14));
+    s->startDictation();
+    s->sent.clear();
+    s->asr.stopRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(0));
+
+    s->sent.clear();
+    s->asr.changeRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
+    // Started again as confirmed: the toggle stops it.
+    s->startDictation();
+    s->sent.clear();
+    s->asr.changeRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(0));
 }
 
 void TestRecognitionSession::failedThemeFetchKeepsTheList()

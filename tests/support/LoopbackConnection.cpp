@@ -77,6 +77,13 @@ void LoopbackConnection::offerServers(const QJsonArray& servers)
 {
     QMutexLocker locker(&m_replyMutex);
     m_servers = servers;
+    m_serversFailure.reset();
+}
+
+void LoopbackConnection::failServers(const FakeHttpResponse& reply)
+{
+    QMutexLocker locker(&m_replyMutex);
+    m_serversFailure = reply;
 }
 
 void LoopbackConnection::offerThemes(const QJsonArray& themes)
@@ -102,7 +109,7 @@ FakeHttpResponse LoopbackConnection::answer(const FakeHttpRequest& request)
     QMutexLocker locker(&m_replyMutex);
     if (request.path().endsWith("/Servers")) {
         ++m_balancerRequests;
-        return BalancerReply::list(m_servers);
+        return m_serversFailure ? *m_serversFailure : BalancerReply::list(m_servers);
     }
     if (request.path().endsWith("/Theme"))
         return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", m_themes}}).toJson());

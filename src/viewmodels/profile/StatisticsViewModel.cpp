@@ -77,7 +77,9 @@ StatisticsViewModel::~StatisticsViewModel() = default;
 
 QString StatisticsViewModel::defaultReferenceFolder()
 {
-    return AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("ReferenceFolderLocation"));
+    // Named from the program's folder, so that it holds wherever the program was installed.
+    const QString folder = AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("ReferenceFolderLocation"));
+    return QDir::cleanPath(AppVariables::sm_stdVars.substitute(folder));
 }
 
 QJsonArray StatisticsViewModel::LoadJsonArray(const QString& path)
