@@ -60,6 +60,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -198,6 +199,7 @@ WindowsManager::WindowsManager(QObject* parent)
 
 WindowsManager::~WindowsManager()
 {
+    setLogWriteFailureHandler({});
     X11Display::close(display);
     if (ttsManager)
         ttsManager->deleteLater();
@@ -291,6 +293,7 @@ int WindowsManager::run()
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
     // Before the first settings read: a file Qt cannot read would throw out of every one.
+    const QStringList damagedSystemSettings = Settings::leaveOutUnreadableSystemFiles();
     const QString damagedSettings = Settings::setAsideUnreadableFile();
     // The same for the profile files, read at every connection attempt.
     const QStringList damagedProfile = ProfileFile::setAsideUnreadable();
@@ -316,7 +319,22 @@ int WindowsManager::run()
     VexStyle::registerQmlType();
 
     tray = new SystemTray;
+    setLogWriteFailureHandler([this](const QString& path) {
+        QMetaObject::invokeMethod(this, [this, path] {
+            tray->showMessage(QStringLiteral("Журнал не записывается"),
+                              QStringLiteral("Не удаётся записать журнал работы в папку %1: нет места на диске или нет "
+                                             "доступа к папке.")
+                                  .arg(QFileInfo(path).path()),
+                              QSystemTrayIcon::Warning);
+        }, Qt::QueuedConnection);
+    });
     reportUnknownVerification();
+    if (!damagedSystemSettings.isEmpty())
+        tray->showMessage(QStringLiteral("Общие настройки не используются"),
+                          QStringLiteral("Файл общих настроек %1 повреждён и не используется, пока администратор его не "
+                                         "исправит. Используются ваши настройки и настройки по умолчанию.")
+                              .arg(damagedSystemSettings.join(QStringLiteral(", "))),
+                          QSystemTrayIcon::Warning);
     if (!damagedSettings.isEmpty())
         tray->showMessage(QStringLiteral("Настройки сброшены"),
                           QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию.")

@@ -125,6 +125,7 @@ public:
 
 private slots:
     void initTestCase();
+    void damagedSystemSettingsToldOnce();
     void noticesBeforeReady_data();
     void noticesBeforeReady();
     void hotkeyNoticeOnceReady();
@@ -181,6 +182,18 @@ void TestEventHandling::initTestCase()
     onSound = soundData(":/Assets/SpeechOn.wav");
     offSound = soundData(":/Assets/SpeechOff.wav");
     QVERIFY(!onSound.isEmpty() && onSound.size() == offSound.size() && onSound != offSound);
+}
+
+// A damaged value in an administrator's settings.ini once crashed every start.
+void TestEventHandling::damagedSystemSettingsToldOnce()
+{
+    const QString title = QStringLiteral("Общие настройки не используются");
+    QTRY_VERIFY_WITH_TIMEOUT(!balloons.shown.filter(title).isEmpty(), TestHome::scaled(10000));
+    const QStringList shown = balloons.shown;
+    freshBalloons();
+    QCOMPARE(shown.filter(title).size(), 1);
+    QVERIFY2(shown.filter(title).constFirst().contains(QStringLiteral("/system/Orvanta Labs/Scrivora/settings.ini")),
+             qPrintable(shown.join(QLatin1Char('\n'))));
 }
 
 void TestEventHandling::sendReports(const QString& text)
@@ -452,6 +465,14 @@ static void scheduleTests()
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {UserCommandFixtures::command(UserCommandNamespace::Exe, FailingPhrase,
                                                          TestHome::path() + QStringLiteral("/no such program"))});
+    // After the test's own settings are written: Qt would crash reading them.
+    const QString system = TestHome::path() + QStringLiteral("/system");
+    QDir().mkpath(system + QStringLiteral("/Orvanta Labs/Scrivora"));
+    QFile damaged(system + QStringLiteral("/Orvanta Labs/Scrivora/settings.ini"));
+    if (damaged.open(QIODevice::WriteOnly))
+        damaged.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\n");
+    damaged.close();
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system));
     QTimer::singleShot(0, [] {
         testResult = QTest::qExec(testObject, QCoreApplication::arguments());
         WindowsManager* manager = nullptr;

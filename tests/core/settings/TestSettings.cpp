@@ -18,6 +18,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <sys/stat.h>
+
 namespace {
 QByteArray settingsFileContents()
 {
@@ -64,6 +66,9 @@ private slots:
     void textIsWrittenAsUtf8();
     void systemWideSettingsAreDefaults();
     void selfTestFileListIsCapped();
+    // Last: Qt keeps the system folder it is told for the rest of the process.
+    void damagedSystemWideFileIsLeftOut_data();
+    void damagedSystemWideFileIsLeftOut();
 };
 
 void TestSettings::initTestCase()
@@ -385,6 +390,56 @@ void TestSettings::selfTestFileListIsCapped()
     QCOMPARE(files.size(), SelfTestSettings::MaxFiles);
     QCOMPARE(files.first().path, QStringLiteral("/sounds/первый.raw"));
     QCOMPARE(files.last().path, QString());
+}
+
+void TestSettings::damagedSystemWideFileIsLeftOut_data()
+{
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<bool>("soundFolderAfterIt");
+    // A list declaring 2^31 - 1 values: Qt throws std::bad_alloc in every read of the file.
+    QTest::newRow("settings.ini") << "Orvanta Labs/Scrivora/settings.ini" << false;
+    QTest::newRow("settings.ini, a sound folder after it") << "Orvanta Labs/Scrivora/settings.ini" << true;
+    QTest::newRow("the organisation's file") << "Orvanta Labs.ini" << false;
+    QTest::newRow("a FIFO") << "fifo" << true;
+}
+
+void TestSettings::damagedSystemWideFileIsLeftOut()
+{
+    QFETCH(QString, damaged);
+    QFETCH(bool, soundFolderAfterIt);
+    const QString first = systemFolder() + QStringLiteral("/first");
+    const QString second = systemFolder() + QStringLiteral("/second");
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(first + QLatin1Char(':') + second));
+    const QString settingsPath = QStringLiteral("/Orvanta Labs/Scrivora/settings.ini");
+    QString path = first + QLatin1Char('/') + damaged;
+    QVERIFY(QDir().mkpath(first + QStringLiteral("/Orvanta Labs/Scrivora")));
+    if (damaged == QLatin1String("fifo")) {
+        path = first + settingsPath;
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n[HotKeys]\nHotKey=Pause\n");
+    }
+    if (soundFolderAfterIt) {
+        QVERIFY(QDir().mkpath(second + QStringLiteral("/Orvanta Labs/Scrivora")));
+        QFile file(second + settingsPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[HotKeys]\nHotKey=DoubleCapsLock\n");
+    }
+    writeRaw(QStringLiteral("ASR"), QStringLiteral("SelectedTheme"), QStringLiteral("Общая тема"));
+
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(Settings::leaveOutUnreadableSystemFiles(), QStringList{path});
+    QVERIFY(timer.elapsed() < TestHome::scaled(5000));
+    // The user's own values and the defaults serve; the damaged file stays for its administrator.
+    QCOMPARE(QString(ASRSettings().SelectedTheme), QStringLiteral("Общая тема"));
+    QCOMPARE(QString(HotkeySettings().HotKey),
+             soundFolderAfterIt ? QStringLiteral("DoubleCapsLock") : QStringLiteral("DoubleCtrl"));
+    QVERIFY(QFileInfo::exists(path));
+    QDir(first).removeRecursively();
+    QDir(second).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
