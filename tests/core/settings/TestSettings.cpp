@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QElapsedTimer>
+#include <QTextCodec>
 #include <QThread>
 
 #include <sys/stat.h>
@@ -63,6 +65,8 @@ private slots:
     void unreadableFileSetAside();
     void unreadableProfileFileSetAside_data();
     void unreadableProfileFileSetAside();
+    void profileFileThatIsNoProfileSetAside_data();
+    void profileFileThatIsNoProfileSetAside();
     void textIsWrittenAsUtf8();
     void systemWideSettingsAreDefaults();
     void selfTestFileListIsCapped();
@@ -346,6 +350,58 @@ void TestSettings::unreadableProfileFileSetAside()
     QCOMPARE(ProfileFile(ProfileFile::userFile()).text(QStringLiteral("UserInfo/UserName")),
              user.contains("@Variant") || user.isEmpty() ? QString() : QStringLiteral("Иванова Анна"));
     QVERIFY(ProfileFile::setAsideUnreadable().isEmpty());
+}
+
+void TestSettings::profileFileThatIsNoProfileSetAside_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    const QString name = QStringLiteral("Иванова Анна");
+    QTest::newRow("saved as Windows-1251")
+        << QByteArray("[UserInfo]\nUserName=" + QTextCodec::codecForName("Windows-1251")->fromUnicode(name) + "\n");
+    QTest::newRow("saved as UTF-16")
+        << QByteArray("\xFF\xFE") + QTextCodec::codecForName("UTF-16LE")->fromUnicode(QStringLiteral("[UserInfo]\nUserName=") + name);
+    QTest::newRow("larger than a profile")
+        << QByteArray("[UserInfo]\nUserName=" + name.toUtf8() + "\n") + QByteArray(70 * 1024, ';');
+    QTest::newRow("a value longer than a profile's")
+        << QByteArray("[UserInfo]\nUserName=") + QString(1025, QChar(0x418)).toUtf8() + '\n';
+    QTest::newRow("a FIFO") << QByteArray();
+}
+
+// Such a file once counted as a complete profile and sent "������", took
+// gigabytes to read, or held the start for 10 s.
+void TestSettings::profileFileThatIsNoProfileSetAside()
+{
+    QFETCH(QByteArray, contents);
+    const QString path = ProfileFile::userFile();
+    QDir().mkpath(ProfileFile::folder());
+    if (contents.isEmpty()) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        // A reader in the program never waits for a writer that will not come.
+        QFuture<QString> read = QtConcurrent::run([path] { return ProfileFile(path).text(QStringLiteral("UserInfo/UserName")); });
+        if (!QTest::qWaitFor([&read] { return read.isFinished(); }, TestHome::scaled(2000))) {
+            QFile release(path);
+            release.open(QIODevice::WriteOnly);
+            release.close();
+            read.waitForFinished();
+            QFAIL("reading the profile waits on the FIFO");
+        }
+        QCOMPARE(read.result(), QString());
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(ProfileFile::setAsideUnreadable(), QStringList{path + QStringLiteral(".damaged")});
+    QVERIFY(timer.elapsed() < TestHome::scaled(2000));
+    QVERIFY(!QFileInfo::exists(path));
+    if (!contents.isEmpty()) {
+        QFile kept(path + QStringLiteral(".damaged"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), contents);
+    }
+    QCOMPARE(ProfileFile(path).text(QStringLiteral("UserInfo/UserName")), QString());
 }
 
 // Prepared and read by people: UTF-8 text, and the escapes of earlier versions still read.
