@@ -77,6 +77,7 @@
 
 #include <cstring>
 #include <exception>
+#include <tuple>
 #include <vector>
 
 #include <csignal>
@@ -329,23 +330,22 @@ int WindowsManager::run()
         }, Qt::QueuedConnection);
     });
     reportUnknownVerification();
-    if (!damagedSystemSettings.isEmpty())
-        tray->showMessage(QStringLiteral("Общие настройки не используются"),
-                          QStringLiteral("Файл общих настроек %1 повреждён и не используется, пока администратор его не "
-                                         "исправит. Используются ваши настройки и настройки по умолчанию.")
-                              .arg(damagedSystemSettings.join(QStringLiteral(", "))),
-                          QSystemTrayIcon::Warning);
-    if (!damagedSettings.isEmpty())
-        tray->showMessage(QStringLiteral("Настройки сброшены"),
-                          QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию.")
-                              .arg(damagedSettings),
-                          QSystemTrayIcon::Warning);
-    if (!damagedProfile.isEmpty())
-        tray->showMessage(QStringLiteral("Данные пользователя не прочитаны"),
-                          QStringLiteral("Файл данных пользователя повреждён и сохранён как %1. Приложение работает без "
-                                         "этих данных.")
-                              .arg(damagedProfile.join(QStringLiteral(", "))),
-                          QSystemTrayIcon::Warning);
+    // Files set aside or left out at start, each told once: title, text, files.
+    const QList<std::tuple<QString, QString, QStringList>> damagedFiles{
+        {QStringLiteral("Общие настройки не используются"),
+         QStringLiteral("Файл общих настроек %1 повреждён и не используется, пока администратор его не исправит. "
+                        "Используются ваши настройки и настройки по умолчанию."),
+         damagedSystemSettings},
+        {QStringLiteral("Настройки сброшены"),
+         QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию."),
+         damagedSettings.isEmpty() ? QStringList() : QStringList{damagedSettings}},
+        {QStringLiteral("Данные пользователя не прочитаны"),
+         QStringLiteral("Файл данных пользователя повреждён и сохранён как %1. Приложение работает без этих данных."),
+         damagedProfile}};
+    for (const auto& [title, text, files] : damagedFiles) {
+        if (!files.isEmpty())
+            tray->showMessage(title, text.arg(files.join(QStringLiteral(", "))), QSystemTrayIcon::Warning);
+    }
     QQmlContext* context = engine->rootContext();
     context->setContextProperty(QStringLiteral("systemTray"), tray);
 
