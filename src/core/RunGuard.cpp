@@ -114,7 +114,8 @@ int RunGuard::openLockFile()
     // O_NOFOLLOW: a link in the lock's place is refused, never followed.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
-        lastProblem = QStringLiteral("не удалось открыть %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
+        lastProblem =
+            QStringLiteral("не удалось открыть %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
         qWarning().noquote() << "Single-instance guard:" << lastProblem;
         return -1;
     }

@@ -142,9 +142,9 @@ void tellUnwritable(const QString& path)
     }
 }
 
-// The library truncates a full log file; keep it first as <name>.1, the one
-// before it as <name>.2 and so on, so a long session keeps its recent past
-// without filling the disk. Runs with the library's lock held: it must not log.
+// A full log file is kept as <name>.1, the one before it as <name>.2 and so
+// on, so a long session keeps its recent past without filling the disk. Runs
+// with the library's locks held: it must not log.
 void keepFullLogFile(const std::string& fileName)
 {
     const QString path = QString::fromLocal8Bit(fileName.c_str());
@@ -205,7 +205,7 @@ void vmLogHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 // A file the library could not open leaves only its name behind: it then
 // writes to standard output alone and says nothing.
-QString unopenedLogFile(const el::Configurations& configurations)
+QString unopenedLogFile(el::Configurations& configurations)
 {
     el::Logger* logger = el::Loggers::getLogger("default");
     if (!logger)
@@ -215,10 +215,10 @@ QString unopenedLogFile(const el::Configurations& configurations)
     el::base::type::EnumType index = el::LevelHelper::kMinValid;
     el::LevelHelper::forEachLevel(&index, [&]() -> bool {
         const el::Level level = el::LevelHelper::castFromInt(index);
-        el::Configuration* toFile =
-            const_cast<el::Configurations&>(configurations).get(level, el::ConfigurationType::ToFile);
-        if (!toFile || QString::fromStdString(toFile->value()).trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) != 0
-            || typed->toFile(level))
+        const el::Configuration* toFile = configurations.get(level, el::ConfigurationType::ToFile);
+        const QString value = toFile ? QString::fromStdString(toFile->value()).trimmed() : QString();
+        const bool wanted = value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        if (!wanted || typed->toFile(level))
             return false;
         unopened = QString::fromLocal8Bit(typed->filename(level).c_str());
         return true;

@@ -56,7 +56,7 @@ ProfileFileContents ProfileFileContents::read(const QString& path)
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno != ENOENT)
-            contents.failure = QStringLiteral("it cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            contents.failure = QStringLiteral("it cannot be opened: ") + QString::fromLocal8Bit(std::strerror(errno));
         return contents;
     }
     struct stat status;
@@ -67,14 +67,19 @@ ProfileFileContents ProfileFileContents::read(const QString& path)
         // The size is checked on what is read: the file may grow meanwhile.
         bytes.resize(int(MaxFileSize) + 1);
         int filled = 0;
-        ssize_t got = 0;
-        while (filled < bytes.size() && ((got = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled))) > 0
-                                         || (got < 0 && errno == EINTR)))
-            filled += got > 0 ? int(got) : 0;
+        while (filled < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+            if (got > 0) {
+                filled += int(got);
+            } else if (got == 0) {
+                break;
+            } else if (errno != EINTR) {
+                contents.failure = QStringLiteral("it cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno));
+                break;
+            }
+        }
         bytes.truncate(filled);
-        if (got < 0)
-            contents.failure = QStringLiteral("it cannot be read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
-        else if (filled > MaxFileSize)
+        if (filled > MaxFileSize)
             contents.failure = QStringLiteral("it is larger than %1 bytes").arg(MaxFileSize);
     }
     ::close(fd);
@@ -132,7 +137,8 @@ QString ProfileFileContents::decodeValue(const QString& raw)
 {
     // Qt quotes a whole value that holds a comma, a semicolon or an equals sign,
     // or that starts or ends with a blank; any other double quote is the text's own.
-    const bool quotedWhole = raw.size() >= 2 && raw.startsWith(QLatin1Char('"')) && unescapedQuote(raw, 1) == raw.size() - 1;
+    const bool quotedWhole =
+        raw.size() >= 2 && raw.startsWith(QLatin1Char('"')) && unescapedQuote(raw, 1) == raw.size() - 1;
     const QString value = unescape(quotedWhole ? raw.mid(1, raw.size() - 2) : raw);
     // Qt's marks of values that are not plain text.
     if (value.startsWith(QLatin1String("@@")))

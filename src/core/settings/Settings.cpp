@@ -137,9 +137,10 @@ QStringList Settings::leaveOutUnreadableSystemFiles()
     for (const QString& folder : qAsConst(folders)) {
         bool found = false;
         bool sound = true;
-        QStringList files{folder + QLatin1Char('/') + organization + QStringLiteral(".ini")};
+        const QString prefix = folder + QLatin1Char('/') + organization;
+        QStringList files{prefix + QStringLiteral(".ini")};
         if (!application.isEmpty())
-            files.prepend(folder + QLatin1Char('/') + organization + QLatin1Char('/') + application + QStringLiteral(".ini"));
+            files.prepend(prefix + QLatin1Char('/') + application + QStringLiteral(".ini"));
         for (const QString& file : qAsConst(files)) {
             if (!QFileInfo::exists(file))
                 continue;
@@ -157,6 +158,7 @@ QStringList Settings::leaveOutUnreadableSystemFiles()
     }
     // No file can exist below /dev/null: no system folder at all.
     if (!leftOut.isEmpty())
-        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, kept.isEmpty() ? QStringLiteral("/dev/null") : kept);
+        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope,
+                           kept.isEmpty() ? QStringLiteral("/dev/null") : kept);
     return leftOut;
 }
