@@ -31,10 +31,12 @@ CommandResult ProcessCommandExecutor::Execute(UserCommand command) const
     const QString program = executable(command.Text);
     // The user's program makes its files with the user's own mask, not the
     // client's private one; Qt offers no hook in a detached child to set it.
-    const QString script =
-        QStringLiteral("umask %1 && exec \"$0\"").arg(int(FileModes::userMask()), 4, 8, QLatin1Char('0'));
-    const QStringList arguments{QStringLiteral("-c"), script, program};
-    if (program.isEmpty() || !QProcess::startDetached(QStringLiteral("/bin/sh"), arguments)) {
+    const int mask = FileModes::userMask();
+    const QString script = QStringLiteral("umask %1 && exec \"$0\"").arg(mask, 4, 8, QLatin1Char('0'));
+    const bool started = !program.isEmpty()
+        && (mask < 0 ? QProcess::startDetached(program, QStringList())
+                     : QProcess::startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, program}));
+    if (!started) {
         qWarning().noquote() << "Cannot start program of command" << command.Id;
         result.setError(QStringLiteral("Не удалось запустить программу \"%1\"").arg(command.Text));
     }

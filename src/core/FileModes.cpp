@@ -7,14 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-mode_t FileModes::startMask = 022;
+int FileModes::startMask = -1;
 
 void FileModes::makePrivate()
 {
     const mode_t previous = ::umask(077);
     // A second call must not take the private mask for the user's.
-    if (previous != 077)
-        startMask = previous;
+    if (startMask < 0)
+        startMask = int(previous);
     // Earlier versions made them 0755 and 0751: the files inside stay readable
     // to anyone who knows their names (a log's can be rebuilt from ps).
     for (const auto location : {QStandardPaths::AppConfigLocation, QStandardPaths::AppDataLocation}) {

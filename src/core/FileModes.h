@@ -11,10 +11,10 @@ public:
     // From now on the client's new folders are 0700 and its new files 0600;
     // its own folders made earlier, more open, are closed to others.
     static void makePrivate();
-    // The mask the program was started with: programs started for the user
-    // make their files as the user would.
-    static mode_t userMask() { return startMask; }
+    // The mask the program was started with, for the programs it starts for
+    // the user to make their files as the user would; -1 while it is unchanged.
+    static int userMask() { return startMask; }
 
 private:
-    static mode_t startMask;
+    static int startMask;
 };
