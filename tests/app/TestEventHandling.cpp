@@ -125,6 +125,7 @@ public:
 
 private slots:
     void initTestCase();
+    void startupProblemsToldOnce();
     void noticesBeforeReady_data();
     void noticesBeforeReady();
     void hotkeyNoticeOnceReady();
@@ -181,6 +182,27 @@ void TestEventHandling::initTestCase()
     onSound = soundData(":/Assets/SpeechOn.wav");
     offSound = soundData(":/Assets/SpeechOff.wav");
     QVERIFY(!onSound.isEmpty() && onSound.size() == offSound.size() && onSound != offSound);
+}
+
+// A damaged value in an administrator's settings.ini once crashed every start;
+// a log that cannot be written went unnoticed. Each is told once.
+void TestEventHandling::startupProblemsToldOnce()
+{
+    const QString settingsTitle = QStringLiteral("Общие настройки не используются");
+    const QString logTitle = QStringLiteral("Журнал не записывается");
+    QTRY_VERIFY_WITH_TIMEOUT(!balloons.shown.filter(settingsTitle).isEmpty() && !balloons.shown.filter(logTitle).isEmpty(),
+                             TestHome::scaled(10000));
+    qWarning() << "a line the log cannot take either";
+    // Whatever else is waiting shown too, a second telling among it.
+    NoticeQueue* notices = manager->systemTray()->notices();
+    QTRY_VERIFY_WITH_TIMEOUT((notices->dismissCurrent(), notices->waitingCount() == 0), TestHome::scaled(10000));
+    const QStringList shown = balloons.shown;
+    freshBalloons();
+    QCOMPARE(shown.filter(settingsTitle).size(), 1);
+    QVERIFY2(shown.filter(settingsTitle).constFirst().contains(QStringLiteral("/system/Orvanta Labs/Scrivora/settings.ini")),
+             qPrintable(shown.join(QLatin1Char('\n'))));
+    QCOMPARE(shown.filter(logTitle).size(), 1);
+    QVERIFY(shown.filter(logTitle).constFirst().contains(QStringLiteral("/data/Orvanta Labs/Scrivora/logs")));
 }
 
 void TestEventHandling::sendReports(const QString& text)
@@ -452,6 +474,19 @@ static void scheduleTests()
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {UserCommandFixtures::command(UserCommandNamespace::Exe, FailingPhrase,
                                                          TestHome::path() + QStringLiteral("/no such program"))});
+    // A file where the log folder would be: the log cannot be written.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    QFile logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
+    if (logs.open(QIODevice::WriteOnly))
+        logs.close();
+    // After the test's own settings are written: Qt would crash reading them.
+    const QString system = TestHome::path() + QStringLiteral("/system");
+    QDir().mkpath(system + QStringLiteral("/Orvanta Labs/Scrivora"));
+    QFile damaged(system + QStringLiteral("/Orvanta Labs/Scrivora/settings.ini"));
+    if (damaged.open(QIODevice::WriteOnly))
+        damaged.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\n");
+    damaged.close();
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system));
     QTimer::singleShot(0, [] {
         testResult = QTest::qExec(testObject, QCoreApplication::arguments());
         WindowsManager* manager = nullptr;

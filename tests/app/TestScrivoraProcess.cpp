@@ -21,6 +21,7 @@
 #include <optional>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,9 +29,9 @@ namespace {
 class Client
 {
 public:
-    Client()
+    explicit Client(const QString& folders = home())
     {
-        process.setProcessEnvironment(FakeServerSet::clientEnvironment(home()));
+        process.setProcessEnvironment(FakeServerSet::clientEnvironment(folders));
         process.collectOutput();
     }
 
@@ -116,6 +117,7 @@ private slots:
     void unreadableSettingsFileIsSetAside();
     void unknownVerificationIsStrictAndTold();
     void damagedProfileFileIsSetAside();
+    void clientFilesAreTheUsersAlone();
     void installedProgramRunsAsBuilt();
 
 private:
@@ -311,6 +313,52 @@ void TestScrivoraProcess::damagedProfileFileIsSetAside()
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
     QCOMPARE(client.exitCode(0), 0);
     FakeServerSet::writeCompleteProfile(QFileInfo(settings).path());
+}
+
+// Logs, settings and profile hold medical and personal data: other local users
+// could read them all (folders 0751 and 0755, files 0644).
+void TestScrivoraProcess::clientFilesAreTheUsersAlone()
+{
+    first.reset();
+    const QString home = TestHome::path() + QStringLiteral("/fresh");
+    QDir(home).removeRecursively();
+    // Left by an earlier version: the folder is closed, whatever it holds.
+    const QString data = home + QStringLiteral("/data/Orvanta Labs/Scrivora");
+    QVERIFY(QDir().mkpath(data + QStringLiteral("/logs")));
+    QCOMPARE(::chmod(QFile::encodeName(data).constData(), 0755), 0);
+    QSet<QString> earlier;
+    QDirIterator before(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+    while (before.hasNext())
+        earlier.insert(before.next());
+
+    Client client(home);
+    client.start();
+    QVERIFY(client.process.waitForStarted());
+    const QString settings = FakeServerSet::clientSettingsFile(home);
+    // The settings file is written once the connection is tried (the desktop's id).
+    QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo::exists(settings), qPrintable(client.output().right(4000)), TestHome::scaled(20000));
+    ::kill(pid_t(client.process.processId()), SIGTERM);
+    QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
+
+    QStringList open;
+    int made = 0;
+    QDirIterator after(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDirIterator::Subdirectories);
+    while (after.hasNext()) {
+        const QString path = after.next();
+        struct stat status;
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
+        if (earlier.contains(path) && path != data)
+            continue;
+        ++made;
+        if ((status.st_mode & 077) != 0 || (S_ISDIR(status.st_mode) && (status.st_mode & 0700) != 0700))
+            open << QStringLiteral("%1 %2").arg(status.st_mode & 0777, 0, 8).arg(path);
+    }
+    QVERIFY2(open.isEmpty(), qPrintable(open.join(QLatin1Char('\n'))));
+    QVERIFY(QFileInfo(settings).isFile());
+    QVERIFY(!QDir(data + QStringLiteral("/logs")).entryList({QStringLiteral("log_*.log")}, QDir::Files).isEmpty());
+    QVERIFY(made > 5);
 }
 
 // cmake --install into a temporary prefix, as an administrator does: the
