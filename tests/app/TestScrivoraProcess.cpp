@@ -133,7 +133,7 @@ void TestScrivoraProcess::initTestCase()
     servers->writeClientSettings(FakeServerSet::clientSettingsFile(Client::home()), true);
     first = std::make_unique<Client>();
     first->start();
-    QVERIFY(first->process.waitForStarted());
+    QVERIFY(first->process.waitForStarted(TestHome::scaled(30000)));
 }
 
 void TestScrivoraProcess::startsConnectedWithTrayIcon()
@@ -155,7 +155,8 @@ void TestScrivoraProcess::secondCopyIsRefused()
                               })).has_value(),
                              TestHome::scaled(10000));
     // Written before the box was shown, but read here only as the event loop runs.
-    QTRY_VERIFY(second.output().contains(QLatin1String("Another copy is running")));
+    QTRY_VERIFY_WITH_TIMEOUT(second.output().contains(QLatin1String("Another copy is running")),
+                             TestHome::scaled(5000));
     // Each copy writes a file of its own, even when both started in one second.
     const QStringList logs = logFiles();
     for (const QProcess* copy : {&first->process, &second.process}) {
@@ -196,7 +197,7 @@ void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
     verifyCleanEnd(*first);
     if (QTest::currentTestFailed())
         return;
-    QTRY_VERIFY(!servers->recognition()->hasClient());
+    QTRY_VERIFY_WITH_TIMEOUT(!servers->recognition()->hasClient(), TestHome::scaled(5000));
 }
 
 void TestScrivoraProcess::sessionEndSignalStopsWorkers_data()
@@ -212,7 +213,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     first.reset(); // one copy at a time
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
@@ -221,7 +222,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     verifyCleanEnd(client);
     if (QTest::currentTestFailed())
         return;
-    QTRY_VERIFY(!servers->recognition()->hasClient());
+    QTRY_VERIFY_WITH_TIMEOUT(!servers->recognition()->hasClient(), TestHome::scaled(5000));
 }
 
 // A value that makes Qt crash in every read of the file (a polygon declaring
@@ -241,13 +242,14 @@ void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
 
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("started with defaults")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(10000));
     QFile kept(path + QStringLiteral(".damaged"));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), damaged);
-    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; }, 2000));
+    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; },
+                             TestHome::scaled(2000)));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
@@ -269,7 +271,7 @@ void TestScrivoraProcess::unknownVerificationIsStrictAndTold()
     const int requests = servers->balancerRequests();
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("[SSL] SslCertificateVerification=strikt is neither "
                                                                    "Strict nor Insecure: Strict is used")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(10000));
@@ -297,14 +299,14 @@ void TestScrivoraProcess::damagedProfileFileIsSetAside()
 
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
     QVERIFY(client.output().contains(QLatin1String("The profile file could not be read; kept as")));
     QCOMPARE(contents(organisation + QStringLiteral(".damaged")), damaged);
     QVERIFY(!QFile::exists(organisation));
-    QVERIFY(!client.finished(2000));
+    QVERIFY(!client.finished(TestHome::scaled(2000)));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
@@ -343,7 +345,7 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     Client client;
     client.start(root.filePath(QStringLiteral("bin/scrivora")));
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
