@@ -116,6 +116,7 @@ private slots:
     void unknownVerificationIsStrictAndTold();
     void damagedProfileFileIsSetAside();
     void installedProgramRunsAsBuilt();
+    void restartedCopyWaitsForASlowPreviousOne();
 
 private:
     TrayHostSession trayHost;
@@ -357,6 +358,33 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     verifyCleanEnd(client);
+}
+
+// The copy that restarts the program may take its workers' stop limits to end
+// (a loaded machine makes it slow): the new copy waits and then takes over.
+void TestScrivoraProcess::restartedCopyWaitsForASlowPreviousOne()
+{
+    Client previous;
+    previous.start();
+    QTRY_VERIFY2_WITH_TIMEOUT(previous.output().contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(previous.output().right(4000)), TestHome::scaled(20000));
+    Client restarted;
+    QProcessEnvironment environment = restarted.process.processEnvironment();
+    environment.insert(QStringLiteral("SCRIVORA_RESTARTED"), QStringLiteral("1"));
+    restarted.process.setProcessEnvironment(environment);
+    restarted.start();
+    QTRY_VERIFY2_WITH_TIMEOUT(restarted.output().contains(QLatin1String("Waiting for the previous copy to end")),
+                              qPrintable(restarted.output().right(4000)), TestHome::scaled(20000));
+    // Longer than the shortest of those stops, two limits of 5 s.
+    QTest::qWait(11000);
+    QCOMPARE(restarted.process.state(), QProcess::Running);
+
+    ::kill(pid_t(previous.process.processId()), SIGTERM);
+    verifyCleanEnd(previous);
+    QTRY_VERIFY2_WITH_TIMEOUT(restarted.output().contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(restarted.output().right(4000)), TestHome::scaled(20000));
+    ::kill(pid_t(restarted.process.processId()), SIGTERM);
+    verifyCleanEnd(restarted);
 }
 
 QTEST_MAIN(TestScrivoraProcess)
