@@ -259,6 +259,7 @@ bool WindowsManager::acquireGuard(RunGuard& guard)
     if (!restarted || !guard.problem().isEmpty())
         return false;
     // The copy that restarted us lets go of the guard only once its event loop has ended.
+    qInfo() << "Waiting for the previous copy to end";
     QDeadlineTimer deadline(guardWaitMs);
     while (!deadline.hasExpired()) {
         QThread::msleep(100);

@@ -174,7 +174,7 @@ void TestEventHandling::initTestCase()
     QVERIFY(manager && asr);
     server = servers->recognition();
     modeSpy = std::make_unique<QSignalSpy>(asr, &AsrManager::currentModeOrStateChanged);
-    QTRY_VERIFY(manager->systemTray()->trayIcon()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(manager->systemTray()->trayIcon()->isVisible(), TestHome::scaled(5000));
     // A dropped link is taken up again without the user's 30 s wait.
     manager->connectionManager()->setRetryDelay(200);
     // The start-up theme check holds the connection short of ready.
@@ -220,7 +220,7 @@ void TestEventHandling::sendReports(const QString& text)
         }
         return false;
     };
-    QTRY_VERIFY(handled());
+    QTRY_VERIFY_WITH_TIMEOUT(handled(), TestHome::scaled(5000));
 }
 
 void TestEventHandling::freshBalloons()
@@ -232,7 +232,7 @@ void TestEventHandling::freshBalloons()
             notices->dismissCurrent();
         return notices->waitingCount() == 0;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(drained(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(drained(), TestHome::scaled(10000));
     balloons.shown.clear();
 }
 
@@ -299,13 +299,15 @@ void TestEventHandling::hotkeyNoticeOnceReady()
 {
     freshBalloons();
     QQuickWindow* themeCheck = nullptr;
-    QTRY_VERIFY((themeCheck = QuickWindows::titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((themeCheck = QuickWindows::titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible(),
+                             TestHome::scaled(5000));
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
-    QTRY_COMPARE(balloons.shown, QStringList{HotkeyNotice});
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{HotkeyNotice}, TestHome::scaled(5000));
 
     // The registered command that a later case runs.
-    QTRY_VERIFY(!(failingCommandId = server->registeredCommandId(FailingPhrase)).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!(failingCommandId = server->registeredCommandId(FailingPhrase)).isEmpty(),
+                             TestHome::scaled(5000));
 }
 
 void TestEventHandling::notificationActions_data()
@@ -328,7 +330,7 @@ void TestEventHandling::notificationActions()
     QFETCH(bool, stops);
     QFETCH(bool, disconnects);
 
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     freshBalloons();
     server->clearReceived();
     QSignalSpy dropped(server, &FakeRecognitionServer::clientDisconnected);
@@ -337,15 +339,16 @@ void TestEventHandling::notificationActions()
 
     QCOMPARE(balloons.shown, shown ? QStringList{QStringLiteral("Сервер|") + message} : QStringList());
     if (stops)
-        QTRY_COMPARE(server->lastRequestedMode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     if (disconnects) {
-        QTRY_COMPARE(dropped.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), 1, TestHome::scaled(5000));
         // It connects again, without a second hotkey notice.
-        QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
         QVERIFY(!balloons.shown.contains(HotkeyNotice));
         // The new link asks for the recorded mode again; its report must not land in a later case.
-        QTRY_COMPARE(server->lastRequestedMode(), 0);
-        QTRY_VERIFY(!modeSpy->isEmpty() && modeSpy->last().at(0).toInt() == 0 && modeSpy->last().at(1).toInt() == 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!modeSpy->isEmpty() && modeSpy->last().at(0).toInt() == 0 && modeSpy->last().at(1).toInt() == 1,
+                                 TestHome::scaled(5000));
     } else {
         QCOMPARE(dropped.count(), 0);
     }
@@ -353,10 +356,11 @@ void TestEventHandling::notificationActions()
 
 void TestEventHandling::serverNotificationAndCommandError()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     freshBalloons();
     QVERIFY(server->sendNotification(QStringLiteral("Сервер будет перезапущен"), 2, 0));
-    QTRY_COMPARE(balloons.shown, QStringList{QStringLiteral("Сервер будет перезапущен")});
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{QStringLiteral("Сервер будет перезапущен")},
+                              TestHome::scaled(5000));
     // What the server says may quote what was dictated: the log gets its size.
     QCOMPARE(loggedWith(QStringLiteral("Notification: 24 characters (type 2, action 0)")).size(), 1);
     QVERIFY(loggedWith(QStringLiteral("перезапущен")).isEmpty());
@@ -365,14 +369,15 @@ void TestEventHandling::serverNotificationAndCommandError()
     sendReports(QStringLiteral("2:0 2:1"));
     ++expectedOn;
     QVERIFY(server->sendResult(FailingPhrase, true, failingCommandId));
-    QTRY_COMPARE(balloons.shown.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown.size(), 1, TestHome::scaled(5000));
     QVERIFY2(balloons.shown.first().startsWith(QStringLiteral("Команда не выполнена|Не удалось запустить программу")),
              qPrintable(balloons.shown.first()));
     // The program's path is the command's text: it stays out of the log.
     QVERIFY2(loggedWith(QStringLiteral("no such program")).isEmpty(),
              qPrintable(loggedWith(QStringLiteral("no such program")).join(QLatin1Char('\n'))));
     resetModes();
-    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary),
+                              TestHome::scaled(10000));
 }
 
 void TestEventHandling::lesserNoticeWaits()
@@ -391,8 +396,9 @@ void TestEventHandling::lesserNoticeWaits()
     }
     QVERIFY(balloon);
     QTest::mouseClick(balloon, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-    QTRY_COMPARE(balloons.shown, (QStringList{QStringLiteral("Микрофон не работает|первое"),
-                                              QStringLiteral("Звук не воспроизводится|второе")}));
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, (QStringList{QStringLiteral("Микрофон не работает|первое"),
+                                              QStringLiteral("Звук не воспроизводится|второе")}),
+                                              TestHome::scaled(5000));
 }
 
 void TestEventHandling::soundsFollowModeStates_data()
@@ -420,14 +426,15 @@ void TestEventHandling::soundsFollowModeStates()
     // Counted over the whole table: a sound that came late shows in the next row.
     expectedOn += on;
     expectedOff += off;
-    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary),
+                              TestHome::scaled(10000));
 }
 
 void TestEventHandling::noMicrophoneStopsDictation()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     resetModes();
-    QTRY_VERIFY2(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary));
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), TestHome::scaled(5000));
     const QStringList microphone{QStringLiteral("module-null-source"), QStringLiteral("source_name=test_mic"),
                                  QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
                                  QStringLiteral("max_latency_msec=20")};
@@ -445,14 +452,15 @@ void TestEventHandling::noMicrophoneStopsDictation()
 
     freshBalloons();
     QVERIFY(!PulseTestServer::pactl({QStringLiteral("unload-module"), microphone.first()}).isNull());
-    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, TestHome::scaled(10000));
 
     freshBalloons();
     sendReports(QStringLiteral("2:0 2:1"));
-    QTRY_COMPARE(balloons.shown, QStringList{NoMicrophone});
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, TestHome::scaled(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     // The stop sound, never the start sound.
-    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff + 1), qPrintable(playedSummary), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff + 1), qPrintable(playedSummary),
+                              TestHome::scaled(10000));
 }
 
 // The program runs with this test in its event loop.

@@ -119,6 +119,7 @@ private slots:
     void damagedProfileFileIsSetAside();
     void clientFilesAreTheUsersAlone();
     void installedProgramRunsAsBuilt();
+    void restartedCopyWaitsForASlowPreviousOne();
 
 private:
     TrayHostSession trayHost;
@@ -136,7 +137,7 @@ void TestScrivoraProcess::initTestCase()
     servers->writeClientSettings(FakeServerSet::clientSettingsFile(Client::home()), true);
     first = std::make_unique<Client>();
     first->start();
-    QVERIFY(first->process.waitForStarted());
+    QVERIFY(first->process.waitForStarted(TestHome::scaled(30000)));
 }
 
 void TestScrivoraProcess::startsConnectedWithTrayIcon()
@@ -158,7 +159,8 @@ void TestScrivoraProcess::secondCopyIsRefused()
                               })).has_value(),
                              TestHome::scaled(10000));
     // Written before the box was shown, but read here only as the event loop runs.
-    QTRY_VERIFY(second.output().contains(QLatin1String("Another copy is running")));
+    QTRY_VERIFY_WITH_TIMEOUT(second.output().contains(QLatin1String("Another copy is running")),
+                             TestHome::scaled(5000));
     // Each copy writes a file of its own, even when both started in one second.
     const QStringList logs = logFiles();
     for (const QProcess* copy : {&first->process, &second.process}) {
@@ -199,7 +201,7 @@ void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
     verifyCleanEnd(*first);
     if (QTest::currentTestFailed())
         return;
-    QTRY_VERIFY(!servers->recognition()->hasClient());
+    QTRY_VERIFY_WITH_TIMEOUT(!servers->recognition()->hasClient(), TestHome::scaled(5000));
 }
 
 void TestScrivoraProcess::sessionEndSignalStopsWorkers_data()
@@ -215,7 +217,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     first.reset(); // one copy at a time
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
@@ -224,7 +226,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     verifyCleanEnd(client);
     if (QTest::currentTestFailed())
         return;
-    QTRY_VERIFY(!servers->recognition()->hasClient());
+    QTRY_VERIFY_WITH_TIMEOUT(!servers->recognition()->hasClient(), TestHome::scaled(5000));
 }
 
 // A value that makes Qt crash in every read of the file (a polygon declaring
@@ -244,13 +246,14 @@ void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
 
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("started with defaults")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(10000));
     QFile kept(path + QStringLiteral(".damaged"));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), damaged);
-    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; }, 2000));
+    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; },
+                             TestHome::scaled(2000)));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
@@ -272,7 +275,7 @@ void TestScrivoraProcess::unknownVerificationIsStrictAndTold()
     const int requests = servers->balancerRequests();
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("[SSL] SslCertificateVerification=strikt is neither "
                                                                    "Strict nor Insecure: Strict is used")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(10000));
@@ -300,14 +303,14 @@ void TestScrivoraProcess::damagedProfileFileIsSetAside()
 
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
     QVERIFY(client.output().contains(QLatin1String("The profile file could not be read; kept as")));
     QCOMPARE(contents(organisation + QStringLiteral(".damaged")), damaged);
     QVERIFY(!QFile::exists(organisation));
-    QVERIFY(!client.finished(2000));
+    QVERIFY(!client.finished(TestHome::scaled(2000)));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
@@ -403,7 +406,7 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     Client client;
     client.start(root.filePath(QStringLiteral("bin/scrivora")));
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
@@ -415,6 +418,33 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     verifyCleanEnd(client);
+}
+
+// The copy that restarts the program may take its workers' stop limits to end
+// (a loaded machine makes it slow): the new copy waits and then takes over.
+void TestScrivoraProcess::restartedCopyWaitsForASlowPreviousOne()
+{
+    Client previous;
+    previous.start();
+    QTRY_VERIFY2_WITH_TIMEOUT(previous.output().contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(previous.output().right(4000)), TestHome::scaled(20000));
+    Client restarted;
+    QProcessEnvironment environment = restarted.process.processEnvironment();
+    environment.insert(QStringLiteral("SCRIVORA_RESTARTED"), QStringLiteral("1"));
+    restarted.process.setProcessEnvironment(environment);
+    restarted.start();
+    QTRY_VERIFY2_WITH_TIMEOUT(restarted.output().contains(QLatin1String("Waiting for the previous copy to end")),
+                              qPrintable(restarted.output().right(4000)), TestHome::scaled(20000));
+    // Longer than the shortest of those stops, two limits of 5 s.
+    QTest::qWait(11000);
+    QCOMPARE(restarted.process.state(), QProcess::Running);
+
+    ::kill(pid_t(previous.process.processId()), SIGTERM);
+    verifyCleanEnd(previous);
+    QTRY_VERIFY2_WITH_TIMEOUT(restarted.output().contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(restarted.output().right(4000)), TestHome::scaled(20000));
+    ::kill(pid_t(restarted.process.processId()), SIGTERM);
+    verifyCleanEnd(restarted);
 }
 
 QTEST_MAIN(TestScrivoraProcess)

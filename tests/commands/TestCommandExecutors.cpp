@@ -94,7 +94,7 @@ QString TestCommandExecutors::makeOdt(const QString& name, const QByteArray& con
     if (!password.isEmpty())
         arguments << QStringLiteral("-P") << password;
     zip.start(QStringLiteral("zip"), arguments + QStringList{path} + members);
-    return zip.waitForFinished(10000) && zip.exitCode() == 0 ? path : QString();
+    return zip.waitForFinished(TestHome::scaled(10000)) && zip.exitCode() == 0 ? path : QString();
 }
 
 void TestCommandExecutors::documents_data()
@@ -268,7 +268,7 @@ void TestCommandExecutors::programPathWithBlankIsOneProgram()
     QVERIFY(UserCommandFixtures::writeMarkerScript(whole));
     const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, whole));
     QCOMPARE(result.error(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), TestHome::scaled(10000));
     QVERIFY(!QFileInfo::exists(split + ".started"));
 }
 

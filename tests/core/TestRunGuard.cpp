@@ -89,7 +89,7 @@ void TestRunGuard::killedHolderLetsTheNextCopyRun()
     QVERIFY(!mine.tryToRun());
     QVERIFY(mine.problem().isEmpty());
     ::kill(pid_t(holder.processId()), SIGKILL);
-    QVERIFY(holder.waitForFinished(5000));
+    QVERIFY(holder.waitForFinished(TestHome::scaled(5000)));
     QVERIFY(!mine.isAnotherRunning());
     QVERIFY(mine.tryToRun());
     QVERIFY(!mine.isAnotherRunning()); // its own lock does not count
@@ -235,8 +235,8 @@ void TestRunGuard::plantedLockPathLetsNoCopyRun()
     startHolder(second, key, runtime.path(), runtime.path(), false);
     const QString secondDecision = decision(second);
     first.kill();
-    QVERIFY(first.waitForFinished(5000));
-    QVERIFY(second.waitForFinished(5000));
+    QVERIFY(first.waitForFinished(TestHome::scaled(5000)));
+    QVERIFY(second.waitForFinished(TestHome::scaled(5000)));
     QCOMPARE(firstDecision, QStringLiteral("refused"));
     QCOMPARE(secondDecision, QStringLiteral("refused"));
     const QString log = QString::fromUtf8(second.readAllStandardError());

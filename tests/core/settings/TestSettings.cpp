@@ -211,10 +211,10 @@ void TestSettings::noAutomaticSyncFromCreatingThread()
     Settings shared(QStringLiteral("Shared"));
     QThread* writer = QThread::create([&shared] { shared.setValue(QStringLiteral("FromWorker"), 1); });
     writer->start();
-    QVERIFY(writer->wait(5000));
+    QVERIFY(writer->wait(TestHome::scaled(5000)));
     delete writer;
     QCoreApplication::processEvents();
-    QTest::qWait(50);
+    QTest::qWait(TestHome::scaled(50));
     QVERIFY(!settingsFileContents().contains("FromWorker"));
     shared.sync();
     QVERIFY(settingsFileContents().contains("FromWorker=1"));

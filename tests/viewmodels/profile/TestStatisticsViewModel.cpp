@@ -413,7 +413,7 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
     link.offerServers({link.entry(QStringLiteral("A"), server->port())});
     link.build(1000);
     link.start();
-    QVERIFY(server->waitForClient(10000));
+    QVERIFY(server->waitForClient(TestHome::scaled(10000)));
     link.stop();
     const QList<QByteArray> names{"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID", "ROOM", "USER", "USER_SPEC"};
     for (int i = 0; i < names.size(); ++i)
