@@ -9,6 +9,7 @@
 #include "ScrivoraMain.h"
 #include "SystemTray.h"
 #include "TestHome.h"
+#include "XTestKeyboard.h"
 #include "UserCommandFiles.h"
 #include "UserCommandFixtures.h"
 #include "UserCommandsManager.h"
@@ -122,6 +123,8 @@ class TestEventHandling : public QObject
 public:
     std::unique_ptr<FakeServerSet> servers;
     std::unique_ptr<PulsePipeSink> speaker;
+    // Every free keycode taken before the start, the layout put back at the end.
+    std::unique_ptr<XTestKeyboard> fullKeyboard;
 
 private slots:
     void initTestCase();
@@ -185,12 +188,15 @@ void TestEventHandling::initTestCase()
 }
 
 // A damaged value in an administrator's settings.ini once crashed every start;
-// a log that cannot be written went unnoticed. Each is told once.
+// a log that cannot be written went unnoticed, as did a keyboard without a
+// free keycode for the characters no key produces. Each is told once.
 void TestEventHandling::startupProblemsToldOnce()
 {
     const QString settingsTitle = QStringLiteral("Общие настройки не используются");
     const QString logTitle = QStringLiteral("Журнал не записывается");
-    QTRY_VERIFY_WITH_TIMEOUT(!balloons.shown.filter(settingsTitle).isEmpty() && !balloons.shown.filter(logTitle).isEmpty(),
+    const QString keysTitle = QStringLiteral("Печать текста|На клавиатуре нет свободных кодов клавиш");
+    QTRY_VERIFY_WITH_TIMEOUT(!balloons.shown.filter(settingsTitle).isEmpty() && !balloons.shown.filter(logTitle).isEmpty()
+                                 && !balloons.shown.filter(keysTitle).isEmpty(),
                              TestHome::scaled(10000));
     qWarning() << "a line the log cannot take either";
     // Whatever else is waiting shown too, a second telling among it.
@@ -203,6 +209,8 @@ void TestEventHandling::startupProblemsToldOnce()
              qPrintable(shown.join(QLatin1Char('\n'))));
     QCOMPARE(shown.filter(logTitle).size(), 1);
     QVERIFY(shown.filter(logTitle).constFirst().contains(QStringLiteral("/data/Orvanta Labs/Scrivora/logs")));
+    QCOMPARE(shown.filter(keysTitle).size(), 1);
+    fullKeyboard.reset();
 }
 
 void TestEventHandling::sendReports(const QString& text)
@@ -495,6 +503,9 @@ static void scheduleTests()
         damaged.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\n");
     damaged.close();
     qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system));
+    testObject->fullKeyboard = std::make_unique<XTestKeyboard>();
+    testObject->fullKeyboard->setLayout(QStringLiteral("us"));
+    testObject->fullKeyboard->fillFreeKeycodes();
     QTimer::singleShot(0, [] {
         testResult = QTest::qExec(testObject, QCoreApplication::arguments());
         WindowsManager* manager = nullptr;
