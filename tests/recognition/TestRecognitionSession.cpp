@@ -2,6 +2,7 @@
 #include "AsrManager.h"
 #include "AutoReplaceManager.h"
 #include "ClientConnectionSettings.h"
+#include "EventLoopProbe.h"
 #include "Exception.h"
 #include "ExecutableCommandsManager.h"
 #include "FakeHttpServer.h"
@@ -23,6 +24,8 @@
 
 #include <atomic>
 #include <memory>
+
+#include <signal.h>
 
 namespace {
 constexpr RecognitionMode textMode = RecognitionModeNamespace::Text;
@@ -110,7 +113,11 @@ class TestRecognitionSession : public QObject
 private slots:
     void initTestCase() { TestHome::useApplicationIdentity(); }
     void init();
-    void cleanup() { s.reset(); }
+    void cleanup()
+    {
+        s.reset();
+        qputenv("PATH", originalPath);
+    }
     void startWhileDisconnectedAndToggle();
     void unconfirmedStopLetsTheToggleStart();
     void failedThemeFetchKeepsTheList();
@@ -119,9 +126,16 @@ private slots:
     void stoppedDictationDropsThePendingPartial();
     void commandWhileIdleRunsWithoutTyping();
     void outputWindow();
+    void documentKeepsItsPlace();
+    void stopDropsWhatWaitsForADocument();
+    void quitWhileReadingADocument();
 
 private:
+    // Puts a stand-in unzip first on PATH for the rest of the case.
+    void slowUnzip(const QByteArray& script);
+
     QTemporaryDir work;
+    QByteArray originalPath = qgetenv("PATH");
     std::unique_ptr<Session> s;
 };
 
@@ -133,8 +147,26 @@ void TestRecognitionSession::init()
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {UserCommandFixtures::command(UserCommandNamespace::Text, "точка", "."),
                             UserCommandFixtures::command(UserCommandNamespace::Exe, "запустить",
-                                                         work.filePath("нет такой программы"), "{exe}")});
+                                                         work.filePath("нет такой программы"), "{exe}"),
+                            UserCommandFixtures::command(UserCommandNamespace::FileCopy, "вставить шаблон",
+                                                         work.filePath("шаблон.odt"), "{doc}")});
+    QVERIFY(UserCommandFixtures::writeFile(work.filePath("шаблон.odt"), "read by the stand-in unzip"));
     s = std::make_unique<Session>();
+}
+
+void TestRecognitionSession::slowUnzip(const QByteArray& script)
+{
+    const QString content = work.filePath("content.xml");
+    QVERIFY(UserCommandFixtures::writeFile(
+        content, "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                 "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:text>"
+                 "<text:p>документ</text:p></office:text></office:body></office:document-content>"));
+    const QString bin = work.filePath("bin");
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(UserCommandFixtures::writeFile(bin + "/unzip", "#!/bin/sh\n" + script + "\ncat '" + QFile::encodeName(content)
+                                                               + "'\n"));
+    QVERIFY(QFile::setPermissions(bin + "/unzip", QFile::ReadOwner | QFile::ExeOwner));
+    qputenv("PATH", QFile::encodeName(bin) + ':' + originalPath);
 }
 
 void TestRecognitionSession::startWhileDisconnectedAndToggle()
@@ -302,6 +334,71 @@ void TestRecognitionSession::outputWindow()
         s->results.resultReceived(result(QString::fromUtf8(text), true));
         QCOMPARE(s->writer.texts.last().first, 101ul);
     }
+}
+
+// A document that takes a while to read: the event loop goes on meanwhile,
+// and its text is typed where the command came among the results.
+void TestRecognitionSession::documentKeepsItsPlace()
+{
+    slowUnzip("sleep 1");
+    s->startDictation();
+    EventLoopProbe probe;
+    s->results.resultReceived(result("раз", true));
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    s->results.resultReceived(result("два", false));
+    s->results.resultReceived(result("два", true));
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    s->results.resultReceived(result("три", true));
+    QTRY_COMPARE_WITH_TIMEOUT(s->writer.typedTexts().size(), 5, TestHome::scaled(10000));
+    QCOMPARE(s->writer.typedTexts(), (QStringList{"Раз", " документ\r", " два", " документ\r", " три"}));
+    QVERIFY2(probe.longestStall() < TestHome::scaled(500), qPrintable(QString::number(probe.longestStall())));
+}
+
+// A stop drops the document's text and the text waiting behind it; a program
+// command waiting there runs, as it would have before the stop.
+void TestRecognitionSession::stopDropsWhatWaitsForADocument()
+{
+    slowUnzip("sleep 1");
+    QSignalSpy errors(&s->userCommands, &UserCommandsManager::CommandExecutionError);
+    s->startDictation();
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    s->results.resultReceived(result("после", true));
+    s->results.resultReceived(result("запустить", true, "{exe}"));
+    QCOMPARE(errors.size(), 0);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot start program"));
+    s->asr.updateModeStateInfo(report(textMode, Stopping));
+    QCOMPARE(errors.size(), 1);
+    s->asr.updateModeStateInfo(report(textMode, Stopped));
+
+    // The next dictation waits for nothing; its document is read after the dropped one.
+    s->startDictation();
+    s->results.resultReceived(result("снова", true));
+    QCOMPARE(s->writer.typedTexts(), QStringList{"Снова"});
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    QTRY_COMPARE_WITH_TIMEOUT(s->writer.typedTexts(), (QStringList{"Снова", " документ\r"}), TestHome::scaled(10000));
+}
+
+// Quitting while unzip runs ends it at once.
+void TestRecognitionSession::quitWhileReadingADocument()
+{
+    const QString pidFile = work.filePath("unzip.pid");
+    slowUnzip("echo $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30");
+    s->startDictation();
+    EventLoopProbe probe;
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pidFile).size() > 0, TestHome::scaled(10000));
+    QFile file(pidFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const pid_t unzip = file.readAll().trimmed().toInt();
+    QVERIFY(unzip > 0);
+    QCOMPARE(::kill(unzip, 0), 0);
+
+    QElapsedTimer quitting;
+    quitting.start();
+    s.reset();
+    QVERIFY2(quitting.elapsed() < TestHome::scaled(1000), qPrintable(QString::number(quitting.elapsed())));
+    QVERIFY2(probe.longestStall() < TestHome::scaled(1000), qPrintable(QString::number(probe.longestStall())));
+    QCOMPARE(::kill(unzip, 0), -1);
 }
 
 QTEST_GUILESS_MAIN(TestRecognitionSession)
