@@ -156,17 +156,9 @@ void TestRecognitionSession::init()
 
 void TestRecognitionSession::slowUnzip(const QByteArray& script)
 {
-    const QString content = work.filePath("content.xml");
-    QVERIFY(UserCommandFixtures::writeFile(
-        content, "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-                 "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:text>"
-                 "<text:p>документ</text:p></office:text></office:body></office:document-content>"));
     const QString bin = work.filePath("bin");
     QVERIFY(QDir().mkpath(bin));
-    QVERIFY(UserCommandFixtures::writeFile(bin + "/unzip", "#!/bin/sh\n" + script + "\ncat '" + QFile::encodeName(content)
-                                                               + "'\n"));
-    QVERIFY(QFile::setPermissions(bin + "/unzip", QFile::ReadOwner | QFile::ExeOwner));
-    qputenv("PATH", QFile::encodeName(bin) + ':' + originalPath);
+    UserCommandFixtures::installUnzip(bin, script, QStringLiteral("документ"));
 }
 
 void TestRecognitionSession::startWhileDisconnectedAndToggle()
