@@ -21,17 +21,18 @@ public:
     explicit ExecutableCommandsSource(QObject* parent = nullptr);
     ~ExecutableCommandsSource() override;
 
-    // Runs the command as executeCommand does, without blocking: true, with its
-    // text in *text, once it has run; false when its work goes on in a thread
-    // of its own, and `done` then gets the text in this object's thread,
-    // unless `receiver` has gone meanwhile. Here: always at once.
-    virtual bool startCommand(CommandInfo command, QString* text, QObject* receiver, CommandDone done) const;
-
 public slots:
     virtual QList<CommandInfo> executableCommands() const;
     virtual QString executeCommand(CommandInfo command) const = 0;
     // Called after every send of the complete list.
     virtual void onCommandsRefreshed() const = 0;
+
+public:
+    // Runs the command as executeCommand does, without blocking: true, with its
+    // text in *text, once it has run; false when its work goes on in a thread
+    // of its own, and `done` then gets the text in this object's thread,
+    // unless `receiver` has gone meanwhile. Here: always at once.
+    virtual bool startCommand(CommandInfo command, QString* text, QObject* receiver, CommandDone done) const;
 
 signals:
     void commandsChanged();

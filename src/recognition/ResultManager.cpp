@@ -157,13 +157,9 @@ void ResultManager::runWaitingSteps()
 
 void ResultManager::dropTyping()
 {
+    // The document still being read goes on, but its text is not typed.
     runningCommand = 0;
-    std::deque<Step> held;
-    held.swap(waiting);
-    for (const Step& step : held) {
-        if (!step.commandId.isEmpty())
-            startCommand(step.commandId, false);
-    }
+    waiting.clear();
 }
 
 void ResultManager::writeTextResult(QString text, bool isFinal)

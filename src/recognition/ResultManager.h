@@ -77,7 +77,8 @@ private:
     void startCommand(const QString& id, bool typed);
     void commandEnded(quint64 run, const QString& text);
     void runWaitingSteps();
-    // A stop: nothing held is typed; the held commands run now, as they would have before the stop.
+    // A stop: neither the text of the running command nor anything held is
+    // typed or run; a key command held there would press into the document.
     void dropTyping();
     bool commandRunning() const { return runningCommand != 0; }
 

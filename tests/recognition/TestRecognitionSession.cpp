@@ -346,8 +346,7 @@ void TestRecognitionSession::documentKeepsItsPlace()
     QVERIFY2(probe.longestStall() < TestHome::scaled(500), qPrintable(QString::number(probe.longestStall())));
 }
 
-// A stop drops the document's text and the text waiting behind it; a program
-// command waiting there runs, as it would have before the stop.
+// A stop drops the document's text and what waits behind it, commands included.
 void TestRecognitionSession::stopDropsWhatWaitsForADocument()
 {
     slowUnzip("sleep 1");
@@ -356,10 +355,7 @@ void TestRecognitionSession::stopDropsWhatWaitsForADocument()
     s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
     s->results.resultReceived(result("после", true));
     s->results.resultReceived(result("запустить", true, "{exe}"));
-    QCOMPARE(errors.size(), 0);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Cannot start program"));
     s->asr.updateModeStateInfo(report(textMode, Stopping));
-    QCOMPARE(errors.size(), 1);
     s->asr.updateModeStateInfo(report(textMode, Stopped));
 
     // The next dictation waits for nothing; its document is read after the dropped one.
@@ -368,6 +364,7 @@ void TestRecognitionSession::stopDropsWhatWaitsForADocument()
     QCOMPARE(s->writer.typedTexts(), QStringList{"Снова"});
     s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
     QTRY_COMPARE_WITH_TIMEOUT(s->writer.typedTexts(), (QStringList{"Снова", " документ\r"}), TestHome::scaled(10000));
+    QCOMPARE(errors.size(), 0);
 }
 
 // Quitting while unzip runs ends it at once.
