@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <functional>
@@ -477,6 +478,8 @@ void TestCommandEditor::slowDocumentPreview()
     const QString bin = TestHome::path() + QStringLiteral("/bin");
     QVERIFY(QDir().mkpath(bin));
     const QByteArray path = UserCommandFixtures::installUnzip(bin, "sleep 1", QStringLiteral("документ"));
+    // Also when a check fails: later cases must find the real unzip.
+    const auto restorePath = qScopeGuard([path] { qputenv("PATH", path); });
     const QString slow = TestHome::path() + QStringLiteral("/осмотр.odt");
     const QString quick = TestHome::path() + QStringLiteral("/осмотр.txt");
     QVERIFY(UserCommandFixtures::writeFile(slow, "read by the stand-in unzip"));
@@ -492,7 +495,6 @@ void TestCommandEditor::slowDocumentPreview()
     model->filePathField()->SetText(slow);
     model->filePathField()->SetText(quick);
     QTRY_COMPARE_WITH_TIMEOUT(model->get_PreviewText(), QStringLiteral("Жалоб нет.\n"), TestHome::scaled(10000));
-    qputenv("PATH", path);
     for (const QList<QVariant>& text : shown)
         QVERIFY2(text.at(0).toString() != QStringLiteral("документ\r\n"), "a document chosen before was shown");
 }
