@@ -14,6 +14,8 @@ ReceiverProgress::ReceiverProgress(unsigned long pingWindow)
 
 void ReceiverProgress::keySent(quint64 key, qint64 nowUs, bool lent)
 {
+    constexpr qint64 interval = 1000000 / UnansweredKeysPerSecond;
+    nextKeyDueUs = std::max(nextKeyDueUs, nowUs - UnansweredBurst * interval) + interval;
     lastSent = key;
     lastSentAtUs = nowUs;
     if (!sent.empty() && nowUs - sent.back().atUs < 1000) {
@@ -24,6 +26,11 @@ void ReceiverProgress::keySent(quint64 key, qint64 nowUs, bool lent)
     }
     if (lent)
         lentKeys.push_back(key);
+}
+
+qint64 ReceiverProgress::paceWaitUs(qint64 nowUs) const
+{
+    return canPing() ? 0 : std::max<qint64>(0, nextKeyDueUs - nowUs);
 }
 
 bool ReceiverProgress::wantsPing() const

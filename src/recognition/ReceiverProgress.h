@@ -15,7 +15,12 @@ class ReceiverProgress
 {
 public:
     // Keys not confirmed by an answer are taken as read this long after they were sent.
-    static constexpr qint64 AssumedReadAfterUs = 3000000;
+    static constexpr qint64 AssumedReadAfterUs = 4000000;
+    // A window that does not answer gets keys no faster than this, after a first
+    // burst: about what such programs read, so that it never falls far behind
+    // (and a stop is seen there soon after it is made).
+    static constexpr int UnansweredKeysPerSecond = 2000;
+    static constexpr int UnansweredBurst = 200;
 
     // pingWindow: the top-level window that answers pings, 0 when none does.
     explicit ReceiverProgress(unsigned long pingWindow = 0);
@@ -24,6 +29,8 @@ public:
     bool canPing() const { return pinged != 0; }
 
     void keySent(quint64 key, qint64 nowUs, bool lent);
+    // How long to wait before the next key may go (0: now).
+    qint64 paceWaitUs(qint64 nowUs) const;
     quint64 lastKeySent() const { return lastSent; }
     qint64 lastSentUs() const { return lastSentAtUs; }
 
@@ -56,6 +63,8 @@ private:
 
     unsigned long pinged = 0;
     quint64 lastSent = 0;
+    // When the next key is due at the steady pace of a window that does not answer.
+    qint64 nextKeyDueUs = 0;
     qint64 lastSentAtUs = 0;
     // Read for sure: answered, or sent long enough ago.
     quint64 knownRead = 0;

@@ -759,6 +759,10 @@ int XTextWriter::typeSome(Typing& typing)
             wait = answerPollMs;
             break;
         }
+        if (const qint64 paced = receiver.paceWaitUs(nowUs())) {
+            wait = millisecondsUntil(paced);
+            break;
+        }
         const uint character = typing.characters[typing.next];
         XKey key = wchar2key(character);
         SpareKey* lent = nullptr;

@@ -11,6 +11,7 @@ class TestReceiverProgress : public QObject
 private slots:
     void answersMoveTheReadMark();
     void timeRuleWithoutAnswers();
+    void paceWithoutAnswers();
 };
 
 void TestReceiverProgress::answersMoveTheReadMark()
@@ -54,6 +55,23 @@ void TestReceiverProgress::timeRuleWithoutAnswers()
     QCOMPARE(receiver.readUpTo(after + 6000), quint64(2));
     QCOMPARE(receiver.unreadLentKeys(after + 6000), 0);
     QCOMPARE(receiver.readUpTo(2 * after + 6000), quint64(3));
+}
+
+// A first burst at once, then a steady pace; a window that answers sets its own.
+void TestReceiverProgress::paceWithoutAnswers()
+{
+    ReceiverProgress silent;
+    ReceiverProgress answering(42);
+    const int burst = ReceiverProgress::UnansweredBurst;
+    for (int key = 1; key <= burst + 1; ++key) {
+        QCOMPARE(silent.paceWaitUs(1000000), qint64(0));
+        silent.keySent(key, 1000000, false);
+        answering.keySent(key, 1000000, false);
+    }
+    QVERIFY(silent.paceWaitUs(1000000) > 0);
+    QCOMPARE(answering.paceWaitUs(1000000), qint64(0));
+    const qint64 second = 1000000;
+    QCOMPARE(silent.paceWaitUs(1000000 + second / ReceiverProgress::UnansweredKeysPerSecond), qint64(0));
 }
 
 QTEST_APPLESS_MAIN(TestReceiverProgress)

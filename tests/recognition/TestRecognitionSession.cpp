@@ -234,19 +234,19 @@ void TestRecognitionSession::themeFetchHoldsNoLock()
 {
     QSemaphore reply;
     s->rest.setHandler([&reply](const FakeHttpRequest&) {
-        reply.tryAcquire(1, 10000);
+        reply.tryAcquire(1, TestHome::scaled(10000));
         return themesReply({"t1"});
     });
     QThread* fetcher = QThread::create([this] { s->asr.get_Themes(true); });
     fetcher->start();
-    QTRY_COMPARE(s->rest.requestCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(s->rest.requestCount(), 1, TestHome::scaled(5000));
     QElapsedTimer timer;
     timer.start();
     s->asr.getSelectedTheme();
     s->asr.updateSelectedThemeInfo(QStringLiteral("t1"));
-    QVERIFY(timer.elapsed() < 2000);
+    QVERIFY(timer.elapsed() < TestHome::scaled(2000));
     reply.release();
-    QVERIFY(fetcher->wait(10000));
+    QVERIFY(fetcher->wait(TestHome::scaled(10000)));
     delete fetcher;
 }
 

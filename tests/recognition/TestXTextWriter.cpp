@@ -123,7 +123,7 @@ private:
 bool TestXTextWriter::typeAndWait(const QString& text, const QString& expected)
 {
     return writer->writeText(recorder.windowId(), text)
-        && QTest::qWaitFor([&] { return recorder.text() == expected; }, 5000);
+        && QTest::qWaitFor([&] { return recorder.text() == expected; }, TestHome::scaled(5000));
 }
 
 void TestXTextWriter::asciiAndLineBreaks()
@@ -182,7 +182,7 @@ void TestXTextWriter::longMixedTextOnUsLayout()
     QSignalSpy idle(writer->queue(), &TypingQueue::idle);
     QVERIFY(writer->queue()->addText(recorder.windowId(), text));
     QVERIFY(idle.wait(TestHome::scaled(60000)));
-    const bool complete = QTest::qWaitFor([&] { return recorder.text().size() >= text.size(); }, 5000);
+    const bool complete = QTest::qWaitFor([&] { return recorder.text().size() >= text.size(); }, TestHome::scaled(5000));
     QVERIFY2(complete && recorder.text() == text, difference(text, recorder.text()).constData());
     QCOMPARE(keyboard.keyboardMap(), map);
 }
@@ -275,7 +275,7 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QSignalSpy stopped(queue, &TypingQueue::stopped);
     queue->addText(recorder.windowId(), text);
     queue->addText(recorder.windowId(), next);
-    QTRY_VERIFY(recorder.text().size() > 300);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.text().size() > 300, TestHome::scaled(5000));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Typing stopped: \\d+ characters")));
     queue->stopAfterWord();
     QVERIFY(idle.wait(TestHome::scaled(5000)));
@@ -283,7 +283,7 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     const int typed = text.size() + next.size() - stopped[0][0].toInt();
     QVERIFY(typed < text.size());
     QVERIFY(text[typed].isSpace() || text[typed - 1].isSpace());
-    QTRY_COMPARE(recorder.text().size(), typed);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text().size(), typed, TestHome::scaled(5000));
     QCOMPARE(recorder.text(), text.left(typed));
     QVERIFY(!queue->isBusy());
     QCOMPARE(keyboard.keyboardMap(), map);
@@ -362,7 +362,7 @@ void TestXTextWriter::noFreeKeycode()
     QTest::ignoreMessage(QtWarningMsg, "XTextWriter: no free keycode for characters that no key produces");
     QTest::ignoreMessage(QtWarningMsg, "XTextWriter: 1 of 3 characters could not be typed");
     QVERIFY(!writer->writeText(recorder.windowId(), QStringLiteral("aяb")));
-    QTRY_COMPARE(recorder.text(), QStringLiteral("ab"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("ab"), TestHome::scaled(5000));
 }
 
 void TestXTextWriter::layoutChangeRebuildsKeyTable()
@@ -381,7 +381,7 @@ void TestXTextWriter::failuresAreReported()
     QTest::ignoreMessage(QtInfoMsg, "XTextWriter: Unknown char 1");
     QTest::ignoreMessage(QtWarningMsg, "XTextWriter: 1 of 3 characters could not be typed");
     QVERIFY(!writer->writeText(recorder.windowId(), QStringLiteral("a\u0001b")));
-    QTRY_COMPARE(recorder.text(), QStringLiteral("ab"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("ab"), TestHome::scaled(5000));
 
     unsigned long gone = 0;
     {
@@ -414,7 +414,7 @@ void TestXTextWriter::keyChordReplayedThroughXTest()
     const QList<const char*> pressed{"Shift_L", "Control_L", "Home"};
     QVERIFY(writer->writeKey(recorder.windowId(), XHotKeyConverter().ConvertFromString(chord)));
 
-    QTRY_COMPARE(recorder.events().size(), 2 * pressed.size());
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events().size(), 2 * pressed.size(), TestHome::scaled(5000));
     const QList<KeyRecorderWindow::KeyEvent> events = recorder.events();
     for (int i = 0; i < pressed.size(); ++i) {
         QVERIFY(events[i].press && !events[i].synthetic);

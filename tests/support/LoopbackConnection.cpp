@@ -174,11 +174,11 @@ bool LoopbackConnection::startDictation(FakeRecognitionServer* server)
 {
     AsrManager* asr = m_worker->asrManager();
     asr->startRecognition();
-    if (!QTest::qWaitFor([server] { return !server->messagesOfType(1).isEmpty(); }, 5000))
+    if (!QTest::qWaitFor([server] { return !server->messagesOfType(1).isEmpty(); }, TestHome::scaled(5000)))
         return false;
     server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
     server->sendModeChanged(RecognitionModeNamespace::Text, Started);
-    return QTest::qWaitFor([asr] { return asr->currentState() == Started; }, 5000);
+    return QTest::qWaitFor([asr] { return asr->currentState() == Started; }, TestHome::scaled(5000));
 }
 
 void LoopbackConnection::useQuietHome()

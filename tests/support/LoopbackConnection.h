@@ -2,6 +2,7 @@
 
 #include "FakeHttpServer.h"
 #include "FakeRecognitionServer.h"
+#include "TestHome.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -84,7 +85,7 @@ public:
     QList<int> states() const { return m_states; }
     QList<QString> stateMessages() const { return m_messages; }
     void clearStates();
-    bool waitForState(int state, int timeoutMs = 10000);
+    bool waitForState(int state, int timeoutMs = TestHome::scaled(10000));
 
 private:
     FakeHttpResponse answer(const FakeHttpRequest& request);

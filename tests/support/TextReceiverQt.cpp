@@ -3,15 +3,14 @@
 // Prints "WINDOW <id>" once shown, answers "text" on stdin with "TEXT <hex of UTF-8>".
 //   TextReceiverQt [--key-cost-us N] [--pause-after N --pause-ms N]
 
+#include "StdinLines.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QSocketNotifier>
 #include <QThread>
 
 #include <cstdio>
-
-#include <unistd.h>
 
 namespace {
 class PacedTextEdit : public QPlainTextEdit
@@ -58,21 +57,10 @@ int main(int argc, char** argv)
     std::printf("WINDOW %llu\n", static_cast<unsigned long long>(edit.winId()));
     std::fflush(stdout);
 
-    QByteArray input;
-    QSocketNotifier stdinReady(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&stdinReady, &QSocketNotifier::activated, [&] {
-        char chunk[256];
-        const ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
-        if (count <= 0) {
-            app.quit();
-            return;
-        }
-        input.append(chunk, static_cast<int>(count));
-        for (int end; (end = input.indexOf('\n')) >= 0; input.remove(0, end + 1)) {
-            if (input.left(end) == "text") {
-                std::printf("TEXT %s\n", edit.toPlainText().toUtf8().toHex().constData());
-                std::fflush(stdout);
-            }
+    StdinLines commands([&edit](const QByteArray& line) {
+        if (line == "text") {
+            std::printf("TEXT %s\n", edit.toPlainText().toUtf8().toHex().constData());
+            std::fflush(stdout);
         }
     });
     return app.exec();

@@ -4,16 +4,14 @@
 // UTF-8>" lines from stdin and prints "IDLE" whenever everything was typed and
 // the borrowed keys went back.
 
+#include "StdinLines.h"
 #include "TestHome.h"
 #include "TextWriter.h"
 #include "TypingQueue.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
 #include <cstdio>
-
-#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -27,21 +25,10 @@ int main(int argc, char** argv)
     std::printf("READY\n");
     std::fflush(stdout);
 
-    QByteArray input;
-    QSocketNotifier stdinReady(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&stdinReady, &QSocketNotifier::activated, [&] {
-        char chunk[4096];
-        const ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
-        if (count <= 0) {
-            app.quit();
-            return;
-        }
-        input.append(chunk, static_cast<int>(count));
-        for (int end; (end = input.indexOf('\n')) >= 0; input.remove(0, end + 1)) {
-            const QList<QByteArray> fields = input.left(end).split(' ');
-            if (fields.size() == 3 && fields.at(0) == "type")
-                TextWriter::WriteText(fields.at(1).toULong(), QString::fromUtf8(QByteArray::fromHex(fields.at(2))));
-        }
+    StdinLines commands([](const QByteArray& line) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 3 && fields.at(0) == "type")
+            TextWriter::WriteText(fields.at(1).toULong(), QString::fromUtf8(QByteArray::fromHex(fields.at(2))));
     });
     const int result = app.exec();
     TextWriter::Cleanup();

@@ -1,6 +1,7 @@
 #include "XTestKeyboard.h"
 
 #include "ChildProcess.h"
+#include "TestHome.h"
 
 #include <QStringList>
 
@@ -17,7 +18,7 @@ QString queryLayout()
 {
     ChildProcess process;
     process.start(QStringLiteral("setxkbmap"), {QStringLiteral("-query")});
-    if (!process.waitForFinished(10000))
+    if (!process.waitForFinished(TestHome::scaled(10000)))
         return QString();
     const QStringList lines = QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'));
     for (const QString& line : lines) {
@@ -78,7 +79,7 @@ QVector<unsigned long> XTestKeyboard::keyboardMap() const
     return map;
 }
 
-void XTestKeyboard::fake(unsigned keycode, bool press)
+void XTestKeyboard::fake(unsigned keycode, bool press, bool sync)
 {
     if (!display || keycode == 0)
         return;
@@ -87,7 +88,8 @@ void XTestKeyboard::fake(unsigned keycode, bool press)
     else
         pressed[keycode / 8] &= char(~(1 << (keycode % 8)));
     XTestFakeKeyEvent(display, keycode, press ? True : False, 0);
-    XSync(display, False);
+    if (sync)
+        XSync(display, False);
 }
 
 void XTestKeyboard::press(const char* keysymName)
@@ -104,6 +106,19 @@ void XTestKeyboard::tap(const char* keysymName)
 {
     press(keysymName);
     release(keysymName);
+}
+
+void XTestKeyboard::play(const QVector<QPair<const char*, bool>>& keys)
+{
+    for (const auto& key : keys)
+        fake(keycodeOf(key.first), key.second, false);
+    if (display)
+        XSync(display, False);
+}
+
+void XTestKeyboard::doubleTap(const char* keysymName)
+{
+    play({{keysymName, true}, {keysymName, false}, {keysymName, true}, {keysymName, false}});
 }
 
 void XTestKeyboard::releaseAll()

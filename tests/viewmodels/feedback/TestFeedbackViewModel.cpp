@@ -109,10 +109,10 @@ void TestFeedbackViewModel::initTestCase()
         }
         return -1;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(indexOfLong() >= 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(indexOfLong() >= 0, TestHome::scaled(10000));
     recording->set_SelectedIndex(indexOfLong());
     recording->set_Gain(73);
-    QTRY_COMPARE(recording->Gain(), 73);
+    QTRY_COMPARE_WITH_TIMEOUT(recording->Gain(), 73, TestHome::scaled(5000));
 }
 
 void TestFeedbackViewModel::cleanupTestCase()
@@ -245,7 +245,7 @@ void TestFeedbackViewModel::sending()
         QCOMPARE(http->requestCount(), 1); // the theme list only
         return;
     }
-    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, TestHome::scaled(15000));
     QTEST(notified.at(0).at(0).value<UserNotification>().title(), "notification");
     const bool accepted = server == QLatin1String("ok");
     QCOMPARE(storedText(), accepted ? QString() : draft);
@@ -299,7 +299,7 @@ void TestFeedbackViewModel::sendingLeavesTheWindowResponsive()
     QVERIFY(model->cancelCommand());
 
     claimGate.release();
-    QTRY_COMPARE(notified.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, TestHome::scaled(5000));
     QCOMPARE(notified.at(0).at(0).value<UserNotification>().title(),
              QStringLiteral("Ваш отзыв был успешно отправлен!"));
     QCOMPARE(http->requestCount(), 2);
@@ -339,7 +339,7 @@ void TestFeedbackViewModel::draftThemeIsSelectedAgain()
     QSignalSpy refilled(chooser, &ThemeChooseViewModel::choicesRefilled);
     model->onLoad();
     if (listComesLate)
-        QVERIFY(refilled.wait());
+        QVERIFY(refilled.wait(TestHome::scaled(5000)));
     QStringList names;
     for (int i = 0; i < chooser->choices()->count(); ++i)
         names << chooser->choices()->itemAt(i)->get_Name();
