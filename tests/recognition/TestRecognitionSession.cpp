@@ -10,6 +10,7 @@
 #include "RecordingTextWriter.h"
 #include "ResultManager.h"
 #include "SentFrames.h"
+#include "StayingProgram.h"
 #include "TestHome.h"
 #include "UserCommandFiles.h"
 #include "UserCommandFixtures.h"
@@ -24,8 +25,6 @@
 
 #include <atomic>
 #include <memory>
-
-#include <signal.h>
 
 namespace {
 constexpr RecognitionMode textMode = RecognitionModeNamespace::Text;
@@ -371,23 +370,18 @@ void TestRecognitionSession::stopDropsWhatWaitsForADocument()
 void TestRecognitionSession::quitWhileReadingADocument()
 {
     const QString pidFile = work.filePath("unzip.pid");
-    slowUnzip("echo $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30");
+    slowUnzip(StayingProgram::script(pidFile));
     s->startDictation();
     EventLoopProbe probe;
     s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pidFile).size() > 0, TestHome::scaled(10000));
-    QFile file(pidFile);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const pid_t unzip = file.readAll().trimmed().toInt();
+    const pid_t unzip = StayingProgram::waitForPid(pidFile, TestHome::scaled(10000));
     QVERIFY(unzip > 0);
-    QCOMPARE(::kill(unzip, 0), 0);
+    QVERIFY(StayingProgram::isRunning(unzip));
 
-    QElapsedTimer quitting;
-    quitting.start();
-    s.reset();
-    QVERIFY2(quitting.elapsed() < TestHome::scaled(1000), qPrintable(QString::number(quitting.elapsed())));
+    const qint64 quitting = EventLoopProbe::timed([&] { s.reset(); });
+    QVERIFY2(quitting < TestHome::scaled(1000), qPrintable(QString::number(quitting)));
     QVERIFY2(probe.longestStall() < TestHome::scaled(1000), qPrintable(QString::number(probe.longestStall())));
-    QCOMPARE(::kill(unzip, 0), -1);
+    QVERIFY(!StayingProgram::isRunning(unzip));
 }
 
 QTEST_GUILESS_MAIN(TestRecognitionSession)

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 
 // How long the event loop of the thread that made it went without turning:
 // the longest gap between two ticks of a short timer, up to now.
@@ -24,6 +25,15 @@ public:
 
     qint64 longestStall() const { return std::max(longest, clock.elapsed() - last); }
     qint64 elapsed() const { return clock.elapsed(); }
+
+    // How long `step` held the calling thread.
+    static qint64 timed(const std::function<void()>& step)
+    {
+        QElapsedTimer held;
+        held.start();
+        step();
+        return held.elapsed();
+    }
 
 private:
     QElapsedTimer clock;

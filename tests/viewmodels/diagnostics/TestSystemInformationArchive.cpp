@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "EventLoopProbe.h"
+#include "StayingProgram.h"
 #include "TestHome.h"
 
 #include <QRandomGenerator>
@@ -12,8 +13,6 @@
 #include <QtTest>
 
 #include <memory>
-
-#include <signal.h>
 
 namespace {
 QString runTar(const QStringList& arguments)
@@ -283,27 +282,24 @@ void TestSystemInformationArchive::archiveLeavesTheEventLoopFree()
 void TestSystemInformationArchive::quitWhileArchiving()
 {
     const QString pidFile = work.filePath(QStringLiteral("tar.pid"));
-    fakeTar("echo $$ > '" + QFile::encodeName(pidFile) + "'\nexec sleep 30");
+    fakeTar(StayingProgram::script(pidFile));
     const QString folder = work.filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkpath(folder));
     auto page = std::make_unique<ScriptedAboutPage>();
     page->answer = QDir(folder).filePath(QStringLiteral("SysInfo.tar.gz"));
     EventLoopProbe probe;
     emit page->getSystemInfo();
-    QTRY_VERIFY_WITH_TIMEOUT(!readFile(pidFile).trimmed().isEmpty(), TestHome::scaled(10000));
-    const pid_t tar = readFile(pidFile).trimmed().toInt();
+    const pid_t tar = StayingProgram::waitForPid(pidFile, TestHome::scaled(10000));
     QVERIFY(tar > 0);
-    QCOMPARE(::kill(tar, 0), 0);
+    QVERIFY(StayingProgram::isRunning(tar));
     emit page->getSystemInfo();
     QCOMPARE(page->asked, 1);
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^System information archive not written: ")));
-    QElapsedTimer quitting;
-    quitting.start();
-    page.reset();
-    QVERIFY2(quitting.elapsed() < TestHome::scaled(1000), qPrintable(QString::number(quitting.elapsed())));
+    const qint64 quitting = EventLoopProbe::timed([&] { page.reset(); });
+    QVERIFY2(quitting < TestHome::scaled(1000), qPrintable(QString::number(quitting)));
     QVERIFY2(probe.longestStall() < TestHome::scaled(1000), qPrintable(QString::number(probe.longestStall())));
-    QCOMPARE(::kill(tar, 0), -1);
+    QVERIFY(!StayingProgram::isRunning(tar));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
