@@ -126,6 +126,9 @@ RestProxyServer::RestProxyServer()
 
 RestProxyServer::~RestProxyServer()
 {
+    // A request being forwarded would hold this thread for the REST limit:
+    // its wait gives up at an interruption request.
+    thread->requestInterruption();
     // The listener and the sockets belong to the proxy thread: they go there.
     if (thread->isRunning() && QThread::currentThread() != thread) {
         QMetaObject::invokeMethod(
