@@ -28,7 +28,9 @@ WebSocketServerSession* WebSocketProxyServer::createSession()
     QWebSocket* socket = nextPendingSocket();
     if (!socket)
         return nullptr;
-    return new WebSocketProxyServerSession(client, socket, resultManager, asrManager, this);
+    auto* session = new WebSocketProxyServerSession(client, socket, resultManager, asrManager, this);
+    connect(session, &WebSocketProxyServerSession::trafficRefused, this, [this](const QString& origin) { holdOff(origin); });
+    return session;
 }
 
 void WebSocketProxyServer::newConnection()

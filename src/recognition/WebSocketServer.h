@@ -1,11 +1,18 @@
 #pragma once
 
+#include "LogLineThrottle.h"
+
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QWebSocketProtocol>
+
+#include <memory>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -18,7 +25,9 @@ class WebSocketServerSession;
 // session and keeps the list of its sessions. Lives in the thread that created
 // it (the GUI thread); start() and stop() may be emitted from any thread.
 // Every page in the browser and every local program can reach it: the
-// connections waiting for their handshake and the size of a message are bounded.
+// connections waiting for their handshake, the sockets being closed, the size
+// of a message and the bytes a peer leaves unread are bounded, so together
+// with the HTTP proxy it holds a small, fixed share of the descriptors.
 class WebSocketServer : public QObject
 {
     Q_OBJECT
@@ -29,8 +38,22 @@ public:
     static const char* const RawCookieProperty;
     // A bigger frame or message closes its session with 1009 (too much data).
     static constexpr quint64 MaxMessageSize = 4 * 1024 * 1024;
-    // Connections beyond this, all waiting for their handshake, are closed at once.
+    // Past this a new connection takes the place of the oldest one whose head is still unfinished.
     static constexpr int MaxPendingHandshakes = 64;
+    // From accept to the upgraded socket; a form on this machine needs milliseconds.
+    static constexpr int HandshakeTimeoutMs = 3000;
+    // Sessions ended by a replacement or a stop that still wait for the peer's close.
+    static constexpr int MaxClosingSockets = 16;
+    // A peer that leaves this much unread (answers to its pings, messages for it) is cut off.
+    static constexpr qint64 MaxUnsentBytes = 8 * 1024 * 1024;
+    // A page whose form was closed for its traffic may not open another for this long:
+    // connecting again at once would cost a session each time.
+    static constexpr int HoldOffMs = 10000;
+
+    // Ends a session's socket with a close frame, aborted when the peer does not answer in time.
+    static void closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason);
+    // Aborts a socket whose peer left more than MaxUnsentBytes unread; true when it did.
+    static bool abortWhenBacklogged(QWebSocket* socket);
 
     explicit WebSocketServer(QObject* parent = nullptr);
     ~WebSocketServer() override;
@@ -39,6 +62,8 @@ public:
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
     QList<WebSocketServerSession*> sessions() const { return sessionList; }
+    // Accepted connections that are not sessions yet.
+    int pendingHandshakes() const { return int(handshakes.size()); }
 
 signals:
     void start(int port);
@@ -65,27 +90,36 @@ protected:
     QWebSocket* nextPendingSocket();
     // Ends every session (closing steps, socket closed, object deleted later).
     void deleteAllSessions();
+    // Refuses handshakes from this Origin (empty for none) for HoldOffMs.
+    void holdOff(const QString& origin);
 
     QWebSocketServer* server = nullptr;
     QList<WebSocketServerSession*> sessionList;
 
 private:
+    struct Handshake;
+
     void onTcpConnection();
-    // Hands the socket to QWebSocketServer once its handshake has arrived.
+    // Makes room for one more handshake; false when every one already is with QWebSocketServer.
+    bool dropOldestUnfinished();
+    // Hands the socket to QWebSocketServer once its head has arrived and passed the checks.
     void onHandshakeBytes(QTcpSocket* socket);
+    void refuse(Handshake* handshake, int status, const QByteArray& reason, const QString& why);
+    Handshake* handshakeOf(const QTcpSocket* socket) const;
+    std::unique_ptr<Handshake> takeHandshake(const QTcpSocket* socket);
     void onOriginAuthenticationRequired(QWebSocketCorsAuthenticator* authenticator);
     void reportListenFailure(int port, const QString& error);
+    void closeReplaced(QWebSocket* socket);
 
     // Accepts the connections; QWebSocketServer only upgrades them.
     QTcpServer* listener = nullptr;
-    struct Handshake
-    {
-        const QTcpSocket* socket = nullptr;
-        QByteArray cookie;
-    };
-    // Raw Cookie headers of sockets being upgraded, by the peer's port.
-    QHash<quint16, Handshake> handshakeCookies;
-    // Accepted connections whose handshake has not been read yet.
-    QList<QTcpSocket*> handshaking;
+    // Accepted connections until the upgraded socket is taken, oldest first.
+    std::vector<std::unique_ptr<Handshake>> handshakes;
+    // Sockets of ended sessions waiting for the peer's close, oldest first.
+    QList<QWebSocket*> closingSockets;
     int reportedFailurePort = -1;
+    // Until when each held-off Origin is refused.
+    QHash<QString, QDeadlineTimer> heldOff;
+    LogLineThrottle refusalLog;
+    LogLineThrottle acceptanceLog;
 };

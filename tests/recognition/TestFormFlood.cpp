@@ -1,0 +1,464 @@
+#include "AsrManager.h"
+#include "ChildProcess.h"
+#include "ConnectionManager.h"
+#include "LoopbackConnection.h"
+#include "TestHome.h"
+#include "WebSocketClient.h"
+#include "WebSocketProxyServer.h"
+#include "WebSocketProxyServerSession.h"
+#include "WebSocketWorker.h"
+#include "XHotKeyManager.h"
+#include "XTestKeyboard.h"
+
+#include <QtTest>
+
+#include <QMenu>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QWebSocket>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+// The desktop's default; the client may not raise it (main sets the hard limit too).
+constexpr rlim_t descriptorLimit = 1024;
+// What the recognition server reads of the client's link each second.
+constexpr qint64 serverReadsPerSecond = 4 * 1024 * 1024;
+
+#if defined(__SANITIZE_ADDRESS__)
+// Freed memory sits in the sanitizer's quarantine: resident size says nothing there.
+constexpr bool residentSizeTells = false;
+#else
+constexpr bool residentSizeTells = true;
+#endif
+
+struct Footprint
+{
+    int descriptors = 0;
+    int threads = 0;
+    qint64 residentMb = 0;
+
+    static Footprint now()
+    {
+        malloc_trim(0);
+        Footprint footprint;
+        footprint.descriptors = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::NoDotAndDotDot).size());
+        footprint.threads = int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        if (statm.open(QIODevice::ReadOnly))
+            footprint.residentMb = statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE) / (1024 * 1024);
+        return footprint;
+    }
+    QByteArray text() const
+    {
+        return QStringLiteral("%1 descriptors, %2 threads, %3 MB resident").arg(descriptors).arg(threads).arg(residentMb).toLatin1();
+    }
+};
+
+// CPU time of this (the GUI) thread, in milliseconds.
+qint64 threadCpuMs()
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(long(syscall(SYS_gettid))));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // Fields after the command name, which may hold spaces: utime and stime are the 12th and 13th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toLongLong() + fields.value(12).toLongLong()) * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+// Stands between the client and the recognition server in a thread of its own
+// and passes the client's bytes on at serverReadsPerSecond, as a busy server reads.
+class SlowReader : public QObject
+{
+public:
+    explicit SlowReader(quint16 target)
+        : target(target)
+    {
+        listener.listen(QHostAddress::LocalHost);
+        connect(&listener, &QTcpServer::newConnection, this, &SlowReader::accept);
+        connect(&tick, &QTimer::timeout, this, &SlowReader::pass);
+        tick.start(tickMs);
+        moveToThread(&thread);
+        thread.start();
+    }
+    ~SlowReader() override
+    {
+        QMetaObject::invokeMethod(this, [this] {
+            listener.close();
+            qDeleteAll(listener.findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly));
+            tick.stop();
+        }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+    quint16 port() const { return listener.serverPort(); }
+
+private:
+    static constexpr int tickMs = 20;
+
+    void accept()
+    {
+        while (QTcpSocket* client = listener.nextPendingConnection()) {
+            // What waits here stays in the kernel, where a server's unread bytes are.
+            client->setReadBufferSize(64 * 1024);
+            auto* server = new QTcpSocket(client);
+            connect(server, &QTcpSocket::readyRead, client, [client, server] { client->write(server->readAll()); });
+            connect(server, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+            server->connectToHost(QHostAddress::LocalHost, target);
+        }
+    }
+    void pass()
+    {
+        for (QTcpSocket* client : listener.findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly)) {
+            auto* server = client->findChild<QTcpSocket*>();
+            if (server && server->state() == QAbstractSocket::ConnectedState)
+                server->write(client->read(serverReadsPerSecond * tickMs / 1000));
+        }
+    }
+
+    const quint16 target;
+    QThread thread;
+    QTcpServer listener{this};
+    QTimer tick{this};
+};
+
+// The most the process used while a flood ran, and how long the GUI thread
+// (this one) left a 10 ms timer waiting at worst.
+struct Peaks
+{
+    Footprint most;
+    qint64 longestStallMs = 0;
+    qint64 relayBacklog = 0;
+};
+
+// Lines the form server logs while a flood runs; passed on as usual.
+QtMessageHandler previousHandler = nullptr;
+std::atomic<int> formServerLines{0};
+
+void countFormServerLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (context.category && qstrcmp(context.category, "WebSocketServer") == 0)
+        ++formServerLines;
+    previousHandler(type, context, message);
+}
+} // namespace
+
+// The form servers as the program runs them (the link to a fake recognition
+// server that reads slowly, with its heartbeat; the form WebSocket server in
+// this, the GUI thread) against a local program or page that floods them from
+// a process of its own, at the desktop's limit of 1024 descriptors. During each
+// flood the client's footprint stays bounded and a real form is served; after
+// it the footprint comes back and the link never dropped.
+class TestFormFlood : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void flood_data();
+    void flood();
+    void valuesForAFormThatDoesNotRead();
+    void tinyMessagesLeaveDictationAndTheGuiResponsive();
+    void foreignHostIsRefused();
+
+private:
+    quint16 formPort() const { return link->worker()->webSocketProxyServer()->serverPort(); }
+    // A form that connects and describes itself to the server.
+    bool formServed(int timeoutMs);
+    // Runs the flooding program for `seconds` while `during` runs here once after a second.
+    QString runPeer(const QStringList& arguments, int seconds, const std::function<void()>& during, Peaks* peaks);
+    void expectFootprintBack();
+
+    std::unique_ptr<SlowReader> slowReader;
+    std::unique_ptr<LoopbackConnection> link;
+    FakeRecognitionServer* server = nullptr;
+    Footprint start;
+    int formsServed = 0;
+};
+
+void TestFormFlood::initTestCase()
+{
+    rlimit limit{};
+    QVERIFY(getrlimit(RLIMIT_NOFILE, &limit) == 0);
+    QCOMPARE(limit.rlim_max, descriptorLimit);
+    LoopbackConnection::useQuietHome();
+    link = std::make_unique<LoopbackConnection>();
+    server = link->addServer();
+    slowReader = std::make_unique<SlowReader>(server->port());
+    link->offerServers({link->entry(QStringLiteral("A"), slowReader->port())});
+    link->build(200);
+    link->wireDictation();
+    link->start();
+    QVERIFY(link->waitForState(ConnectionManager::Ready));
+    // Pings every half second; unanswered for 8 s, the link is dropped.
+    link->addHeartbeat(500, TestHome::scaled(8000));
+    QTRY_VERIFY(link->worker()->webSocketProxyServer()->isListening());
+    QVERIFY(formServed(TestHome::scaled(5000)));
+    QTRY_VERIFY(!link->worker()->webSocketProxyServer()->currentSession());
+    start = Footprint::now();
+    qInfo("At the start: %s", start.text().constData());
+}
+
+void TestFormFlood::cleanupTestCase()
+{
+    link.reset();
+    slowReader.reset();
+}
+
+bool TestFormFlood::formServed(int timeoutMs)
+{
+    const QString key = QStringLiteral("form-%1").arg(++formsServed);
+    const auto described = [&] {
+        for (const FakeRecognitionServer::Message& message : server->messagesOfType(106)) {
+            if (message.data.toObject().value(QStringLiteral("Key")).toString() == key)
+                return true;
+        }
+        return false;
+    };
+    QWebSocket form;
+    form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(formPort())));
+    if (!QTest::qWaitFor([&] { return form.state() == QAbstractSocket::ConnectedState; }, timeoutMs))
+        return false;
+    form.sendTextMessage(QStringLiteral(R"({"MessageType":6,"Data":{"Key":"%1","Mode":0}})").arg(key));
+    const bool served = QTest::qWaitFor(described, timeoutMs);
+    form.close();
+    return served;
+}
+
+QString TestFormFlood::runPeer(const QStringList& arguments, int seconds, const std::function<void()>& during, Peaks* peaks)
+{
+    ChildProcess peer;
+    peer.collectOutput();
+    QStringList all = arguments;
+    all.insert(1, QString::number(formPort()));
+    all.insert(2, QString::number(seconds));
+    QElapsedTimer sinceTick;
+    QTimer probe;
+    probe.setInterval(10);
+    int ticks = 0;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        peaks->longestStallMs = qMax(peaks->longestStallMs, sinceTick.restart());
+        peaks->relayBacklog = qMax(peaks->relayBacklog, link->worker()->wsClient()->relayBacklog());
+        // A look at /proc now and then: it costs more than the probe measures.
+        if (++ticks % 10 == 0) {
+            const Footprint now = Footprint::now();
+            peaks->most.descriptors = qMax(peaks->most.descriptors, now.descriptors);
+            peaks->most.threads = qMax(peaks->most.threads, now.threads);
+            peaks->most.residentMb = qMax(peaks->most.residentMb, now.residentMb);
+            sinceTick.restart();
+        }
+    });
+    peer.start(QStringLiteral(FORM_FLOOD_PEER), all);
+    if (!peer.waitForStarted(TestHome::scaled(5000)))
+        return QString();
+    sinceTick.start();
+    probe.start();
+    QTest::qWait(1000);
+    if (during)
+        during();
+    const bool ended = peer.waitToEnd(TestHome::scaled(seconds * 1000 + 10000));
+    probe.stop();
+    qInfo("%s: %s; at most %s, GUI thread stalled %lld ms at most, %lld bytes waited for the link at most",
+          qPrintable(arguments.first()), qPrintable(peer.output().trimmed()), peaks->most.text().constData(),
+          peaks->longestStallMs, peaks->relayBacklog);
+    return ended ? peer.output() : QString();
+}
+
+void TestFormFlood::expectFootprintBack()
+{
+    const auto back = [this] {
+        const Footprint now = Footprint::now();
+        return now.descriptors <= start.descriptors + 2 && now.threads <= start.threads
+            && (!residentSizeTells || now.residentMb <= start.residentMb + 48);
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(back(), Footprint::now().text().constData(), TestHome::scaled(15000));
+    // The link never dropped: the heartbeat's pings did not wait behind form data.
+    QCOMPARE(link->states().count(ConnectionManager::Ready), 1);
+}
+
+void TestFormFlood::flood_data()
+{
+    QTest::addColumn<QStringList>("peer");
+    QTest::addColumn<int>("seconds");
+    // Above the start; the form servers hold their share whatever comes.
+    QTest::addColumn<int>("extraDescriptors");
+    QTest::addColumn<int>("extraResidentMb");
+
+    // A thousand heads of 70 KB without their end: each is refused at 64 KB.
+    QTest::newRow("70 KB heads") << QStringList{"heads", "1000"} << 6
+                                 << WebSocketServer::MaxPendingHandshakes + 20 << 64;
+    // Two hundred heads a byte every two seconds: a real form still finds a place.
+    QTest::newRow("dripping heads") << QStringList{"drip", "200"} << 8
+                                    << WebSocketServer::MaxPendingHandshakes + 20 << 32;
+    // Pings never read: the answers waiting for it are capped.
+    QTest::newRow("pings") << QStringList{"pings"} << 6 << 20 << 64;
+    // 4 MB messages, connecting again whenever closed, to a server that reads 4 MB a second.
+    QTest::newRow("4 MB messages") << QStringList{"big"} << 8 << 20 << 160;
+}
+
+void TestFormFlood::flood()
+{
+    QFETCH(QStringList, peer);
+    QFETCH(int, seconds);
+    QFETCH(int, extraDescriptors);
+    QFETCH(int, extraResidentMb);
+    Peaks peaks;
+    int served = 0;
+    const QString output = runPeer(peer, seconds, [&] {
+        // Not before the answers have piled up: a new form replaces the pinging one.
+        if (peer.first() == QLatin1String("pings"))
+            QTest::qWait(2000);
+        // One after another, as a user reloads a form.
+        for (int i = 0; i < 10; ++i)
+            served += formServed(TestHome::scaled(5000)) ? 1 : 0;
+    }, &peaks);
+    QVERIFY2(!output.isEmpty(), "the flooding program did not end by itself");
+    QCOMPARE(served, 10);
+    QVERIFY2(peaks.most.descriptors <= start.descriptors + extraDescriptors, peaks.most.text().constData());
+    QVERIFY2(!residentSizeTells || peaks.most.residentMb <= start.residentMb + extraResidentMb, peaks.most.text().constData());
+    QVERIFY(peaks.relayBacklog <= WebSocketProxyServerSession::MaxRelayBacklogBytes + 4 * 1024 * 1024 + 1024);
+    if (peer.first() == QLatin1String("pings") || peer.first() == QLatin1String("heads"))
+        QVERIFY2(!output.contains(QLatin1String(" 0 closed by the server")), qPrintable(output));
+    expectFootprintBack();
+}
+
+void TestFormFlood::valuesForAFormThatDoesNotRead()
+{
+    QTcpSocket form;
+    form.connectToHost(QHostAddress::LocalHost, formPort());
+    QVERIFY(form.waitForConnected(TestHome::scaled(3000)));
+    form.write(QStringLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                   .arg(formPort())
+                   .toLatin1());
+    QTRY_VERIFY(form.bytesAvailable() > 0 && link->worker()->webSocketProxyServer()->currentSession());
+    QVERIFY(form.readAll().startsWith("HTTP/1.1 101"));
+    // From here it reads nothing: what the client sends it stays with the client.
+    form.setReadBufferSize(1024);
+
+    const QString value(1024 * 1024, QLatin1Char('z'));
+    for (int i = 0; i < 300 && link->worker()->webSocketProxyServer()->currentSession(); ++i) {
+        // Type 3 values are passed on as they are.
+        QVERIFY(server->sendMessage(201, QJsonObject{{"Type", 3}, {"Value", value}}));
+        QTest::qWait(5);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!link->worker()->webSocketProxyServer()->currentSession(), TestHome::scaled(10000));
+    QVERIFY(formServed(TestHome::scaled(5000)));
+    expectFootprintBack();
+}
+
+// A page sends tiny messages as fast as it can and connects again when closed.
+// Dictation started by a double Ctrl meanwhile starts within a second, and the
+// tray menu opens at once.
+void TestFormFlood::tinyMessagesLeaveDictationAndTheGuiResponsive()
+{
+    XTestKeyboard keyboard;
+    QVERIFY2(keyboard.isOpen(), "this test needs an X display");
+    XHotKeyManager hotkeys;
+    QTRY_VERIFY(hotkeys.IsInitialized());
+    AsrManager* asr = link->worker()->asrManager();
+    connect(&hotkeys, &HotKeyManager::activated, asr, [asr](int hotkeyClass) {
+        if (hotkeyClass == int(HotkeyClass::Toggle))
+            asr->changeRecognition();
+    });
+    // The server confirms whatever is asked at once, as a real one would.
+    connect(server, &FakeRecognitionServer::messageReceived, this, [this](const FakeRecognitionServer::Message& message) {
+        if (message.type != 1)
+            return;
+        const bool starts = message.data.toObject().value(QStringLiteral("Type")).toInt(2) != 0;
+        server->sendModeChanged(RecognitionModeNamespace::Text, starts ? Starting : Stopping);
+        server->sendModeChanged(RecognitionModeNamespace::Text, starts ? Started : Stopped);
+    });
+    QMenu menu;
+    for (const char* entry : {"Включить распознавание", "Монитор", "Настройки", "Выход"})
+        menu.addAction(QString::fromUtf8(entry));
+
+    qint64 dictationMs = -1;
+    qint64 slowestMenuMs = 0;
+    qint64 guiCpuMs = 0;
+    qint64 floodMs = 0;
+    Peaks peaks;
+    formServerLines = 0;
+    previousHandler = qInstallMessageHandler(countFormServerLines);
+    const QString output = runPeer({"tiny"}, 8, [&] {
+        QElapsedTimer wall;
+        wall.start();
+        const qint64 cpu = threadCpuMs();
+        for (int i = 0; i < 5; ++i) {
+            // As a click on the tray icon arrives: an event behind whatever waits in the queue.
+            QElapsedTimer shown;
+            shown.start();
+            QTimer::singleShot(0, &menu, [&menu] { menu.popup(QPoint(100, 100)); });
+            QTRY_VERIFY(menu.isVisible());
+            slowestMenuMs = qMax(slowestMenuMs, shown.elapsed());
+            menu.hide();
+            QTest::qWait(200);
+        }
+        QVERIFY(formServed(TestHome::scaled(5000)));
+        QElapsedTimer sinceKeys;
+        keyboard.tap("Control_L");
+        QTest::qWait(60);
+        keyboard.tap("Control_L");
+        sinceKeys.start();
+        if (QTest::qWaitFor([asr] { return asr->currentState() == Started; }, TestHome::scaled(5000)))
+            dictationMs = sinceKeys.elapsed();
+        QTest::qWait(1000);
+        guiCpuMs = threadCpuMs() - cpu;
+        floodMs = wall.elapsed();
+    }, &peaks);
+    qInstallMessageHandler(previousHandler);
+    QVERIFY2(!output.isEmpty(), "the flooding program did not end by itself");
+    qInfo("Tiny messages: dictation started %lld ms after the double Ctrl; the menu opened in %lld ms at most; "
+          "the GUI thread used %lld ms of CPU in %lld ms; the form server logged %d lines",
+          dictationMs, slowestMenuMs, guiCpuMs, floodMs, formServerLines.load());
+    // Repeated lines are summarised, whatever the page does.
+    QVERIFY(formServerLines < 300);
+    QVERIFY(dictationMs >= 0);
+    QVERIFY(dictationMs <= TestHome::scaled(1000));
+    QVERIFY(slowestMenuMs <= TestHome::scaled(500));
+    // A small share of one core, the flooding page's handshakes included.
+    QVERIFY2(guiCpuMs * 4 <= floodMs * TestHome::scaled(1000) / 1000, qPrintable(QString::number(guiCpuMs)));
+    asr->changeRecognition();
+    QTRY_COMPARE(asr->currentState(), Stopped);
+    expectFootprintBack();
+}
+
+// DNS rebinding: a page of another site that resolves to 127.0.0.1 names its own host.
+void TestFormFlood::foreignHostIsRefused()
+{
+    QTcpSocket page;
+    page.connectToHost(QHostAddress::LocalHost, formPort());
+    QVERIFY(page.waitForConnected(TestHome::scaled(3000)));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Handshake refused with 403: a request for host evil.example")));
+    page.write("GET / HTTP/1.1\r\nHost: evil.example:33999\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    QTRY_VERIFY(page.state() == QAbstractSocket::UnconnectedState || page.bytesAvailable() > 0);
+    QVERIFY(page.readAll().startsWith("HTTP/1.1 403"));
+    QVERIFY(!link->worker()->webSocketProxyServer()->currentSession());
+}
+
+// The client runs at the desktop's descriptor limit, which it cannot raise.
+int main(int argc, char** argv)
+{
+    const rlimit limit{descriptorLimit, descriptorLimit};
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        perror("setrlimit");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    TestFormFlood test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestFormFlood.moc"
