@@ -29,11 +29,12 @@ class WebSocketProxyServerSession : public WebSocketServerSession
     Q_OBJECT
 
 public:
-    // A form sends a message now and then as the user moves through it.
+    // A form sends a message now and then as the user moves through it, and
+    // rarely a large one: one message of the largest size at once.
     static constexpr double MaxMessageBurst = 200;
     static constexpr double MaxMessagesPerSecond = 100;
-    static constexpr double MaxByteBurst = 16 * 1024 * 1024;
-    static constexpr double MaxBytesPerSecond = 4 * 1024 * 1024;
+    static constexpr double MaxByteBurst = 4.5 * 1024 * 1024;
+    static constexpr double MaxBytesPerSecond = 1024 * 1024;
     // Relayed bytes that may wait for a slow link before the form is closed.
     static constexpr qint64 MaxRelayBacklogBytes = 8 * 1024 * 1024;
 

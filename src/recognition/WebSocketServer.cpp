@@ -6,7 +6,6 @@
 #include "NetworkErrorText.h"
 #include "WebSocketServerSession.h"
 
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -131,19 +130,32 @@ void WebSocketServer::onTcpConnection()
 
 bool WebSocketServer::dropOldestUnfinished()
 {
-    const auto oldest = std::find_if(handshakes.begin(), handshakes.end(), [](const auto& h) { return !h->handedOver; });
-    if (oldest == handshakes.end())
-        return false;
-    // A slow or silent peer must not keep a form that connects now from its slot.
-    QTcpSocket* socket = (*oldest)->socket;
-    handshakes.erase(oldest);
-    QString more;
-    if (refusalLog.pass(&more))
-        qCWarning(lcWebSocketServer).noquote() << MaxPendingHandshakes << "handshakes unfinished: the oldest is dropped" << more;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
-    return true;
+    for (int tries = 0; tries < 8; ++tries) {
+        const auto oldest = std::find_if(handshakes.begin(), handshakes.end(), [](const auto& h) { return !h->handedOver; });
+        if (oldest == handshakes.end())
+            return false;
+        QTcpSocket* socket = (*oldest)->socket;
+        // In a burst of connections a form's head may not have been read yet,
+        // though it is there: one look, without waiting, before it is dropped.
+        if ((*oldest)->reader)
+            socket->waitForReadyRead(0);
+        std::unique_ptr<Handshake> handshake = handshakeOf(socket) ? takeHandshake(socket) : nullptr;
+        if (!handshake)
+            return true;
+        if (handshake->handedOver) {
+            handshakes.push_back(std::move(handshake));
+            continue;
+        }
+        QString more;
+        if (refusalLog.pass(&more))
+            qCWarning(lcWebSocketServer).noquote() << MaxPendingHandshakes << "handshakes unfinished: the oldest is dropped"
+                                                   << more;
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        return true;
+    }
+    return false;
 }
 
 WebSocketServer::Handshake* WebSocketServer::handshakeOf(const QTcpSocket* socket) const

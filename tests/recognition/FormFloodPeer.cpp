@@ -106,6 +106,7 @@ private:
                     // Reads no more: every answer stays with the client.
                     socket->setReadBufferSize(1);
                     socket->readAll();
+                    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
                     pingMore(socket);
                     return;
                 }
@@ -132,7 +133,7 @@ private:
             sent += 512;
         }
         if (!finished && socket->state() == QAbstractSocket::ConnectedState)
-            QTimer::singleShot(1, this, [this, socket] { pingMore(socket); });
+            QTimer::singleShot(1, socket, [this, socket] { pingMore(socket); });
     }
 
     void finish()
