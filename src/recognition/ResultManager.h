@@ -6,6 +6,7 @@
 #include "ResultFormatter.h"
 #include "TextResult.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QString>
 
@@ -20,7 +21,8 @@ class WebSocketClient;
 // is: a voice command to run, dictated text to auto-replace, format and type
 // into the result window, or a form result handled by the form session.
 // Results and mode reports arrive queued from the link's thread; the object
-// lives in the GUI thread and queues the text it types.
+// lives in the GUI thread and queues the text it types. The form server's
+// thread formats form values through formatTextResult too.
 class ResultManager : public QObject
 {
     Q_OBJECT
@@ -30,8 +32,9 @@ public:
                   ExecutableCommandsManager* executableCommandsManager);
     ~ResultManager() override;
 
+    // Any thread: the formatter's state is shared with the form server's thread.
     QString formatText(const QString& text, bool isFinal);
-    // Auto-replace, then formatting; used for form values too.
+    // Auto-replace, then formatting; used for form values too. Any thread.
     QString formatTextResult(const QString& text, bool isFinal);
     QString processCommand(const QString& id);
     void processTextResult(const TextResult& result);
@@ -69,6 +72,7 @@ private:
     RecognitionMode mode = RecognitionModeNamespace::Off;
     unsigned long resultWindow = 0;
     bool fixWindow = false;
+    QMutex formatterMutex;
     ResultFormatter formatter;
     std::unique_ptr<TextResult> lastResult;
 };

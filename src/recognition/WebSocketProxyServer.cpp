@@ -20,6 +20,7 @@ WebSocketProxyServer::~WebSocketProxyServer() = default;
 
 WebSocketProxyServerSession* WebSocketProxyServer::currentSession() const
 {
+    QMutexLocker lock(&sessionsMutex);
     return sessionList.isEmpty() ? nullptr : qobject_cast<WebSocketProxyServerSession*>(sessionList.first());
 }
 
@@ -38,9 +39,10 @@ void WebSocketProxyServer::newConnection()
     // The previous form ends first, so its closing messages reach the server before the new form's opening.
     deleteAllSessions();
     WebSocketServer::newConnection();
-    // Dictation started for an earlier target must not run into the new form.
+    // Dictation started for an earlier target must not run into the new form;
+    // stopped in the manager's own thread.
     if (asrManager)
-        asrManager->stopRecognition();
+        QMetaObject::invokeMethod(asrManager.data(), &AsrManager::stopRecognition);
 }
 
 bool WebSocketProxyServer::isOriginAllowed(const QString& origin)

@@ -19,8 +19,9 @@ class WebSocketClient;
 // Connects one MIS web form to the recognition server over the client's link:
 // form codes go out renumbered (after the dictation target took note of the
 // form, element, theme and mode), server messages for forms come back
-// renumbered with their recognised values formatted. Lives in the GUI thread;
-// server frames arrive queued from the link's thread. Form values are patient
+// renumbered with their recognised values formatted. Lives in the form
+// server's thread; server frames arrive queued from the link's thread, and the
+// target, the managers and the formatter it uses guard themselves. Form values are patient
 // data: only codes, types and sizes are logged. Any web page can open it: what
 // a form may send, and what may wait for the link, is bounded; past that the
 // form is closed with 1008, and the client's own traffic never waits behind it.

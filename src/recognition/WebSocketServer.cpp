@@ -6,6 +6,7 @@
 #include "NetworkErrorText.h"
 #include "WebSocketServerSession.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -15,6 +16,11 @@
 
 #include <algorithm>
 #include <utility>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
 
 namespace {
 // A peer that never answers the closing handshake is cut off after this.
@@ -31,8 +37,11 @@ struct WebSocketServer::Handshake
     // Null once the head has been handed to QWebSocketServer (or refused).
     std::unique_ptr<HttpRequestReader> reader = std::make_unique<HttpRequestReader>(HttpRequestReader::MaxHeadSize);
     int fed = 0;
+    QElapsedTimer age;
     QByteArray cookie;
     bool handedOver = false;
+    // Answered with an error status, waiting for its close.
+    bool refused = false;
 };
 
 WebSocketServer::WebSocketServer(QObject* parent)
@@ -60,27 +69,41 @@ void WebSocketServer::createServer()
     connect(server, &QWebSocketServer::originAuthenticationRequired, this,
             &WebSocketServer::onOriginAuthenticationRequired);
     listener = new QTcpServer(this);
+    // One accepted connection at most waits here for a place; the rest wait in the kernel.
+    listener->setMaxPendingConnections(1);
     connect(listener, &QTcpServer::newConnection, this, &WebSocketServer::onTcpConnection);
+    // While every place is taken by a head that may still come, looks again soon.
+    roomTimer = new QTimer(this);
+    roomTimer->setSingleShot(true);
+    roomTimer->setInterval(SilentHeadMs / 10);
+    connect(roomTimer, &QTimer::timeout, this, &WebSocketServer::onTcpConnection);
 }
 
 bool WebSocketServer::isListening() const
 {
-    return listener && listener->isListening();
+    return listeningPort.load() != 0;
 }
 
 QHostAddress WebSocketServer::serverAddress() const
 {
-    return listener ? listener->serverAddress() : QHostAddress();
+    return isListening() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress();
 }
 
 quint16 WebSocketServer::serverPort() const
 {
-    return listener ? listener->serverPort() : 0;
+    return listeningPort.load();
+}
+
+QList<WebSocketServerSession*> WebSocketServer::sessions() const
+{
+    QMutexLocker lock(&sessionsMutex);
+    return sessionList;
 }
 
 void WebSocketServer::onStart(int port)
 {
     createServer();
+    listeningPort = 0;
     if (listener->isListening())
         listener->close();
     if (port < 0 || port > 65535) {
@@ -92,24 +115,32 @@ void WebSocketServer::onStart(int port)
         reportListenFailure(port, NetworkErrorText::ofListen(listener->serverError(), port, listener->errorString()));
         return;
     }
+    // Qt listens with a backlog of 50; a second listen() on the socket only changes the backlog.
+    if (::listen(int(listener->socketDescriptor()), AcceptBacklog) != 0)
+        qCWarning(lcWebSocketServer) << "The accept backlog stays at Qt's default:" << strerror(errno);
+    listeningPort = listener->serverPort();
     reportedFailurePort = -1;
     qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Listening on ws://127.0.0.1:%1/").arg(listener->serverPort());
 }
 
 void WebSocketServer::onTcpConnection()
 {
-    while (QTcpSocket* socket = listener->nextPendingConnection()) {
-        if (int(handshakes.size()) >= MaxPendingHandshakes && !dropOldestUnfinished()) {
+    while (listener->hasPendingConnections()) {
+        if (int(handshakes.size()) >= MaxPendingHandshakes && !dropOneUnfinished()) {
+            // Left with the kernel, which holds the rest behind it: a form's
+            // head waits there, sent, until a place is free.
             QString more;
             if (refusalLog.pass(&more))
                 qCWarning(lcWebSocketServer).noquote()
-                    << "More than" << MaxPendingHandshakes << "handshakes at once: connection closed" << more;
-            socket->abort();
-            socket->deleteLater();
-            continue;
+                    << MaxPendingHandshakes << "handshakes at once: new connections wait" << more;
+            if (!roomTimer->isActive())
+                roomTimer->start();
+            return;
         }
+        QTcpSocket* socket = listener->nextPendingConnection();
         auto handshake = std::make_unique<Handshake>();
         handshake->socket = socket;
+        handshake->age.start();
         handshake->deadline = new QTimer(socket);
         handshake->deadline->setSingleShot(true);
         // Whatever a peer sends past the longest head waits in the kernel, not in this process.
@@ -128,28 +159,38 @@ void WebSocketServer::onTcpConnection()
     }
 }
 
-bool WebSocketServer::dropOldestUnfinished()
+bool WebSocketServer::dropOneUnfinished()
 {
+    // Which goes first: a head already answered, then one that stopped halfway
+    // (a form sends its head in one piece), then one that has sent nothing for
+    // SilentHeadMs; the oldest of its kind. A younger silent one may be a form
+    // whose head is on its way: it stays.
+    const auto rank = [](const Handshake& h) {
+        return h.refused ? 0 : h.fed > 0 ? 1 : h.age.hasExpired(SilentHeadMs) ? 2 : 3;
+    };
     for (int tries = 0; tries < 8; ++tries) {
-        const auto oldest = std::find_if(handshakes.begin(), handshakes.end(), [](const auto& h) { return !h->handedOver; });
-        if (oldest == handshakes.end())
+        Handshake* victim = nullptr;
+        for (const auto& handshake : handshakes) {
+            if (!handshake->handedOver && rank(*handshake) < 3 && (!victim || rank(*handshake) < rank(*victim)))
+                victim = handshake.get();
+        }
+        if (!victim)
             return false;
-        QTcpSocket* socket = (*oldest)->socket;
-        // In a burst of connections a form's head may not have been read yet,
-        // though it is there: one look, without waiting, before it is dropped.
-        if ((*oldest)->reader)
+        QTcpSocket* socket = victim->socket;
+        if (!victim->refused) {
+            // In a burst of connections its bytes may be there unread: one look, without waiting.
+            const int fed = victim->fed;
             socket->waitForReadyRead(0);
-        std::unique_ptr<Handshake> handshake = handshakeOf(socket) ? takeHandshake(socket) : nullptr;
-        if (!handshake)
-            return true;
-        if (handshake->handedOver) {
-            handshakes.push_back(std::move(handshake));
-            continue;
+            const Handshake* after = handshakeOf(socket);
+            if (!after)
+                return true;
+            if (after->handedOver || after->refused || after->fed != fed)
+                continue;
         }
         QString more;
         if (refusalLog.pass(&more))
-            qCWarning(lcWebSocketServer).noquote() << MaxPendingHandshakes << "handshakes unfinished: the oldest is dropped"
-                                                   << more;
+            qCWarning(lcWebSocketServer).noquote() << MaxPendingHandshakes << "handshakes unfinished: one is dropped" << more;
+        takeHandshake(socket);
         socket->disconnect(this);
         socket->abort();
         socket->deleteLater();
@@ -211,6 +252,7 @@ void WebSocketServer::refuse(Handshake* handshake, int status, const QByteArray&
     if (refusalLog.pass(&more))
         qCWarning(lcWebSocketServer).noquote() << QStringLiteral("Handshake refused with %1: %2").arg(status).arg(why) << more;
     handshake->reader.reset();
+    handshake->refused = true;
     QTcpSocket* socket = handshake->socket;
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
@@ -275,6 +317,7 @@ void WebSocketServer::onStop()
 {
     if (!listener)
         return;
+    listeningPort = 0;
     if (listener->isListening()) {
         listener->close();
         emit closed();
@@ -285,7 +328,11 @@ void WebSocketServer::onStop()
 void WebSocketServer::deleteAllSessions()
 {
     // Taken out first: a socket may report its disconnect while it is closed below.
-    const QList<WebSocketServerSession*> sessions = std::exchange(sessionList, {});
+    QList<WebSocketServerSession*> sessions;
+    {
+        QMutexLocker lock(&sessionsMutex);
+        sessions = std::exchange(sessionList, {});
+    }
     for (WebSocketServerSession* session : sessions) {
         session->finish();
         // The socket outlives its session until the peer has answered the close.
@@ -329,6 +376,7 @@ void WebSocketServer::newConnection()
     if (!session)
         return;
     connect(session, &WebSocketServerSession::disconnected, this, &WebSocketServer::sessionDisconnected);
+    QMutexLocker lock(&sessionsMutex);
     sessionList.append(session);
 }
 
@@ -336,8 +384,11 @@ void WebSocketServer::sessionDisconnected()
 {
     auto* session = qobject_cast<WebSocketServerSession*>(sender());
     // A session already ended by a replacement or a stop is on its way out.
-    if (!session || !sessionList.removeOne(session))
-        return;
+    {
+        QMutexLocker lock(&sessionsMutex);
+        if (!session || !sessionList.removeOne(session))
+            return;
+    }
     session->finish();
     session->deleteLater();
 }

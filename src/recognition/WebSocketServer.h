@@ -7,23 +7,28 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QWebSocketProtocol>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 class QWebSocket;
 class QWebSocketCorsAuthenticator;
 class QWebSocketServer;
 class WebSocketServerSession;
 
 // A small WebSocket server on 127.0.0.1 that turns each accepted socket into a
-// session and keeps the list of its sessions. Lives in the thread that created
-// it (the GUI thread); start() and stop() may be emitted from any thread.
+// session and keeps the list of its sessions. Lives in the thread it was moved
+// to (the program gives it one of its own, so that whatever a peer sends costs
+// the GUI thread nothing); start() and stop() may be emitted, and the listening
+// state and the sessions read, from any thread.
 // Every page in the browser and every local program can reach it: the
 // connections waiting for their handshake, the sockets being closed, the size
 // of a message and the bytes a peer leaves unread are bounded, so together
@@ -38,8 +43,16 @@ public:
     static const char* const RawCookieProperty;
     // A bigger frame or message closes its session with 1009 (too much data).
     static constexpr quint64 MaxMessageSize = 4 * 1024 * 1024;
-    // Past this a new connection takes the place of the oldest one whose head is still unfinished.
+    // Past this a new connection takes the place of an unfinished one: one already
+    // refused, else the oldest that sent part of a head, else the oldest that has
+    // sent nothing for SilentHeadMs. When there is none it waits, not accepted.
     static constexpr int MaxPendingHandshakes = 64;
+    // A page sends its head the moment its connection is up; on a busy machine it may take a while.
+    static constexpr int SilentHeadMs = 500;
+    // Connections the kernel completes and holds until they are accepted: a form
+    // that connects during a flood waits there with its head already sent,
+    // instead of having its connection attempt dropped and retried a second later.
+    static constexpr int AcceptBacklog = 1024;
     // From accept to the upgraded socket; a form on this machine needs milliseconds.
     static constexpr int HandshakeTimeoutMs = 3000;
     // Sessions ended by a replacement or a stop that still wait for the peer's close.
@@ -61,7 +74,7 @@ public:
     bool isListening() const;
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
-    QList<WebSocketServerSession*> sessions() const { return sessionList; }
+    QList<WebSocketServerSession*> sessions() const;
     // Accepted connections that are not sessions yet.
     int pendingHandshakes() const { return int(handshakes.size()); }
 
@@ -94,14 +107,16 @@ protected:
     void holdOff(const QString& origin);
 
     QWebSocketServer* server = nullptr;
+    // Changed in this server's thread only, under sessionsMutex; read there without it.
     QList<WebSocketServerSession*> sessionList;
+    mutable QMutex sessionsMutex;
 
 private:
     struct Handshake;
 
     void onTcpConnection();
     // Makes room for one more handshake; false when every one already is with QWebSocketServer.
-    bool dropOldestUnfinished();
+    bool dropOneUnfinished();
     // Hands the socket to QWebSocketServer once its head has arrived and passed the checks.
     void onHandshakeBytes(QTcpSocket* socket);
     void refuse(Handshake* handshake, int status, const QByteArray& reason, const QString& why);
@@ -113,11 +128,14 @@ private:
 
     // Accepts the connections; QWebSocketServer only upgrades them.
     QTcpServer* listener = nullptr;
+    QTimer* roomTimer = nullptr;
     // Accepted connections until the upgraded socket is taken, oldest first.
     std::vector<std::unique_ptr<Handshake>> handshakes;
     // Sockets of ended sessions waiting for the peer's close, oldest first.
     QList<QWebSocket*> closingSockets;
     int reportedFailurePort = -1;
+    // The port listened on, 0 when not listening: read from other threads.
+    std::atomic<quint16> listeningPort{0};
     // Until when each held-off Origin is refused.
     QHash<QString, QDeadlineTimer> heldOff;
     LogLineThrottle refusalLog;
