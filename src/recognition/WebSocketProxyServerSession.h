@@ -21,10 +21,11 @@ class WebSocketClient;
 // form, element, theme and mode), server messages for forms come back
 // renumbered with their recognised values formatted. Lives in the form
 // server's thread; server frames arrive queued from the link's thread, and the
-// target, the managers and the formatter it uses guard themselves. Form values are patient
-// data: only codes, types and sizes are logged. Any web page can open it: what
-// a form may send, and what may wait for the link, is bounded; past that the
-// form is closed with 1008, and the client's own traffic never waits behind it.
+// target, the managers and the formatter it uses guard themselves. Form values
+// are patient data: only codes, types and sizes are logged. Any web page can
+// open it: what a form may send, and what may wait for the link, is bounded;
+// past that the form is closed with 1008, and the client's own traffic never
+// waits behind it.
 class WebSocketProxyServerSession : public WebSocketServerSession
 {
     Q_OBJECT

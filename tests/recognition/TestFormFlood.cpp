@@ -182,6 +182,8 @@ private:
     quint16 formPort() const { return link->worker()->webSocketProxyServer()->serverPort(); }
     // A form that connects and describes itself to the server.
     bool formServed(int timeoutMs);
+    // A raw socket through its WebSocket handshake, answered with 101.
+    bool upgraded(QTcpSocket* socket);
     // Runs the flooding program for `seconds` while `during` runs here once after a second.
     QString runPeer(const QStringList& arguments, int seconds, const std::function<void()>& during, Peaks* peaks);
     void expectGuiFree(const Peaks& peaks);
@@ -245,6 +247,19 @@ void TestFormFlood::cleanupTestCase()
     });
     serverThread.quit();
     serverThread.wait();
+}
+
+bool TestFormFlood::upgraded(QTcpSocket* socket)
+{
+    socket->connectToHost(QHostAddress::LocalHost, formPort());
+    if (!socket->waitForConnected(TestHome::scaled(3000)))
+        return false;
+    socket->write(QStringLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                      .arg(formPort())
+                      .toLatin1());
+    return QTest::qWaitFor([socket] { return socket->bytesAvailable() > 0; }, TestHome::scaled(5000))
+        && socket->readAll().startsWith("HTTP/1.1 101");
 }
 
 bool TestFormFlood::formServed(int timeoutMs)
@@ -392,14 +407,8 @@ void TestFormFlood::valuesForAFormThatDoesNotRead()
         return connected;
     }());
     QTcpSocket form;
-    form.connectToHost(QHostAddress::LocalHost, formPort());
-    QVERIFY(form.waitForConnected(TestHome::scaled(3000)));
-    form.write(QStringLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
-                   .arg(formPort())
-                   .toLatin1());
-    QTRY_VERIFY(form.bytesAvailable() > 0 && link->worker()->webSocketProxyServer()->currentSession());
-    QVERIFY(form.readAll().startsWith("HTTP/1.1 101"));
+    QVERIFY(upgraded(&form));
+    QTRY_VERIFY(link->worker()->webSocketProxyServer()->currentSession());
     // From here it reads nothing: what the client sends it stays with the client.
     form.setReadBufferSize(1024);
 
@@ -529,14 +538,7 @@ void TestFormFlood::foreignHostIsRefused()
 void TestFormFlood::unfinishedFrameHoldsNoOne()
 {
     QTcpSocket page;
-    page.connectToHost(QHostAddress::LocalHost, formPort());
-    QVERIFY(page.waitForConnected(TestHome::scaled(3000)));
-    page.write(QStringLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
-                   .arg(formPort())
-                   .toLatin1());
-    QTRY_VERIFY(page.bytesAvailable() > 0);
-    QVERIFY(page.readAll().startsWith("HTTP/1.1 101"));
+    QVERIFY(upgraded(&page));
     // A masked text frame of 200 bytes, of which only the head arrives.
     page.write(QByteArray::fromHex("81fe00c8"));
     QElapsedTimer sinceTick;
