@@ -201,6 +201,9 @@ private:
     std::unique_ptr<SlowReader> slowReader;
     std::unique_ptr<LoopbackConnection> link;
     FakeRecognitionServer* server = nullptr;
+    QMutex describedMutex;
+    // The keys of the forms whose metadata reached the server.
+    QSet<QString> describedForms;
     Footprint start;
     int formsServed = 0;
 };
@@ -220,6 +223,13 @@ void TestFormFlood::initTestCase()
         server = new FakeRecognitionServer;
         if (server->listen())
             serverPort = server->port();
+        // Noted in the server's thread: asking it would make this one wait while it reads a large message.
+        connect(server, &FakeRecognitionServer::messageReceived, server, [this](const FakeRecognitionServer::Message& message) {
+            if (message.type != 106)
+                return;
+            QMutexLocker lock(&describedMutex);
+            describedForms.insert(message.data.toObject().value(QStringLiteral("Key")).toString());
+        });
     });
     QVERIFY(serverPort != 0);
     slowReader = std::make_unique<SlowReader>(serverPort);
@@ -266,26 +276,30 @@ bool TestFormFlood::formServed(int timeoutMs)
 {
     const QString key = QStringLiteral("form-%1").arg(++formsServed);
     const auto described = [&] {
-        bool found = false;
-        onServer([&] {
-            for (const FakeRecognitionServer::Message& message : server->messagesOfType(106))
-                found = found || message.data.toObject().value(QStringLiteral("Key")).toString() == key;
-        });
-        return found;
+        QMutexLocker lock(&describedMutex);
+        return describedForms.contains(key);
     };
-    QWebSocket form;
-    form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(formPort())));
-    if (!QTest::qWaitFor([&] { return form.state() == QAbstractSocket::ConnectedState; }, timeoutMs)) {
-        qWarning("%s did not connect: %s", qPrintable(key), qPrintable(form.errorString()));
-        return false;
-    }
-    form.sendTextMessage(QStringLiteral(R"({"MessageType":6,"Data":{"Key":"%1","Mode":0}})").arg(key));
-    const bool served = QTest::qWaitFor(described, timeoutMs);
-    if (!served)
+    // A page that floods gets a form now and then, and the newest form replaces
+    // the one before: a page connects again when that happens to it.
+    for (int connection = 0; connection < 2; ++connection) {
+        QWebSocket form;
+        form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(formPort())));
+        if (!QTest::qWaitFor([&] { return form.state() == QAbstractSocket::ConnectedState; }, timeoutMs)) {
+            qWarning("%s did not connect: %s", qPrintable(key), qPrintable(form.errorString()));
+            return false;
+        }
+        form.sendTextMessage(QStringLiteral(R"({"MessageType":6,"Data":{"Key":"%1","Mode":0}})").arg(key));
+        if (QTest::qWaitFor([&] { return described() || form.state() != QAbstractSocket::ConnectedState; }, timeoutMs)
+            && described())
+            return true;
+        const bool replaced = form.state() != QAbstractSocket::ConnectedState
+            && form.closeCode() == QWebSocketProtocol::CloseCodeNormal;
         qWarning("%s did not reach the server; the form is %s", qPrintable(key),
-                 form.state() == QAbstractSocket::ConnectedState ? "still connected" : "closed");
-    form.close();
-    return served;
+                 replaced ? "replaced" : form.state() == QAbstractSocket::ConnectedState ? "still connected" : "closed");
+        if (!replaced)
+            return false;
+    }
+    return false;
 }
 
 QString TestFormFlood::runPeer(const QStringList& arguments, int seconds, const std::function<void()>& during, Peaks* peaks)
@@ -342,6 +356,8 @@ void TestFormFlood::expectGuiFree(const Peaks& peaks)
 
 void TestFormFlood::expectFootprintBack()
 {
+    // What the fake server keeps of large messages is not the client's.
+    onServer([this] { server->clearReceived(); });
     const auto back = [this] {
         const Footprint now = Footprint::now();
         return now.descriptors <= start.descriptors + 2 && now.threads <= start.threads
