@@ -404,6 +404,18 @@ void WebSocketServer::holdOff(const QString& origin)
     heldOff.insert(origin, QDeadlineTimer(HoldOffMs));
 }
 
+bool WebSocketServer::openingAllowed(const QString& origin)
+{
+    // Only a local program can name Origins at will: a few are enough to remember.
+    if (openings.size() >= 64 && openings.find(origin) == openings.end())
+        openings.clear();
+    auto budget = openings.try_emplace(origin, MaxOpeningBurst, MaxOpeningsPerSecond).first;
+    if (budget->second.take())
+        return true;
+    holdOff(origin);
+    return false;
+}
+
 bool WebSocketServer::isOriginAllowed(const QString&)
 {
     return true;
@@ -414,7 +426,8 @@ void WebSocketServer::onOriginAuthenticationRequired(QWebSocketCorsAuthenticator
     const QString origin = authenticator->origin();
     const auto held = heldOff.constFind(origin);
     const bool isHeldOff = held != heldOff.constEnd() && !held->hasExpired();
-    const bool allowed = !isHeldOff && isOriginAllowed(origin);
+    const bool tooOften = !isHeldOff && !openingAllowed(origin);
+    const bool allowed = !isHeldOff && !tooOften && isOriginAllowed(origin);
     authenticator->setAllowed(allowed);
     QString more;
     if (!(allowed ? acceptanceLog : refusalLog).pass(&more))
@@ -424,6 +437,8 @@ void WebSocketServer::onOriginAuthenticationRequired(QWebSocketCorsAuthenticator
         qCInfo(lcWebSocketServer).noquote() << "Handshake from origin" << shown << more;
     else
         qCWarning(lcWebSocketServer).noquote() << "Handshake from origin" << shown << "refused:"
-                                               << (isHeldOff ? "its last form was closed for its traffic" : "not an allowed origin")
+                                               << (isHeldOff  ? "its last form was closed for its traffic"
+                                                   : tooOften ? "it opens forms too often"
+                                                              : "not an allowed origin")
                                                << more;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LogLineThrottle.h"
+#include "RateBudget.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -13,6 +14,7 @@
 #include <QWebSocketProtocol>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -62,6 +64,11 @@ public:
     // A page whose form was closed for its traffic may not open another for this long:
     // connecting again at once would cost a session each time.
     static constexpr int HoldOffMs = 10000;
+    // Forms one Origin may open at once, and then each second, before it is held
+    // off: a page that connects again whenever it is closed would otherwise take
+    // the place of the form in use over and over.
+    static constexpr double MaxOpeningBurst = 20;
+    static constexpr double MaxOpeningsPerSecond = 1;
 
     // Ends a session's socket with a close frame, aborted when the peer does not answer in time.
     static void closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason);
@@ -123,6 +130,8 @@ private:
     Handshake* handshakeOf(const QTcpSocket* socket) const;
     std::unique_ptr<Handshake> takeHandshake(const QTcpSocket* socket);
     void onOriginAuthenticationRequired(QWebSocketCorsAuthenticator* authenticator);
+    // Takes one opening from the Origin's budget; holds it off when none is left.
+    bool openingAllowed(const QString& origin);
     void reportListenFailure(int port, const QString& error);
     void closeReplaced(QWebSocket* socket);
 
@@ -138,6 +147,8 @@ private:
     std::atomic<quint16> listeningPort{0};
     // Until when each held-off Origin is refused.
     QHash<QString, QDeadlineTimer> heldOff;
+    // What each Origin that opened forms lately may still open.
+    std::map<QString, RateBudget> openings;
     LogLineThrottle refusalLog;
     LogLineThrottle acceptanceLog;
 };
