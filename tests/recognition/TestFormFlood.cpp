@@ -177,6 +177,7 @@ private slots:
     void tinyMessagesLeaveDictationAndTheGuiResponsive();
     void foreignHostIsRefused();
     void unfinishedFrameHoldsNoOne();
+    void pageThatKeepsConnectingIsHeldOff();
 
 private:
     quint16 formPort() const { return link->worker()->webSocketProxyServer()->serverPort(); }
@@ -369,7 +370,7 @@ void TestFormFlood::expectFootprintBack()
         return now.descriptors <= start.descriptors + 2 && now.threads <= start.threads
             && (!residentSizeTells || now.residentMb <= start.residentMb + 48);
     };
-    QTRY_VERIFY2_WITH_TIMEOUT(back(), Footprint::now().text().constData(), TestHome::scaled(15000));
+    QTRY_VERIFY2_WITH_TIMEOUT(back(), Footprint::now().text().constData(), TestHome::scaled(30000));
     // The link never dropped: the heartbeat's pings did not wait behind form data.
     QCOMPARE(link->states().count(ConnectionManager::Ready), 1);
 }
@@ -573,6 +574,25 @@ void TestFormFlood::unfinishedFrameHoldsNoOne()
     QVERIFY(formServed(TestHome::scaled(2000)));
     QTest::qWait(500);
     QVERIFY2(longestStallMs <= TestHome::scaled(500), qPrintable(QString::number(longestStallMs)));
+}
+
+// The newest form replaces the one before: a page that connects again whenever
+// it is closed would take the place of the form in use over and over.
+void TestFormFlood::pageThatKeepsConnectingIsHeldOff()
+{
+    int opened = 0;
+    for (int i = 0; i < 30; ++i) {
+        QWebSocket page(QStringLiteral("http://again.example"));
+        page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(formPort())));
+        const auto answered = [&page] {
+            return page.state() == QAbstractSocket::ConnectedState || page.state() == QAbstractSocket::UnconnectedState;
+        };
+        QVERIFY(QTest::qWaitFor(answered, TestHome::scaled(5000)));
+        opened += page.state() == QAbstractSocket::ConnectedState ? 1 : 0;
+    }
+    // The burst, and what came back while the loop ran.
+    QVERIFY2(opened >= WebSocketServer::MaxOpeningBurst && opened < 30, qPrintable(QString::number(opened)));
+    QVERIFY(formServed(TestHome::scaled(5000)));
 }
 
 // The client runs at the desktop's descriptor limit, which it cannot raise.
