@@ -75,7 +75,7 @@ void WebSocketServer::createServer()
     // While every place is taken by a head that may still come, looks again soon.
     roomTimer = new QTimer(this);
     roomTimer->setSingleShot(true);
-    roomTimer->setInterval(SilentHeadMs / 10);
+    roomTimer->setInterval(50);
     connect(roomTimer, &QTimer::timeout, this, &WebSocketServer::onTcpConnection);
 }
 

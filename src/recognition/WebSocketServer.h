@@ -49,8 +49,9 @@ public:
     // refused, else the oldest that sent part of a head, else the oldest that has
     // sent nothing for SilentHeadMs. When there is none it waits, not accepted.
     static constexpr int MaxPendingHandshakes = 64;
-    // A page sends its head the moment its connection is up; on a busy machine it may take a while.
-    static constexpr int SilentHeadMs = 500;
+    // A page sends its head the moment its connection is up, but on a busy
+    // machine its thread may wait more than half a second for its turn.
+    static constexpr int SilentHeadMs = 1500;
     // Connections the kernel completes and holds until they are accepted: a form
     // that connects during a flood waits there with its head already sent,
     // instead of having its connection attempt dropped and retried a second later.
