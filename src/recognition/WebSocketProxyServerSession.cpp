@@ -130,7 +130,7 @@ void WebSocketProxyServerSession::textMessageReceived(QString message)
 {
     if (isFinished() || refused || !client)
         return;
-    // Checked before any parsing, so a flood costs the GUI thread next to nothing.
+    // Checked before any parsing, so a flood costs the form server next to nothing.
     if (!messageBudget.take() || !byteBudget.take(message.size())) {
         refuseForm(QStringLiteral("more than %1 messages or %2 bytes a second")
                        .arg(MaxMessagesPerSecond)

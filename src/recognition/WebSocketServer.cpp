@@ -156,6 +156,10 @@ void WebSocketServer::onTcpConnection()
         connect(handshake->deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
         handshake->deadline->start(HandshakeTimeoutMs);
         handshakes.push_back(std::move(handshake));
+        // While it waited in QTcpServer for a place its head may have been read,
+        // and readyRead emitted to no one: it will not come again for that head.
+        if (socket->bytesAvailable() > 0)
+            onHandshakeBytes(socket);
     }
 }
 

@@ -61,6 +61,8 @@ public:
         if (mode == QLatin1String("drip")) {
             auto* drip = new QTimer(this);
             connect(drip, &QTimer::timeout, this, [this] {
+                if (finished)
+                    return;
                 for (QTcpSocket* socket : qAsConst(sockets))
                     socket->write("X");
             });

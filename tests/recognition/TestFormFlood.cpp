@@ -177,6 +177,7 @@ private slots:
     void tinyMessagesLeaveDictationAndTheGuiResponsive();
     void foreignHostIsRefused();
     void unfinishedFrameHoldsNoOne();
+    void formThatWaitedForAPlaceIsServed();
     void pageThatKeepsConnectingIsHeldOff();
 
 private:
@@ -317,12 +318,16 @@ QString TestFormFlood::runPeer(const QStringList& arguments, int seconds, const 
     QTimer probe;
     probe.setInterval(10);
     int ticks = 0;
+    qint64 probeCpuMs = 0;
     connect(&probe, &QTimer::timeout, this, [&] {
         peaks->longestStallMs = qMax(peaks->longestStallMs, sinceTick.restart());
         peaks->relayBacklog = qMax(peaks->relayBacklog, link->worker()->wsClient()->relayBacklog());
-        // A look at /proc now and then: it costs more than the probe measures.
+        // A look at /proc now and then: it costs more than the probe measures,
+        // and its time is the test's, not the client's.
         if (++ticks % 10 == 0) {
+            const qint64 before = threadCpuMs();
             const Footprint now = Footprint::now();
+            probeCpuMs += threadCpuMs() - before;
             peaks->most.descriptors = qMax(peaks->most.descriptors, now.descriptors);
             peaks->most.threads = qMax(peaks->most.threads, now.threads);
             peaks->most.residentMb = qMax(peaks->most.residentMb, now.residentMb);
@@ -342,7 +347,7 @@ QString TestFormFlood::runPeer(const QStringList& arguments, int seconds, const 
         during();
     const bool ended = peer.waitToEnd(TestHome::scaled(seconds * 1000 + 10000));
     probe.stop();
-    peaks->guiCpuMs = threadCpuMs() - cpu;
+    peaks->guiCpuMs = threadCpuMs() - cpu - probeCpuMs;
     peaks->wallMs = wall.elapsed();
     qInfo("%s: %s; at most %s, GUI thread stalled %lld ms at most and used %lld ms of CPU in %lld ms, "
           "%lld bytes waited for the link at most",
@@ -365,12 +370,23 @@ void TestFormFlood::expectFootprintBack()
 {
     // What the fake server keeps of large messages is not the client's.
     onServer([this] { server->clearReceived(); });
-    const auto back = [this] {
-        const Footprint now = Footprint::now();
-        return now.descriptors <= start.descriptors + 2 && now.threads <= start.threads
-            && (!residentSizeTells || now.residentMb <= start.residentMb + 48);
+    // Connections a flooding program left in the kernel's queue are still taken
+    // and dropped for a moment after it ended: back means back for a while.
+    const int steadyMs = TestHome::scaled(1000);
+    QElapsedTimer steady;
+    Footprint last;
+    const auto back = [&] {
+        last = Footprint::now();
+        if (last.descriptors > start.descriptors + 2 || last.threads > start.threads
+            || (residentSizeTells && last.residentMb > start.residentMb + 48)) {
+            steady.invalidate();
+            return false;
+        }
+        if (!steady.isValid())
+            steady.start();
+        return steady.hasExpired(steadyMs);
     };
-    QTRY_VERIFY2_WITH_TIMEOUT(back(), Footprint::now().text().constData(), TestHome::scaled(30000));
+    QTRY_VERIFY2_WITH_TIMEOUT(back(), last.text().constData(), TestHome::scaled(30000));
     // The link never dropped: the heartbeat's pings did not wait behind form data.
     QCOMPARE(link->states().count(ConnectionManager::Ready), 1);
 }
@@ -574,6 +590,27 @@ void TestFormFlood::unfinishedFrameHoldsNoOne()
     QVERIFY(formServed(TestHome::scaled(2000)));
     QTest::qWait(500);
     QVERIFY2(longestStallMs <= TestHome::scaled(500), qPrintable(QString::number(longestStallMs)));
+}
+
+// Every place is taken by a connection that has not sent its head yet: a form
+// that connects then waits for one, its head already read, and is served as
+// soon as a silent one is dropped to make room.
+void TestFormFlood::formThatWaitedForAPlaceIsServed()
+{
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    for (int i = 0; i < WebSocketServer::MaxPendingHandshakes; ++i) {
+        silent.push_back(std::make_unique<QTcpSocket>());
+        silent.back()->connectToHost(QHostAddress::LocalHost, formPort());
+        QVERIFY(silent.back()->waitForConnected(TestHome::scaled(3000)));
+    }
+    WebSocketProxyServer* formServer = link->worker()->webSocketProxyServer();
+    const auto pending = [formServer] {
+        int count = 0;
+        QMetaObject::invokeMethod(formServer, [&] { count = formServer->pendingHandshakes(); }, Qt::BlockingQueuedConnection);
+        return count;
+    };
+    QTRY_COMPARE(pending(), WebSocketServer::MaxPendingHandshakes);
+    QVERIFY(formServed(TestHome::scaled(5000)));
 }
 
 // The newest form replaces the one before: a page that connects again whenever
