@@ -17,6 +17,7 @@
 WebSocketWorker::WebSocketWorker(AutoReplaceManager* autoReplaceManager, UserCommandsManager* userCommandsManager)
     : client(new WebSocketClient(this))
     , proxyServer(nullptr)
+    , formServerThread(new QThread)
     , asr(new AsrManager(client))
     , results(nullptr)
     , kivaro(nullptr)
@@ -31,6 +32,11 @@ WebSocketWorker::WebSocketWorker(AutoReplaceManager* autoReplaceManager, UserCom
     results = new ResultManager(client, asr, autoReplaceManager, commands);
     kivaro = new LocalKivaroManager(client);
     proxyServer = new WebSocketProxyServer(client, results, asr);
+    // Any page or local program may flood it: what they send is read and
+    // answered there, never in the GUI thread.
+    formServerThread->setObjectName(QStringLiteral("FormServer"));
+    proxyServer->moveToThread(formServerThread);
+    formServerThread->start();
     // Direct: the signal comes from the GUI thread, where the command registry
     // and the word list live; the worker itself lives in the link's thread.
     connect(asr, &AsrManager::connected, this, &WebSocketWorker::onConnected, Qt::DirectConnection);
@@ -38,12 +44,12 @@ WebSocketWorker::WebSocketWorker(AutoReplaceManager* autoReplaceManager, UserCom
 
 WebSocketWorker::~WebSocketWorker()
 {
-    // Before the client its sessions talk through. Its listener and sockets
-    // belong to the GUI thread, which is waiting for this one to end.
-    if (proxyServer->thread() == QThread::currentThread())
-        delete proxyServer;
-    else
-        proxyServer->deleteLater();
+    // Before the client, the managers and the formatter its sessions use, in
+    // its own thread, which never waits for another one.
+    QMetaObject::invokeMethod(proxyServer, [this] { delete proxyServer; }, Qt::BlockingQueuedConnection);
+    formServerThread->quit();
+    formServerThread->wait();
+    delete formServerThread;
     delete client;
     delete asr;
     delete results;

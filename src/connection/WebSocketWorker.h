@@ -7,6 +7,7 @@ class AutoReplaceManager;
 class ExecutableCommandsManager;
 class LaunchManager;
 class LocalKivaroManager;
+class QThread;
 class ResultManager;
 class UserCommandsManager;
 class WebSocketClient;
@@ -15,7 +16,8 @@ class WebSocketProxyServer;
 // Owns the link to the recognition server and builds the recognition objects
 // that talk through it. The worker and its WebSocketClient live in their
 // SubService thread ("WebSocketWorker"); the recognition objects are made
-// without a parent and stay in the GUI thread that builds the worker.
+// without a parent and stay in the GUI thread that builds the worker, but for
+// the form server, which runs in a thread of its own ("FormServer").
 class WebSocketWorker : public BaseWorker
 {
     Q_OBJECT
@@ -41,6 +43,7 @@ public slots:
 private:
     WebSocketClient* client;
     WebSocketProxyServer* proxyServer;
+    QThread* formServerThread;
     AsrManager* asr;
     ResultManager* results;
     LocalKivaroManager* kivaro;

@@ -34,6 +34,7 @@ ResultManager::~ResultManager() = default;
 
 QString ResultManager::formatText(const QString& text, bool isFinal)
 {
+    QMutexLocker lock(&formatterMutex);
     return formatter.formatText(text, isFinal);
 }
 
@@ -217,7 +218,11 @@ void ResultManager::modeStateChanged(RecognitionMode changedMode, AsrState state
 
 void ResultManager::reset()
 {
-    formatter.reset(ASRSettings().CapitalLetterAfterStart);
+    const bool capitalizeFirst = ASRSettings().CapitalLetterAfterStart;
+    {
+        QMutexLocker lock(&formatterMutex);
+        formatter.reset(capitalizeFirst);
+    }
     lastResult.reset();
 }
 

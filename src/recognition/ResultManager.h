@@ -6,6 +6,7 @@
 #include "ResultFormatter.h"
 #include "TextResult.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QString>
 
@@ -23,7 +24,8 @@ class WebSocketClient;
 // Results and mode reports arrive queued from the link's thread; the object
 // lives in the GUI thread and queues the text it types. A command whose work
 // goes on in the background (a document to read) holds the final texts and
-// commands that follow it until its text is out, so they come in order.
+// commands that follow it until its text is out, so they come in order. The
+// form server's thread formats form values through formatTextResult too.
 class ResultManager : public QObject
 {
     Q_OBJECT
@@ -33,8 +35,9 @@ public:
                   ExecutableCommandsManager* executableCommandsManager);
     ~ResultManager() override;
 
+    // Any thread: the formatter's state is shared with the form server's thread.
     QString formatText(const QString& text, bool isFinal);
-    // Auto-replace, then formatting; used for form values too.
+    // Auto-replace, then formatting; used for form values too. Any thread.
     QString formatTextResult(const QString& text, bool isFinal);
     QString processCommand(const QString& id);
     void processTextResult(const TextResult& result);
@@ -89,6 +92,7 @@ private:
     RecognitionMode mode = RecognitionModeNamespace::Off;
     unsigned long resultWindow = 0;
     bool fixWindow = false;
+    QMutex formatterMutex;
     ResultFormatter formatter;
     std::unique_ptr<TextResult> lastResult;
     std::deque<Step> waiting;

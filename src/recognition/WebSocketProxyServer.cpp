@@ -20,6 +20,7 @@ WebSocketProxyServer::~WebSocketProxyServer() = default;
 
 WebSocketProxyServerSession* WebSocketProxyServer::currentSession() const
 {
+    QMutexLocker lock(&sessionsMutex);
     return sessionList.isEmpty() ? nullptr : qobject_cast<WebSocketProxyServerSession*>(sessionList.first());
 }
 
@@ -28,7 +29,9 @@ WebSocketServerSession* WebSocketProxyServer::createSession()
     QWebSocket* socket = nextPendingSocket();
     if (!socket)
         return nullptr;
-    return new WebSocketProxyServerSession(client, socket, resultManager, asrManager, this);
+    auto* session = new WebSocketProxyServerSession(client, socket, resultManager, asrManager, this);
+    connect(session, &WebSocketProxyServerSession::trafficRefused, this, [this](const QString& origin) { holdOff(origin); });
+    return session;
 }
 
 void WebSocketProxyServer::newConnection()
@@ -36,9 +39,10 @@ void WebSocketProxyServer::newConnection()
     // The previous form ends first, so its closing messages reach the server before the new form's opening.
     deleteAllSessions();
     WebSocketServer::newConnection();
-    // Dictation started for an earlier target must not run into the new form.
+    // Dictation started for an earlier target must not run into the new form;
+    // stopped in the manager's own thread.
     if (asrManager)
-        asrManager->stopRecognition();
+        QMetaObject::invokeMethod(asrManager.data(), &AsrManager::stopRecognition);
 }
 
 bool WebSocketProxyServer::isOriginAllowed(const QString& origin)

@@ -10,8 +10,9 @@ class WebSocketClient;
 class WebSocketProxyServerSession;
 
 // The local form-API server: MIS web forms connect here and get a proxy session
-// to the recognition server. It keeps only the newest form. Lives in the GUI
-// thread; the recognition worker restarts it through stop() and start(port).
+// to the recognition server. It keeps only the newest form. Lives in the
+// thread the recognition worker gives it; the worker restarts it through
+// stop() and start(port). currentSession() may be asked from any thread.
 class WebSocketProxyServer : public WebSocketServer
 {
     Q_OBJECT

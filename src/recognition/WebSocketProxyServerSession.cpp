@@ -94,7 +94,8 @@ WebSocketProxyServerSession::WebSocketProxyServerSession(WebSocketClient* client
     connect(client->messageProcessor(), &DataMessageProcessor::textMessageReceived, this,
             &WebSocketProxyServerSession::proxyTextMessageReceived);
     client->getCookiesSource()->setAdditionalCookies(cookies);
-    client->sendData(MessageTypeMapper::toAsr(FormMisInfoCode), &info);
+    // Through the form's queue: this form's opening goes after the previous form's last messages.
+    client->relayJson(MessageTypeMapper::toAsr(FormMisInfoCode), info.toJson());
 }
 
 WebSocketProxyServerSession::~WebSocketProxyServerSession() = default;
@@ -105,27 +106,53 @@ void WebSocketProxyServerSession::closing()
         qCWarning(lcWebSocketServer) << "Form session closed: the form sent a message of more than"
                                      << WebSocketServer::MaxMessageSize << "bytes";
     else
-        qCInfo(lcWebSocketServer) << "Form session closed";
+        qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form session closed after %1 messages relayed").arg(relayed);
     if (asrManager)
         asrManager->setFormConnected(false);
     if (!client)
         return;
     client->getCookiesSource()->setAdditionalCookies({});
-    client->sendJson(MessageTypeMapper::toAsr(FormClosedCode), QJsonValue(QJsonValue::Null));
+    client->relayJson(MessageTypeMapper::toAsr(FormClosedCode), QJsonValue(QJsonValue::Null));
+}
+
+void WebSocketProxyServerSession::refuseForm(const QString& why)
+{
+    refused = true;
+    qCWarning(lcWebSocketServer).noquote() << "Form closed (1008):" << why;
+    // Qt still reads what the form sends until it answers the close: no more signals for it.
+    disconnect(socket(), &QWebSocket::textMessageReceived, this, nullptr);
+    disconnect(socket(), &QWebSocket::binaryMessageReceived, this, nullptr);
+    WebSocketServer::closeSocket(socket(), QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("Too much traffic"));
+    emit trafficRefused(socket()->origin());
 }
 
 void WebSocketProxyServerSession::textMessageReceived(QString message)
 {
-    if (isFinished() || !client)
+    if (isFinished() || refused || !client)
         return;
+    // Checked before any parsing, so a flood costs the form server next to nothing.
+    if (!messageBudget.take() || !byteBudget.take(message.size())) {
+        refuseForm(QStringLiteral("more than %1 messages or %2 bytes a second")
+                       .arg(MaxMessagesPerSecond)
+                       .arg(MaxBytesPerSecond));
+        return;
+    }
+    if (client->relayBacklog() > MaxRelayBacklogBytes) {
+        refuseForm(QStringLiteral("more than %1 bytes wait for the link to the server").arg(MaxRelayBacklogBytes));
+        return;
+    }
     const Envelope envelope = readEnvelope(message);
     TargetModeInfo* target = asrManager ? asrManager->getTargetModeInfo() : nullptr;
     const QJsonValue data = target ? applyFormMessage(envelope.type, envelope.data, target) : envelope.data;
     const int type = MessageTypeMapper::toAsr(MessageFromClientCode(envelope.type));
-    qCDebug(lcWebSocketServer).noquote()
-        << QStringLiteral("Form code %1 -> type %2, %3 bytes").arg(envelope.type).arg(type).arg(message.size());
-    if (type != MessageTypeMapper::None)
-        client->sendJson(type, data);
+    QString more;
+    if (lcWebSocketServer().isDebugEnabled() && formLog.pass(&more))
+        qCDebug(lcWebSocketServer).noquote()
+            << QStringLiteral("Form code %1 -> type %2, %3 bytes").arg(envelope.type).arg(type).arg(message.size()) << more;
+    if (type == MessageTypeMapper::None)
+        return;
+    client->relayJson(type, data);
+    ++relayed;
 }
 
 QJsonValue WebSocketProxyServerSession::applyFormMessage(int code, const QJsonValue& data, TargetModeInfo* target)
@@ -168,7 +195,7 @@ QJsonValue WebSocketProxyServerSession::applyFormMessage(int code, const QJsonVa
 
 void WebSocketProxyServerSession::proxyTextMessageReceived(QString message)
 {
-    if (isFinished())
+    if (isFinished() || refused)
         return;
     Envelope envelope = readEnvelope(message);
     const int code = MessageTypeMapper::toServerMessage(MessageType(envelope.type));
@@ -177,8 +204,14 @@ void WebSocketProxyServerSession::proxyTextMessageReceived(QString message)
     TargetModeInfo* target = asrManager ? asrManager->getTargetModeInfo() : nullptr;
     if (!prepareForForm(code, &envelope.data, target))
         return;
-    qCDebug(lcWebSocketServer).noquote()
-        << QStringLiteral("Server type %1 -> form code %2, %3 bytes").arg(envelope.type).arg(code).arg(message.size());
+    QString more;
+    if (lcWebSocketServer().isDebugEnabled() && serverLog.pass(&more))
+        qCDebug(lcWebSocketServer).noquote()
+            << QStringLiteral("Server type %1 -> form code %2, %3 bytes").arg(envelope.type).arg(code).arg(message.size())
+            << more;
+    // A form that does not read must not make the client keep everything for it.
+    if (WebSocketServer::abortWhenBacklogged(socket()))
+        return;
     sendJson(code, envelope.data);
 }
 

@@ -1,9 +1,12 @@
 #include "WebSocketServer.h"
 
+#include "HttpRequestReader.h"
+#include "LocalHostHeader.h"
 #include "LogCategories.h"
 #include "NetworkErrorText.h"
 #include "WebSocketServerSession.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -11,28 +14,35 @@
 #include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
 
+#include <algorithm>
 #include <utility>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
 
 namespace {
 // A peer that never answers the closing handshake is cut off after this.
 constexpr int closeGraceMs = 3000;
-// A handshake must arrive within this, and be no larger.
-constexpr int handshakeTimeoutMs = 10000;
-constexpr int maxHandshakeBytes = 64 * 1024;
-const char handshakeTimerName[] = "handshakeTimer";
-
-QByteArray cookieHeader(const QByteArray& head)
-{
-    for (const QByteArray& line : head.split('\n')) {
-        const int colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare("Cookie", Qt::CaseInsensitive) == 0)
-            return line.mid(colon + 1).trimmed();
-    }
-    return QByteArray();
-}
 } // namespace
 
 const char* const WebSocketServer::RawCookieProperty = "rawCookieHeader";
+
+// One accepted connection until its upgraded socket is taken as a session.
+struct WebSocketServer::Handshake
+{
+    QTcpSocket* socket = nullptr;
+    QTimer* deadline = nullptr;
+    // Null once the head has been handed to QWebSocketServer (or refused).
+    std::unique_ptr<HttpRequestReader> reader = std::make_unique<HttpRequestReader>(HttpRequestReader::MaxHeadSize);
+    int fed = 0;
+    QElapsedTimer age;
+    QByteArray cookie;
+    bool handedOver = false;
+    // Answered with an error status, waiting for its close.
+    bool refused = false;
+};
 
 WebSocketServer::WebSocketServer(QObject* parent)
     : QObject(parent)
@@ -54,31 +64,46 @@ void WebSocketServer::createServer()
     if (server)
         return;
     server = new QWebSocketServer(QStringLiteral("Qt Server"), QWebSocketServer::NonSecureMode, this);
+    server->setHandshakeTimeout(HandshakeTimeoutMs);
     connect(server, &QWebSocketServer::newConnection, this, &WebSocketServer::newConnection);
     connect(server, &QWebSocketServer::originAuthenticationRequired, this,
             &WebSocketServer::onOriginAuthenticationRequired);
     listener = new QTcpServer(this);
+    // One accepted connection at most waits here for a place; the rest wait in the kernel.
+    listener->setMaxPendingConnections(1);
     connect(listener, &QTcpServer::newConnection, this, &WebSocketServer::onTcpConnection);
+    // While every place is taken by a head that may still come, looks again soon.
+    roomTimer = new QTimer(this);
+    roomTimer->setSingleShot(true);
+    roomTimer->setInterval(50);
+    connect(roomTimer, &QTimer::timeout, this, &WebSocketServer::onTcpConnection);
 }
 
 bool WebSocketServer::isListening() const
 {
-    return listener && listener->isListening();
+    return listeningPort.load() != 0;
 }
 
 QHostAddress WebSocketServer::serverAddress() const
 {
-    return listener ? listener->serverAddress() : QHostAddress();
+    return isListening() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress();
 }
 
 quint16 WebSocketServer::serverPort() const
 {
-    return listener ? listener->serverPort() : 0;
+    return listeningPort.load();
+}
+
+QList<WebSocketServerSession*> WebSocketServer::sessions() const
+{
+    QMutexLocker lock(&sessionsMutex);
+    return sessionList;
 }
 
 void WebSocketServer::onStart(int port)
 {
     createServer();
+    listeningPort = 0;
     if (listener->isListening())
         listener->close();
     if (port < 0 || port > 65535) {
@@ -90,51 +115,154 @@ void WebSocketServer::onStart(int port)
         reportListenFailure(port, NetworkErrorText::ofListen(listener->serverError(), port, listener->errorString()));
         return;
     }
+    // Qt listens with a backlog of 50; a second listen() on the socket only changes the backlog.
+    if (::listen(int(listener->socketDescriptor()), AcceptBacklog) != 0)
+        qCWarning(lcWebSocketServer) << "The accept backlog stays at Qt's default:" << strerror(errno);
+    listeningPort = listener->serverPort();
     reportedFailurePort = -1;
     qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Listening on ws://127.0.0.1:%1/").arg(listener->serverPort());
 }
 
 void WebSocketServer::onTcpConnection()
 {
-    while (QTcpSocket* socket = listener->nextPendingConnection()) {
-        if (handshaking.size() >= MaxPendingHandshakes) {
-            qCWarning(lcWebSocketServer) << "More than" << MaxPendingHandshakes << "handshakes at once: connection closed";
-            socket->abort();
-            socket->deleteLater();
-            continue;
+    while (listener->hasPendingConnections()) {
+        if (int(handshakes.size()) >= MaxPendingHandshakes && !dropOneUnfinished()) {
+            // Left with the kernel, which holds the rest behind it: a form's
+            // head waits there, sent, until a place is free.
+            QString more;
+            if (refusalLog.pass(&more))
+                qCWarning(lcWebSocketServer).noquote()
+                    << MaxPendingHandshakes << "handshakes at once: new connections wait" << more;
+            if (!roomTimer->isActive())
+                roomTimer->start();
+            return;
         }
-        handshaking.append(socket);
-        connect(socket, &QObject::destroyed, this, [this, socket] { handshaking.removeOne(socket); });
+        QTcpSocket* socket = listener->nextPendingConnection();
+        auto handshake = std::make_unique<Handshake>();
+        handshake->socket = socket;
+        handshake->age.start();
+        handshake->deadline = new QTimer(socket);
+        handshake->deadline->setSingleShot(true);
+        // Whatever a peer sends past the longest head waits in the kernel, not in this process.
+        socket->setReadBufferSize(HttpRequestReader::MaxHeadSize + 4096);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onHandshakeBytes(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        auto* timer = new QTimer(socket);
-        timer->setObjectName(QLatin1String(handshakeTimerName));
-        timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, socket, &QTcpSocket::abort);
-        timer->start(handshakeTimeoutMs);
+        // Until it is taken as a session the socket is this server's, whoever reads it.
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (takeHandshake(socket))
+                socket->deleteLater();
+        });
+        // QWebSocketServer may delete a socket it refused.
+        connect(socket, &QObject::destroyed, this, [this, socket] { takeHandshake(socket); });
+        connect(handshake->deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
+        handshake->deadline->start(HandshakeTimeoutMs);
+        handshakes.push_back(std::move(handshake));
+        // While it waited in QTcpServer for a place its head may have been read,
+        // and readyRead emitted to no one: it will not come again for that head.
+        if (socket->bytesAvailable() > 0)
+            onHandshakeBytes(socket);
     }
+}
+
+bool WebSocketServer::dropOneUnfinished()
+{
+    // Which goes first: a head already answered, then one that stopped halfway
+    // (a form sends its head in one piece), then one that has sent nothing for
+    // SilentHeadMs; the oldest of its kind. A younger silent one may be a form
+    // whose head is on its way: it stays.
+    const auto rank = [](const Handshake& h) {
+        return h.refused ? 0 : h.fed > 0 ? 1 : h.age.hasExpired(SilentHeadMs) ? 2 : 3;
+    };
+    for (int tries = 0; tries < 8; ++tries) {
+        Handshake* victim = nullptr;
+        for (const auto& handshake : handshakes) {
+            if (!handshake->handedOver && rank(*handshake) < 3 && (!victim || rank(*handshake) < rank(*victim)))
+                victim = handshake.get();
+        }
+        if (!victim)
+            return false;
+        QTcpSocket* socket = victim->socket;
+        if (!victim->refused) {
+            // In a burst of connections its bytes may be there unread: one look, without waiting.
+            const int fed = victim->fed;
+            socket->waitForReadyRead(0);
+            const Handshake* after = handshakeOf(socket);
+            if (!after)
+                return true;
+            if (after->handedOver || after->refused || after->fed != fed)
+                continue;
+        }
+        QString more;
+        if (refusalLog.pass(&more))
+            qCWarning(lcWebSocketServer).noquote() << MaxPendingHandshakes << "handshakes unfinished: one is dropped" << more;
+        takeHandshake(socket);
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        return true;
+    }
+    return false;
+}
+
+WebSocketServer::Handshake* WebSocketServer::handshakeOf(const QTcpSocket* socket) const
+{
+    const auto it = std::find_if(handshakes.begin(), handshakes.end(), [socket](const auto& h) { return h->socket == socket; });
+    return it == handshakes.end() ? nullptr : it->get();
+}
+
+std::unique_ptr<WebSocketServer::Handshake> WebSocketServer::takeHandshake(const QTcpSocket* socket)
+{
+    const auto it = std::find_if(handshakes.begin(), handshakes.end(), [socket](const auto& h) { return h->socket == socket; });
+    if (it == handshakes.end())
+        return nullptr;
+    std::unique_ptr<Handshake> handshake = std::move(*it);
+    handshakes.erase(it);
+    return handshake;
 }
 
 void WebSocketServer::onHandshakeBytes(QTcpSocket* socket)
 {
-    const QByteArray head = socket->peek(maxHandshakeBytes);
-    const int end = head.indexOf("\r\n\r\n");
-    if (end < 0 && head.size() < maxHandshakeBytes)
+    Handshake* handshake = handshakeOf(socket);
+    if (!handshake || !handshake->reader)
         return;
-    socket->disconnect(this);
-    handshaking.removeOne(socket);
-    disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    delete socket->findChild<QTimer*>(QLatin1String(handshakeTimerName), Qt::FindDirectChildrenOnly);
-    const quint16 port = socket->peerPort();
-    handshakeCookies.insert(port, {socket, cookieHeader(head.left(end))});
-    // A refused handshake never becomes a pending connection: its entry goes with its socket.
-    connect(socket, &QObject::destroyed, this, [this, port, socket] {
-        const auto it = handshakeCookies.constFind(port);
-        if (it != handshakeCookies.constEnd() && it->socket == socket)
-            handshakeCookies.erase(it);
-    });
-    // From here QWebSocketServer owns the socket and answers the handshake, a refusal included.
+    // Peeked, not read: QWebSocketServer reads the head itself.
+    const QByteArray bytes = socket->peek(HttpRequestReader::MaxHeadSize + 4);
+    if (bytes.size() > handshake->fed)
+        handshake->reader->append(bytes.mid(handshake->fed));
+    handshake->fed = bytes.size();
+    const HttpRequestReader& head = *handshake->reader;
+    if (head.state() == HttpRequestReader::State::Failed) {
+        refuse(handshake, head.errorStatus(), head.errorReason(), head.errorText());
+        return;
+    }
+    if (!head.headersComplete())
+        return;
+    if (!LocalHostHeader::isLocal(head.header("Host"))) {
+        refuse(handshake, 403, "Forbidden",
+               QStringLiteral("a request for host %1").arg(QString::fromLatin1(head.header("Host").left(100))));
+        return;
+    }
+    handshake->cookie = head.header("Cookie");
+    handshake->reader.reset();
+    handshake->handedOver = true;
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    // QWebSocketServer answers the handshake, a refusal included; the socket keeps
+    // its deadline and its place in the count until it is taken as a session.
     server->handleConnection(socket);
+}
+
+void WebSocketServer::refuse(Handshake* handshake, int status, const QByteArray& reason, const QString& why)
+{
+    QString more;
+    if (refusalLog.pass(&more))
+        qCWarning(lcWebSocketServer).noquote() << QStringLiteral("Handshake refused with %1: %2").arg(status).arg(why) << more;
+    handshake->reader.reset();
+    handshake->refused = true;
+    QTcpSocket* socket = handshake->socket;
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
+                  + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+    // Its place and deadline stay until it is gone.
+    socket->disconnectFromHost();
 }
 
 QWebSocket* WebSocketServer::nextPendingSocket()
@@ -142,11 +270,42 @@ QWebSocket* WebSocketServer::nextPendingSocket()
     QWebSocket* socket = server->nextPendingConnection();
     if (!socket)
         return nullptr;
-    socket->setProperty(RawCookieProperty, handshakeCookies.take(socket->peerPort()).cookie);
+    // The upgraded socket does not tell which accepted socket it wraps; the peer's port does.
+    const auto it = std::find_if(handshakes.begin(), handshakes.end(), [socket](const auto& h) {
+        return h->handedOver && h->socket->peerPort() == socket->peerPort();
+    });
+    if (it != handshakes.end()) {
+        std::unique_ptr<Handshake> handshake = std::move(*it);
+        handshakes.erase(it);
+        QTcpSocket* tcp = handshake->socket;
+        delete handshake->deadline;
+        tcp->disconnect(this);
+        tcp->setReadBufferSize(0);
+        socket->setProperty(RawCookieProperty, handshake->cookie);
+        // Qt answers pings by itself, without a signal: the bytes read are the moment to look.
+        connect(tcp, &QTcpSocket::readyRead, socket, [socket] { abortWhenBacklogged(socket); });
+    }
     // Qt's defaults let one message take gigabytes; a form's metadata needs far less.
     socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
     socket->setMaxAllowedIncomingMessageSize(MaxMessageSize);
     return socket;
+}
+
+bool WebSocketServer::abortWhenBacklogged(QWebSocket* socket)
+{
+    if (socket->bytesToWrite() <= MaxUnsentBytes)
+        return false;
+    qCWarning(lcWebSocketServer) << "A form left more than" << MaxUnsentBytes << "bytes unread: connection aborted";
+    socket->abort();
+    return true;
+}
+
+void WebSocketServer::closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason)
+{
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    QTimer::singleShot(closeGraceMs, socket, &QWebSocket::abort);
+    socket->close(code, reason);
 }
 
 void WebSocketServer::reportListenFailure(int port, const QString& error)
@@ -162,6 +321,7 @@ void WebSocketServer::onStop()
 {
     if (!listener)
         return;
+    listeningPort = 0;
     if (listener->isListening()) {
         listener->close();
         emit closed();
@@ -172,21 +332,40 @@ void WebSocketServer::onStop()
 void WebSocketServer::deleteAllSessions()
 {
     // Taken out first: a socket may report its disconnect while it is closed below.
-    const QList<WebSocketServerSession*> sessions = std::exchange(sessionList, {});
+    QList<WebSocketServerSession*> sessions;
+    {
+        QMutexLocker lock(&sessionsMutex);
+        sessions = std::exchange(sessionList, {});
+    }
     for (WebSocketServerSession* session : sessions) {
         session->finish();
         // The socket outlives its session until the peer has answered the close.
         QWebSocket* socket = session->socket();
         socket->setParent(this);
-        if (socket->state() == QAbstractSocket::UnconnectedState) {
+        if (socket->state() == QAbstractSocket::UnconnectedState)
             socket->deleteLater();
-        } else {
-            connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(closeGraceMs, socket, &QWebSocket::abort);
-            emit session->close();
-        }
+        else
+            closeReplaced(socket);
         session->deleteLater();
     }
+}
+
+void WebSocketServer::closeReplaced(QWebSocket* socket)
+{
+    // Forms that connect again and again must not pile up sockets waiting for their close.
+    while (closingSockets.size() >= MaxClosingSockets) {
+        QWebSocket* oldest = closingSockets.takeFirst();
+        oldest->disconnect(this);
+        oldest->abort();
+        oldest->deleteLater();
+    }
+    closingSockets.append(socket);
+    connect(socket, &QWebSocket::disconnected, this, [this, socket] {
+        closingSockets.removeOne(socket);
+        socket->deleteLater();
+    });
+    QTimer::singleShot(closeGraceMs, socket, &QWebSocket::abort);
+    socket->close(QWebSocketProtocol::CloseCodeNormal, QString());
 }
 
 WebSocketServerSession* WebSocketServer::createSession()
@@ -201,6 +380,7 @@ void WebSocketServer::newConnection()
     if (!session)
         return;
     connect(session, &WebSocketServerSession::disconnected, this, &WebSocketServer::sessionDisconnected);
+    QMutexLocker lock(&sessionsMutex);
     sessionList.append(session);
 }
 
@@ -208,10 +388,36 @@ void WebSocketServer::sessionDisconnected()
 {
     auto* session = qobject_cast<WebSocketServerSession*>(sender());
     // A session already ended by a replacement or a stop is on its way out.
-    if (!session || !sessionList.removeOne(session))
-        return;
+    {
+        QMutexLocker lock(&sessionsMutex);
+        if (!session || !sessionList.removeOne(session))
+            return;
+    }
     session->finish();
     session->deleteLater();
+}
+
+void WebSocketServer::holdOff(const QString& origin)
+{
+    // Only a local program can name Origins at will: a few are enough to remember.
+    constexpr int maxHeldOff = 64;
+    for (auto it = heldOff.begin(); it != heldOff.end();)
+        it = it->hasExpired() ? heldOff.erase(it) : std::next(it);
+    if (heldOff.size() >= maxHeldOff && !heldOff.contains(origin))
+        heldOff.erase(heldOff.begin());
+    heldOff.insert(origin, QDeadlineTimer(HoldOffMs));
+}
+
+bool WebSocketServer::openingAllowed(const QString& origin)
+{
+    // Only a local program can name Origins at will: a few are enough to remember.
+    if (openings.size() >= 64 && openings.find(origin) == openings.end())
+        openings.clear();
+    auto budget = openings.try_emplace(origin, MaxOpeningBurst, MaxOpeningsPerSecond).first;
+    if (budget->second.take())
+        return true;
+    holdOff(origin);
+    return false;
 }
 
 bool WebSocketServer::isOriginAllowed(const QString&)
@@ -222,11 +428,21 @@ bool WebSocketServer::isOriginAllowed(const QString&)
 void WebSocketServer::onOriginAuthenticationRequired(QWebSocketCorsAuthenticator* authenticator)
 {
     const QString origin = authenticator->origin();
-    const bool allowed = isOriginAllowed(origin);
+    const auto held = heldOff.constFind(origin);
+    const bool isHeldOff = held != heldOff.constEnd() && !held->hasExpired();
+    const bool tooOften = !isHeldOff && !openingAllowed(origin);
+    const bool allowed = !isHeldOff && !tooOften && isOriginAllowed(origin);
     authenticator->setAllowed(allowed);
-    const QString shown = origin.isEmpty() ? QStringLiteral("(none)") : origin;
+    QString more;
+    if (!(allowed ? acceptanceLog : refusalLog).pass(&more))
+        return;
+    const QString shown = origin.isEmpty() ? QStringLiteral("(none)") : origin.left(100);
     if (allowed)
-        qCInfo(lcWebSocketServer).noquote() << "Handshake from origin" << shown;
+        qCInfo(lcWebSocketServer).noquote() << "Handshake from origin" << shown << more;
     else
-        qCWarning(lcWebSocketServer).noquote() << "Handshake from origin" << shown << "refused: not an allowed origin";
+        qCWarning(lcWebSocketServer).noquote() << "Handshake from origin" << shown << "refused:"
+                                               << (isHeldOff  ? "its last form was closed for its traffic"
+                                                   : tooOften ? "it opens forms too often"
+                                                              : "not an allowed origin")
+                                               << more;
 }

@@ -1,24 +1,40 @@
 #pragma once
 
+#include "LogLineThrottle.h"
+#include "RateBudget.h"
+
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
+#include <QWebSocketProtocol>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 class QWebSocket;
 class QWebSocketCorsAuthenticator;
 class QWebSocketServer;
 class WebSocketServerSession;
 
 // A small WebSocket server on 127.0.0.1 that turns each accepted socket into a
-// session and keeps the list of its sessions. Lives in the thread that created
-// it (the GUI thread); start() and stop() may be emitted from any thread.
+// session and keeps the list of its sessions. Lives in the thread it was moved
+// to (the program gives it one of its own, so that whatever a peer sends costs
+// the GUI thread nothing); start() and stop() may be emitted, and the listening
+// state and the sessions read, from any thread.
 // Every page in the browser and every local program can reach it: the
-// connections waiting for their handshake and the size of a message are bounded.
+// connections waiting for their handshake, the sockets being closed, the size
+// of a message and the bytes a peer leaves unread are bounded, so together
+// with the HTTP proxy it holds a small, fixed share of the descriptors.
 class WebSocketServer : public QObject
 {
     Q_OBJECT
@@ -29,8 +45,36 @@ public:
     static const char* const RawCookieProperty;
     // A bigger frame or message closes its session with 1009 (too much data).
     static constexpr quint64 MaxMessageSize = 4 * 1024 * 1024;
-    // Connections beyond this, all waiting for their handshake, are closed at once.
+    // Past this a new connection takes the place of an unfinished one: one already
+    // refused, else the oldest that sent part of a head, else the oldest that has
+    // sent nothing for SilentHeadMs. When there is none it waits, not accepted.
     static constexpr int MaxPendingHandshakes = 64;
+    // A page sends its head the moment its connection is up, but on a busy
+    // machine its thread may wait more than half a second for its turn.
+    static constexpr int SilentHeadMs = 1500;
+    // Connections the kernel completes and holds until they are accepted: a form
+    // that connects during a flood waits there with its head already sent,
+    // instead of having its connection attempt dropped and retried a second later.
+    static constexpr int AcceptBacklog = 1024;
+    // From accept to the upgraded socket; a form on this machine needs milliseconds.
+    static constexpr int HandshakeTimeoutMs = 3000;
+    // Sessions ended by a replacement or a stop that still wait for the peer's close.
+    static constexpr int MaxClosingSockets = 16;
+    // A peer that leaves this much unread (answers to its pings, messages for it) is cut off.
+    static constexpr qint64 MaxUnsentBytes = 8 * 1024 * 1024;
+    // A page whose form was closed for its traffic may not open another for this long:
+    // connecting again at once would cost a session each time.
+    static constexpr int HoldOffMs = 10000;
+    // Forms one Origin may open at once, and then each second, before it is held
+    // off: a page that connects again whenever it is closed would otherwise take
+    // the place of the form in use over and over.
+    static constexpr double MaxOpeningBurst = 20;
+    static constexpr double MaxOpeningsPerSecond = 1;
+
+    // Ends a session's socket with a close frame, aborted when the peer does not answer in time.
+    static void closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason);
+    // Aborts a socket whose peer left more than MaxUnsentBytes unread; true when it did.
+    static bool abortWhenBacklogged(QWebSocket* socket);
 
     explicit WebSocketServer(QObject* parent = nullptr);
     ~WebSocketServer() override;
@@ -38,7 +82,9 @@ public:
     bool isListening() const;
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
-    QList<WebSocketServerSession*> sessions() const { return sessionList; }
+    QList<WebSocketServerSession*> sessions() const;
+    // Accepted connections that are not sessions yet.
+    int pendingHandshakes() const { return int(handshakes.size()); }
 
 signals:
     void start(int port);
@@ -65,27 +111,45 @@ protected:
     QWebSocket* nextPendingSocket();
     // Ends every session (closing steps, socket closed, object deleted later).
     void deleteAllSessions();
+    // Refuses handshakes from this Origin (empty for none) for HoldOffMs.
+    void holdOff(const QString& origin);
 
     QWebSocketServer* server = nullptr;
+    // Changed in this server's thread only, under sessionsMutex; read there without it.
     QList<WebSocketServerSession*> sessionList;
+    mutable QMutex sessionsMutex;
 
 private:
+    struct Handshake;
+
     void onTcpConnection();
-    // Hands the socket to QWebSocketServer once its handshake has arrived.
+    // Makes room for one more handshake; false when every one already is with QWebSocketServer.
+    bool dropOneUnfinished();
+    // Hands the socket to QWebSocketServer once its head has arrived and passed the checks.
     void onHandshakeBytes(QTcpSocket* socket);
+    void refuse(Handshake* handshake, int status, const QByteArray& reason, const QString& why);
+    Handshake* handshakeOf(const QTcpSocket* socket) const;
+    std::unique_ptr<Handshake> takeHandshake(const QTcpSocket* socket);
     void onOriginAuthenticationRequired(QWebSocketCorsAuthenticator* authenticator);
+    // Takes one opening from the Origin's budget; holds it off when none is left.
+    bool openingAllowed(const QString& origin);
     void reportListenFailure(int port, const QString& error);
+    void closeReplaced(QWebSocket* socket);
 
     // Accepts the connections; QWebSocketServer only upgrades them.
     QTcpServer* listener = nullptr;
-    struct Handshake
-    {
-        const QTcpSocket* socket = nullptr;
-        QByteArray cookie;
-    };
-    // Raw Cookie headers of sockets being upgraded, by the peer's port.
-    QHash<quint16, Handshake> handshakeCookies;
-    // Accepted connections whose handshake has not been read yet.
-    QList<QTcpSocket*> handshaking;
+    QTimer* roomTimer = nullptr;
+    // Accepted connections until the upgraded socket is taken, oldest first.
+    std::vector<std::unique_ptr<Handshake>> handshakes;
+    // Sockets of ended sessions waiting for the peer's close, oldest first.
+    QList<QWebSocket*> closingSockets;
     int reportedFailurePort = -1;
+    // The port listened on, 0 when not listening: read from other threads.
+    std::atomic<quint16> listeningPort{0};
+    // Until when each held-off Origin is refused.
+    QHash<QString, QDeadlineTimer> heldOff;
+    // What each Origin that opened forms lately may still open.
+    std::map<QString, RateBudget> openings;
+    LogLineThrottle refusalLog;
+    LogLineThrottle acceptanceLog;
 };

@@ -8,7 +8,7 @@
 class QWebSocket;
 
 // One socket accepted by a WebSocketServer. Frames are ignored here; subclasses
-// act on them. Lives in the server's thread (the GUI thread).
+// act on them. Lives in the server's thread.
 class WebSocketServerSession : public WebSocketConnection
 {
     Q_OBJECT

@@ -70,21 +70,29 @@ void DataMessageProcessor::onTextMessageReceived(QString message)
         case WorkDenied:
             emit workDenied();
             return;
-        default:
+        default: {
+            // A server can send these as fast as it likes: a few lines and a count.
+            QString more;
+            if (!otherFrameLog.pass(&more))
+                return;
             if (!isFormMessageType(type)) {
                 qWarning().noquote() << QStringLiteral("DataMessageProcessor: dropped a frame of unknown type %1: %2")
                                             .arg(type)
-                                            .arg(described(message));
+                                            .arg(described(message))
+                                     << more;
             } else if (isSignalConnected(QMetaMethod::fromSignal(&DataMessageProcessor::textMessageReceived))) {
                 qDebug().noquote() << QStringLiteral("DataMessageProcessor: frame of type %1 relayed to the web form: %2")
                                           .arg(type)
-                                          .arg(described(message));
+                                          .arg(described(message))
+                                   << more;
             } else {
                 qInfo().noquote() << QStringLiteral("DataMessageProcessor: frame of type %1 for a web form, none connected: %2")
                                          .arg(type)
-                                         .arg(described(message));
+                                         .arg(described(message))
+                                  << more;
             }
             return;
+        }
         }
     } catch (const std::exception& e) {
         // A listener connected directly threw; the frame is lost, the link is not.

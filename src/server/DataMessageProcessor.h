@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogLineThrottle.h"
 #include "RecognitionModeInfo.h"
 #include "ServerThemesInfo.h"
 #include "TextResult.h"
@@ -49,4 +50,7 @@ public slots:
     // logged and dropped, never thrown back into the socket.
     void onTextMessageReceived(QString message);
     void onBinaryMessageReceived(QByteArray message);
+
+private:
+    LogLineThrottle otherFrameLog{20, 10000};
 };

@@ -46,6 +46,7 @@ WebSocketClient::WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesS
     connect(ws, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this, &WebSocketClient::onSocketError);
     connect(this, &WebSocketClient::open, this, &WebSocketClient::onOpen);
     connect(ws, &QWebSocket::pong, this, &WebSocketClient::onPong);
+    connect(ws, &QWebSocket::bytesWritten, this, &WebSocketClient::drainRelay);
 }
 
 WebSocketClient::~WebSocketClient()
@@ -95,6 +96,40 @@ QString WebSocketClient::failureCause() const
 {
     QMutexLocker lock(&m_failureMutex);
     return m_failureCause;
+}
+
+void WebSocketClient::relayJson(int type, const QJsonValue& value)
+{
+    const QString text = envelope(type, value);
+    {
+        QMutexLocker lock(&m_relayMutex);
+        m_relayBytes += text.size();
+        m_relayQueue.enqueue(text);
+    }
+    // One call per message keeps its place among the client's own sends while nothing waits.
+    QMetaObject::invokeMethod(this, &WebSocketClient::drainRelay, Qt::AutoConnection);
+}
+
+qint64 WebSocketClient::relayBacklog() const
+{
+    QMutexLocker lock(&m_relayMutex);
+    return m_relayBytes;
+}
+
+void WebSocketClient::drainRelay()
+{
+    // Not connected, nothing waits in the socket and each send is dropped there, as any other.
+    while (socket()->bytesToWrite() < RelayLowWaterBytes) {
+        QString text;
+        {
+            QMutexLocker lock(&m_relayMutex);
+            if (m_relayQueue.isEmpty())
+                return;
+            text = m_relayQueue.dequeue();
+            m_relayBytes -= text.size();
+        }
+        emit sendText(text);
+    }
 }
 
 void WebSocketClient::onSocketError(QAbstractSocket::SocketError error)

@@ -3,7 +3,9 @@
 #include "WebSocketConnection.h"
 
 #include <QAbstractSocket>
+#include <QJsonValue>
 #include <QMutex>
+#include <QQueue>
 #include <QString>
 
 #include <atomic>
@@ -26,6 +28,9 @@ public:
     // parts of synthesised sound are far smaller); a larger one ends the link
     // instead of being buffered up to Qt's default of 2 GB.
     static constexpr quint64 MaxIncomingMessageBytes = 16 * 1024 * 1024;
+    // Relayed messages go to the socket only while less than this waits in it,
+    // so the heartbeat and the client's own messages pass form data by.
+    static constexpr qint64 RelayLowWaterBytes = 256 * 1024;
 
     explicit WebSocketClient(QObject* parent = nullptr);
     // For tests: the handshake limit and the cookies source (taken over).
@@ -42,6 +47,12 @@ public:
     // once the disconnection has reached it.
     QString failureCause() const;
 
+    // Sends a message that relays someone else's (a form's): it waits in its
+    // own queue, in order, behind what the client sends itself. Any thread.
+    void relayJson(int type, const QJsonValue& value);
+    // Bytes of relayed messages not yet handed to the socket. Any thread.
+    qint64 relayBacklog() const;
+
     static QString serverUrl(const QString& ipAddress, int port, bool useTls);
 
 signals:
@@ -57,6 +68,7 @@ private slots:
     void onOpen(QString ipAddress, int port, bool useTls);
 
 private:
+    void drainRelay();
     void onSocketError(QAbstractSocket::SocketError error);
     void onConnectTimeout();
     void onAboutToClose();
@@ -71,4 +83,7 @@ private:
     int m_connectTimerInterval;
     DataMessageProcessor* m_messageProcessor;
     CookiesSource* m_cookiesSource;
+    mutable QMutex m_relayMutex;
+    QQueue<QString> m_relayQueue;
+    qint64 m_relayBytes = 0;
 };

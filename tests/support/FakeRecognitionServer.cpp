@@ -93,6 +93,11 @@ bool FakeRecognitionServer::hasClient() const
     return m_client && m_client->state() == QAbstractSocket::ConnectedState;
 }
 
+qint64 FakeRecognitionServer::unsentBytes() const
+{
+    return m_client ? m_client->bytesToWrite() : 0;
+}
+
 void FakeRecognitionServer::disconnectClient()
 {
     if (m_client)

@@ -63,6 +63,8 @@ public:
     quint16 port() const;
 
     bool hasClient() const;
+    // Bytes written to the latest client that still wait in this process.
+    qint64 unsentBytes() const;
     int connectionCount() const { return m_connectionCount; }
     // Closes the latest client's socket from the server side.
     void disconnectClient();
