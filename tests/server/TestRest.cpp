@@ -8,6 +8,7 @@
 #include "RestAccessPoint.h"
 #include "RestClient.h"
 #include "RestJsonWorker.h"
+#include "ScriptedHttpServer.h"
 #include "SelfSignedCertificate.h"
 #include "ServerStatusStorage.h"
 #include "ServersConnectionSettings.h"
@@ -244,6 +245,26 @@ private slots:
         }
         for (const QByteArray name : {"transfer-encoding", "content-encoding", "connection"})
             QVERIFY2(!head.toLower().contains("\n" + name + ":"), name.constData());
+    }
+
+    // A reply past the limit is cut short, whatever its framing, well before the time limit.
+    void capsReplies_data()
+    {
+        QTest::addColumn<bool>("chunked");
+        QTest::newRow("declared") << false;
+        QTest::newRow("chunked") << true;
+    }
+    void capsReplies()
+    {
+        QFETCH(bool, chunked);
+        ScriptedHttpServer server([chunked](const QByteArray&) { return ScriptedHttpServer::Reply::body(1 << 30, chunked); });
+        RestClient client;
+        client.setTimeout(TestHome::scaled(30000));
+        client.initialize(FakeHttpServer::host(), server.port(), false);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(StubRestWorker::tooLargeText() + ": aborted"));
+        QCOMPARE(client.execute(QStringLiteral("Theme"), GET, QByteArray(), {}), errorObject(StubRestWorker::tooLargeText()));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(StubRestWorker::tooLargeText() + ": aborted"));
+        QVERIFY(client.executeClearHttp(QStringLiteral("Theme"), GET, QByteArray(), {}).startsWith("HTTP/1.1 502 Bad Gateway\r\n"));
     }
 
     void themesAndClaim()
