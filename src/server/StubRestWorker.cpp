@@ -224,9 +224,11 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
             break;
         }
         pendingReply = reply;
-        // Past the limit the network layer stops reading until the reply is
-        // read from, so what it holds stays bounded until the check aborts it.
-        reply->setReadBufferSize(MaxReplySize + 1);
+        // The network layer stops reading at its buffer limit until the reply
+        // is read from, so what it holds stays bounded until the check aborts
+        // it. It may stop up to one block short of that limit, and then never
+        // tells of the last bytes: the limit lies well past the cap.
+        reply->setReadBufferSize(2 * MaxReplySize);
         connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { checkReplySize(reply); });
         connect(reply, &QNetworkReply::readyRead, this, [this, reply] { checkReplySize(reply); });
         connect(reply, &QNetworkReply::finished, this, &StubRestWorker::onExecuteFinished);
