@@ -471,6 +471,7 @@ void TestFormServerAttacks::attack()
         return;
     // Sockets of ended sessions, aborted workers and request buffers go within the servers' own limits.
     QTRY_VERIFY2_WITH_TIMEOUT(Usage::now().within(before), Usage::now().text().constData(), scaled(20000));
+    qInfo("Before: %s; after: %s", before.text().constData(), Usage::now().text().constData());
     QCOMPARE(link->states().count(ConnectionManager::Ready), 1);
 }
 
