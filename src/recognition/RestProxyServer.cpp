@@ -211,16 +211,21 @@ void RestProxyServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
-    if (openSockets >= MaxConnections && !dropOldestUnfinishedHead()) {
+    if (openSockets >= MaxConnections) {
+        const bool dropped = dropOldestUnfinishedHead();
         if (!full)
-            qCWarning(lcRestProxyServer) << "More than" << MaxConnections << "connections at once: closing new ones";
+            qCWarning(lcRestProxyServer).noquote()
+                << "More than" << MaxConnections << "connections at once: closing"
+                << (dropped ? "the oldest that has not sent its request head" : "new ones");
         full = true;
-        socket->abort();
-        delete socket;
-        return;
-    }
-    if (openSockets < MaxConnections)
+        if (!dropped) {
+            socket->abort();
+            delete socket;
+            return;
+        }
+    } else {
         full = false;
+    }
     ++openSockets;
     connect(socket, &QObject::destroyed, this, [this] { --openSockets; });
     // Read as far as the request reader takes it; the rest waits in the kernel.
@@ -252,10 +257,6 @@ bool RestProxyServer::dropOldestUnfinishedHead()
     }
     if (!oldest)
         return false;
-    if (!full)
-        qCWarning(lcRestProxyServer) << "More than" << MaxConnections
-                                     << "connections at once: closing the oldest that has not sent its request";
-    full = true;
     release(oldest);
     // At once, so that its place is free for the new one.
     delete oldest;

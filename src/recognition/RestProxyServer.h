@@ -40,7 +40,7 @@ public:
     // Past this, a new connection takes the place of the oldest one still
     // sending its head, or is closed at once when there is none.
     static constexpr int MaxConnections = 64;
-    // Each is a thread waiting and a worker thread with its reply (up to
+    // Each is a thread waiting and a worker thread with its reply (bounded by
     // StubRestWorker::MaxReplySize); later requests wait for a place.
     static constexpr int MaxForwards = 24;
     // How long an answered connection is still read from before it is closed.
