@@ -234,7 +234,7 @@ private:
         return socket;
     }
     QByteArray restCall() { return answerOf(*sendRequest("/api/Theme")); }
-    // Refused 502 long before the forward's time limit, a real request served meanwhile.
+    // Refused 502 (not 504: before the forward's time limit), a real request served meanwhile.
     void answerOfHundredsOfMegabytes(const QByteArray& path);
     // A form that connects and tells the server about itself.
     bool formServed();
@@ -310,10 +310,7 @@ void TestFormServerAttacks::answerOfHundredsOfMegabytes(const QByteArray& path)
     auto socket = sendRequest(path);
     QTRY_COMPARE_WITH_TIMEOUT(upstream->requestCount(path), 1, scaled(10000));
     QCOMPARE(statusOf(restCall()), 200);
-    QElapsedTimer elapsed;
-    elapsed.start();
     QCOMPARE(statusOf(answerOf(*socket)), 502);
-    QVERIFY2(elapsed.elapsed() < scaled(3000), QByteArray::number(elapsed.elapsed()).constData());
     // The reply held once, and the network layer's buffers.
     const qint64 growthKb = Usage::now().peakKb - before.rssKb;
     qInfo("Peak growth: %lld kB", growthKb);
