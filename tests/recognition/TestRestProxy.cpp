@@ -3,7 +3,6 @@
 #include "FormApiSettings.h"
 #include "HttpRequestReader.h"
 #include "RestProxyServer.h"
-#include "ScriptedHttpServer.h"
 #include "StubRestWorker.h"
 #include "TestHome.h"
 
@@ -18,7 +17,6 @@
 #include <vector>
 
 using TestHome::scaled;
-using Reply = ScriptedHttpServer::Reply;
 
 namespace {
 // Another loopback address, one character longer than the "127.0.0.1" it replaces.
@@ -311,11 +309,23 @@ void TestRestProxy::forwardTo(quint16 port)
 // POST reaches the server once.
 void TestRestProxy::hostileAnswers_data()
 {
-    QTest::addColumn<Reply>("reply");
+    QTest::addColumn<FakeHttpResponse>("reply");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArrayList>("absent"); // header lines, lower case, the page must not see
-    const auto raw = [](const QByteArray& head) { return Reply::raw(head + "\r\nContent-Length: 2\r\n\r\n{}"); };
-    QTest::newRow("reset after the request") << Reply::of(Reply::Kind::Reset) << 502 << QByteArrayList();
+    const auto raw = [](const QByteArray& head) {
+        FakeHttpResponse reply;
+        reply.raw = head + "\r\nContent-Length: 2\r\n\r\n{}";
+        return reply;
+    };
+    const auto streamed = [](qint64 size, bool chunked) {
+        FakeHttpResponse reply;
+        reply.streamedSize = size;
+        reply.chunked = chunked;
+        return reply;
+    };
+    FakeHttpResponse reset;
+    reset.reset = true;
+    QTest::newRow("reset after the request") << reset << 502 << QByteArrayList();
     QTest::newRow("malformed status line") << raw("HTTP/1.1 2x0 OK") << 502 << QByteArrayList();
     QTest::newRow("status of four digits") << raw("HTTP/1.1 2000 OK") << 502 << QByteArrayList();
     QTest::newRow("carriage return in the reason") << raw("HTTP/1.1 200 O\rSet-Cookie: a=1") << 502 << QByteArrayList();
@@ -328,26 +338,26 @@ void TestRestProxy::hostileAnswers_data()
     QTest::newRow("hop-by-hop headers") << raw("HTTP/1.1 200 OK\r\nConnection: X-Hop\r\nX-Hop: 1\r\nKeep-Alive: 5\r\n"
                                                "Upgrade: h2c\r\nProxy-Authenticate: Basic")
                                         << 200 << QByteArrayList{"x-hop", "keep-alive", "upgrade", "proxy-authenticate"};
-    QTest::newRow("largest answer") << Reply::body(StubRestWorker::MaxReplySize, false) << 200 << QByteArrayList();
-    QTest::newRow("a byte more") << Reply::body(StubRestWorker::MaxReplySize + 1, false) << 502 << QByteArrayList();
-    QTest::newRow("a byte more, chunked") << Reply::body(StubRestWorker::MaxReplySize + 1, true) << 502
-                                          << QByteArrayList();
+    QTest::newRow("largest answer") << streamed(StubRestWorker::MaxReplySize, false) << 200 << QByteArrayList();
+    QTest::newRow("a byte more") << streamed(StubRestWorker::MaxReplySize + 1, false) << 502 << QByteArrayList();
+    QTest::newRow("a byte more, chunked") << streamed(StubRestWorker::MaxReplySize + 1, true) << 502 << QByteArrayList();
 }
 
 void TestRestProxy::hostileAnswers()
 {
-    QFETCH(Reply, reply);
+    QFETCH(FakeHttpResponse, reply);
     QFETCH(int, status);
     QFETCH(QByteArrayList, absent);
-    ScriptedHttpServer upstream([reply](const QByteArray&) { return reply; });
+    FakeHttpServer upstream;
+    upstream.setResponse(reply);
     forwardTo(upstream.port());
     const QByteArray answer = exchange({"POST /api/Claim HTTP/1.1\r\nHost: localhost\r\nContent-Length: 2\r\n\r\n{}"});
     forwardTo(0);
     const Response response(answer);
     QCOMPARE(response.status, status);
-    QCOMPARE(upstream.requestCount("/api/Claim"), 1);
-    if (status == 200 && reply.kind == Reply::Kind::Body)
-        QCOMPARE(response.body.size(), int(reply.size));
+    QCOMPARE(upstream.requestCount(), 1);
+    if (status == 200 && reply.streamedSize)
+        QCOMPARE(response.body.size(), int(reply.streamedSize));
     for (const QByteArray& line : answer.left(answer.indexOf("\r\n\r\n")).toLower().split('\n').mid(1)) {
         for (const QByteArray& start : absent)
             QVERIFY2(!line.startsWith(start), line.constData());
@@ -357,7 +367,10 @@ void TestRestProxy::hostileAnswers()
 // Past the forwards at once, a request waits for a place; one that waits too long is told so.
 void TestRestProxy::busyProxyAnswers503()
 {
-    ScriptedHttpServer upstream([](const QByteArray&) { return Reply::of(Reply::Kind::Silent); });
+    FakeHttpServer upstream;
+    FakeHttpResponse silent;
+    silent.silent = true;
+    upstream.setResponse(silent);
     forwardTo(upstream.port());
     onProxyThread([&] {
         proxy->setForwardTimeout(scaled(60000));
@@ -369,13 +382,13 @@ void TestRestProxy::busyProxyAnswers503()
         slow.back()->connectToHost(QHostAddress::LocalHost, proxyPort());
         slow.back()->write("GET /slow HTTP/1.1\r\nHost: localhost\r\n\r\n");
     }
-    QTRY_COMPARE_WITH_TIMEOUT(upstream.requestCount("/slow"), RestProxyServer::MaxForwards, scaled(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(upstream.requestCount(), RestProxyServer::MaxForwards, scaled(10000));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("forwards: answered 503")));
     QElapsedTimer elapsed;
     elapsed.start();
     QCOMPARE(Response(exchange({"GET /late HTTP/1.1\r\nHost: localhost\r\n\r\n"})).status, 503);
     QVERIFY2(elapsed.elapsed() < scaled(5000), QByteArray::number(elapsed.elapsed()).constData());
-    QCOMPARE(upstream.requestCount("/late"), 0);
+    QCOMPARE(upstream.requestCount(), RestProxyServer::MaxForwards);
     // Their forwards end with their connections.
     slow.clear();
     forwardTo(0);

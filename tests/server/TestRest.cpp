@@ -8,7 +8,6 @@
 #include "RestAccessPoint.h"
 #include "RestClient.h"
 #include "RestJsonWorker.h"
-#include "ScriptedHttpServer.h"
 #include "SelfSignedCertificate.h"
 #include "ServerStatusStorage.h"
 #include "ServersConnectionSettings.h"
@@ -257,7 +256,11 @@ private slots:
     void capsReplies()
     {
         QFETCH(bool, chunked);
-        ScriptedHttpServer server([chunked](const QByteArray&) { return ScriptedHttpServer::Reply::body(1 << 30, chunked); });
+        FakeHttpServer server;
+        FakeHttpResponse huge;
+        huge.streamedSize = 1 << 30;
+        huge.chunked = chunked;
+        server.setResponse(huge);
         RestClient client;
         client.setTimeout(TestHome::scaled(30000));
         client.initialize(FakeHttpServer::host(), server.port(), false);
