@@ -1,7 +1,8 @@
 // Measures how soon the real program honours a stop while it types a long
 // result on a keyboard with no Cyrillic keys (layout us: every Cyrillic letter
 // goes through a spare keycode). A double Ctrl starts dictation, the fake
-// server sends one final result of 2000 characters, and once typing has begun
+// server sends one final result of 20000 characters (long enough to be still
+// typing into a window that keeps up), and once typing has begun
 // another double Ctrl stops dictation (or, with "sigterm", SIGTERM ends the
 // program). Prints the time from that stop to the last character typed, the
 // characters typed, how many mode requests (toggles) it caused or when the
@@ -70,7 +71,7 @@ int main(int argc, char** argv)
     }
     BenchClient::settle(500);
 
-    const QString text = TypingText::mixed(2000);
+    const QString text = TypingText::mixed(20000);
     const int requestsBefore = recognition->messagesOfType(modeRequest).size();
     recognition->sendResult(text, true);
     if (!QTest::qWaitFor([&] { return recorder.text().size() >= 100; }, 30000)) {

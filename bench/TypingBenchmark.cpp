@@ -1,14 +1,18 @@
 // Types dictated-looking text (Russian in both cases, Latin, digits,
-// punctuation) into a recorder window on the X display and prints characters
-// per second, characters lost and characters that arrived as another one:
-// once on layouts us,ru (every character has a key) and twice on layout us
-// alone (every Cyrillic letter borrows a spare keycode), with EnterDelay 50
-// and 0. Run it under Xvfb; it changes the layout while it runs and puts it
-// back at the end:
+// punctuation, «»—№€) the way the client does, through the typing queue, into
+// programs of their own process that read key events on their GUI thread: Tk's
+// text widget, a Qt text field, and a plain Xlib window that takes 300 us for
+// each key or stops reading for 300 ms in mid-text. Layouts: us with EnterDelay 50 and 0 (every Cyrillic
+// letter on a lent keycode), de (AltGr characters) and us,ru. For each it
+// prints characters lost and wrong (read back from the program) and chars/s
+// until everything arrived. Run it under Xvfb; it changes the layout while it
+// runs and puts it back at the end:
 //   bash -c 'source scripts/headless-services.sh; build/bench/TypingBenchmark [characters]'
 
-#include "KeyRecorderWindow.h"
+#include "TextReceiver.h"
+#include "TextWriter.h"
 #include "TextWriterSettings.h"
+#include "TypingQueue.h"
 #include "TypingText.h"
 #include "XTestKeyboard.h"
 #include "XTextWriter.h"
@@ -39,64 +43,46 @@ int matchedCharacters(const QString& sent, const QString& received)
 
 struct Run
 {
-    qint64 typingMs = 0;
+    bool started = false;
     qint64 deliveredMs = 0;
-    int received = 0;
     int lost = 0;
     int wrong = 0;
 };
 
-Run typeInto(KeyRecorderWindow& recorder, const QString& text, int enterDelay)
+Run typeInto(XTestKeyboard& keyboard, TextReceiver& receiver, const QString& text, int enterDelay)
 {
+    Run run;
+    QString error;
+    if (!receiver.start(&error))
+        return run;
+    run.started = true;
+    keyboard.focus(receiver.window());
     TextWriterSettings settings;
     settings.EnterDelay = enterDelay;
     settings.sync();
     XTextWriter writer;
-    recorder.clear();
-    Run run;
     QElapsedTimer timer;
     timer.start();
-    writer.writeText(recorder.windowId(), text);
-    run.typingMs = timer.elapsed();
-    // Waits until the recorder has stopped receiving for a second.
-    int seen = -1;
-    qint64 lastChange = timer.elapsed();
-    while (timer.elapsed() - lastChange < 1000) {
-        const int now = recorder.text().size();
-        if (now != seen) {
-            seen = now;
+    writer.queue()->addText(receiver.window(), text);
+    // Until everything arrived, or nothing more came for two seconds.
+    QString received;
+    qint64 lastChange = 0;
+    while (received.size() < text.size() && timer.elapsed() - lastChange < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        const QString now = receiver.text();
+        if (now.size() != received.size()) {
+            received = now;
             lastChange = timer.elapsed();
-            run.deliveredMs = lastChange;
         }
-        if (now >= text.size())
-            break;
-        QThread::msleep(2);
     }
-    const QString received = recorder.text();
+    run.deliveredMs = lastChange;
     const int matched = matchedCharacters(text, received);
-    run.received = received.size();
     run.lost = text.size() - matched;
     run.wrong = received.size() - matched;
+    // The writer gives its keys back before the next row.
+    while (writer.queue()->isBusy())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return run;
-}
-
-qint64 perSecond(int characters, qint64 ms)
-{
-    return ms > 0 ? characters * 1000 / ms : characters * 1000;
-}
-
-void report(QTextStream& out, const QString& title, const QString& text, const Run& run)
-{
-    out << title << "\n"
-        << "  characters sent:      " << text.size() << "\n"
-        << "  characters received:  " << run.received << "\n"
-        << "  characters lost:      " << run.lost << "\n"
-        << "  characters wrong:     " << run.wrong << "\n"
-        << "  typing time:          " << run.typingMs << " ms (" << perSecond(text.size(), run.typingMs)
-        << " chars/s)\n"
-        << "  until all arrived:    " << run.deliveredMs << " ms (" << perSecond(text.size(), run.deliveredMs)
-        << " chars/s)\n";
-    out.flush();
 }
 
 } // namespace
@@ -117,21 +103,56 @@ int main(int argc, char** argv)
         out << "No X display (set DISPLAY, e.g. run under Xvfb)\n";
         return 1;
     }
-    if (!keyboard.setLayout(QStringLiteral("us,ru"))) {
-        out << "setxkbmap failed\n";
-        return 1;
-    }
-    KeyRecorderWindow recorder;
-    keyboard.focus(recorder.windowId());
     const QString text = TypingText::mixed(length);
-
-    report(out, QStringLiteral("Mixed text, layouts us,ru (every character has a key), EnterDelay 50"), text,
-           typeInto(recorder, text, 50));
-    keyboard.setLayout(QStringLiteral("us"));
-    for (int enterDelay : {50, 0})
-        report(out,
-               QStringLiteral("Cyrillic on layout us (every Cyrillic letter through a spare keycode), EnterDelay %1")
-                   .arg(enterDelay),
-               text, typeInto(recorder, text, enterDelay));
+    struct Row
+    {
+        const char* layout;
+        int enterDelay;
+    };
+    const Row rows[] = {{"us", 50}, {"us", 0}, {"de", 50}, {"us,ru", 50}};
+    const struct
+    {
+        TextReceiver::Kind kind;
+        TextReceiver::Pace pace;
+        const char* name;
+    } receivers[] = {
+        {TextReceiver::Tk, {}, "Tk text widget"},
+        {TextReceiver::Qt, {}, "Qt text field"},
+        {TextReceiver::Xlib, {300, 0, 0}, "Xlib, 300 us a key"},
+        {TextReceiver::Xlib, {0, std::min(700, length / 3), 300}, "Xlib, 300 ms pause"},
+    };
+    out << QStringLiteral("%1 characters; chars/s until everything arrived in the receiving program\n").arg(length);
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+               .arg(QStringLiteral("layout"), -8)
+               .arg(QStringLiteral("EnterDelay"), -11)
+               .arg(QStringLiteral("receiver"), -22)
+               .arg(QStringLiteral("lost"), 6)
+               .arg(QStringLiteral("wrong"), 6)
+               .arg(QStringLiteral("chars/s"), 8);
+    for (const Row& row : rows) {
+        if (!keyboard.setLayout(QString::fromLatin1(row.layout))) {
+            out << "setxkbmap failed\n";
+            return 1;
+        }
+        for (const auto& receiver : receivers) {
+            if (!TextReceiver::isAvailable(receiver.kind))
+                continue;
+            TextReceiver program(receiver.kind, receiver.pace);
+            const Run run = typeInto(keyboard, program, text, row.enterDelay);
+            out << QStringLiteral("%1 %2 %3 ")
+                       .arg(QLatin1String(row.layout), -8)
+                       .arg(row.enterDelay, -11)
+                       .arg(QLatin1String(receiver.name), -22);
+            if (!run.started)
+                out << "did not start\n";
+            else
+                out << QStringLiteral("%1 %2 %3\n")
+                           .arg(run.lost, 6)
+                           .arg(run.wrong, 6)
+                           .arg(run.deliveredMs > 0 ? text.size() * 1000 / run.deliveredMs : 0, 8);
+            out.flush();
+        }
+    }
+    keyboard.restoreLayout();
     return 0;
 }

@@ -11,7 +11,7 @@ PACKAGES=(
     libeasyloggingpp-dev libpulse-dev libx11-dev libxi-dev libxtst-dev libxkbcommon-dev
     xvfb x11-utils x11-xkb-utils xdotool pulseaudio pulseaudio-utils trayer
     fonts-dejavu-core libgl1-mesa-dri openssl unzip zip openbox qttranslations5-l10n
-    chromium-headless-shell
+    chromium-headless-shell tk
     clang libclang-rt-14-dev
 )
 

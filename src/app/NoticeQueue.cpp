@@ -70,6 +70,30 @@ void NoticeQueue::dismissCurrent()
     showNext();
 }
 
+void NoticeQueue::setMonitorShown(bool shown)
+{
+    if (shown == monitorShown)
+        return;
+    monitorShown = shown;
+    if (shown) {
+        // What was up or waiting comes after dictation, in the same order.
+        if (current) {
+            timer.stop();
+            setAside << *current;
+            current.reset();
+            emit hide();
+        }
+        setAside << waiting;
+        waiting.clear();
+        return;
+    }
+    for (auto it = setAside.crbegin(); it != setAside.crend(); ++it)
+        putBack(*it);
+    setAside.clear();
+    if (opened && !current)
+        showNext();
+}
+
 void NoticeQueue::display(const Notice& notice)
 {
     current = notice;

@@ -33,12 +33,19 @@ public:
     void open();
     // The user closed the balloon: the next one may come at once.
     void dismissCurrent();
+    // The dictation monitor shows where a balloon near the tray may lie, and a
+    // balloon over it would take the click meant for its stop button: the
+    // balloon up when it appears goes, and comes back once it hides. Notices
+    // that come while it shows are shown as usual.
+    void setMonitorShown(bool shown);
 
     void setDisplayTime(int msecs) { displayTime = msecs; }
     int waitingCount() const { return waiting.size(); }
 
 signals:
     void show(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon, int msecs);
+    // The balloon shown is to go at once.
+    void hide();
 
 private:
     void display(const Notice& notice);
@@ -50,6 +57,9 @@ private:
 
     int displayTime;
     bool opened = false;
+    bool monitorShown = false;
+    // Taken down for the monitor, to be shown again after it.
+    QList<Notice> setAside;
     std::optional<Notice> current;
     QList<Notice> waiting;
     QTimer timer;

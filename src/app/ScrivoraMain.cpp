@@ -1,6 +1,7 @@
 #include "ScrivoraMain.h"
 
 #include "AppVariables.h"
+#include "FileModes.h"
 #include "Settings.h"
 #include "UnhandledCatcher.h"
 #include "WindowsManager.h"
@@ -18,6 +19,7 @@ int scrivoraMain(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Scrivora"));
     QCoreApplication::setApplicationVersion(version);
     Settings::setFileName(QStringLiteral("settings"));
+    FileModes::makePrivate();
 
     auto* windowsManager = new WindowsManager(nullptr);
     const int result = windowsManager->start(argc, argv);

@@ -5,6 +5,7 @@
 #include "SelfTestSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +40,13 @@ SystemTray::SystemTray(QObject* parent)
             [this](const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon, int msecs) {
                 m_trayIcon->showMessage(title, text, icon, msecs);
             });
+    connect(&noticeQueue, &NoticeQueue::hide, m_trayIcon, [] {
+        // Qt's own balloon, where the desktop shows no notifications of its own.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QBalloonTip"))
+                widget->hide();
+        }
+    });
     // Queued: the click arrives from inside the balloon's own mouse handler, and
     // showing the next notice at once would delete that balloon under it.
     connect(m_trayIcon, &QSystemTrayIcon::messageClicked, &noticeQueue, &NoticeQueue::dismissCurrent,

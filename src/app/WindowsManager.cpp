@@ -60,6 +60,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -76,6 +77,7 @@
 
 #include <cstring>
 #include <exception>
+#include <tuple>
 #include <vector>
 
 #include <csignal>
@@ -198,6 +200,7 @@ WindowsManager::WindowsManager(QObject* parent)
 
 WindowsManager::~WindowsManager()
 {
+    setLogWriteFailureHandler({});
     X11Display::close(display);
     if (ttsManager)
         ttsManager->deleteLater();
@@ -256,6 +259,7 @@ bool WindowsManager::acquireGuard(RunGuard& guard)
     if (!restarted || !guard.problem().isEmpty())
         return false;
     // The copy that restarted us lets go of the guard only once its event loop has ended.
+    qInfo() << "Waiting for the previous copy to end";
     QDeadlineTimer deadline(guardWaitMs);
     while (!deadline.hasExpired()) {
         QThread::msleep(100);
@@ -291,6 +295,7 @@ int WindowsManager::run()
     auto engine = std::make_unique<QQmlApplicationEngine>();
 
     // Before the first settings read: a file Qt cannot read would throw out of every one.
+    const QStringList damagedSystemSettings = Settings::leaveOutUnreadableSystemFiles();
     const QString damagedSettings = Settings::setAsideUnreadableFile();
     // The same for the profile files, read at every connection attempt.
     const QStringList damagedProfile = ProfileFile::setAsideUnreadable();
@@ -316,18 +321,32 @@ int WindowsManager::run()
     VexStyle::registerQmlType();
 
     tray = new SystemTray;
+    setLogWriteFailureHandler([this](const QString& path) {
+        QMetaObject::invokeMethod(this, [this, path] {
+            tray->showMessage(QStringLiteral("Журнал не записывается"),
+                              QStringLiteral("Не удаётся записать журнал работы в папку %1: нет места на диске или нет "
+                                             "доступа к папке.")
+                                  .arg(QFileInfo(path).path()),
+                              QSystemTrayIcon::Warning);
+        }, Qt::QueuedConnection);
+    });
     reportUnknownVerification();
-    if (!damagedSettings.isEmpty())
-        tray->showMessage(QStringLiteral("Настройки сброшены"),
-                          QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию.")
-                              .arg(damagedSettings),
-                          QSystemTrayIcon::Warning);
-    if (!damagedProfile.isEmpty())
-        tray->showMessage(QStringLiteral("Данные пользователя не прочитаны"),
-                          QStringLiteral("Файл данных пользователя повреждён и сохранён как %1. Приложение работает без "
-                                         "этих данных.")
-                              .arg(damagedProfile.join(QStringLiteral(", "))),
-                          QSystemTrayIcon::Warning);
+    // Files set aside or left out at start, each told once: title, text, files.
+    const QList<std::tuple<QString, QString, QStringList>> damagedFiles{
+        {QStringLiteral("Общие настройки не используются"),
+         QStringLiteral("Файл общих настроек %1 повреждён и не используется, пока администратор его не исправит. "
+                        "Используются ваши настройки и настройки по умолчанию."),
+         damagedSystemSettings},
+        {QStringLiteral("Настройки сброшены"),
+         QStringLiteral("Файл настроек повреждён и сохранён как %1. Используются настройки по умолчанию."),
+         damagedSettings.isEmpty() ? QStringList() : QStringList{damagedSettings}},
+        {QStringLiteral("Данные пользователя не прочитаны"),
+         QStringLiteral("Файл данных пользователя повреждён и сохранён как %1. Приложение работает без этих данных."),
+         damagedProfile}};
+    for (const auto& [title, text, files] : damagedFiles) {
+        if (!files.isEmpty())
+            tray->showMessage(title, text.arg(files.join(QStringLiteral(", "))), QSystemTrayIcon::Warning);
+    }
     QQmlContext* context = engine->rootContext();
     context->setContextProperty(QStringLiteral("systemTray"), tray);
 
@@ -417,6 +436,9 @@ int WindowsManager::run()
     autoReplaceManager.set_Managers(asr, &userCommandsManager);
 
     MonitorViewModel monitorViewModel(asr, worker->resultManager(), recordingManager, connection);
+    // A balloon near the tray would lie over the monitor's stop button.
+    connect(&monitorViewModel, &MonitorViewModel::changed_Visible, tray,
+            [this, &monitorViewModel] { tray->notices()->setMonitorShown(monitorViewModel.get_Visible()); });
     context->setContextProperty(QStringLiteral("asrManager"), asr);
     context->setContextProperty(QStringLiteral("monitorViewModel"), &monitorViewModel);
 
@@ -473,6 +495,12 @@ int WindowsManager::run()
         tray->showMessage(QStringLiteral("Печать остановлена"),
                           QStringLiteral("Не напечатано символов распознанного текста: %1").arg(untyped));
     });
+    if (!TextWriter::Writer->hasSpareKeys())
+        tray->showMessage(QStringLiteral("Печать текста"),
+                          QStringLiteral("На клавиатуре нет свободных кодов клавиш: буквы и знаки, которых нет в "
+                                         "раскладке, напечатаны не будут. Раскладку восстановит setxkbmap или "
+                                         "новый вход в систему."),
+                          QSystemTrayIcon::Warning);
     const int result = QApplication::exec();
 
     stopSubServices();

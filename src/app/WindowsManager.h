@@ -162,5 +162,7 @@ private:
     bool startCalled = false;
     int screenX = 0;
     int screenY = 0;
-    int guardWaitMs = 10000;
+    // The copy that restarted this one may take its workers' stop limits (two of 5 s
+    // each, three workers) and then its own teardown to let go of the guard.
+    int guardWaitMs = 60000;
 };

@@ -229,8 +229,12 @@ void ConnectionManager::onOutOfServers()
         }
     }
     tryingFurtherServers = false;
-    const bool noServers = serversConnectionSource.getServerCount() < 1;
-    const QString cause = noServers ? serversConnectionSource.storage()->balancerFailure() : lastServerFailure;
+    // A balancer that failed in this cycle left no server to try, whatever
+    // the count of an earlier list says.
+    const QString balancerCause = serversConnectionSource.storage()->balancerFailure();
+    const bool noServers = serversConnectionSource.getServerCount() < 1
+        || (lastServerFailure.isEmpty() && !balancerCause.isEmpty());
+    const QString cause = noServers ? balancerCause : lastServerFailure;
     applyState(Failed, (noServers ? NoServersMessage : NoConnectionMessage)
                            + (cause.isEmpty() ? QString() : QStringLiteral(": ") + cause));
 

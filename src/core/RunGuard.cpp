@@ -3,6 +3,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QtDebug>
 
 #include <cerrno>
@@ -45,18 +48,40 @@ bool isPrivateFolder(const QString& path)
         && status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The user's runtime folder where there is one; else a folder of our own in
-// the temporary folder, which several users may share. Empty when neither is private.
-QString lockFolder(QString* problem)
+// A folder of our own in `parent`, made private when it is new.
+QString ownFolderIn(const QString& parent, const QString& name)
 {
+    if (parent.isEmpty() || !parent.startsWith(QLatin1Char('/')))
+        return QString();
+    QDir().mkpath(parent);
+    const QString own = parent + QLatin1Char('/') + name;
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivateFolder(own) ? own : QString();
+}
+
+// The lock file's path for `key`: in the user's runtime folder where there is
+// one. Else in a folder in the user's own cache, which no other user can take
+// first; a home may be shared by several machines, so the file is named after
+// this one too. Else in a folder in the temporary folder, which several users
+// share. Empty when none is private.
+QString lockFile(const QString& key, QString* problem)
+{
+    const QString file = key + QStringLiteral(".lock");
     const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
     if (runtime.startsWith(QLatin1Char('/')) && isPrivateFolder(runtime))
-        return runtime;
-    const QString own = QDir::tempPath() + QStringLiteral("/scrivora-%1").arg(::geteuid());
-    ::mkdir(QFile::encodeName(own).constData(), 0700);
-    if (isPrivateFolder(own))
-        return own;
-    *problem = QStringLiteral("%1 is not a private folder of this user").arg(own);
+        return runtime + QLatin1Char('/') + file;
+    const QString name = QStringLiteral("scrivora-%1").arg(::geteuid());
+    const QString cache = ownFolderIn(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation), name);
+    if (!cache.isEmpty()) {
+        QString host = QSysInfo::machineHostName();
+        host.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.-]")), QStringLiteral("_"));
+        return cache + QLatin1Char('/') + key + QLatin1Char('@') + host + QStringLiteral(".lock");
+    }
+    const QString shared = ownFolderIn(QDir::tempPath(), name);
+    if (!shared.isEmpty())
+        return shared + QLatin1Char('/') + file;
+    *problem = QStringLiteral("папка %1 не является личной папкой этого пользователя")
+                   .arg(QDir::tempPath() + QLatin1Char('/') + name);
     return QString();
 }
 
@@ -66,9 +91,7 @@ RunGuard::RunGuard(const QString& key)
     : key(key)
     , lockKey(generateKeyHash(key, QStringLiteral("_memLockKey")))
 {
-    const QString folder = lockFolder(&lastProblem);
-    if (!folder.isEmpty())
-        lockPath = folder + QLatin1Char('/') + lockKey + QStringLiteral(".lock");
+    lockPath = lockFile(lockKey, &lastProblem);
 }
 
 RunGuard::~RunGuard()
@@ -91,13 +114,14 @@ int RunGuard::openLockFile()
     // O_NOFOLLOW: a link in the lock's place is refused, never followed.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) {
-        lastProblem = QStringLiteral("cannot open %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
+        lastProblem =
+            QStringLiteral("не удалось открыть %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(errno)));
         qWarning().noquote() << "Single-instance guard:" << lastProblem;
         return -1;
     }
     struct stat status;
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
-        lastProblem = QStringLiteral("%1 is not a file of this user").arg(lockPath);
+        lastProblem = QStringLiteral("%1 не является файлом этого пользователя").arg(lockPath);
         qWarning().noquote() << "Single-instance guard:" << lastProblem;
         ::close(fd);
         return -1;
@@ -138,7 +162,7 @@ bool RunGuard::tryToRun()
     const int error = errno;
     ::close(fd);
     if (!heldElsewhere(error)) {
-        lastProblem = QStringLiteral("cannot lock %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(error)));
+        lastProblem = QStringLiteral("не удалось заблокировать %1: %2").arg(lockPath, QString::fromLocal8Bit(std::strerror(error)));
         qWarning().noquote() << "Single-instance guard:" << lastProblem;
     }
     return false;

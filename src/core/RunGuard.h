@@ -5,7 +5,8 @@
 // Keeps a second copy of the client from running for the same desktop user.
 // The guard is an open-file-description lock on a file in a folder that only
 // this user can create files in: the user's runtime folder (XDG_RUNTIME_DIR),
-// else a private folder of the user's own in the temporary folder. The kernel
+// else a private folder in the user's cache folder, else one in the temporary
+// folder (which another user could take first). The kernel
 // drops the lock when its holder ends, however it ends, so neither a killed
 // copy nor files left behind can keep the next one out, and no call ever
 // waits. Only a regular file of this user is taken as the lock: anything else
@@ -23,7 +24,8 @@ public:
     bool tryToRun();
     void release();
 
-    // Why the last tryToRun() could not use the lock at all; empty when it could.
+    // Why the last tryToRun() could not use the lock at all, in Russian for the
+    // user; empty when it could.
     QString problem() const { return lastProblem; }
 
     // The client's key, made per user so another desktop user is never refused.

@@ -16,7 +16,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
 #include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -67,32 +73,157 @@ std::string loggerId(const char* category)
     return id;
 }
 
-void vmLogHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    const std::string id = loggerId(context.category);
-    el::base::Writer writer(toLevel(type), context.file ? context.file : "", context.line,
-                            context.function ? context.function : "", el::base::DispatchAction::NormalLog, 0);
-    writer.construct(1, id.c_str()) << message.toUtf8().toStdString();
-}
-
 // Full log files kept beside the one being written.
 constexpr int KeptLogFiles = 10;
 // Starts whose files the built-in configuration keeps.
 constexpr int KeptStartFiles = 20;
 
-// The library truncates a full log file; keep it first as <name>.1, the one
-// before it as <name>.2 and so on, so a long session keeps its recent past
-// without filling the disk. Runs with the library's lock held: it must not log.
-void keepFullLogFile(const char* fileName, std::size_t)
+// The library measures a file by its stream's position, which a failed write
+// (a full disk) turns into SIZE_MAX: it would then truncate the file at every
+// line. Its own check is switched off and the sizes configured are kept here,
+// by level, so that a file is cut only when it really is full.
+std::mutex limitsMutex;
+std::map<el::base::type::EnumType, std::size_t> sizeLimits;
+
+// Whoever is told that the log cannot be written, and whether that has been told.
+std::mutex failureMutex;
+std::function<void(const QString&)> failureHandler;
+QString unwrittenLog;
+bool failureTold = false;
+
+std::size_t sizeLimit(el::Level level)
 {
-    if (!fileName)
+    std::lock_guard<std::mutex> lock(limitsMutex);
+    const auto found = sizeLimits.find(el::LevelHelper::castToInt(level));
+    return found == sizeLimits.end() ? 0 : found->second;
+}
+
+// As the library reads the value: digits only, anything else means no limit.
+std::size_t parseSize(const el::Configuration* configuration)
+{
+    if (!configuration)
+        return 0;
+    const QString text = QString::fromStdString(configuration->value()).trimmed();
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    return ok && !text.startsWith(QLatin1Char('+')) ? std::size_t(value) : 0;
+}
+
+void takeOverSizeLimits(el::Configurations& configurations)
+{
+    std::map<el::base::type::EnumType, std::size_t> limits;
+    const std::size_t global = parseSize(configurations.get(el::Level::Global, el::ConfigurationType::MaxLogFileSize));
+    el::base::type::EnumType index = el::LevelHelper::kMinValid;
+    el::LevelHelper::forEachLevel(&index, [&]() -> bool {
+        const el::Configuration* own = configurations.get(el::LevelHelper::castFromInt(index),
+                                                          el::ConfigurationType::MaxLogFileSize);
+        limits[index] = own ? parseSize(own) : global;
+        return false;
+    });
+    configurations.set(el::Level::Global, el::ConfigurationType::MaxLogFileSize, "0");
+    std::lock_guard<std::mutex> lock(limitsMutex);
+    sizeLimits = limits;
+}
+
+// Once per run, on stderr (the log itself may be what fails) and to the handler.
+void tellUnwritable(const QString& path)
+{
+    std::lock_guard<std::mutex> lock(failureMutex);
+    if (failureTold || !unwrittenLog.isEmpty())
         return;
-    const QString path = QString::fromLocal8Bit(fileName);
+    std::fprintf(stderr, "Scrivora: the log file %s cannot be written (disk full or folder not writable)\n",
+                 path.toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (failureHandler) {
+        failureTold = true;
+        failureHandler(path);
+    } else {
+        unwrittenLog = path;
+    }
+}
+
+// A full log file is kept as <name>.1, the one before it as <name>.2 and so
+// on, so a long session keeps its recent past without filling the disk. Runs
+// with the library's locks held: it must not log.
+void keepFullLogFile(const std::string& fileName)
+{
+    const QString path = QString::fromLocal8Bit(fileName.c_str());
     const auto kept = [&path](int n) { return QStringLiteral("%1.%2").arg(path).arg(n).toLocal8Bit(); };
     std::remove(kept(KeptLogFiles).constData());
     for (int n = KeptLogFiles - 1; n >= 1; --n)
         std::rename(kept(n).constData(), kept(n + 1).constData());
-    std::rename(fileName, kept(1).constData());
+    std::rename(fileName.c_str(), kept(1).constData());
+}
+
+// After each line: a full file is kept aside and a new one started; a stream
+// that failed is told and tried again with the next line. Returns the file
+// that cannot be written, empty when all is well.
+QString tendLogFile(const std::string& id, el::Level level)
+{
+    el::Logger* logger = el::Loggers::getLogger(id, false);
+    if (!logger)
+        return QString();
+    // In the library's order: the logger's lock, then the one of all writes.
+    el::base::threading::ScopedLock loggerLock(logger->lock());
+    el::base::threading::ScopedLock writeLock(ELPP->lock());
+    el::base::TypedConfigurations* typed = logger->typedConfigurations();
+    if (!typed || !typed->enabled(level) || !typed->toFile(level))
+        return QString();
+    el::base::type::fstream_t* stream = typed->fileStream(level);
+    const std::string& name = typed->filename(level);
+    if (!stream)
+        return QString();
+    if (!stream->is_open())
+        stream->open(name, std::ios::out | std::ios::app);
+    if (!stream->is_open() || !stream->good()) {
+        stream->clear();
+        return QString::fromLocal8Bit(name.c_str());
+    }
+    const std::size_t limit = sizeLimit(level);
+    struct stat status;
+    if (limit == 0 || ::stat(name.c_str(), &status) != 0 || std::size_t(status.st_size) < limit)
+        return QString();
+    stream->close();
+    keepFullLogFile(name);
+    stream->open(name, std::ios::out | std::ios::app);
+    return stream->is_open() ? QString() : QString::fromLocal8Bit(name.c_str());
+}
+
+void vmLogHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const std::string id = loggerId(context.category);
+    const el::Level level = toLevel(type);
+    {
+        el::base::Writer writer(level, context.file ? context.file : "", context.line,
+                                context.function ? context.function : "", el::base::DispatchAction::NormalLog, 0);
+        writer.construct(1, id.c_str()) << message.toUtf8().toStdString();
+    }
+    const QString unwritable = tendLogFile(id, level);
+    if (!unwritable.isEmpty())
+        tellUnwritable(unwritable);
+}
+
+// A file the library could not open leaves only its name behind: it then
+// writes to standard output alone and says nothing.
+QString unopenedLogFile(el::Configurations& configurations)
+{
+    el::Logger* logger = el::Loggers::getLogger("default");
+    if (!logger)
+        return QString();
+    el::base::TypedConfigurations* typed = logger->typedConfigurations();
+    QString unopened;
+    el::base::type::EnumType index = el::LevelHelper::kMinValid;
+    el::LevelHelper::forEachLevel(&index, [&]() -> bool {
+        const el::Level level = el::LevelHelper::castFromInt(index);
+        const el::Configuration* toFile = configurations.get(level, el::ConfigurationType::ToFile);
+        const QString value = toFile ? QString::fromStdString(toFile->value()).trimmed() : QString();
+        const bool wanted = value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        if (!wanted || typed->toFile(level))
+            return false;
+        unopened = QString::fromLocal8Bit(typed->filename(level).c_str());
+        return true;
+    });
+    return unopened;
 }
 
 // Each start writes a file of its own: only those of the newest starts are
@@ -129,12 +260,15 @@ void removeOldStartFiles(const QString& folder, const QString& current)
     }
 }
 
-bool applyConfiguration(const QString& text)
+// *unopened: a log file the configuration names that could not be opened.
+bool applyConfiguration(const QString& text, QString* unopened)
 {
     el::Configurations configurations;
     if (!configurations.parseFromText(text.toStdString()))
         return false;
+    takeOverSizeLimits(configurations);
     el::Loggers::setDefaultConfigurations(configurations, true);
+    *unopened = unopenedLogFile(configurations);
     return true;
 }
 
@@ -155,13 +289,13 @@ void InitLogger(int argc, char** argv)
     el::Loggers::addFlag(el::LoggingFlag::DisableApplicationAbortOnFatalLog);
     // A log that is still in a buffer when the program dies is of no use.
     el::Loggers::addFlag(el::LoggingFlag::ImmediateFlush);
-    el::Helpers::installPreRollOutCallback(keepFullLogFile);
     qInstallMessageHandler(vmLogHandler);
 
     const AppVariables& vars = AppVariables::sm_stdVars;
     const QString path = QDir(vars.get(QStringLiteral("AppStartLocation"), QString()))
                              .filePath(QStringLiteral("log.ini"));
     bool fileConfigurationUsed = false;
+    QString unopened;
     if (!QFileInfo::exists(path))
         problems << QStringLiteral("File %1 not found").arg(path);
 
@@ -178,7 +312,7 @@ void InitLogger(int argc, char** argv)
         } else {
             const int zero = bytes.indexOf('\0');
             const QString text = vars.substitute(QString::fromUtf8(zero < 0 ? bytes : bytes.left(zero)));
-            if (applyConfiguration(text))
+            if (applyConfiguration(text, &unopened))
                 fileConfigurationUsed = true;
             else
                 problems << QStringLiteral("Cannot parse logger configuration %1").arg(path);
@@ -188,7 +322,7 @@ void InitLogger(int argc, char** argv)
     QString fallback;
     if (!fileConfigurationUsed) {
         fallback = vars.substitute(fallbackLoggerConfiguration());
-        if (applyConfiguration(fallback)) {
+        if (applyConfiguration(fallback, &unopened)) {
             el::Logger* logger = el::Loggers::getLogger("default");
             const QString current = logger
                 ? QString::fromStdString(logger->typedConfigurations()->filename(el::Level::Info))
@@ -208,4 +342,18 @@ void InitLogger(int argc, char** argv)
         qWarning().noquote() << problem;
     if (!fileConfigurationUsed)
         qWarning().noquote() << "Logger have used fallback configuration\n" + fallback;
+    if (!unopened.isEmpty()) {
+        qWarning().noquote() << "The log file " + unopened + " cannot be opened: messages go to standard output only";
+        tellUnwritable(unopened);
+    }
+}
+
+void setLogWriteFailureHandler(std::function<void(const QString& path)> handler)
+{
+    std::lock_guard<std::mutex> lock(failureMutex);
+    failureHandler = std::move(handler);
+    if (failureHandler && !unwrittenLog.isEmpty() && !failureTold) {
+        failureTold = true;
+        failureHandler(unwrittenLog);
+    }
 }

@@ -290,7 +290,11 @@ void AsrManager::startRecognition()
 
 void AsrManager::stopRecognition()
 {
+    QMutexLocker locker(&stateMutex);
     startUninteractiveMode();
+    // The server may never confirm the stop (the link dropped, a slow server):
+    // the next toggle must start, not stop again.
+    dictationShown = false;
 }
 
 void AsrManager::changeRecognition()

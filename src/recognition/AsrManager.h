@@ -57,7 +57,7 @@ public:
     // form and a start resumes the form's dictation.
     void setFormConnected(bool connected);
     // What the monitor shows: a dictation or form mode reported starting or
-    // started, and not stopped since. The toggle follows it.
+    // started, and neither stopped nor asked to stop since. The toggle follows it.
     bool isDictationShown();
 
     ClientThemeInfo getSelectedTheme();

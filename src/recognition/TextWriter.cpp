@@ -3,6 +3,8 @@
 #include "TypingQueue.h"
 #include "XTextWriter.h"
 
+#include <QDebug>
+
 TextWriter* TextWriter::Writer = nullptr;
 
 TextWriter::Typing::Typing(unsigned long window, const QString& text)
@@ -33,6 +35,11 @@ int TextWriter::finishTyping()
     return 0;
 }
 
+int TextWriter::releaseBorrowed(int)
+{
+    return 0;
+}
+
 void TextWriter::Init()
 {
     if (!Writer)
@@ -41,6 +48,15 @@ void TextWriter::Init()
 
 void TextWriter::Cleanup()
 {
+    if (Writer) {
+        const int dropped = Writer->queue()->abandon();
+        const int unread = Writer->releaseBorrowed(EndingWaitMs);
+        if (dropped + unread > 0)
+            qWarning().noquote() << QStringLiteral("Typing ended with the program: %1 characters received were not "
+                                                   "typed, %2 may not have reached the window as typed")
+                                        .arg(dropped)
+                                        .arg(unread);
+    }
     delete Writer;
     Writer = nullptr;
 }

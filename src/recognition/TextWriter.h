@@ -56,15 +56,26 @@ public:
     // many milliseconds to wait before the next call (0: after a turn of the
     // event loop). This one types the rest at once through writeText.
     virtual int typeSome(Typing& typing);
-    // Called once nothing is left to type: gives back what typing borrowed.
-    // Answers how many milliseconds to wait before calling again, 0 when done.
+    // Called once nothing is left to type: gives back what typing borrowed,
+    // once the receivers have read what used it. Answers how many milliseconds
+    // to wait before calling again, 0 when done.
     virtual int finishTyping();
+    // At the end: gives back what typing borrowed once the receivers have read
+    // what used it, or maxWaitMs have passed. Answers how many characters may
+    // not have reached their window as typed.
+    virtual int releaseBorrowed(int maxWaitMs);
+    // False when characters that no key produces cannot be typed at all.
+    virtual bool hasSpareKeys() const { return true; }
 
     TypingQueue* queue() const { return typingQueue.get(); }
+
+    // How long the end of the program waits for the receivers to read what was typed.
+    static constexpr int EndingWaitMs = 3000;
 
     static TextWriter* Writer;
 
     static void Init();
+    // Drops what waits to be typed and gives back what typing borrowed (see releaseBorrowed).
     static void Cleanup();
     static bool WriteText(unsigned long window, QString text);
     static bool WriteKey(unsigned long window, const HotKeyInfo& hotkey);

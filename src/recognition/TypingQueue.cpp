@@ -70,6 +70,19 @@ void TypingQueue::stopAfterWord()
     }
 }
 
+int TypingQueue::abandon()
+{
+    int dropped = 0;
+    for (const Job& job : jobs) {
+        if (!job.isKey)
+            dropped += job.typing.end - job.typing.next;
+    }
+    jobs.clear();
+    timer.stop();
+    finishing = false;
+    return dropped;
+}
+
 void TypingQueue::schedule(int waitMs)
 {
     timer.start(std::max(0, waitMs));

@@ -26,8 +26,13 @@ public:
     bool addKey(unsigned long window, const HotKeyInfo& hotkey);
     // Finishes the word being typed (none when between two) and drops everything after it.
     void stopAfterWord();
+    // Drops everything at once, for the end of the program; answers how many
+    // characters received were not typed.
+    int abandon();
     // Something is queued, or the writer has not given back what it borrowed.
     bool isBusy() const { return !jobs.empty() || finishing; }
+    // Text or keys wait to be sent.
+    bool isTyping() const { return !jobs.empty(); }
 
     // Longest stretch of one word typed after a stop: a "word" with no blank
     // in it (a pasted document) must not hold the stop up.

@@ -7,6 +7,14 @@ QString peerOf(const QString& host, int port)
 {
     return QStringLiteral("%1:%2").arg(host).arg(port);
 }
+
+// A peer's own text goes into a tray message: one line, of a length that fits there.
+QString oneLine(const QString& text)
+{
+    const int limit = 200;
+    const QString simplified = text.simplified();
+    return simplified.size() <= limit ? simplified : simplified.left(limit - 1) + QChar(0x2026);
+}
 } // namespace
 
 QString NetworkErrorText::tlsFailed(const QString& peer)
@@ -24,14 +32,20 @@ QString NetworkErrorText::timedOut(const QString& host, int port, bool tls)
         .arg(peerOf(host, port));
 }
 
-QString NetworkErrorText::ofReply(QNetworkReply::NetworkError error, const QString& host, int port, bool tls)
+QString NetworkErrorText::ofReply(QNetworkReply::NetworkError error, const QString& host, int port, bool tls,
+                                  int httpStatus, const QString& serverText)
 {
-    if (error == QNetworkReply::NoError)
-        return QStringLiteral("ответ %1 не удалось прочитать").arg(peerOf(host, port));
+    const QString peer = peerOf(host, port);
+    if (error == QNetworkReply::NoError) {
+        const QString reported = oneLine(serverText);
+        return reported.isEmpty() ? QStringLiteral("ответ %1 не удалось прочитать").arg(peer)
+                                  : QStringLiteral("%1 ответил: %2").arg(peer, reported);
+    }
     const QAbstractSocket::SocketError cause = socketErrorOf(error);
-    if (cause == QAbstractSocket::UnknownSocketError)
-        return QStringLiteral("%1 ответил ошибкой (код %2)").arg(peerOf(host, port)).arg(int(error));
-    return ofSocket(cause, host, port, tls);
+    if (cause != QAbstractSocket::UnknownSocketError)
+        return ofSocket(cause, host, port, tls);
+    return httpStatus > 0 ? QStringLiteral("%1 ответил ошибкой HTTP %2").arg(peer).arg(httpStatus)
+                          : QStringLiteral("%1 ответил ошибкой (код %2)").arg(peer).arg(int(error));
 }
 
 QAbstractSocket::SocketError NetworkErrorText::socketErrorOf(QNetworkReply::NetworkError error)

@@ -11,7 +11,10 @@ class NetworkErrorText
 public:
     // `tls`: the connection was to be encrypted; a peer that hangs up or stays silent
     // during the TLS handshake usually does not speak TLS.
-    static QString ofReply(QNetworkReply::NetworkError error, const QString& host, int port, bool tls);
+    // `httpStatus` (0: none) and `serverText`, the error the peer reported in its answer, name the cause when
+    // the peer was reached.
+    static QString ofReply(QNetworkReply::NetworkError error, const QString& host, int port, bool tls,
+                           int httpStatus = 0, const QString& serverText = QString());
     static QString ofSocket(QAbstractSocket::SocketError error, const QString& host, int port, bool tls);
     static QString timedOut(const QString& host, int port, bool tls);
     // A local server that could not listen on `port`; `qtText` is used for the rare causes.

@@ -104,9 +104,13 @@ QJsonObject RestClient::execute(QString path, Method method, QByteArray data, QM
     const QString url = composeUrl(path);
     auto* worker = new RestJsonWorker(sslConfiguration, headers);
     QJsonObject result;
+    lastStatus = 0;
+    bool fromServer = false;
     if (run(worker, Qt::BlockingQueuedConnection, url, method, data, parameters)) {
         result = worker->result();
         lastError = worker->networkError();
+        lastStatus = worker->httpStatus();
+        fromServer = worker->resultFromReply();
         delete worker;
     } else {
         result = RestJsonWorker::createErrorResult(RestJsonWorker::defaultErrorText(), StubRestWorker::abortedText());
@@ -114,6 +118,8 @@ QJsonObject RestClient::execute(QString path, Method method, QByteArray data, QM
     }
     // Replies may echo what was sent (a claim names its user): the log gets their size and error text only.
     const QJsonValue error = result.value(QStringLiteral("Error"));
+    // Otherwise the error object is the client's own, made for the failed call.
+    serverError = fromServer ? error.toObject().value(QStringLiteral("Text")).toString() : QString();
     qInfo().noquote() << QStringLiteral("Reply of %1: %2 bytes%3")
                              .arg(trimSlashes(path))
                              .arg(QJsonDocument(result).toJson(QJsonDocument::Compact).size())
@@ -132,9 +138,12 @@ QByteArray RestClient::executeClearHttp(QString path, Method method, QByteArray 
     const QByteArray timedOut = worker->createDefaultErrorResult(StubRestWorker::abortedText());
     QByteArray result = timedOut;
     lastError = QNetworkReply::OperationCanceledError;
+    lastStatus = 0;
+    serverError.clear();
     if (run(worker, Qt::AutoConnection, url, method, data, parameters)) {
         result = worker->result();
         lastError = worker->networkError();
+        lastStatus = worker->httpStatus();
         delete worker;
     }
     // Form requests pass through here: their replies carry form values.

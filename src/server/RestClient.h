@@ -33,6 +33,11 @@ public:
     // The QNetworkReply::NetworkError of the last call; a call that outlived its
     // time limit was aborted (OperationCanceledError).
     int lastNetworkError() const { return lastError; }
+    // The HTTP status of the last call's reply; 0 when none came.
+    int lastHttpStatus() const { return lastStatus; }
+    // The error text the server put into the last call's answer; empty when
+    // the server reported none or the call failed before it answered.
+    QString lastServerError() const { return serverError; }
     // Whether calls go over HTTPS, after initialize.
     bool usesTls() const { return sslConfiguration && chosenTemplate == httpsTemplate; }
 
@@ -66,6 +71,8 @@ private:
 
     int timeoutMsecs = 7000;
     int lastError = 0;
+    int lastStatus = 0;
+    QString serverError;
     // After the abort the reply ends at once; this only bounds a stuck thread.
     int abortGraceMsecs = 2000;
     int interruptCheckMsecs = 50;

@@ -43,9 +43,11 @@ ServerListDTO ServerStatusStorage::GetServersInternal()
     }
     const RestClient* client = balancerRestAccessPoint.restClient();
     BalancerConnectionSettings settings;
-    lastBalancerFailure = list.valid ? QString()
-                                     : NetworkErrorText::ofReply(QNetworkReply::NetworkError(client->lastNetworkError()),
-                                                                 settings.Ip, settings.RestPort, client->usesTls());
+    lastBalancerFailure = list.valid
+        ? QString()
+        : NetworkErrorText::ofReply(QNetworkReply::NetworkError(client->lastNetworkError()), settings.Ip,
+                                    settings.RestPort, client->usesTls(), client->lastHttpStatus(),
+                                    client->lastServerError());
     return list;
 }
 

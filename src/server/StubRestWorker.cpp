@@ -86,6 +86,18 @@ int StubRestWorker::networkError()
     return replyError;
 }
 
+int StubRestWorker::httpStatus()
+{
+    QMutexLocker lock(&mutex);
+    return replyStatus;
+}
+
+bool StubRestWorker::resultFromReply()
+{
+    QMutexLocker lock(&mutex);
+    return replyStored;
+}
+
 QString StubRestWorker::networkErrorText(int code, const QString& errorString)
 {
     return QStringLiteral("Код: ") + QString::number(code) + QStringLiteral("\nОшибка: ") + errorString;
@@ -247,7 +259,9 @@ void StubRestWorker::onExecuteFinished()
     try {
         QMutexLocker lock(&mutex);
         replyError = reply->error();
+        replyStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         storeResult(reply);
+        replyStored = replyError == QNetworkReply::NoError;
         pendingReply = nullptr;
     } catch (...) {
         failWithCurrentException();

@@ -43,6 +43,10 @@ public:
 
     // The network error of the finished reply; NoError also when none came.
     int networkError();
+    // The HTTP status of the finished reply; 0 when none came.
+    int httpStatus();
+    // Whether the result is the reply as read, not an error object of the worker's own.
+    bool resultFromReply();
 
     // The debug text of an aborted reply, also used when the worker had to be abandoned.
     static QString networkErrorText(int code, const QString& errorString);
@@ -77,6 +81,8 @@ protected:
     QRecursiveMutex mutex;
     QNetworkReply* pendingReply = nullptr;
     int replyError = 0;
+    int replyStatus = 0;
+    bool replyStored = false;
 
 private:
     void abortPending();

@@ -9,6 +9,7 @@
 #include "ScrivoraMain.h"
 #include "SystemTray.h"
 #include "TestHome.h"
+#include "XTestKeyboard.h"
 #include "UserCommandFiles.h"
 #include "UserCommandFixtures.h"
 #include "UserCommandsManager.h"
@@ -122,9 +123,12 @@ class TestEventHandling : public QObject
 public:
     std::unique_ptr<FakeServerSet> servers;
     std::unique_ptr<PulsePipeSink> speaker;
+    // Every free keycode taken before the start, the layout put back at the end.
+    std::unique_ptr<XTestKeyboard> fullKeyboard;
 
 private slots:
     void initTestCase();
+    void startupProblemsToldOnce();
     void noticesBeforeReady_data();
     void noticesBeforeReady();
     void hotkeyNoticeOnceReady();
@@ -173,7 +177,7 @@ void TestEventHandling::initTestCase()
     QVERIFY(manager && asr);
     server = servers->recognition();
     modeSpy = std::make_unique<QSignalSpy>(asr, &AsrManager::currentModeOrStateChanged);
-    QTRY_VERIFY(manager->systemTray()->trayIcon()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(manager->systemTray()->trayIcon()->isVisible(), TestHome::scaled(5000));
     // A dropped link is taken up again without the user's 30 s wait.
     manager->connectionManager()->setRetryDelay(200);
     // The start-up theme check holds the connection short of ready.
@@ -181,6 +185,33 @@ void TestEventHandling::initTestCase()
     onSound = soundData(":/Assets/SpeechOn.wav");
     offSound = soundData(":/Assets/SpeechOff.wav");
     QVERIFY(!onSound.isEmpty() && onSound.size() == offSound.size() && onSound != offSound);
+}
+
+// A damaged value in an administrator's settings.ini once crashed every start;
+// a log that cannot be written went unnoticed, as did a keyboard without a
+// free keycode for the characters no key produces. Each is told once.
+void TestEventHandling::startupProblemsToldOnce()
+{
+    const QString settingsTitle = QStringLiteral("Общие настройки не используются");
+    const QString logTitle = QStringLiteral("Журнал не записывается");
+    const QString keysTitle = QStringLiteral("Печать текста|На клавиатуре нет свободных кодов клавиш");
+    // The notices take turns: each is moved along once seen.
+    NoticeQueue* notices = manager->systemTray()->notices();
+    QTRY_VERIFY_WITH_TIMEOUT((notices->dismissCurrent(), !balloons.shown.filter(settingsTitle).isEmpty()
+                              && !balloons.shown.filter(logTitle).isEmpty() && !balloons.shown.filter(keysTitle).isEmpty()),
+                             TestHome::scaled(10000));
+    qWarning() << "a line the log cannot take either";
+    // Whatever else is waiting shown too, a second telling among it.
+    QTRY_VERIFY_WITH_TIMEOUT((notices->dismissCurrent(), notices->waitingCount() == 0), TestHome::scaled(10000));
+    const QStringList shown = balloons.shown;
+    freshBalloons();
+    QCOMPARE(shown.filter(settingsTitle).size(), 1);
+    QVERIFY2(shown.filter(settingsTitle).constFirst().contains(QStringLiteral("/system/Orvanta Labs/Scrivora/settings.ini")),
+             qPrintable(shown.join(QLatin1Char('\n'))));
+    QCOMPARE(shown.filter(logTitle).size(), 1);
+    QVERIFY(shown.filter(logTitle).constFirst().contains(QStringLiteral("/data/Orvanta Labs/Scrivora/logs")));
+    QCOMPARE(shown.filter(keysTitle).size(), 1);
+    fullKeyboard.reset();
 }
 
 void TestEventHandling::sendReports(const QString& text)
@@ -198,7 +229,7 @@ void TestEventHandling::sendReports(const QString& text)
         }
         return false;
     };
-    QTRY_VERIFY(handled());
+    QTRY_VERIFY_WITH_TIMEOUT(handled(), TestHome::scaled(5000));
 }
 
 void TestEventHandling::freshBalloons()
@@ -210,7 +241,7 @@ void TestEventHandling::freshBalloons()
             notices->dismissCurrent();
         return notices->waitingCount() == 0;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(drained(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(drained(), TestHome::scaled(10000));
     balloons.shown.clear();
 }
 
@@ -277,13 +308,15 @@ void TestEventHandling::hotkeyNoticeOnceReady()
 {
     freshBalloons();
     QQuickWindow* themeCheck = nullptr;
-    QTRY_VERIFY((themeCheck = QuickWindows::titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((themeCheck = QuickWindows::titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible(),
+                             TestHome::scaled(5000));
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
-    QTRY_COMPARE(balloons.shown, QStringList{HotkeyNotice});
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{HotkeyNotice}, TestHome::scaled(5000));
 
     // The registered command that a later case runs.
-    QTRY_VERIFY(!(failingCommandId = server->registeredCommandId(FailingPhrase)).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!(failingCommandId = server->registeredCommandId(FailingPhrase)).isEmpty(),
+                             TestHome::scaled(5000));
 }
 
 void TestEventHandling::notificationActions_data()
@@ -306,7 +339,7 @@ void TestEventHandling::notificationActions()
     QFETCH(bool, stops);
     QFETCH(bool, disconnects);
 
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     freshBalloons();
     server->clearReceived();
     QSignalSpy dropped(server, &FakeRecognitionServer::clientDisconnected);
@@ -315,15 +348,16 @@ void TestEventHandling::notificationActions()
 
     QCOMPARE(balloons.shown, shown ? QStringList{QStringLiteral("Сервер|") + message} : QStringList());
     if (stops)
-        QTRY_COMPARE(server->lastRequestedMode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     if (disconnects) {
-        QTRY_COMPARE(dropped.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), 1, TestHome::scaled(5000));
         // It connects again, without a second hotkey notice.
-        QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
         QVERIFY(!balloons.shown.contains(HotkeyNotice));
         // The new link asks for the recorded mode again; its report must not land in a later case.
-        QTRY_COMPARE(server->lastRequestedMode(), 0);
-        QTRY_VERIFY(!modeSpy->isEmpty() && modeSpy->last().at(0).toInt() == 0 && modeSpy->last().at(1).toInt() == 1);
+        QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!modeSpy->isEmpty() && modeSpy->last().at(0).toInt() == 0 && modeSpy->last().at(1).toInt() == 1,
+                                 TestHome::scaled(5000));
     } else {
         QCOMPARE(dropped.count(), 0);
     }
@@ -331,10 +365,11 @@ void TestEventHandling::notificationActions()
 
 void TestEventHandling::serverNotificationAndCommandError()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     freshBalloons();
     QVERIFY(server->sendNotification(QStringLiteral("Сервер будет перезапущен"), 2, 0));
-    QTRY_COMPARE(balloons.shown, QStringList{QStringLiteral("Сервер будет перезапущен")});
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{QStringLiteral("Сервер будет перезапущен")},
+                              TestHome::scaled(5000));
     // What the server says may quote what was dictated: the log gets its size.
     QCOMPARE(loggedWith(QStringLiteral("Notification: 24 characters (type 2, action 0)")).size(), 1);
     QVERIFY(loggedWith(QStringLiteral("перезапущен")).isEmpty());
@@ -343,14 +378,15 @@ void TestEventHandling::serverNotificationAndCommandError()
     sendReports(QStringLiteral("2:0 2:1"));
     ++expectedOn;
     QVERIFY(server->sendResult(FailingPhrase, true, failingCommandId));
-    QTRY_COMPARE(balloons.shown.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown.size(), 1, TestHome::scaled(5000));
     QVERIFY2(balloons.shown.first().startsWith(QStringLiteral("Команда не выполнена|Не удалось запустить программу")),
              qPrintable(balloons.shown.first()));
     // The program's path is the command's text: it stays out of the log.
     QVERIFY2(loggedWith(QStringLiteral("no such program")).isEmpty(),
              qPrintable(loggedWith(QStringLiteral("no such program")).join(QLatin1Char('\n'))));
     resetModes();
-    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary),
+                              TestHome::scaled(10000));
 }
 
 void TestEventHandling::lesserNoticeWaits()
@@ -369,8 +405,9 @@ void TestEventHandling::lesserNoticeWaits()
     }
     QVERIFY(balloon);
     QTest::mouseClick(balloon, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-    QTRY_COMPARE(balloons.shown, (QStringList{QStringLiteral("Микрофон не работает|первое"),
-                                              QStringLiteral("Звук не воспроизводится|второе")}));
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, (QStringList{QStringLiteral("Микрофон не работает|первое"),
+                                              QStringLiteral("Звук не воспроизводится|второе")}),
+                                              TestHome::scaled(5000));
 }
 
 void TestEventHandling::soundsFollowModeStates_data()
@@ -398,14 +435,15 @@ void TestEventHandling::soundsFollowModeStates()
     // Counted over the whole table: a sound that came late shows in the next row.
     expectedOn += on;
     expectedOff += off;
-    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary),
+                              TestHome::scaled(10000));
 }
 
 void TestEventHandling::noMicrophoneStopsDictation()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(state(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     resetModes();
-    QTRY_VERIFY2(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary));
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary), TestHome::scaled(5000));
     const QStringList microphone{QStringLiteral("module-null-source"), QStringLiteral("source_name=test_mic"),
                                  QStringLiteral("rate=16000"), QStringLiteral("channels=1"),
                                  QStringLiteral("max_latency_msec=20")};
@@ -423,14 +461,15 @@ void TestEventHandling::noMicrophoneStopsDictation()
 
     freshBalloons();
     QVERIFY(!PulseTestServer::pactl({QStringLiteral("unload-module"), microphone.first()}).isNull());
-    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, TestHome::scaled(10000));
 
     freshBalloons();
     sendReports(QStringLiteral("2:0 2:1"));
-    QTRY_COMPARE(balloons.shown, QStringList{NoMicrophone});
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(balloons.shown, QStringList{NoMicrophone}, TestHome::scaled(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     // The stop sound, never the start sound.
-    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff + 1), qPrintable(playedSummary), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff + 1), qPrintable(playedSummary),
+                              TestHome::scaled(10000));
 }
 
 // The program runs with this test in its event loop.
@@ -452,6 +491,22 @@ static void scheduleTests()
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {UserCommandFixtures::command(UserCommandNamespace::Exe, FailingPhrase,
                                                          TestHome::path() + QStringLiteral("/no such program"))});
+    // A file where the log folder would be: the log cannot be written.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    QFile logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
+    if (logs.open(QIODevice::WriteOnly))
+        logs.close();
+    // After the test's own settings are written: Qt would crash reading them.
+    const QString system = TestHome::path() + QStringLiteral("/system");
+    QDir().mkpath(system + QStringLiteral("/Orvanta Labs/Scrivora"));
+    QFile damaged(system + QStringLiteral("/Orvanta Labs/Scrivora/settings.ini"));
+    if (damaged.open(QIODevice::WriteOnly))
+        damaged.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0G\\x7f\\xff\\xff\\xff)\n");
+    damaged.close();
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system));
+    testObject->fullKeyboard = std::make_unique<XTestKeyboard>();
+    testObject->fullKeyboard->setLayout(QStringLiteral("us"));
+    testObject->fullKeyboard->fillFreeKeycodes();
     QTimer::singleShot(0, [] {
         testResult = QTest::qExec(testObject, QCoreApplication::arguments());
         WindowsManager* manager = nullptr;

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "TestHome.h"
 
 #include <QtTest>
 
@@ -56,7 +57,7 @@ int TestInstallHelper::run(const QString& argument)
                        home->filePath(QStringLiteral("xdg-first")) + QLatin1Char(':') + home->filePath(QStringLiteral("xdg")));
     helper.setProcessEnvironment(environment);
     helper.start(Helper, {argument});
-    if (!helper.waitForFinished(10000) || helper.exitStatus() != QProcess::NormalExit)
+    if (!helper.waitForFinished(TestHome::scaled(10000)) || helper.exitStatus() != QProcess::NormalExit)
         return -1;
     return helper.exitCode();
 }
@@ -132,7 +133,7 @@ void TestInstallHelper::entryStartsTheProgramBesideTheHelper()
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     helper.setProcessEnvironment(environment);
     helper.start(folder + QStringLiteral("/install"), {QStringLiteral("autorun")});
-    QVERIFY(helper.waitForFinished(10000));
+    QVERIFY(helper.waitForFinished(TestHome::scaled(10000)));
     QCOMPARE(helper.exitCode(), 0);
 
     QFile entry(userEntry());

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
@@ -20,6 +21,7 @@
 #include <optional>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,9 +29,9 @@ namespace {
 class Client
 {
 public:
-    Client()
+    explicit Client(const QString& folders = home())
     {
-        process.setProcessEnvironment(FakeServerSet::clientEnvironment(home()));
+        process.setProcessEnvironment(FakeServerSet::clientEnvironment(folders));
         process.collectOutput();
     }
 
@@ -115,7 +117,9 @@ private slots:
     void unreadableSettingsFileIsSetAside();
     void unknownVerificationIsStrictAndTold();
     void damagedProfileFileIsSetAside();
+    void clientFilesAreTheUsersAlone();
     void installedProgramRunsAsBuilt();
+    void restartedCopyWaitsForASlowPreviousOne();
 
 private:
     TrayHostSession trayHost;
@@ -133,7 +137,7 @@ void TestScrivoraProcess::initTestCase()
     servers->writeClientSettings(FakeServerSet::clientSettingsFile(Client::home()), true);
     first = std::make_unique<Client>();
     first->start();
-    QVERIFY(first->process.waitForStarted());
+    QVERIFY(first->process.waitForStarted(TestHome::scaled(30000)));
 }
 
 void TestScrivoraProcess::startsConnectedWithTrayIcon()
@@ -155,7 +159,8 @@ void TestScrivoraProcess::secondCopyIsRefused()
                               })).has_value(),
                              TestHome::scaled(10000));
     // Written before the box was shown, but read here only as the event loop runs.
-    QTRY_VERIFY(second.output().contains(QLatin1String("Another copy is running")));
+    QTRY_VERIFY_WITH_TIMEOUT(second.output().contains(QLatin1String("Another copy is running")),
+                             TestHome::scaled(5000));
     // Each copy writes a file of its own, even when both started in one second.
     const QStringList logs = logFiles();
     for (const QProcess* copy : {&first->process, &second.process}) {
@@ -196,7 +201,7 @@ void TestScrivoraProcess::quitFromTrayMenuStopsWorkers()
     verifyCleanEnd(*first);
     if (QTest::currentTestFailed())
         return;
-    QTRY_VERIFY(!servers->recognition()->hasClient());
+    QTRY_VERIFY_WITH_TIMEOUT(!servers->recognition()->hasClient(), TestHome::scaled(5000));
 }
 
 void TestScrivoraProcess::sessionEndSignalStopsWorkers_data()
@@ -212,7 +217,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     first.reset(); // one copy at a time
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
@@ -221,7 +226,7 @@ void TestScrivoraProcess::sessionEndSignalStopsWorkers()
     verifyCleanEnd(client);
     if (QTest::currentTestFailed())
         return;
-    QTRY_VERIFY(!servers->recognition()->hasClient());
+    QTRY_VERIFY_WITH_TIMEOUT(!servers->recognition()->hasClient(), TestHome::scaled(5000));
 }
 
 // A value that makes Qt crash in every read of the file (a polygon declaring
@@ -241,13 +246,14 @@ void TestScrivoraProcess::unreadableSettingsFileIsSetAside()
 
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("started with defaults")), qPrintable(client.output().right(4000)),
                               TestHome::scaled(10000));
     QFile kept(path + QStringLiteral(".damaged"));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), damaged);
-    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; }, 2000));
+    QVERIFY(!QTest::qWaitFor([&client] { return client.process.state() == QProcess::NotRunning; },
+                             TestHome::scaled(2000)));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
@@ -269,7 +275,7 @@ void TestScrivoraProcess::unknownVerificationIsStrictAndTold()
     const int requests = servers->balancerRequests();
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("[SSL] SslCertificateVerification=strikt is neither "
                                                                    "Strict nor Insecure: Strict is used")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(10000));
@@ -297,19 +303,65 @@ void TestScrivoraProcess::damagedProfileFileIsSetAside()
 
     Client client;
     client.start();
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
     QVERIFY(client.output().contains(QLatin1String("The profile file could not be read; kept as")));
     QCOMPARE(contents(organisation + QStringLiteral(".damaged")), damaged);
     QVERIFY(!QFile::exists(organisation));
-    QVERIFY(!client.finished(2000));
+    QVERIFY(!client.finished(TestHome::scaled(2000)));
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
     QCOMPARE(client.exitCode(0), 0);
     FakeServerSet::writeCompleteProfile(QFileInfo(settings).path());
+}
+
+// Logs, settings and profile hold medical and personal data: other local users
+// could read them all (folders 0751 and 0755, files 0644).
+void TestScrivoraProcess::clientFilesAreTheUsersAlone()
+{
+    first.reset();
+    const QString home = TestHome::path() + QStringLiteral("/fresh");
+    QDir(home).removeRecursively();
+    // Left by an earlier version: the folder is closed, whatever it holds.
+    const QString data = home + QStringLiteral("/data/Orvanta Labs/Scrivora");
+    QVERIFY(QDir().mkpath(data + QStringLiteral("/logs")));
+    QCOMPARE(::chmod(QFile::encodeName(data).constData(), 0755), 0);
+    QSet<QString> earlier;
+    QDirIterator before(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+    while (before.hasNext())
+        earlier.insert(before.next());
+
+    Client client(home);
+    client.start();
+    QVERIFY(client.process.waitForStarted());
+    const QString settings = FakeServerSet::clientSettingsFile(home);
+    // The settings file is written once the connection is tried (the desktop's id).
+    QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo::exists(settings), qPrintable(client.output().right(4000)), TestHome::scaled(20000));
+    ::kill(pid_t(client.process.processId()), SIGTERM);
+    QVERIFY(client.process.waitToEnd(TestHome::scaled(20000)));
+
+    QStringList open;
+    int made = 0;
+    QDirIterator after(home, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDirIterator::Subdirectories);
+    while (after.hasNext()) {
+        const QString path = after.next();
+        struct stat status;
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
+        if (earlier.contains(path) && path != data)
+            continue;
+        ++made;
+        if ((status.st_mode & 077) != 0 || (S_ISDIR(status.st_mode) && (status.st_mode & 0700) != 0700))
+            open << QStringLiteral("%1 %2").arg(status.st_mode & 0777, 0, 8).arg(path);
+    }
+    QVERIFY2(open.isEmpty(), qPrintable(open.join(QLatin1Char('\n'))));
+    QVERIFY(QFileInfo(settings).isFile());
+    QVERIFY(!QDir(data + QStringLiteral("/logs")).entryList({QStringLiteral("log_*.log")}, QDir::Files).isEmpty());
+    QVERIFY(made > 5);
 }
 
 // cmake --install into a temporary prefix, as an administrator does: the
@@ -341,9 +393,20 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
              qPrintable(entry));
     QVERIFY(entry.contains(QLatin1String("\nIcon=scrivora\n")));
 
+    // The manifest lists every file laid out, links included: what an uninstall removes.
+    QStringList laidOut;
+    QDirIterator files(prefix.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        laidOut << files.next();
+    QStringList listed = QString::fromUtf8(contents(QStringLiteral(SCRIVORA_BUILD_DIR "/install_manifest.txt")))
+                             .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    laidOut.sort();
+    listed.sort();
+    QCOMPARE(listed, laidOut);
+
     Client client;
     client.start(root.filePath(QStringLiteral("bin/scrivora")));
-    QVERIFY(client.process.waitForStarted());
+    QVERIFY(client.process.waitForStarted(TestHome::scaled(30000)));
     QTRY_VERIFY2_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")),
                               qPrintable(client.output().right(4000)), TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
@@ -355,6 +418,33 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     verifyCleanEnd(client);
+}
+
+// The copy that restarts the program may take its workers' stop limits to end
+// (a loaded machine makes it slow): the new copy waits and then takes over.
+void TestScrivoraProcess::restartedCopyWaitsForASlowPreviousOne()
+{
+    Client previous;
+    previous.start();
+    QTRY_VERIFY2_WITH_TIMEOUT(previous.output().contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(previous.output().right(4000)), TestHome::scaled(20000));
+    Client restarted;
+    QProcessEnvironment environment = restarted.process.processEnvironment();
+    environment.insert(QStringLiteral("SCRIVORA_RESTARTED"), QStringLiteral("1"));
+    restarted.process.setProcessEnvironment(environment);
+    restarted.start();
+    QTRY_VERIFY2_WITH_TIMEOUT(restarted.output().contains(QLatin1String("Waiting for the previous copy to end")),
+                              qPrintable(restarted.output().right(4000)), TestHome::scaled(20000));
+    // Longer than the shortest of those stops, two limits of 5 s.
+    QTest::qWait(11000);
+    QCOMPARE(restarted.process.state(), QProcess::Running);
+
+    ::kill(pid_t(previous.process.processId()), SIGTERM);
+    verifyCleanEnd(previous);
+    QTRY_VERIFY2_WITH_TIMEOUT(restarted.output().contains(QLatin1String("stateChanged from 9 to 14")),
+                              qPrintable(restarted.output().right(4000)), TestHome::scaled(20000));
+    ::kill(pid_t(restarted.process.processId()), SIGTERM);
+    verifyCleanEnd(restarted);
 }
 
 QTEST_MAIN(TestScrivoraProcess)

@@ -165,8 +165,9 @@ void TestSystemTray::noticeOrder()
     post(QSystemTrayIcon::Warning, "Звук не воспроизводится");
     post(QSystemTrayIcon::Critical, "Микрофон не работает");
     QCOMPARE(shown, (QStringList{"2 Настройки сброшены", "3 Микрофон не работает"}));
-    QTRY_COMPARE(shown, (QStringList{"2 Настройки сброшены", "3 Микрофон не работает", "2 Настройки сброшены",
-                                     "2 Команды загружены не полностью", "2 Звук не воспроизводится", "1 Оповещение"}));
+    QTRY_COMPARE_WITH_TIMEOUT(shown, (QStringList{"2 Настройки сброшены", "3 Микрофон не работает", "2 Настройки сброшены",
+                                     "2 Команды загружены не полностью", "2 Звук не воспроизводится", "1 Оповещение"}),
+                                     TestHome::scaled(5000));
     QCOMPARE(queue.waitingCount(), 0);
 
     // A balloon the user clicked away makes room for the next one at once.

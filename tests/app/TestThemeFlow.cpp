@@ -115,9 +115,7 @@ void ThemeFlowStart::initTestCase()
 
 void ThemeFlowStart::doubleTap(const char* key)
 {
-    keyboard->tap(key);
-    QTest::qWait(60);
-    keyboard->tap(key);
+    keyboard->doubleTap(key);
     // Apart from the next pair, so the presses are not counted as one run.
     QTest::qWait(300);
 }
@@ -126,7 +124,7 @@ void ThemeFlowStart::cancel()
 {
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), TestHome::scaled(20000));
     QQuickWindow* window = nullptr;
-    QTRY_VERIFY((window = titled(ThemeWindowTitle)) && window->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((window = titled(ThemeWindowTitle)) && window->isVisible(), TestHome::scaled(5000));
     ThemeChooseViewModel* chooser = recognition->themeChooser();
     QStringList listed;
     for (int i = 0; i < chooser->choices()->count(); ++i)
@@ -138,9 +136,9 @@ void ThemeFlowStart::cancel()
     QVERIFY(!connectEntryShown(tray));
 
     QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
-    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     QVERIFY(!window->isVisible());
-    QTRY_VERIFY(tray->toolTip().contains(QStringLiteral("Сервер 127.0.0.1")));
+    QTRY_VERIFY_WITH_TIMEOUT(tray->toolTip().contains(QStringLiteral("Сервер 127.0.0.1")), TestHome::scaled(5000));
     QVERIFY(!connectEntryShown(tray));
     const ASRSettings settings;
     QVERIFY(!settings.contains(QStringLiteral("IsThemeAutoSelect")));
@@ -151,43 +149,45 @@ void ThemeFlowStart::cancel()
     KeyRecorderWindow recorder(QRect(60, 80, 400, 160));
     QVERIFY(recorder.isOpen());
     keyboard->focus(recorder.windowId());
-    QTRY_VERIFY(HotKeyManager::getHotkeyManager()->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(HotKeyManager::getHotkeyManager()->IsInitialized(), TestHome::scaled(5000));
     FakeRecognitionServer* server = servers.recognition();
     server->clearReceived();
     doubleTap("Control_L");
-    QTRY_COMPARE(server->lastRequestedMode(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 2, TestHome::scaled(5000));
     // The monitor shows while dictating, the interim text over the window it goes to.
     QQuickWindow* monitor = nullptr;
-    QTRY_VERIFY((monitor = titled(QStringLiteral("Монитор распознавания"))) && monitor->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((monitor = titled(QStringLiteral("Монитор распознавания"))) && monitor->isVisible(),
+                             TestHome::scaled(5000));
     server->sendResult(QStringLiteral("проверка связи"), false);
-    QTRY_COMPARE(published<QObject>("monitorViewModel")->property("ResultText").toString(),
-                 QStringLiteral("Проверка связи"));
+    QTRY_COMPARE_WITH_TIMEOUT(published<QObject>("monitorViewModel")->property("ResultText").toString(),
+                 QStringLiteral("Проверка связи"), TestHome::scaled(5000));
     QTest::qWait(300);
     const QString pictures = QStringLiteral(SCRIVORA_TEST_OUTPUT "/screenshots");
     QDir().mkpath(pictures);
     QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 1280, 320).save(pictures + QStringLiteral("/monitor-while-dictating.png"));
     server->sendResult(QStringLiteral("проверка связи"), true);
-    QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("Проверка связи"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("Проверка связи"), TestHome::scaled(10000));
     doubleTap("Control_L");
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
 }
 
 void ThemeFlowStart::done()
 {
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), TestHome::scaled(20000));
     QQuickWindow* window = nullptr;
-    QTRY_VERIFY((window = titled(ThemeWindowTitle)) && window->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((window = titled(ThemeWindowTitle)) && window->isVisible(), TestHome::scaled(5000));
     // What the combo box and the check box do.
     recognition->themeChooser()->selectedIndexField()->set_IntValue(2);
     recognition->set_IsThemeAutoSelect(true);
     QVERIFY(QMetaObject::invokeMethod(window, "accept"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     QVERIFY(!window->isVisible());
     const ASRSettings settings;
     QCOMPARE(bool(settings.IsThemeAutoSelect), true);
     QCOMPARE(QString(settings.SelectedTheme), QStringLiteral("d"));
-    QTRY_VERIFY(selectedThemesSent(servers.recognition()).contains(QStringLiteral("d")));
+    QTRY_VERIFY_WITH_TIMEOUT(selectedThemesSent(servers.recognition()).contains(QStringLiteral("d")),
+                             TestHome::scaled(5000));
 }
 
 void ThemeFlowStart::remembered()
@@ -196,7 +196,8 @@ void ThemeFlowStart::remembered()
     const QQuickWindow* window = titled(ThemeWindowTitle);
     QVERIFY(!window || !window->isVisible());
     QVERIFY(!programLog().contains(QStringLiteral("to 13")));
-    QTRY_COMPARE(selectedThemesSent(servers.recognition()).value(0), QStringLiteral("d"));
+    QTRY_COMPARE_WITH_TIMEOUT(selectedThemesSent(servers.recognition()).value(0), QStringLiteral("d"),
+                              TestHome::scaled(5000));
 
     // The launch page switches the hotkey to a double Caps Lock, without a restart.
     auto* settingsWindow = published<SettingsContainerViewModel>("settingsViewModel");
@@ -212,13 +213,13 @@ void ThemeFlowStart::remembered()
     settingsWindow->onClose();
     QCOMPARE(QString(HotkeySettings().HotKey), QStringLiteral("DoubleCapsLock"));
 
-    QTRY_VERIFY(HotKeyManager::getHotkeyManager()->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(HotKeyManager::getHotkeyManager()->IsInitialized(), TestHome::scaled(5000));
     FakeRecognitionServer* server = servers.recognition();
     server->clearReceived();
     doubleTap("Caps_Lock");
-    QTRY_COMPARE(server->lastRequestedMode(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 2, TestHome::scaled(5000));
     doubleTap("Caps_Lock");
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     keyboard->releaseAll();
 }
 
@@ -250,7 +251,7 @@ void TestThemeFlow::startsInTurn()
     child.setProcessEnvironment(environment);
     child.collectOutput();
     child.start(QCoreApplication::applicationFilePath(), QStringList());
-    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForStarted(TestHome::scaled(30000)));
     const bool ended = child.waitToEnd(TestHome::scaled(90000));
     QVERIFY2(ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
              qPrintable(child.output().right(6000)));

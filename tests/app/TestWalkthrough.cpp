@@ -103,11 +103,7 @@ void TestWalkthrough::dictationEndsInTheEditor()
     QTRY_VERIFY_WITH_TIMEOUT(client.output().contains(QLatin1String("stateChanged from 9 to 14")), TestHome::scaled(20000));
 
     // The key listener may still be starting: the user would simply press again.
-    const auto doubleCtrl = [&keyboard] {
-        keyboard.tap("Control_L");
-        QTest::qWait(60);
-        keyboard.tap("Control_L");
-    };
+    const auto doubleCtrl = [&keyboard] { keyboard.doubleTap("Control_L"); };
     // A request without a mode: dictation, the server's choice.
     const QRegularExpression dictationRequest(QStringLiteral("Message 1: [^\\n]*\"Type\":null"));
     const auto requested = [&server, &dictationRequest] { return server.output().contains(dictationRequest); };

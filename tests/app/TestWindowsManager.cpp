@@ -19,6 +19,7 @@
 #include "SubService.h"
 #include "SystemTray.h"
 #include "TestHome.h"
+#include "WindowManagerSession.h"
 #include "UserCommandsManager.h"
 #include "WindowsManager.h"
 #include "X11Windows.h"
@@ -26,6 +27,7 @@
 
 #include <QtTest>
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -39,6 +41,7 @@
 #include <QWebSocket>
 #include <QWebSocketProtocol>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/wait.h>
@@ -111,6 +114,7 @@ private slots:
     void startupSettingsAndPublishedObjects();
     void hotkeysDriveRecognition();
     void doubleCtrlWithAFormFollowsTheMonitor();
+    void monitorStopTakesTheFirstClickUnderANotice();
     void failedMicrophoneEndsDictation();
     void switchedMicrophoneIsTold();
     void restartStopsWorkersAndHandsOver();
@@ -136,14 +140,16 @@ void TestWindowsManager::themeCheckLeadsToReady()
     ConnectionManager* connection = manager->connectionManager();
     QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::ThemeCheck), TestHome::scaled(20000));
     QQuickWindow* themeCheck = nullptr;
-    QTRY_VERIFY((themeCheck = titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((themeCheck = titled(QStringLiteral("Выбор темы"))) && themeCheck->isVisible(),
+                             TestHome::scaled(5000));
     QTest::ignoreMessage(QtInfoMsg,
                          "Notification: Зарегистрирована горячая клавиша включения распознавания: 'Ctrl 2 раза'.");
     QVERIFY(QMetaObject::invokeMethod(themeCheck, "accept"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(connection->getState(), int(ConnectionManager::Ready), TestHome::scaled(10000));
     QVERIFY(!themeCheck->isVisible());
-    QTRY_COMPARE(tray->toolTip(), QStringLiteral("Quillora Client\nСервер 127.0.0.1\nБалансер 127.0.0.1"));
+    QTRY_COMPARE_WITH_TIMEOUT(tray->toolTip(), QStringLiteral("Quillora Client\nСервер 127.0.0.1\nБалансер 127.0.0.1"),
+                              TestHome::scaled(5000));
     QVERIFY(tray->trayIcon()->isVisible());
 }
 
@@ -157,16 +163,17 @@ void TestWindowsManager::trayOpensSettings()
     QVERIFY(entry);
     entry->trigger();
     QQuickWindow* settings = nullptr;
-    QTRY_VERIFY((settings = titled(QStringLiteral("Настройки"))) && settings->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT((settings = titled(QStringLiteral("Настройки"))) && settings->isVisible(),
+                             TestHome::scaled(5000));
     // Connected: every page, the profile page too.
     auto* model = qobject_cast<SettingsContainerViewModel*>(
         qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("settingsViewModel")).value<QObject*>());
     QCOMPARE(model->get_InnerSettings().value<QList<QObject*>>().size(), 7);
 
     // Esc closes it, as every tool window of the client.
-    QVERIFY(QTest::qWaitForWindowActive(settings));
+    QVERIFY(QTest::qWaitForWindowActive(settings, TestHome::scaled(5000)));
     QTest::keyClick(settings, Qt::Key_Escape);
-    QTRY_VERIFY(!settings->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!settings->isVisible(), TestHome::scaled(5000));
 }
 
 void TestWindowsManager::startupSettingsAndPublishedObjects()
@@ -207,25 +214,21 @@ void TestWindowsManager::hotkeysDriveRecognition()
 {
     FakeRecognitionServer* server = servers->recognition();
     HotKeyManager* hotkeys = HotKeyManager::getHotkeyManager();
-    QTRY_VERIFY(hotkeys->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(hotkeys->IsInitialized(), TestHome::scaled(5000));
     XTestKeyboard keyboard;
     QVERIFY(keyboard.isOpen());
-    const auto doubleCtrl = [&keyboard] {
-        keyboard.tap("Control_L");
-        QTest::qWait(60);
-        keyboard.tap("Control_L");
-    };
+    const auto doubleCtrl = [&keyboard] { keyboard.doubleTap("Control_L"); };
 
     // Dictation started with no microphone selected stops itself at once.
-    QTRY_VERIFY_WITH_TIMEOUT(manager->recordingDeviceManager()->SelectedIndex() != -1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(manager->recordingDeviceManager()->SelectedIndex() != -1, TestHome::scaled(10000));
 
     // Toggle class: a double Ctrl starts dictation, the next one stops it.
     server->clearReceived();
     doubleCtrl();
-    QTRY_COMPARE(server->lastRequestedMode(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 2, TestHome::scaled(5000));
     QTest::qWait(300); // apart from the first pair, so the presses are not counted as one run
     doubleCtrl();
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
 
     // Push-to-talk class, chosen the way the launch page applies it.
     HotkeySettings settings;
@@ -233,13 +236,13 @@ void TestWindowsManager::hotkeysDriveRecognition()
     settings.P2TKey = QStringLiteral("Ctrl");
     settings.sync();
     hotkeys->onSettingsChanged();
-    QTRY_VERIFY(hotkeys->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(hotkeys->IsInitialized(), TestHome::scaled(5000));
     QTest::qWait(300);
     server->clearReceived();
     keyboard.press("Control_L");
-    QTRY_COMPARE(server->lastRequestedMode(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 2, TestHome::scaled(5000));
     keyboard.release("Control_L");
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
 }
 
 // A form connected to the local form server asks for dictation into itself
@@ -253,61 +256,99 @@ void TestWindowsManager::doubleCtrlWithAFormFollowsTheMonitor()
     settings.UseHotkey = true;
     settings.sync();
     hotkeys->onSettingsChanged();
-    QTRY_VERIFY(hotkeys->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(hotkeys->IsInitialized(), TestHome::scaled(5000));
     XTestKeyboard keyboard;
     QVERIFY(keyboard.isOpen());
     const auto doubleCtrl = [&keyboard] {
         QTest::qWait(300); // apart from the pair before, so the presses are not counted as one run
-        keyboard.tap("Control_L");
-        QTest::qWait(60);
-        keyboard.tap("Control_L");
+        keyboard.doubleTap("Control_L");
     };
     QObject* monitor =
         qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("monitorViewModel")).value<QObject*>();
     QVERIFY(monitor);
     const auto shown = [monitor] { return monitor->property("Visible").toBool(); };
-    QTRY_VERIFY(!shown());
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
 
     QWebSocket form;
     const int port = QSettings(TestHome::settingsFile(), QSettings::IniFormat).value("FormApiServer/Port").toInt();
     form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
-    QTRY_COMPARE(form.state(), QAbstractSocket::ConnectedState);
+    QTRY_COMPARE_WITH_TIMEOUT(form.state(), QAbstractSocket::ConnectedState, TestHome::scaled(5000));
     // The session announces the form's MIS and stops what ran for an earlier target.
-    QTRY_VERIFY(server->messagesOfType(115).size() == 1 && server->textMessages().constLast().type == 1);
+    QTRY_VERIFY_WITH_TIMEOUT(server->messagesOfType(115).size() == 1 && server->textMessages().constLast().type == 1,
+                             TestHome::scaled(5000));
     server->clearReceived();
     form.sendTextMessage(QStringLiteral(R"({"MessageType":6,"Data":{"Key":"осмотр","Mode":0}})"));
-    QTRY_COMPARE(server->messagesOfType(106).size(), 1);
-    QTRY_VERIFY(shown());
+    QTRY_COMPARE_WITH_TIMEOUT(server->messagesOfType(106).size(), 1, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(shown(), TestHome::scaled(5000));
 
     doubleCtrl();
-    QTRY_VERIFY(!shown());
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
     QCOMPARE(requestedModes(server), QList<int>{0});
     // The form's dictation again, not plain dictation.
     doubleCtrl();
-    QTRY_VERIFY(shown());
+    QTRY_VERIFY_WITH_TIMEOUT(shown(), TestHome::scaled(5000));
     QCOMPARE(server->messagesOfType(106).size(), 2);
     QCOMPARE(requestedModes(server), QList<int>{0});
 
     // The server ends it by itself: the form stays the target, and the next
     // double Ctrl starts, as the hidden monitor says it must.
     QVERIFY(server->sendModeChanged(RecognitionModeNamespace::TemplatedForm, Stopped));
-    QTRY_VERIFY(!shown());
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
     doubleCtrl();
-    QTRY_COMPARE(server->messagesOfType(106).size(), 3);
-    QTRY_VERIFY(shown());
+    QTRY_COMPARE_WITH_TIMEOUT(server->messagesOfType(106).size(), 3, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(shown(), TestHome::scaled(5000));
     QCOMPARE(requestedModes(server), QList<int>{0});
 
     // Without the form, a stop and then plain dictation.
     form.close();
-    QTRY_COMPARE(server->messagesOfType(116).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server->messagesOfType(116).size(), 1, TestHome::scaled(5000));
     doubleCtrl();
-    QTRY_VERIFY(!shown());
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
     doubleCtrl();
-    QTRY_COMPARE(requestedModes(server), (QList<int>{0, 0, 2}));
-    QTRY_VERIFY(shown());
+    QTRY_COMPARE_WITH_TIMEOUT(requestedModes(server), (QList<int>{0, 0, 2}), TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(shown(), TestHome::scaled(5000));
     doubleCtrl();
-    QTRY_VERIFY(!shown());
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
     QCOMPARE(server->messagesOfType(106).size(), 3);
+}
+
+// A balloon near the tray at the top right lies where the monitor shows; the
+// monitor's stop button must take the first click all the same, and the
+// notice comes back once dictation ends.
+void TestWindowsManager::monitorStopTakesTheFirstClickUnderANotice()
+{
+    WindowManagerSession windowManager;
+    QString error;
+    QVERIFY2(windowManager.start(&error), qPrintable(error));
+    FakeRecognitionServer* server = servers->recognition();
+    QObject* monitor =
+        qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("monitorViewModel")).value<QObject*>();
+    const auto shown = [monitor] { return monitor->property("Visible").toBool(); };
+    const auto balloonShown = [] {
+        const QWidgetList widgets = QApplication::topLevelWidgets();
+        return std::any_of(widgets.cbegin(), widgets.cend(),
+                           [](const QWidget* w) { return w->inherits("QBalloonTip") && w->isVisible(); });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
+    tray->showMessage(QStringLiteral("Оповещение"), QStringLiteral("Заметка у значка, поверх монитора"));
+    QTRY_VERIFY_WITH_TIMEOUT(balloonShown(), TestHome::scaled(5000));
+
+    XTestKeyboard keyboard;
+    QTest::qWait(300); // apart from the pair before, so the presses are not counted as one run
+    keyboard.doubleTap("Control_L");
+    QTRY_VERIFY_WITH_TIMEOUT(shown(), TestHome::scaled(5000));
+    std::optional<X11Windows::Window> window;
+    QTRY_VERIFY_WITH_TIMEOUT((window = X11Windows::find([](const X11Windows::Window& w) {
+                                  return w.name == QStringLiteral("Монитор распознавания") && w.viewable;
+                              })),
+                             TestHome::scaled(5000));
+    server->clearReceived();
+    const QRect monitorRect = window->geometry;
+    // The stop button: 24 pixels at the top right, inside the 10-pixel padding.
+    X11Windows::click(monitorRect.right() - 21, monitorRect.top() + 22, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!shown(), TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(balloonShown(), TestHome::scaled(5000));
 }
 
 void TestWindowsManager::failedMicrophoneEndsDictation()
@@ -319,12 +360,12 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     const auto dictate = [asr](bool on) {
         QVERIFY(QMetaObject::invokeMethod(asr, on ? "startRecognition" : "stopRecognition"));
     };
-    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), TestHome::scaled(10000));
     // Only the backend's return brings the microphone back here, not a timed retry.
     microphone->setRestartDelay(60000);
     server->clearReceived();
     dictate(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), TestHome::scaled(10000));
 
     // Qt's sound backend loses the sound server, and the microphone with it.
     // Dictation has ended: the user is told how to start it again.
@@ -335,37 +376,37 @@ void TestWindowsManager::failedMicrophoneEndsDictation()
     QTest::ignoreMessage(QtInfoMsg, "Notification: Устройство воспроизведения недоступно. Звук вернётся, когда "
                                     "устройство снова станет доступно.");
     QVERIFY(PulseTestServer::killClient(QStringLiteral("QtPulseAudio:%1").arg(QCoreApplication::applicationPid())));
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     QVERIFY(!microphone->IsCapturing());
 
     // A start before the microphone is back is taken back at once.
     server->clearReceived();
     QTest::ignoreMessage(QtInfoMsg, failed);
     dictate(true);
-    QTRY_COMPARE(server->messagesOfType(1).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(server->messagesOfType(1).size(), 2, TestHome::scaled(5000));
     QCOMPARE(server->lastRequestedMode(), 0);
 
     // The self-test plays its own sound with the microphone paused: its dictation stands.
     microphone->paused.storeRelease(1);
     server->clearReceived();
     dictate(true);
-    QTRY_COMPARE(qobject_cast<AsrManager*>(asr)->currentState(), Started);
+    QTRY_COMPARE_WITH_TIMEOUT(qobject_cast<AsrManager*>(asr)->currentState(), Started, TestHome::scaled(5000));
     dictate(false);
     dictate(true);
-    QTRY_COMPARE(requestedModes(server).size(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(requestedModes(server).size(), 3, TestHome::scaled(5000));
     QCOMPARE(requestedModes(server), (QList<int>{2, 0, 2}));
     dictate(false);
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     microphone->paused.storeRelease(0);
 
     // Qt's backend reconnects by itself 3 s later; so does the microphone, and sound reaches the server again.
-    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(microphone->IsCapturing(), TestHome::scaled(15000));
     server->clearReceived();
     dictate(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!server->binaryMessages().isEmpty(), TestHome::scaled(10000));
     QCOMPARE(server->lastRequestedMode(), 2);
     dictate(false);
-    QTRY_COMPARE(server->lastRequestedMode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 0, TestHome::scaled(5000));
     microphone->setRestartDelay(2000);
 }
 
@@ -381,9 +422,10 @@ void TestWindowsManager::switchedMicrophoneIsTold()
         PulseModule plugged(QStringLiteral("module-null-source"),
                             {QStringLiteral("source_name=plugged_mic"), QStringLiteral("description=Plugged_Mic")});
         QVERIFY(plugged.isLoaded());
-        QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), QStringLiteral("plugged_mic"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), QStringLiteral("plugged_mic"),
+                                  TestHome::scaled(10000));
     }
-    QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), first, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(microphone->CurrentDevice().deviceName(), first, TestHome::scaled(10000));
     microphone->TrackChanges = false;
 }
 
@@ -398,7 +440,7 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
     FakeRecognitionServer* server = servers->recognition();
     QObject* asr = qmlContext(manager->mainWindow())->contextProperty(QStringLiteral("asrManager")).value<QObject*>();
     QVERIFY(asr && QMetaObject::invokeMethod(asr, "startRecognition"));
-    QTRY_COMPARE(server->lastRequestedMode(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastRequestedMode(), 2, TestHome::scaled(5000));
     answerQuestion(QMessageBox::Yes);
     QElapsedTimer timer;
     timer.start();
@@ -406,14 +448,15 @@ void TestWindowsManager::restartStopsWorkersAndHandsOver()
     for (const QString& file : {ProfileFile::organisationFile(), ProfileFile::userFile()})
         QVERIFY(QSettings(file, QSettings::IniFormat).allKeys().isEmpty());
     // Three workers, each stopped within its two 5 s limits (they take far less).
-    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < TestHome::scaled(30000), qPrintable(QString::number(timer.elapsed())));
     for (SubService* service : manager->subServices()) {
         QVERIFY(!service->isStarted());
         QVERIFY(service->getThread()->isFinished());
     }
     QVERIFY(!tray->trayIcon()->isVisible());
     QVERIFY(servers->recognition()->connectionCount() >= 1);
-    QTRY_COMPARE(server->lastCloseCode(), int(QWebSocketProtocol::CloseCodeNormal));
+    QTRY_COMPARE_WITH_TIMEOUT(server->lastCloseCode(), int(QWebSocketProtocol::CloseCodeNormal),
+                              TestHome::scaled(5000));
     QCOMPARE(server->lastRequestedMode(), 2);
 }
 
@@ -493,7 +536,7 @@ static bool restartedCopyTookOver()
     // A copy's own short-lived fork children (before their exec) look like copies too.
     QList<pid_t> copies = otherCopies();
     timer.restart();
-    while (copies.size() > 1 && timer.elapsed() < 3000) {
+    while (copies.size() > 1 && timer.elapsed() < TestHome::scaled(3000)) {
         QThread::msleep(50);
         copies = otherCopies();
     }

@@ -6,6 +6,7 @@
 #include "PulseAudioManager.h"
 #include "QuickExit.h"
 #include "RecordingDeviceManager.h"
+#include "TestHome.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -62,7 +63,7 @@ bool captureOnce()
         captured += data.size();
     });
     audio.Start();
-    const QDeadlineTimer limit(20000);
+    const QDeadlineTimer limit(TestHome::scaled(20000));
     while ((recording->DeviceList().isEmpty() || captured < 3200) && !limit.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     const bool ok = !recording->DeviceList().isEmpty() && captured >= 3200;

@@ -1,5 +1,6 @@
 #include "AudioDeviceManagerBase.h"
 #include "AudioListManager.h"
+#include "TestHome.h"
 
 #include <QtTest>
 
@@ -100,7 +101,7 @@ void TestDeviceSelection::deliver(FakeListManager& list, ProbeManager& manager, 
         list.available << pool.at(p);
     QSignalSpy taken(&manager, &AudioDeviceManagerBase::DeviceListChanged);
     list.UpdateDeviceList();
-    QTRY_COMPARE(taken.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(taken.count(), 1, TestHome::scaled(5000));
 }
 
 void TestDeviceSelection::selectionByNameAndIndex()

@@ -148,7 +148,7 @@ void TestPulseAudioManager::levelAndGainApply()
     std::unique_ptr<QThread> setter(QThread::create([this] { recording->set_Gain(100); }));
     setter->start();
     setter->wait();
-    QTRY_COMPARE(recording->Gain(), 100);
+    QTRY_COMPARE_WITH_TIMEOUT(recording->Gain(), 100, TestHome::scaled(5000));
 }
 
 void TestPulseAudioManager::notifyDrivenCapture()

@@ -38,13 +38,13 @@ void TestQuitWithSound::initTestCase()
     QVERIFY(PulseTestServer::start());
     churn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     churn.start(helper(), {QStringLiteral("churn")});
-    QVERIFY(churn.waitForStarted());
+    QVERIFY(churn.waitForStarted(TestHome::scaled(30000)));
 }
 
 void TestQuitWithSound::cleanupTestCase()
 {
     churn.kill();
-    churn.waitForFinished();
+    churn.waitForFinished(TestHome::scaled(30000));
     PulseTestServer::kill();
 }
 
@@ -54,14 +54,14 @@ void TestQuitWithSound::everyQuitEndsCleanly()
     int captured = 0;
     // A sanitized client takes about 10 s to start and quit: a few rounds check
     // its memory, the hundred rounds of the plain build catch the rare abort.
-    const int runs = TestHome::scaled(1) > 1 ? 5 : 100;
+    const int runs = TestHome::timeScale() > 1 ? 5 : 100;
     for (int run = 0; run < runs; ++run) {
         ChildProcess client;
         client.setProcessChannelMode(QProcess::MergedChannels);
         client.start(helper(), QStringList());
         if (!client.waitForFinished(TestHome::scaled(30000))) {
             client.kill();
-            client.waitForFinished();
+            client.waitForFinished(TestHome::scaled(30000));
         }
         // Code 3: the server did not take Qt's connection in time, a quit all the same.
         captured += client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0;

@@ -1,10 +1,14 @@
 #include "ChildProcess.h"
+#include "FileModes.h"
 #include "FileCopyCommandExecutor.h"
 #include "OpenFileReader.h"
 #include "ProcessCommandExecutor.h"
+#include "TestHome.h"
 #include "UserCommandFixtures.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 const QString notADocument = OpenFileReader::FailureText(OpenFileReader::NotADocument);
@@ -56,6 +60,7 @@ private slots:
     void programThatCannotStart_data();
     void programThatCannotStart();
     void programPathWithBlankIsOneProgram();
+    void programMakesFilesAsTheUserWould();
 
 private:
     QString writeFile(const QString& name, const QByteArray& bytes);
@@ -89,7 +94,7 @@ QString TestCommandExecutors::makeOdt(const QString& name, const QByteArray& con
     if (!password.isEmpty())
         arguments << QStringLiteral("-P") << password;
     zip.start(QStringLiteral("zip"), arguments + QStringList{path} + members);
-    return zip.waitForFinished(10000) && zip.exitCode() == 0 ? path : QString();
+    return zip.waitForFinished(TestHome::scaled(10000)) && zip.exitCode() == 0 ? path : QString();
 }
 
 void TestCommandExecutors::documents_data()
@@ -263,8 +268,27 @@ void TestCommandExecutors::programPathWithBlankIsOneProgram()
     QVERIFY(UserCommandFixtures::writeMarkerScript(whole));
     const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, whole));
     QCOMPARE(result.error(), QString());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(whole + ".started"), TestHome::scaled(10000));
     QVERIFY(!QFileInfo::exists(split + ".started"));
+}
+
+// The client's own files are private; a program started by voice is the
+// user's and keeps the mask the user started the client with.
+void TestCommandExecutors::programMakesFilesAsTheUserWould()
+{
+    const mode_t userMask = ::umask(022);
+    FileModes::makePrivate();
+    const QString script = work.filePath(QStringLiteral("report mask.sh"));
+    QVERIFY(UserCommandFixtures::writeFile(script, "#!/bin/sh\numask > \"$0.mask\"\n")
+            && QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const CommandResult result = ProcessCommandExecutor().Execute(command(UserCommandNamespace::Exe, script));
+    const mode_t clientMask = ::umask(userMask);
+    QCOMPARE(result.error(), QString());
+    QCOMPARE(clientMask, mode_t(077));
+    QFile mask(script + QStringLiteral(".mask"));
+    QTRY_VERIFY_WITH_TIMEOUT(mask.size() > 0, TestHome::scaled(10000));
+    QVERIFY(mask.open(QIODevice::ReadOnly));
+    QCOMPARE(mask.readAll().trimmed(), QByteArray("0022"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandExecutors)

@@ -112,20 +112,21 @@ private:
 
 void TestHotKeys::play(const QString& keys)
 {
-    for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QByteArray name = key.chopped(1).toLatin1();
-        if (key.endsWith(QLatin1Char('+')))
-            keyboard.press(name.constData());
-        else
-            keyboard.release(name.constData());
-    }
+    const QStringList steps = keys.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QByteArrayList names;
+    for (const QString& key : steps)
+        names << key.chopped(1).toLatin1();
+    QVector<QPair<const char*, bool>> sequence;
+    for (int i = 0; i < steps.size(); ++i)
+        sequence.append({names.at(i).constData(), steps.at(i).endsWith(QLatin1Char('+'))});
+    keyboard.play(sequence);
 }
 
 void TestHotKeys::startManager(bool useHotkey, const QString& hotKey, const QString& p2tKey)
 {
     writeHotkeySettings(useHotkey, hotKey, p2tKey);
     manager.reset(new XHotKeyManager);
-    QTRY_VERIFY(manager->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(manager->IsInitialized(), TestHome::scaled(5000));
     counter.reset(new QObject);
     reports = 0;
     connect(manager->getListener(), &KeyboardListener::keyEventAction, counter.get(), [this] { ++reports; });
@@ -164,7 +165,7 @@ void TestHotKeys::activations()
     startManager(useHotkey, useHotkey ? key : QStringLiteral("DoubleCtrl"), useHotkey ? QStringLiteral("Ctrl") : key);
     QSignalSpy spy(manager.get(), &HotKeyManager::activated);
     play(keys);
-    QTRY_COMPARE(reports, expectedReports);
+    QTRY_COMPARE_WITH_TIMEOUT(reports, expectedReports, TestHome::scaled(5000));
     QTEST(fired(spy), "expected");
 }
 
@@ -221,7 +222,7 @@ void TestHotKeys::queuedPresses()
     }
     // Still busy a while after the last press.
     QThread::msleep(50);
-    QTRY_COMPARE(reports, expectedReports);
+    QTRY_COMPARE_WITH_TIMEOUT(reports, expectedReports, TestHome::scaled(5000));
     QTEST(fired(spy), "expected");
 }
 
@@ -232,7 +233,7 @@ void TestHotKeys::keysSeenWhileAnotherClientGrabs()
     KeyboardGrab grab;
     QVERIFY(grab.isHeld());
     play(QStringLiteral("Control_L+ Control_L- Control_L+ Control_L-"));
-    QTRY_COMPARE(reports, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(reports, 4, TestHome::scaled(5000));
     QCOMPARE(fired(spy), QStringList{"0/0/0"});
 }
 
@@ -254,7 +255,7 @@ void TestHotKeys::listenerSteps()
         for (int i = 0; i < 3; ++i)
             listener.repeatableWork(stopped.get());
     });
-    QTRY_VERIFY(stopped->isCanceled());
+    QTRY_VERIFY_WITH_TIMEOUT(stopped->isCanceled(), TestHome::scaled(5000));
     step.join();
     QVERIFY2(timer.elapsed() < TestHome::scaled(2000), qPrintable(QString::number(timer.elapsed())));
 
@@ -266,7 +267,7 @@ void TestHotKeys::listenerSteps()
     // Caps Lock moves onto the left Ctrl key.
     QVERIFY(setOptions(QStringLiteral("ctrl:swapcaps")));
     timer.start();
-    while (listener.getQtKey(leftCtrl) == -1 && timer.elapsed() < 5000)
+    while (listener.getQtKey(leftCtrl) == -1 && timer.elapsed() < TestHome::scaled(5000))
         listener.repeatableWork(condition.get());
     const int moved = listener.getQtKey(leftCtrl);
     QVERIFY(setOptions(QString()));
@@ -303,18 +304,18 @@ void TestHotKeys::settingsSwitchModes()
     manager->onSettingsChanged();
     QCOMPARE(modes.count(), 1);
     QCOMPARE(modes[0][0].toInt(), 1);
-    QTRY_VERIFY(manager->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(manager->IsInitialized(), TestHome::scaled(5000));
     play(QStringLiteral("Control_L+ Control_L-"));
-    QTRY_COMPARE(reports, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(reports, 2, TestHome::scaled(5000));
     // Stopping the old listener ends push-to-talk first.
     QCOMPARE(fired(spy), (QStringList{"1/-1/2", "1/0/1", "1/0/2"}));
 
     spy.clear();
     writeHotkeySettings(true, QStringLiteral("DoubleCtrl"), QStringLiteral("Ctrl"));
     manager->onSettingsChanged();
-    QTRY_VERIFY(manager->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(manager->IsInitialized(), TestHome::scaled(5000));
     play(QStringLiteral("Control_L+ Control_L- Control_L+ Control_L-"));
-    QTRY_COMPARE(reports, 6);
+    QTRY_COMPARE_WITH_TIMEOUT(reports, 6, TestHome::scaled(5000));
     QCOMPARE(fired(spy), (QStringList{"1/-1/2", "0/0/0"}));
 }
 
@@ -330,7 +331,7 @@ void TestHotKeys::listenerRestartAndRemoval()
     QVERIFY(manager->checkHotkeys(false, Qt::Key_Control));
     QCOMPARE(fired(spy), QStringList{"1/0/1"});
 
-    QTRY_VERIFY(manager->IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(manager->IsInitialized(), TestHome::scaled(5000));
     manager->keyboardHookUnreg();
     QVERIFY(!manager->IsInitialized());
     // Would reach the freed listener if the manager kept its pointer.

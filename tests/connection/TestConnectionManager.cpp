@@ -84,13 +84,13 @@ private slots:
         QCOMPARE(QString(ClientConnectionSettings().Ip), QStringLiteral("127.0.0.1"));
         QCOMPARE(int(ClientConnectionSettings().Port), int(server->port()));
 
-        QTRY_VERIFY(received(server, {13, 9, 11, 27, 23}));
+        QTRY_VERIFY_WITH_TIMEOUT(received(server, {13, 9, 11, 27, 23}), TestHome::scaled(5000));
         QCOMPARE(server->messagesOfType(9).first().data.toObject().value("Id"), QJsonValue("t1"));
         QCOMPARE(server->messagesOfType(13).size(), 1);
         QVERIFY(server->envelopeErrors().isEmpty());
         // The commands go before the word list.
         QVERIFY(typesReceived(server).indexOf(11) < typesReceived(server).indexOf(27));
-        QTRY_VERIFY(link->worker()->asrManager()->isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(link->worker()->asrManager()->isConnected(), TestHome::scaled(5000));
     }
 
     void themeCheckHoldsUntilSuccess()
@@ -105,13 +105,13 @@ private slots:
         connect(link->driver(), &ConnectionManager::themeCheckRequested, &receiver, [&asked] { ++asked; });
         link->start();
         QVERIFY(link->waitForState(13));
-        QTRY_COMPARE(asked, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(asked, 1, TestHome::scaled(5000));
         QVERIFY(!typesReceived(server).contains(13));
 
         QMetaObject::invokeMethod(link->driver(), "onThemeCheckSuccess", Qt::QueuedConnection);
         QVERIFY(link->waitForState(14));
         QCOMPARE(link->states().mid(link->states().indexOf(9)), (QList<int>{9, 13, 14}));
-        QTRY_VERIFY(received(server, {13, 9, 11, 27, 23}));
+        QTRY_VERIFY_WITH_TIMEOUT(received(server, {13, 9, 11, 27, 23}), TestHome::scaled(5000));
     }
 
     void failsOverToNextServer()
@@ -142,7 +142,7 @@ private slots:
         link->offerServers({link->entry("dead", dead)});
         const QString refused =
             QStringLiteral("Не удалось подключиться к серверу: 127.0.0.1:%1 отказал в соединении").arg(dead);
-        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(refused), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(refused), TestHome::scaled(10000));
         waitForAsrState(Stopped);
         const int requests = link->balancerRequests();
 
@@ -150,6 +150,40 @@ private slots:
         link->offerServers({link->entry("A", server->port())});
         QVERIFY(link->waitForState(14));
         QVERIFY(link->balancerRequests() > requests);
+    }
+
+    // A balancer that answers with an error: the failure says what it answered,
+    // in the first cycle and after one that had a list of servers.
+    void balancerErrorNamesItsCause_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("its error text") << QByteArray(R"({"Error":{"Text":"Лицензия организации\nистекла",)"
+                                                      R"("DebugText":"license 77 expired"},"Data":null})")
+                                        << 200 << "127.0.0.1:%1 ответил: Лицензия организации истекла";
+        QTest::newRow("an HTTP error") << QByteArray("{}") << 503 << "127.0.0.1:%1 ответил ошибкой HTTP 503";
+    }
+    void balancerErrorNamesItsCause()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, cause);
+        const QString failure = QStringLiteral("Не удалось получить список серверов: ") + cause.arg(link->balancerPort());
+        link->failServers(FakeHttpResponse::json(body, status, "Failed"));
+        link->build(200);
+        link->start();
+        QVERIFY(link->waitForState(State::Failed, TestHome::scaled(10000)));
+        QCOMPARE(link->stateMessages().value(link->states().indexOf(State::Failed)), failure);
+
+        const quint16 dead = LoopbackConnection::deadPort();
+        link->offerServers({link->entry("dead", dead)});
+        const QString refused =
+            QStringLiteral("Не удалось подключиться к серверу: 127.0.0.1:%1 отказал в соединении").arg(dead);
+        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(refused), TestHome::scaled(10000));
+        link->failServers(FakeHttpResponse::json(body, status, "Failed"));
+        link->clearStates();
+        QTRY_VERIFY_WITH_TIMEOUT(link->stateMessages().contains(failure), TestHome::scaled(10000));
     }
 
     void stopEndsRetryWaitAtOnce()
@@ -164,7 +198,7 @@ private slots:
         QElapsedTimer elapsed;
         elapsed.start();
         link->driverService()->Stop();
-        QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY2(elapsed.elapsed() < TestHome::scaled(1000), qPrintable(QString::number(elapsed.elapsed())));
         QVERIFY(!link->driverService()->getThread()->isRunning());
     }
 
@@ -174,7 +208,7 @@ private slots:
         connectTo(server);
         link->addHeartbeat(1000, 60000);
         link->driverService()->Stop();
-        QTRY_VERIFY(link->states().endsWith(1));
+        QTRY_VERIFY_WITH_TIMEOUT(link->states().endsWith(1), TestHome::scaled(5000));
 
         // Handled only once the driver's thread runs again, after the stop
         // released the condition they check.
@@ -195,9 +229,9 @@ private slots:
         FakeRecognitionServer* server = link->addServer();
         FakeRecognitionServer* backup = connectTo(server);
         QSignalSpy dropped(link->driver(), &ConnectionManager::disconnected);
-        QTRY_VERIFY(link->worker()->asrManager()->isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(link->worker()->asrManager()->isConnected(), TestHome::scaled(5000));
         link->worker()->asrManager()->startRecognition();
-        QTRY_COMPARE(lastModeRequest(server), QJsonValue(QJsonValue::Null));
+        QTRY_COMPARE_WITH_TIMEOUT(lastModeRequest(server), QJsonValue(QJsonValue::Null), TestHome::scaled(5000));
         server->sendModeChanged(2, 1);
         waitForAsrState(Started);
 
@@ -207,8 +241,8 @@ private slots:
         QCOMPARE(dropped.count(), 1);
         QCOMPARE(link->states(), (QList<int>{1, 3, 4, 8, 9, 14}));
         // The next server gets everything again and the recorded mode, by number this time.
-        QTRY_COMPARE(lastModeRequest(backup), QJsonValue(2));
-        QTRY_VERIFY(received(backup, {13, 9, 11, 27, 23}));
+        QTRY_COMPARE_WITH_TIMEOUT(lastModeRequest(backup), QJsonValue(2), TestHome::scaled(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(received(backup, {13, 9, 11, 27, 23}), TestHome::scaled(5000));
         QCOMPARE(backup->connectionCount(), 1);
     }
 
@@ -235,7 +269,7 @@ private slots:
         FakeRecognitionServer* backup = connectTo(server);
         AsrManager* asr = link->worker()->asrManager();
         RecordingDeviceManager* capture = link->capture();
-        QTRY_VERIFY(asr->isConnected());
+        QTRY_VERIFY_WITH_TIMEOUT(asr->isConnected(), TestHome::scaled(5000));
 
         // Text requested but not yet started: nothing flows.
         asr->startRecognition();
@@ -267,7 +301,7 @@ private slots:
         link->clearStates();
         server->disconnectClient();
         QVERIFY(link->waitForState(14));
-        QTRY_VERIFY(backup->hasClient());
+        QTRY_VERIFY_WITH_TIMEOUT(backup->hasClient(), TestHome::scaled(5000));
         backup->sendModeChanged(4, 1);
         waitForAsrState(Started);
         emit capture->SoundAvailable(QByteArray("after-reconnect"));
@@ -288,7 +322,7 @@ private slots:
         server->sendModeChanged(3, 1);
         server->sendModeChanged(3, 1);
         server->sendModeChanged(3, 2);
-        QTRY_COMPARE(changes.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 2, TestHome::scaled(5000));
         QCOMPARE(changes.at(0).at(1).value<AsrState>(), Started);
         QCOMPARE(changes.at(1).at(1).value<AsrState>(), Stopped);
         QCOMPARE(link->driver()->getState(), 14);
@@ -374,7 +408,7 @@ private:
 
     void waitForAsrState(AsrState state)
     {
-        QTRY_COMPARE(link->worker()->asrManager()->currentState(), state);
+        QTRY_COMPARE_WITH_TIMEOUT(link->worker()->asrManager()->currentState(), state, TestHome::scaled(5000));
     }
 
     // Returns once the driver has handled everything queued to it so far.

@@ -1,4 +1,6 @@
 #include "AppVariables.h"
+#include "ChildProcess.h"
+#include "FileSizeLimit.h"
 #include "LogCategories.h"
 #include "TestHome.h"
 #include "logger.h"
@@ -9,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+
+#include <memory>
 
 namespace {
 
@@ -52,6 +56,25 @@ void touch(const QString& path, const QDateTime& modified)
     QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
 }
 
+// Where the full-disk case runs in a child with a small tmpfs mounted there.
+const char FullDiskVariable[] = "SCRIVORA_TEST_FULL_DISK";
+// The child's exit code when no tmpfs could be mounted.
+constexpr int NoTmpfs = 77;
+
+// Fills the file system of `folder` until a write fails; false when nothing did.
+bool fillDisk(const QString& folder)
+{
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray block(4096, 'x');
+    for (int i = 0; i < 1024; ++i) {
+        if (filler.write(block) < block.size() || !filler.flush())
+            return true;
+    }
+    return false;
+}
+
 char arg0[] = "TestLogger";
 char* argv[] = {arg0, nullptr};
 
@@ -69,13 +92,16 @@ private slots:
     void badFilesUseFallback();
     void fileConfigurationWithVariables();
     void fullLogFilesAreKeptUpToALimit();
+    void fullDiskKeepsTheLog();
     void onlyTheNewestStartsKeepTheirFiles();
 };
 
 void TestLogger::initTestCase()
 {
     TestHome::useApplicationIdentity();
-    TestHome::wipe();
+    // The full-disk child must leave the files of its parent's cases alone.
+    if (!qEnvironmentVariableIsSet(FullDiskVariable))
+        TestHome::wipe();
     QFile::remove(logIniPath());
 }
 
@@ -165,6 +191,75 @@ void TestLogger::fullLogFilesAreKeptUpToALimit()
     const int first = lines - kept.size();
     for (int i = 0; i < kept.size(); ++i)
         QCOMPARE(kept.at(i), QStringLiteral("line %1 of a long session").arg(first + i, 4, 10, QLatin1Char('0')));
+}
+
+// A failed write once counted as a full file: every line shifted the kept
+// files again, and the session's log was pushed out and deleted within lines.
+void TestLogger::fullDiskKeepsTheLog()
+{
+    const QString mounted = qEnvironmentVariable(FullDiskVariable);
+    const QString folder = mounted.isEmpty() ? TestHome::path() + QStringLiteral("/full") : mounted;
+    if (mounted.isEmpty()) {
+        // A real full disk where a tmpfs can be mounted (as root, or in a user namespace).
+        QVERIFY(QDir().mkpath(folder));
+        ChildProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(FullDiskVariable), folder);
+        child.setProcessEnvironment(environment);
+        child.collectOutput();
+        child.start(QStringLiteral("unshare"),
+                    {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                     QStringLiteral("mount -t tmpfs -o size=64k scrivora-test \"$0\" || exit %1; exec \"$1\" fullDiskKeepsTheLog")
+                         .arg(NoTmpfs),
+                     folder, QCoreApplication::applicationFilePath()});
+        const bool ended = child.waitToEnd(TestHome::scaled(30000));
+        if (!ended || child.exitStatus() != QProcess::NormalExit || child.exitCode() != NoTmpfs) {
+            QVERIFY2(ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     qPrintable(child.output()));
+            return;
+        }
+        qInfo() << "No tmpfs could be mounted: a file size limit stands in for the full disk";
+    }
+
+    writeLogIni(QStringLiteral("* GLOBAL:\n"
+                               "  FORMAT = \"%msg\"\n"
+                               "  FILENAME = \"%1/small.log\"\n"
+                               "  TO_FILE = true\n"
+                               "  TO_STANDARD_OUTPUT = false\n"
+                               "  MAX_LOG_FILE_SIZE = 100000\n")
+                    .arg(folder)
+                    .toUtf8());
+    QStringList told;
+    setLogWriteFailureHandler([&told](const QString& path) { told << path; });
+    InitLogger(1, argv);
+    const QString log = folder + QStringLiteral("/small.log");
+    for (int i = 0; i < 10; ++i)
+        qInfo().noquote() << QStringLiteral("line %1 before the disk filled").arg(i);
+    const QByteArray before = readAll(log).toUtf8();
+    QVERIFY(before.endsWith("line 9 before the disk filled\n"));
+
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (mounted.isEmpty()) {
+            limit = std::make_unique<FileSizeLimit>(rlim_t(before.size()));
+            QFile filler(folder + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+        } else {
+            QVERIFY(fillDisk(folder));
+        }
+        // Longer than what is left of the log's last block on the tmpfs.
+        for (int i = 0; i < 90; ++i)
+            qInfo().noquote() << QStringLiteral("line %1 on a full disk ").arg(i) + QString(80, QLatin1Char('.'));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).join(QLatin1Char(' ')), QStringLiteral("filler small.log"));
+        QVERIFY(readAll(log).toUtf8().startsWith(before));
+        QCOMPARE(told, QStringList{log});
+        QFile::remove(folder + QStringLiteral("/filler"));
+    }
+    qInfo().noquote() << "a line once there is room again";
+    setLogWriteFailureHandler({});
+    QVERIFY(readAll(log).toUtf8().startsWith(before));
+    QVERIFY(readAll(log).endsWith(QStringLiteral("a line once there is room again\n")));
+    QCOMPARE(told.size(), 1);
 }
 
 // Twenty starts' files are kept, this start's among them, each with its full copies.

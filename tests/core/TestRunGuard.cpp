@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <QElapsedTimer>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -36,10 +37,13 @@ QString decision(QProcess& holder)
 }
 
 // The lock path a guard of `key` chooses with these folders.
-QString lockPathWith(const QString& key, const QString& runtime, const QString& temporary)
+QString lockPathWith(const QString& key, const QString& runtime, const QString& temporary,
+                     const QString& cache = QString())
 {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     qputenv("TMPDIR", QFile::encodeName(temporary));
+    if (!cache.isEmpty())
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
     return RunGuard(key).lockFilePath();
 }
 
@@ -85,7 +89,7 @@ void TestRunGuard::killedHolderLetsTheNextCopyRun()
     QVERIFY(!mine.tryToRun());
     QVERIFY(mine.problem().isEmpty());
     ::kill(pid_t(holder.processId()), SIGKILL);
-    QVERIFY(holder.waitForFinished(5000));
+    QVERIFY(holder.waitForFinished(TestHome::scaled(5000)));
     QVERIFY(!mine.isAnotherRunning());
     QVERIFY(mine.tryToRun());
     QVERIFY(!mine.isAnotherRunning()); // its own lock does not count
@@ -97,29 +101,34 @@ void TestRunGuard::killedHolderLetsTheNextCopyRun()
 void TestRunGuard::lockLivesInAPrivateFolder_data()
 {
     QTest::addColumn<QString>("runtime");
-    QTest::addColumn<bool>("inRuntimeFolder");
-    QTest::addColumn<bool>("ownFolderOfAnotherUser");
-    QTest::newRow("runtime folder") << "private" << true << false;
-    QTest::newRow("no runtime folder") << "" << false << false;
-    QTest::newRow("relative runtime folder") << "relative" << false << false;
-    QTest::newRow("runtime folder writable by all") << "shared" << false << false;
-    QTest::newRow("runtime folder of another user") << "foreign" << false << false;
-    QTest::newRow("runtime folder behind a link") << "link" << false << false;
-    // Someone else made "our" folder in a temporary folder shared by several users.
-    QTest::newRow("own folder taken by another user") << "" << false << true;
+    QTest::addColumn<bool>("cacheTaken");
+    QTest::addColumn<bool>("sharedTaken");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("runtime folder") << "private" << false << false << "runtime";
+    QTest::newRow("no runtime folder") << "" << false << false << "cache";
+    QTest::newRow("relative runtime folder") << "relative" << false << false << "cache";
+    QTest::newRow("runtime folder writable by all") << "shared" << false << false << "cache";
+    QTest::newRow("runtime folder of another user") << "foreign" << false << false << "cache";
+    QTest::newRow("runtime folder behind a link") << "link" << false << false << "cache";
+    // Someone else made "our" folder in a temporary folder shared by several users:
+    // the user's own cache folder is out of their reach.
+    QTest::newRow("own folder in the temporary folder taken by another user") << "" << false << true << "cache";
+    QTest::newRow("cache folder unusable") << "" << true << false << "shared";
+    QTest::newRow("cache folder unusable, own folder taken by another user") << "" << true << true << "";
 }
 
 void TestRunGuard::lockLivesInAPrivateFolder()
 {
     QFETCH(QString, runtime);
-    QFETCH(bool, inRuntimeFolder);
-    QFETCH(bool, ownFolderOfAnotherUser);
-    const bool foreign = runtime == QLatin1String("foreign") || ownFolderOfAnotherUser;
-    if (foreign && ::geteuid() != 0)
+    QFETCH(bool, cacheTaken);
+    QFETCH(bool, sharedTaken);
+    QFETCH(QString, expected);
+    if ((runtime == QLatin1String("foreign") || sharedTaken) && ::geteuid() != 0)
         QSKIP("Only root can give a folder to another user");
     QTemporaryDir folders(temporary.filePath(QStringLiteral("folders-XXXXXX")));
     QVERIFY(folders.isValid());
     const QString tmp = folders.filePath(QStringLiteral("tmp"));
+    const QString cache = folders.filePath(QStringLiteral("home/.cache"));
     const QString runtimeFolder = folders.filePath(QStringLiteral("run"));
     QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(runtimeFolder));
     QVERIFY(QFile::setPermissions(runtimeFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
@@ -134,29 +143,43 @@ void TestRunGuard::lockLivesInAPrivateFolder()
         QCOMPARE(::chown(QFile::encodeName(runtimeFolder).constData(), Nobody, Nobody), 0);
     else if (runtime == QLatin1String("link"))
         QVERIFY(QFile::link(runtimeFolder, runtimeVariable = folders.filePath(QStringLiteral("run-link"))));
-    const QString ownFolder = tmp + QStringLiteral("/scrivora-%1").arg(::geteuid());
-    if (ownFolderOfAnotherUser) {
-        QVERIFY(QDir().mkpath(ownFolder));
-        QCOMPARE(::chown(QFile::encodeName(ownFolder).constData(), Nobody, Nobody), 0);
+    const QString name = QStringLiteral("scrivora-%1").arg(::geteuid());
+    const QString sharedFolder = tmp + QLatin1Char('/') + name;
+    const QString cacheFolder = cache + QLatin1Char('/') + name;
+    if (sharedTaken) {
+        QVERIFY(QDir().mkpath(sharedFolder));
+        QCOMPARE(::chown(QFile::encodeName(sharedFolder).constData(), Nobody, Nobody), 0);
+    }
+    if (cacheTaken) {
+        // A file where the folder would be (a cache on a read-only home is another way).
+        QVERIFY(QDir().mkpath(cache));
+        QFile planted(cacheFolder);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
     }
 
     const QString key = QUuid::createUuid().toString();
-    const QString lockPath = lockPathWith(key, runtimeVariable, tmp);
+    const QString lockPath = lockPathWith(key, runtimeVariable, tmp, cache);
     RunGuard guard(key);
-    if (ownFolderOfAnotherUser) {
+    if (expected.isEmpty()) {
         QVERIFY(lockPath.isEmpty());
         QVERIFY(!guard.tryToRun());
-        QVERIFY2(guard.problem().contains(ownFolder), qPrintable(guard.problem()));
+        // Shown to the user in the refusal's box.
+        QCOMPARE(guard.problem(), QStringLiteral("папка %1 не является личной папкой этого пользователя").arg(sharedFolder));
         return;
     }
-    const QString expectedFolder = inRuntimeFolder ? runtimeFolder : ownFolder;
+    const QString expectedFolder = expected == QLatin1String("runtime") ? runtimeFolder
+        : expected == QLatin1String("cache")                          ? cacheFolder
+                                                                       : sharedFolder;
     QCOMPARE(QFileInfo(lockPath).path(), expectedFolder);
+    // A home may be shared by several machines: each keeps its own lock there.
+    QCOMPARE(QFileInfo(lockPath).fileName().contains(QLatin1Char('@') + QSysInfo::machineHostName()),
+             expected == QLatin1String("cache"));
     QVERIFY(guard.tryToRun());
     QVERIFY(QFileInfo(lockPath).isFile());
     struct stat status;
     QCOMPARE(::lstat(QFile::encodeName(expectedFolder).constData(), &status), 0);
     QCOMPARE(status.st_uid, ::geteuid());
-    QCOMPARE(status.st_mode & 022, 0u);
+    QCOMPARE(status.st_mode & 077, 0u);
 
     ChildProcess second;
     startHolder(second, key, runtimeVariable, tmp, false);
@@ -212,8 +235,8 @@ void TestRunGuard::plantedLockPathLetsNoCopyRun()
     startHolder(second, key, runtime.path(), runtime.path(), false);
     const QString secondDecision = decision(second);
     first.kill();
-    QVERIFY(first.waitForFinished(5000));
-    QVERIFY(second.waitForFinished(5000));
+    QVERIFY(first.waitForFinished(TestHome::scaled(5000)));
+    QVERIFY(second.waitForFinished(TestHome::scaled(5000)));
     QCOMPARE(firstDecision, QStringLiteral("refused"));
     QCOMPARE(secondDecision, QStringLiteral("refused"));
     const QString log = QString::fromUtf8(second.readAllStandardError());

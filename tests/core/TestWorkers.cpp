@@ -3,14 +3,18 @@
 #include "Exception.h"
 #include "RepeatWorker.h"
 #include "SubService.h"
+#include "TestHome.h"
 
 #include <QtTest>
 
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QThread>
+#include <QVector>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -42,7 +46,7 @@ class CountingWorker : public RepeatWorker
 {
     Q_OBJECT
 public:
-    explicit CountingWorker(unsigned long period) : RepeatWorker(period) {}
+    explicit CountingWorker(unsigned long period) : RepeatWorker(period) { clock.start(); }
     void initialize() override
     {
         ++initialized;
@@ -52,6 +56,10 @@ public:
     void cleanUp() override { ++cleanedUp; }
     void repeatableWork(CancellationCondition* condition) override
     {
+        {
+            QMutexLocker lock(&timesMutex);
+            stepTimes << clock.elapsed();
+        }
         ++steps;
         if (throwOnStep)
             throw Exception("x");
@@ -64,6 +72,22 @@ public:
     bool throwOnStep = false;
     bool throwOnInitialize = false;
     int cancelAfter = 0;
+
+    // The shortest time between two steps, in ms.
+    qint64 shortestGap()
+    {
+        QMutexLocker lock(&timesMutex);
+        qint64 shortest = std::numeric_limits<qint64>::max();
+        for (int i = 1; i < stepTimes.size(); ++i)
+            shortest = std::min(shortest, stepTimes.at(i) - stepTimes.at(i - 1));
+        return shortest;
+    }
+
+private:
+    // Taken on the worker's thread: the test's own thread may be held up under load.
+    QElapsedTimer clock;
+    QMutex timesMutex;
+    QVector<qint64> stepTimes;
 };
 
 // Counts the stops it handled; each run reads its condition until canceled. A
@@ -137,15 +161,15 @@ void TestWorkers::repeatsAtPeriodAndStopsPromptly()
     auto* worker = new CountingWorker(200);
     SubService service(worker, false);
     service.Start();
-    QTRY_COMPARE_WITH_TIMEOUT(worker->steps.load(), 1, 150); // first step at once
-    QTest::qWait(650);
-    const int steps = worker->steps.load();
-    QVERIFY2(steps >= 3 && steps <= 5, qPrintable(QString::number(steps)));
+    QTRY_VERIFY_WITH_TIMEOUT(worker->steps.load() >= 1, TestHome::scaled(150)); // first step at once
+    QTRY_VERIFY_WITH_TIMEOUT(worker->steps.load() >= 4, TestHome::scaled(800));
+    // Never sooner than the period (the clock counts whole ms).
+    QVERIFY2(worker->shortestGap() >= 199, qPrintable(QString::number(worker->shortestGap())));
 
     QElapsedTimer stopping;
     stopping.start();
     service.Stop();
-    QVERIFY2(stopping.elapsed() < 400, qPrintable(QString::number(stopping.elapsed())));
+    QVERIFY2(stopping.elapsed() < TestHome::scaled(400), qPrintable(QString::number(stopping.elapsed())));
     QVERIFY(!service.isStarted());
     QCOMPARE(worker->cleanedUp.load(), 1);
     QVERIFY(countLog(QStringLiteral("cancellationCondition->isCanceled() - 1")) >= 1);
@@ -156,13 +180,13 @@ void TestWorkers::restartRunsAgainWithFreshCondition()
     auto* worker = new CountingWorker(50);
     SubService service(worker, false);
     service.Start();
-    QTRY_VERIFY(worker->steps.load() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(worker->steps.load() > 0, TestHome::scaled(5000));
     const int stopsBefore = countLog(QStringLiteral("Stop end:"));
     service.Start();
     QCOMPARE(countLog(QStringLiteral("Stop end:")), stopsBefore + 1);
-    QTRY_COMPARE(worker->initialized.load(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(worker->initialized.load(), 2, TestHome::scaled(5000));
     const int stepsAfterRestart = worker->steps.load();
-    QTRY_VERIFY(worker->steps.load() > stepsAfterRestart);
+    QTRY_VERIFY_WITH_TIMEOUT(worker->steps.load() > stepsAfterRestart, TestHome::scaled(5000));
     service.Stop();
 }
 
@@ -172,10 +196,9 @@ void TestWorkers::failingStepIsThrottled()
     worker->throwOnStep = true;
     SubService service(worker, false);
     service.Start();
-    QTest::qWait(550);
+    QTRY_VERIFY_WITH_TIMEOUT(worker->steps.load() >= 3, TestHome::scaled(800));
     service.Stop();
-    const int steps = worker->steps.load();
-    QVERIFY2(steps >= 2 && steps <= 8, qPrintable(QString::number(steps)));
+    QVERIFY2(worker->shortestGap() >= 99, qPrintable(QString::number(worker->shortestGap())));
     QVERIFY(countLog(QStringLiteral("Error in subService [CountingWorker]: \nx")) >= 2);
 }
 
@@ -198,33 +221,35 @@ void TestWorkers::runEndingByItselfIsCleanedUp()
     worker->throwOnInitialize = failInitialize;
     SubService service(worker, false);
     service.Start();
-    QTRY_COMPARE(worker->cleanedUp.load(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(worker->cleanedUp.load(), 1, TestHome::scaled(5000));
     QCOMPARE(worker->steps.load(), steps);
     QVERIFY(service.isStarted());
     if (failInitialize)
-        QTRY_COMPARE(countLog(QStringLiteral("External cycle error in subService [CountingWorker]: \ninit failed")), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(countLog(QStringLiteral("External cycle error in subService [CountingWorker]: \ninit failed")), 1,
+                                  TestHome::scaled(5000));
     service.Stop();
 }
 
 void TestWorkers::stubbornWorkerIsNotWaitedForever()
 {
     auto* worker = new StopCountingWorker;
-    worker->stubbornMs = 1500;
+    // Longer than the stop's give-up time, however slow the machine.
+    worker->stubbornMs = TestHome::scaled(1500);
     auto* service = new SubService(worker, false);
     service->setStopTimeout(200);
     service->setPollInterval(20);
     service->Start();
-    QTRY_VERIFY(worker->entered.load());
+    QTRY_VERIFY_WITH_TIMEOUT(worker->entered.load(), TestHome::scaled(5000));
     QElapsedTimer stopping;
     stopping.start();
     service->Stop();
-    QVERIFY2(stopping.elapsed() < 700, qPrintable(QString::number(stopping.elapsed())));
+    QVERIFY2(stopping.elapsed() < TestHome::scaled(700), qPrintable(QString::number(stopping.elapsed())));
     QVERIFY(!worker->finished.load());
     // The worker still reads its condition after the stop gave up: it must still exist.
-    QTRY_VERIFY_WITH_TIMEOUT(worker->finished.load(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(worker->finished.load(), int(worker->stubbornMs) + TestHome::scaled(1500));
     QVERIFY(worker->stillSawCondition.load());
     QThread* thread = service->getThread();
-    QTRY_VERIFY(thread->isFinished() || !thread->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(thread->isFinished() || !thread->isRunning(), TestHome::scaled(5000));
     delete service;
 }
 
@@ -244,7 +269,7 @@ void TestWorkers::quickStartStopCycles()
     }
     const int runs = worker->initialized.load();
     service.Start();
-    QTRY_COMPARE(worker->initialized.load(), runs + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(worker->initialized.load(), runs + 1, TestHome::scaled(5000));
     service.Stop();
     QCOMPARE(worker->cleanedUp.load(), runs + 1);
 }
@@ -273,7 +298,7 @@ void TestWorkers::workerIsDestroyedInItsThread()
     QThread* workerThread = service->getThread();
     if (start) {
         service->Start();
-        QTRY_COMPARE(worker->initialized.load(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(worker->initialized.load(), 1, TestHome::scaled(5000));
     }
     if (stop)
         service->Stop();

@@ -98,7 +98,7 @@ int main(int argc, char** argv)
         }
         if (!window->isVisible())
             window->show();
-        if (!QTest::qWaitForWindowExposed(window))
+        if (!QTest::qWaitForWindowExposed(window, TestHome::scaled(5000)))
             return fail(QStringLiteral("The window was not shown"));
         // Let transitions and delayed layouts finish before the picture.
         QTest::qWait(300);

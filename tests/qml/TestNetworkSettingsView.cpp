@@ -53,7 +53,7 @@ void TestNetworkSettingsView::typedTextIsCheckedAndFocused()
     view.setSource(QUrl(QStringLiteral("qrc:/Views/NetworkSettingsView.qml")));
     view.show();
     view.requestActivate();
-    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QVERIFY(QTest::qWaitForWindowActive(&view, TestHome::scaled(5000)));
 
     QQuickItem* input = nullptr;
     const QList<QQuickItem*> items = view.rootObject()->findChildren<QQuickItem*>();
@@ -74,7 +74,7 @@ void TestNetworkSettingsView::typedTextIsCheckedAndFocused()
     elsewhere.forceActiveFocus();
     QVERIFY(!input->hasActiveFocus());
     QVERIFY(!model.applyCommand());
-    QTRY_VERIFY(input->hasActiveFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(input->hasActiveFocus(), TestHome::scaled(5000));
     const bool errorShown = std::any_of(items.cbegin(), items.cend(), [&](QQuickItem* item) {
         return item->isVisible() && item->property("text").toString() == error;
     });

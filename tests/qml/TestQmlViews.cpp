@@ -136,7 +136,7 @@ void TestQmlViews::loadsWithoutWarnings()
             window->show();
         else
             evaluate(root.get(), script);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(QTest::qWaitForWindowExposed(window, TestHome::scaled(5000)));
     }
     QCoreApplication::processEvents();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
@@ -151,7 +151,7 @@ std::unique_ptr<QObject> TestQmlViews::showSettingsWindow()
         return nullptr;
     }
     evaluate(root.get(), QStringLiteral("showSettings()"));
-    if (!QTest::qWaitForWindowExposed(qobject_cast<QQuickWindow*>(root.get())))
+    if (!QTest::qWaitForWindowExposed(qobject_cast<QQuickWindow*>(root.get()), TestHome::scaled(5000)))
         root.reset();
     return root;
 }
@@ -235,7 +235,7 @@ void TestQmlViews::monitorThemePaneLeavesSettingsEditsAlone()
     const auto combo =
         std::find_if(items.cbegin(), items.cend(), [](QQuickItem* item) { return item->inherits("QQuickComboBox"); });
     QVERIFY(combo != items.cend());
-    QTRY_COMPARE((*combo)->property("count").toInt(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT((*combo)->property("count").toInt(), 2, TestHome::scaled(5000));
     // The user picks the second theme in the pane and applies it.
     QVERIFY(QMetaObject::invokeMethod(*combo, "activated", Q_ARG(int, 1)));
     evaluate(pane.get(), QStringLiteral("apply()"));
@@ -267,7 +267,7 @@ void TestQmlViews::validatableControlsFollowTheirField()
     QQuickWindow* window = QmlViewModels::windowOf(root.get(), &host);
     window->show();
     window->requestActivate();
-    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(QTest::qWaitForWindowActive(window, TestHome::scaled(5000)));
     auto* control = qobject_cast<QQuickItem*>(root.get());
     const auto focusInside = [window, control] {
         return window->activeFocusItem() && control->isAncestorOf(window->activeFocusItem());
@@ -275,7 +275,7 @@ void TestQmlViews::validatableControlsFollowTheirField()
 
     // Typing goes to the field, which checks it at once.
     QMetaObject::invokeMethod(root.get(), "takeFocus");
-    QTRY_VERIFY(focusInside());
+    QTRY_VERIFY_WITH_TIMEOUT(focusInside(), TestHome::scaled(5000));
     for (const QChar c : QStringLiteral(" участковый"))
         QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
     QCOMPARE(field->get_Text(), QStringLiteral("Терапевт участковый"));
@@ -287,7 +287,7 @@ void TestQmlViews::validatableControlsFollowTheirField()
     QVERIFY(!focusInside());
     field->SetText(QStringLiteral("ЛОР"));
     QVERIFY(!field->CheckAndSetFocus());
-    QTRY_VERIFY(focusInside());
+    QTRY_VERIFY_WITH_TIMEOUT(focusInside(), TestHome::scaled(5000));
     QVERIFY(warnings.isEmpty());
 }
 
@@ -310,7 +310,7 @@ void TestQmlViews::trayOpensCommandWindows()
     QVERIFY(window && !window->isVisible());
     QObject* tray = engine->rootContext()->contextProperty(QStringLiteral("systemTray")).value<QObject*>();
     QVERIFY(QMetaObject::invokeMethod(tray, signal.constData()));
-    QTRY_VERIFY(window->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), TestHome::scaled(5000));
     window->close();
     QVERIFY(!window->isVisible());
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));

@@ -1,3 +1,4 @@
+#include "AboutSettingsViewModel.h"
 #include "FeedbackSettings.h"
 #include "HotKeyManager.h"
 #include "KeyRecorderWindow.h"
@@ -74,6 +75,19 @@ QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& tex
     return nullptr;
 }
 
+// The document of another program the user worked in, shown and given the keyboard.
+bool focusDocument(XTestKeyboard& keyboard, const KeyRecorderWindow& document)
+{
+    const auto shown = [&document] {
+        return bool(
+            X11Windows::find([&](const X11Windows::Window& w) { return w.id == document.windowId() && w.viewable; }));
+    };
+    if (!keyboard.isOpen() || !document.isOpen() || !QTest::qWaitFor(shown, TestHome::scaled(5000)))
+        return false;
+    keyboard.focus(document.windowId());
+    return true;
+}
+
 } // namespace
 
 // The windows the tray opens, as a user meets them under a window manager:
@@ -96,6 +110,7 @@ private slots:
     void reopenedWindowKeepsSizeAndHints();
     void closedDialogGivesTheFocusBack_data();
     void closedDialogGivesTheFocusBack();
+    void archiveMessageGivesTheFocusBack();
     void settingsPagesScrollAtMinimumSize();
 
 private:
@@ -153,7 +168,7 @@ QQuickWindow* TestTrayWindows::openFromTray(const QByteArray& signal, const QStr
     if (!tray || !QMetaObject::invokeMethod(tray, signal.constData()))
         return nullptr;
     QQuickWindow* window = QuickWindows::titled(title);
-    return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
+    return window && QTest::qWaitForWindowExposed(window, TestHome::scaled(5000)) ? window : nullptr;
 }
 
 void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
@@ -164,9 +179,9 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     const auto open = [&] {
         window = openFromTray(signal, title);
         QVERIFY(window);
-        QTRY_COMPARE(missingHints(expectedHints, window->winId()), QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(missingHints(expectedHints, window->winId()), QStringList(), TestHome::scaled(5000));
         // Reachable as it opens, frame included.
-        QTRY_VERIFY(wholeOnScreen(window));
+        QTRY_VERIFY_WITH_TIMEOUT(wholeOnScreen(window), TestHome::scaled(5000));
     };
 
     open();
@@ -178,13 +193,13 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     const QSize size = window->size() + QSize(40, 30);
     QSignalSpy resized(window, &QWindow::widthChanged);
     window->resize(size);
-    QTRY_VERIFY(!resized.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!resized.isEmpty(), TestHome::scaled(5000));
     QCOMPARE(window->size(), size);
 
     // The close button of the title bar; the window's own close handling runs.
     QSignalSpy closing(window, SIGNAL(closing(QQuickCloseEvent*)));
     QVERIFY(X11Windows::requestClose(window->winId()));
-    QTRY_VERIFY(!window->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
     QCOMPARE(closing.count(), 1);
 
     open();
@@ -195,7 +210,7 @@ void TestTrayWindows::reopenedWindowKeepsSizeAndHints()
     QVERIFY(frame && frame->viewable);
     QCOMPARE(frame->geometry.size(), size);
     window->close();
-    QTRY_VERIFY(!window->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
 }
 
 void TestTrayWindows::closedDialogGivesTheFocusBack_data()
@@ -212,12 +227,8 @@ void TestTrayWindows::closedDialogGivesTheFocusBack()
 {
     QFETCH(QString, dialog);
     XTestKeyboard keyboard;
-    QVERIFY(keyboard.isOpen());
     KeyRecorderWindow document(QRect(40, 60, 320, 200));
-    QVERIFY(document.isOpen());
-    QTRY_VERIFY(
-        X11Windows::find([&](const X11Windows::Window& w) { return w.id == document.windowId() && w.viewable; }));
-    keyboard.focus(document.windowId());
+    QVERIFY(focusDocument(keyboard, document));
 
     QQuickWindow* opener = nullptr;
     QObject* form = engine->rootContext()->contextProperty(QStringLiteral("feedbackViewModel")).value<QObject*>();
@@ -240,32 +251,79 @@ void TestTrayWindows::closedDialogGivesTheFocusBack()
         opener = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
         QVERIFY(opener);
         QVERIFY(editor->setProperty("typeIndex", 1));
-        QTRY_COMPARE(focusedQuickWindow(), opener);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), opener, TestHome::scaled(5000));
         keyboard.tap("Insert");
-        QTRY_VERIFY(focusedQuickWindow() && focusedQuickWindow() != opener);
+        QTRY_VERIFY_WITH_TIMEOUT(focusedQuickWindow() && focusedQuickWindow() != opener, TestHome::scaled(5000));
         QCOMPARE(focusedQuickWindow()->title(), dialog);
-        QTRY_VERIFY(wholeOnScreen(focusedQuickWindow()));
+        QTRY_VERIFY_WITH_TIMEOUT(wholeOnScreen(focusedQuickWindow()), TestHome::scaled(5000));
         escape.start(20);
     } else {
         opener = openFromTray("signalShowFeedback", QStringLiteral("Обратная связь"));
         QVERIFY(opener);
-        QTRY_COMPARE(focusedQuickWindow(), opener);
+        QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), opener, TestHome::scaled(5000));
         form->property("FeedbackText").value<ValidatableText*>()->set_Text(QStringLiteral("Нераспознанное **слово**"));
         // Closing with a changed text asks whether to keep it; Esc answers "Отмена".
         escape.start(20);
         opener->close();
     }
-    QTRY_VERIFY(shown);
+    QTRY_VERIFY_WITH_TIMEOUT(shown, TestHome::scaled(5000));
     QCOMPARE(shownOver, opener);
     // As the X server sees it, where the next keys go: Qt may take the pointer's
     // window for a focused one meanwhile.
-    QTRY_COMPARE(X11Windows::inputFocus(), opener->winId());
+    QTRY_COMPARE_WITH_TIMEOUT(X11Windows::inputFocus(), opener->winId(), TestHome::scaled(5000));
     QVERIFY(opener->isVisible());
 
     // Closed as it was opened: nothing to ask.
     form->property("FeedbackText").value<ValidatableText*>()->set_Text(FeedbackSettings().FeedbackText);
     opener->close();
-    QTRY_VERIFY(!opener->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!opener->isVisible(), TestHome::scaled(5000));
+}
+
+// "О программе" → "Сохранить информацию о системе…" → Return, then "ОК" on the
+// message that the archive was saved: the keys that follow go to the settings
+// window, not to the document the user worked in before.
+void TestTrayWindows::archiveMessageGivesTheFocusBack()
+{
+    XTestKeyboard keyboard;
+    KeyRecorderWindow document(QRect(40, 60, 320, 200));
+    QVERIFY(focusDocument(keyboard, document));
+    const QString archive = AboutSettingsViewModel::suggestedArchivePath();
+    QFile::remove(archive);
+
+    QQuickWindow* settings = openFromTray("signalShowSettings", QStringLiteral("Настройки"));
+    QVERIFY(settings);
+    QTRY_COMPARE(focusedQuickWindow(), settings);
+    QObject* about = models->page(QStringLiteral("AboutSettingsViewModel"));
+    QVERIFY(about);
+
+    // Each dialog runs its own event loop: it is answered from within it, with
+    // Return once it has the keyboard.
+    QStringList answered;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        QWindow* focused = QGuiApplication::focusWindow();
+        if (!focused || focused == settings || answered.contains(focused->title()))
+            return;
+        answered << focused->title();
+        keyboard.tap("Return");
+    });
+    answer.start(20);
+    QVERIFY(QMetaObject::invokeMethod(about, "getSystemInfo", Qt::QueuedConnection));
+    QTRY_VERIFY_WITH_TIMEOUT(answered.size() == 2 && !QApplication::activeModalWidget(), TestHome::scaled(30000));
+    answer.stop();
+    QCOMPARE(answered, (QStringList{"Сохранить информацию о системе", "Информация о системе"}));
+    QVERIFY(QFileInfo(archive).isFile());
+
+    QTRY_COMPARE_WITH_TIMEOUT(X11Windows::inputFocus(), settings->winId(), TestHome::scaled(5000));
+    document.clear();
+    keyboard.tap("z");
+    keyboard.tap("z");
+    QTest::qWait(TestHome::scaled(300));
+    QCOMPARE(document.text(), QString());
+    QVERIFY(settings->isVisible());
+
+    QVERIFY(QMetaObject::invokeMethod(settings, "cancel"));
+    QTRY_VERIFY(!settings->isVisible());
 }
 
 // At the settings window's least size every page can still be read to its end.
@@ -274,8 +332,8 @@ void TestTrayWindows::settingsPagesScrollAtMinimumSize()
     QQuickWindow* window = openFromTray("signalShowSettings", QStringLiteral("Настройки"));
     QVERIFY(window);
     window->resize(window->minimumSize());
-    QTRY_COMPARE(window->height(), 420);
-    QTRY_VERIFY(wholeOnScreen(window));
+    QTRY_COMPARE_WITH_TIMEOUT(window->height(), 420, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(wholeOnScreen(window), TestHome::scaled(5000));
 
     // "Сеть" with a connection error and a rejected proxy port: saving moves the focus
     // to the port, which comes into view with its error.
@@ -287,17 +345,18 @@ void TestTrayWindows::settingsPagesScrollAtMinimumSize()
     network->onConnectionStateChanged(failure);
     network->get_RestProxyPort()->set_Text(QStringLiteral("0"));
     QVERIFY(QMetaObject::invokeMethod(window, "save"));
-    QTRY_VERIFY(window->activeFocusItem() && window->activeFocusItem()->property("text").toString() == "0");
+    QTRY_VERIFY_WITH_TIMEOUT(window->activeFocusItem() && window->activeFocusItem()->property("text").toString() == "0",
+                             TestHome::scaled(5000));
     QQuickItem* port = window->activeFocusItem();
-    QTRY_VERIFY(shownWhole(port));
+    QTRY_VERIFY_WITH_TIMEOUT(shownWhole(port), TestHome::scaled(5000));
     QQuickItem* error =
         itemWithText(window->contentItem(), "QQuickLabel", QStringLiteral("Порт должен быть в диапазоне от 1 до 65535"));
     QVERIFY(error);
-    QTRY_VERIFY(shownWhole(error));
+    QTRY_VERIFY_WITH_TIMEOUT(shownWhole(error), TestHome::scaled(5000));
 
     network->get_RestProxyPort()->set_Text(QStringLiteral("39256"));
     QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
-    QTRY_VERIFY(!window->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
 }
 
 int main(int argc, char** argv)

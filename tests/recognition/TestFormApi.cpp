@@ -43,9 +43,9 @@ struct FormApi
         QSignalSpy done(form.get(), &QWebSocket::disconnected);
         QSignalSpy connected(form.get(), &QWebSocket::connected);
         form->open(request);
-        (void)QTest::qWaitFor([&] { return !connected.isEmpty() || !done.isEmpty(); }, 5000);
+        (void)QTest::qWaitFor([&] { return !connected.isEmpty() || !done.isEmpty(); }, TestHome::scaled(5000));
         // The server side may still be finishing the handshake.
-        (void)QTest::qWaitFor([&] { return connected.isEmpty() || isCurrent(form.get()); }, 5000);
+        (void)QTest::qWaitFor([&] { return connected.isEmpty() || isCurrent(form.get()); }, TestHome::scaled(5000));
         return form;
     }
     bool isCurrent(QWebSocket* form) const
@@ -60,7 +60,8 @@ struct FormApi
         QObject::connect(form, &QWebSocket::textMessageReceived, form, [&](const QString& t) { received << t; });
         emit client.messageProcessor()->textMessageReceived(serverFrame);
         emit client.messageProcessor()->textMessageReceived(R"({"MessageType":210,"Data":"marker"})");
-        (void)QTest::qWaitFor([&] { return received.contains(R"({"Data":"marker","MessageType":10})"); }, 5000);
+        (void)QTest::qWaitFor([&] { return received.contains(R"({"Data":"marker","MessageType":10})"); },
+                              TestHome::scaled(5000));
         form->disconnect(form);
         return received;
     }
@@ -170,7 +171,7 @@ void TestFormApi::formToServer()
         form->sendTextMessage(setup);
     form->sendTextMessage(frame);
     form->sendTextMessage(R"({"MessageType":11,"Data":"marker"})");
-    QTRY_VERIFY(api.sent.types().contains(111));
+    QTRY_VERIFY_WITH_TIMEOUT(api.sent.types().contains(111), TestHome::scaled(5000));
 
     QList<int> expected{115, 1};
     if (!setup.isEmpty())
@@ -272,8 +273,8 @@ void TestFormApi::sessionEndsOnce()
     else
         emit api.server.stop();
 
-    QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
-    QTRY_VERIFY(!session);
+    QTRY_COMPARE_WITH_TIMEOUT(first->state(), QAbstractSocket::UnconnectedState, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!session, TestHome::scaled(5000));
     QCOMPARE(api.sent.types(), types);
     QCOMPARE(api.server.currentSession() != nullptr, end == "replacement");
     const QList<QNetworkCookie> cookies = api.client.getCookiesSource()->getCookies();

@@ -89,7 +89,7 @@ void TestFormBrowser::formRoundTrip()
     link.start();
     QVERIFY(link.waitForState(ConnectionManager::Ready));
     WebSocketProxyServer* formServer = link.worker()->webSocketProxyServer();
-    QTRY_VERIFY(formServer->isListening());
+    QTRY_VERIFY_WITH_TIMEOUT(formServer->isListening(), TestHome::scaled(5000));
     // Queued behind the connected state the proxy has already been sent.
     quint16 restPort = 0;
     QMetaObject::invokeMethod(&proxy, [&] { restPort = proxy.serverPort(); }, Qt::BlockingQueuedConnection);
@@ -111,7 +111,7 @@ void TestFormBrowser::formRoundTrip()
                              "--disable-background-networking", "--disable-component-update", "--disable-sync",
                              "--no-proxy-server", "--user-data-dir=" + profile.path(),
                              QStringLiteral("http://127.0.0.1:%1/").arg(page.port())});
-    QVERIFY2(chromium.waitForStarted(10000), qPrintable(chromium.errorString()));
+    QVERIFY2(chromium.waitForStarted(TestHome::scaled(10000)), qPrintable(chromium.errorString()));
 
     // The form's opening and its three messages, renumbered.
     const bool formMessages = QTest::qWaitFor([&] { return !server->messagesOfType(109).isEmpty(); }, TestHome::scaled(30000));
@@ -125,7 +125,7 @@ void TestFormBrowser::formRoundTrip()
 
     // The next handshake carries the form's MIS cookies.
     server->disconnectClient();
-    QTRY_COMPARE_WITH_TIMEOUT(server->connectionCount(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(server->connectionCount(), 2, TestHome::scaled(10000));
     QCOMPARE(server->cookieValue("MIS_TYPE"), QByteArray("mis-e2e"));
     QCOMPARE(server->cookieValue("MIS_USER"), QByteArray("doctor-7"));
     QVERIFY(link.waitForState(ConnectionManager::Ready));
@@ -134,7 +134,8 @@ void TestFormBrowser::formRoundTrip()
     QVERIFY(server->sendMessage(201, QJsonObject{{"Type", 7}, {"Value", "жалоб нет"}}));
     QVERIFY(server->sendMessage(206, groups));
     QVERIFY(server->sendMessage(209, "текст"));
-    QTRY_VERIFY2_WITH_TIMEOUT(page.requestCount() && page.requests().constLast().path() == "/report", "no report from the page", 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(page.requestCount() && page.requests().constLast().path() == "/report", "no report from the page",
+                              TestHome::scaled(30000));
 
     // What the page received: the values formatted as the client formats results.
     ResultManager formatter(nullptr, nullptr, nullptr, nullptr);
@@ -150,7 +151,7 @@ void TestFormBrowser::formRoundTrip()
     QVERIFY(std::any_of(restCalls.begin(), restCalls.end(), [](const FakeHttpRequest& r) { return r.target == "/api/Echo?form=1"; }));
 
     // The page closed its socket.
-    QTRY_COMPARE_WITH_TIMEOUT(server->messagesOfType(116).size(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(server->messagesOfType(116).size(), 1, TestHome::scaled(10000));
 }
 
 QTEST_GUILESS_MAIN(TestFormBrowser)

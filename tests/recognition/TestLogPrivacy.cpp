@@ -131,14 +131,14 @@ void TestLogPrivacy::initTestCase()
         const QList<FakeRecognitionServer::Message> messages = server->messagesOfType(type);
         return !messages.isEmpty() && messages.last().raw.contains(MarkerLatin + QLatin1String(tag));
     };
-    QTRY_VERIFY(sent(27, "word"));
-    QTRY_VERIFY(sent(11, "pattern"));
+    QTRY_VERIFY_WITH_TIMEOUT(sent(27, "word"), TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(sent(11, "pattern"), TestHome::scaled(5000));
 
     // A web form is connected: the server's messages for it are relayed, not dropped.
     WebSocketProxyServer* formServer = link->worker()->webSocketProxyServer();
-    QTRY_VERIFY(formServer->isListening());
+    QTRY_VERIFY_WITH_TIMEOUT(formServer->isListening(), TestHome::scaled(5000));
     form.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(formServer->serverPort())));
-    QTRY_VERIFY(formServer->currentSession());
+    QTRY_VERIFY_WITH_TIMEOUT(formServer->currentSession(), TestHome::scaled(5000));
 
     QVERIFY(link->startDictation(server));
 }
@@ -181,9 +181,10 @@ void TestLogPrivacy::receivedFramesStayOut()
     const int before = logText().count(logged);
     QVERIFY(server->sendRaw(frame));
     // The frame has been handled once the log says so.
-    QTRY_COMPARE(logText().count(logged), before + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(logText().count(logged), before + 1, TestHome::scaled(5000));
     if (!typed.isEmpty())
-        QTRY_VERIFY(writer.typedTexts().join(QLatin1Char('|')).contains(typed, Qt::CaseInsensitive));
+        QTRY_VERIFY_WITH_TIMEOUT(writer.typedTexts().join(QLatin1Char('|')).contains(typed, Qt::CaseInsensitive),
+                                 TestHome::scaled(5000));
     const QString log = logText();
     QVERIFY2(leakedLines(log).isEmpty(), qPrintable(leakedLines(log)));
 }

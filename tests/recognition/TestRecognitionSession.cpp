@@ -112,6 +112,7 @@ private slots:
     void init();
     void cleanup() { s.reset(); }
     void startWhileDisconnectedAndToggle();
+    void unconfirmedStopLetsTheToggleStart();
     void failedThemeFetchKeepsTheList();
     void themeFetchHoldsNoLock();
     void targetCopiesSurviveConcurrentChanges();
@@ -158,8 +159,12 @@ void TestRecognitionSession::startWhileDisconnectedAndToggle()
     s->sent.clear();
     s->asr.changeRecognition();
     QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
-    for (const AsrState state : {Starting, Stopping, Started}) {
-        s->asr.updateModeStateInfo(report(templated, state));
+    // Also while the server stops it on its own.
+    const QList<QList<AsrState>> running{{Starting}, {Started}, {Started, Stopping}};
+    for (const QList<AsrState>& reports : running) {
+        s->asr.updateModeStateInfo(report(templated, Stopped));
+        for (const AsrState state : reports)
+            s->asr.updateModeStateInfo(report(templated, state));
         s->sent.clear();
         s->asr.changeRecognition();
         QCOMPARE(s->requestedMode(), QJsonValue(0));
@@ -168,6 +173,26 @@ void TestRecognitionSession::startWhileDisconnectedAndToggle()
     s->sent.clear();
     s->asr.changeRecognition();
     QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
+}
+
+// The client ends dictation itself (a microphone that fails) and the server
+// never confirms it (the link dropped, a slow server): the next toggle starts.
+void TestRecognitionSession::unconfirmedStopLetsTheToggleStart()
+{
+    s->asr.connectionStateChanged(connectionState(14));
+    s->startDictation();
+    s->sent.clear();
+    s->asr.stopRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(0));
+
+    s->sent.clear();
+    s->asr.changeRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(QJsonValue::Null));
+    // Started again as confirmed: the toggle stops it.
+    s->startDictation();
+    s->sent.clear();
+    s->asr.changeRecognition();
+    QCOMPARE(s->requestedMode(), QJsonValue(0));
 }
 
 void TestRecognitionSession::failedThemeFetchKeepsTheList()
@@ -185,19 +210,19 @@ void TestRecognitionSession::themeFetchHoldsNoLock()
 {
     QSemaphore reply;
     s->rest.setHandler([&reply](const FakeHttpRequest&) {
-        reply.tryAcquire(1, 10000);
+        reply.tryAcquire(1, TestHome::scaled(10000));
         return themesReply({"t1"});
     });
     QThread* fetcher = QThread::create([this] { s->asr.get_Themes(true); });
     fetcher->start();
-    QTRY_COMPARE(s->rest.requestCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(s->rest.requestCount(), 1, TestHome::scaled(5000));
     QElapsedTimer timer;
     timer.start();
     s->asr.getSelectedTheme();
     s->asr.updateSelectedThemeInfo(QStringLiteral("t1"));
-    QVERIFY(timer.elapsed() < 2000);
+    QVERIFY(timer.elapsed() < TestHome::scaled(2000));
     reply.release();
-    QVERIFY(fetcher->wait(10000));
+    QVERIFY(fetcher->wait(TestHome::scaled(10000)));
     delete fetcher;
 }
 

@@ -1,3 +1,4 @@
+#include "TestHome.h"
 #include "TextWriter.h"
 #include "TypingQueue.h"
 
@@ -71,11 +72,11 @@ void TestTypingQueue::stopKeepsTheWord()
     QVERIFY(queue->addText(1, text));
     QVERIFY(queue->addKey(1, HotKeyInfo{36, 0}));
     QVERIFY(queue->addText(1, QStringLiteral("потом")));
-    QTRY_COMPARE(writer.typed.size(), typedBefore);
+    QTRY_COMPARE_WITH_TIMEOUT(writer.typed.size(), typedBefore, TestHome::scaled(5000));
 
     writer.budget = 1000;
     queue->stopAfterWord();
-    QVERIFY(idle.wait());
+    QVERIFY(idle.wait(TestHome::scaled(5000)));
     QCOMPARE(writer.typed, expected);
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(stopped[0][0].toInt(), text.size() + 5 - expected.size());
@@ -96,7 +97,7 @@ void TestTypingQueue::chordsWaitForTheTextBeforeThem()
     QCOMPARE(writer.typed, QStringLiteral("<36>аб"));
     writer.budget = 1000;
     QSignalSpy idle(queue, &TypingQueue::idle);
-    QVERIFY(idle.wait());
+    QVERIFY(idle.wait(TestHome::scaled(5000)));
     QCOMPARE(writer.typed, QStringLiteral("<36>абв<22>г"));
 }
 

@@ -1,5 +1,7 @@
+#include "ChildProcess.h"
 #include "KeyRecorderWindow.h"
 #include "TestHome.h"
+#include "TextReceiver.h"
 #include "TextWriter.h"
 #include "TextWriterSettings.h"
 #include "TypingQueue.h"
@@ -15,6 +17,7 @@
 namespace {
 constexpr unsigned shiftMask = 0x01;
 constexpr unsigned controlMask = 0x04;
+constexpr unsigned mod5Mask = 0x80;
 constexpr unsigned long returnKeysym = 0xff0d;
 
 void setEnterDelay(int milliseconds)
@@ -36,6 +39,34 @@ QByteArray difference(const QString& sent, const QString& received)
         .arg(at)
         .arg(sent.mid(at, 20), received.mid(at, 20))
         .toUtf8();
+}
+
+bool waitForLine(ChildProcess& process, const QByteArray& line, int msecs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < msecs && process.state() == QProcess::Running) {
+        if (process.canReadLine()) {
+            if (process.readLine().trimmed() == line)
+                return true;
+        } else {
+            process.waitForReadyRead(50);
+        }
+    }
+    return false;
+}
+
+// A typing client of its own process, as the program types.
+bool startTypingClient(ChildProcess& client)
+{
+    client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    client.start(QStringLiteral(SCRIVORA_TYPING_CLIENT), QStringList());
+    return client.waitForStarted(TestHome::scaled(10000)) && waitForLine(client, "READY", TestHome::scaled(20000));
+}
+
+void typeThrough(ChildProcess& client, unsigned long window, const QString& text)
+{
+    client.write("type " + QByteArray::number(qulonglong(window)) + ' ' + text.toUtf8().toHex() + '\n');
 }
 } // namespace
 
@@ -68,7 +99,13 @@ private slots:
     void spareKeycodeTypesCharactersWithoutKey();
     void longMixedTextOnUsLayout_data();
     void longMixedTextOnUsLayout();
+    void exactAtTheReceiversPace_data();
+    void exactAtTheReceiversPace();
+    void thirdLevelCharactersCarryTheirModifier();
     void stopFinishesTheWordAndGivesTheMapBack();
+    void keysLeftByAKilledClientGoBackAtTheNextStart();
+    void quitWhileTypingWaitsForTheWindow();
+    void noFreeKeycode();
     void layoutChangeRebuildsKeyTable();
     void failuresAreReported();
     void keyChordReplayedThroughXTest();
@@ -86,7 +123,7 @@ private:
 bool TestXTextWriter::typeAndWait(const QString& text, const QString& expected)
 {
     return writer->writeText(recorder.windowId(), text)
-        && QTest::qWaitFor([&] { return recorder.text() == expected; }, 5000);
+        && QTest::qWaitFor([&] { return recorder.text() == expected; }, TestHome::scaled(5000));
 }
 
 void TestXTextWriter::asciiAndLineBreaks()
@@ -145,9 +182,85 @@ void TestXTextWriter::longMixedTextOnUsLayout()
     QSignalSpy idle(writer->queue(), &TypingQueue::idle);
     QVERIFY(writer->queue()->addText(recorder.windowId(), text));
     QVERIFY(idle.wait(TestHome::scaled(60000)));
-    const bool complete = QTest::qWaitFor([&] { return recorder.text().size() >= text.size(); }, 5000);
+    const bool complete = QTest::qWaitFor([&] { return recorder.text().size() >= text.size(); }, TestHome::scaled(5000));
     QVERIFY2(complete && recorder.text() == text, difference(text, recorder.text()).constData());
     QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+void TestXTextWriter::exactAtTheReceiversPace_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("enterDelay");
+    QTest::addColumn<int>("keyCostUs");
+    QTest::addColumn<int>("pauseMs");
+    struct Row
+    {
+        TextReceiver::Kind kind;
+        const char* layout;
+        int enterDelay;
+        int keyCostUs;
+        int pauseMs;
+    };
+    const Row rows[] = {
+        {TextReceiver::Xlib, "us", 50, 0, 300},   {TextReceiver::Xlib, "us", 0, 300, 0},
+        {TextReceiver::Qt, "us", 0, 0, 300},      {TextReceiver::Tk, "us", 50, 0, 300},
+        {TextReceiver::Xlib, "de", 50, 0, 300},   {TextReceiver::Qt, "de", 50, 0, 300},
+        {TextReceiver::Tk, "de", 0, 0, 300},      {TextReceiver::Xlib, "us,ru", 50, 0, 300},
+        {TextReceiver::Tk, "us,ru", 50, 0, 300},   {TextReceiver::Xlib, "us,ru", 50, 300, 0},
+    };
+    for (const Row& row : rows) {
+        const QString pace = row.pauseMs > 0 ? QStringLiteral("paused %1 ms").arg(row.pauseMs)
+                                             : QStringLiteral("%1 us a key").arg(row.keyCostUs);
+        QTest::newRow(qPrintable(QStringLiteral("%1, %2, %3, EnterDelay %4")
+                                     .arg(TextReceiver::name(row.kind), QLatin1String(row.layout), pace)
+                                     .arg(row.enterDelay)))
+            << int(row.kind) << QString::fromLatin1(row.layout) << row.enterDelay << row.keyCostUs << row.pauseMs;
+    }
+}
+
+// Programs read their key events on their GUI thread, at their own pace, and
+// decode each with the keyboard map they hold when they get to it: every
+// character arrives as itself, and the map is as it was once all is read.
+void TestXTextWriter::exactAtTheReceiversPace()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, layout);
+    QFETCH(int, enterDelay);
+    QFETCH(int, keyCostUs);
+    QFETCH(int, pauseMs);
+    if (!TextReceiver::isAvailable(TextReceiver::Kind(kind)))
+        QSKIP("wish (Tk) is not installed");
+    QVERIFY(keyboard.setLayout(layout));
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    const QString text = TypingText::mixed(2000);
+    TextReceiver receiver(TextReceiver::Kind(kind), {keyCostUs, pauseMs > 0 ? 700 : 0, pauseMs});
+    QString error;
+    QVERIFY2(receiver.start(&error), qPrintable(error));
+    keyboard.focus(receiver.window());
+    setEnterDelay(enterDelay);
+    writer.reset(new XTextWriter);
+    setEnterDelay(50);
+
+    QSignalSpy idle(writer->queue(), &TypingQueue::idle);
+    QVERIFY(writer->queue()->addText(receiver.window(), text));
+    QVERIFY(idle.wait(TestHome::scaled(120000)));
+    QString received;
+    (void)QTest::qWaitFor([&] { return (received = receiver.text()).size() >= text.size(); }, TestHome::scaled(10000));
+    QVERIFY2(received == text, difference(text, received).constData());
+    QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+// On layouts with AltGr the third level is reached through a virtual
+// modifier: the event carries the real one it stands for.
+void TestXTextWriter::thirdLevelCharactersCarryTheirModifier()
+{
+    QVERIFY(keyboard.setLayout(QStringLiteral("de")));
+    const QString text = QStringLiteral("a@b.ru|{}\\~€");
+    QVERIFY(typeAndWait(text, text));
+    const QList<KeyRecorderWindow::KeyEvent> presses = recorder.presses();
+    QCOMPARE(presses[1].keycode, keyboard.keycodeOf("q"));
+    QVERIFY(presses[1].state & mod5Mask);
 }
 
 // A stop ends typing at the end of the word and drops the rest, saying how
@@ -162,7 +275,7 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QSignalSpy stopped(queue, &TypingQueue::stopped);
     queue->addText(recorder.windowId(), text);
     queue->addText(recorder.windowId(), next);
-    QTRY_VERIFY(recorder.text().size() > 300);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.text().size() > 300, TestHome::scaled(5000));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Typing stopped: \\d+ characters")));
     queue->stopAfterWord();
     QVERIFY(idle.wait(TestHome::scaled(5000)));
@@ -170,7 +283,7 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     const int typed = text.size() + next.size() - stopped[0][0].toInt();
     QVERIFY(typed < text.size());
     QVERIFY(text[typed].isSpace() || text[typed - 1].isSpace());
-    QTRY_COMPARE(recorder.text().size(), typed);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text().size(), typed, TestHome::scaled(5000));
     QCOMPARE(recorder.text(), text.left(typed));
     QVERIFY(!queue->isBusy());
     QCOMPARE(keyboard.keyboardMap(), map);
@@ -179,6 +292,77 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QVERIFY(keyboard.keyboardMap() != map);
     writer.reset();
     QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+// A client killed while typing leaves keys lent; the next start on the
+// display gives them back before it types.
+void TestXTextWriter::keysLeftByAKilledClientGoBackAtTheNextStart()
+{
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    QString error;
+    {
+        TextReceiver busy(TextReceiver::Xlib, {300, 0, 0});
+        QVERIFY2(busy.start(&error), qPrintable(error));
+        keyboard.focus(busy.window());
+        ChildProcess killed;
+        QVERIFY(startTypingClient(killed));
+        typeThrough(killed, busy.window(), TypingText::mixed(3000));
+        QTRY_VERIFY_WITH_TIMEOUT(keyboard.keyboardMap() != map, TestHome::scaled(10000));
+        killed.endGroup();
+        killed.waitForFinished(TestHome::scaled(5000));
+        QVERIFY(keyboard.keyboardMap() != map);
+    }
+
+    TextReceiver receiver(TextReceiver::Xlib, {0, 200, 300});
+    QVERIFY2(receiver.start(&error), qPrintable(error));
+    keyboard.focus(receiver.window());
+    ChildProcess next;
+    QVERIFY(startTypingClient(next));
+    QCOMPARE(keyboard.keyboardMap(), map);
+    const QString text = TypingText::mixed(600);
+    typeThrough(next, receiver.window(), text);
+    QVERIFY(waitForLine(next, "IDLE", TestHome::scaled(60000)));
+    const QString received = receiver.text();
+    QVERIFY2(received == text, difference(text, received).constData());
+    QCOMPARE(keyboard.keyboardMap(), map);
+    next.closeWriteChannel();
+    QVERIFY(next.waitToEnd(TestHome::scaled(10000)));
+}
+
+// Quitting in the middle of a text drops what was not sent, and gives the
+// lent keys back only once the window has read what was: no letter arrives as
+// another, and the map is as it was.
+void TestXTextWriter::quitWhileTypingWaitsForTheWindow()
+{
+    const QVector<unsigned long> map = keyboard.keyboardMap();
+    // It stops reading for a while, as a program busy elsewhere does, and the quit comes then.
+    TextReceiver busy(TextReceiver::Xlib, {0, 150, 1500});
+    QString error;
+    QVERIFY2(busy.start(&error), qPrintable(error));
+    keyboard.focus(busy.window());
+    ChildProcess client;
+    QVERIFY(startTypingClient(client));
+    const QString text = TypingText::mixed(3000);
+    typeThrough(client, busy.window(), text);
+    QTRY_VERIFY_WITH_TIMEOUT(busy.text().size() >= 150, TestHome::scaled(10000));
+    client.closeWriteChannel();
+    QVERIFY(client.waitToEnd(TestHome::scaled(15000)));
+    QCOMPARE(keyboard.keyboardMap(), map);
+    QString received;
+    QTRY_VERIFY_WITH_TIMEOUT((received = busy.text()) == busy.text(), TestHome::scaled(5000));
+    QVERIFY2(text.startsWith(received), difference(text, received).constData());
+}
+
+void TestXTextWriter::noFreeKeycode()
+{
+    keyboard.fillFreeKeycodes();
+    QTest::ignoreMessage(QtWarningMsg, "XTextWriter: the keyboard has no free keycode; characters of no key cannot be typed");
+    writer.reset(new XTextWriter);
+    QVERIFY(!writer->hasSpareKeys());
+    QTest::ignoreMessage(QtWarningMsg, "XTextWriter: no free keycode for characters that no key produces");
+    QTest::ignoreMessage(QtWarningMsg, "XTextWriter: 1 of 3 characters could not be typed");
+    QVERIFY(!writer->writeText(recorder.windowId(), QStringLiteral("aяb")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("ab"), TestHome::scaled(5000));
 }
 
 void TestXTextWriter::layoutChangeRebuildsKeyTable()
@@ -197,7 +381,7 @@ void TestXTextWriter::failuresAreReported()
     QTest::ignoreMessage(QtInfoMsg, "XTextWriter: Unknown char 1");
     QTest::ignoreMessage(QtWarningMsg, "XTextWriter: 1 of 3 characters could not be typed");
     QVERIFY(!writer->writeText(recorder.windowId(), QStringLiteral("a\u0001b")));
-    QTRY_COMPARE(recorder.text(), QStringLiteral("ab"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.text(), QStringLiteral("ab"), TestHome::scaled(5000));
 
     unsigned long gone = 0;
     {
@@ -230,7 +414,7 @@ void TestXTextWriter::keyChordReplayedThroughXTest()
     const QList<const char*> pressed{"Shift_L", "Control_L", "Home"};
     QVERIFY(writer->writeKey(recorder.windowId(), XHotKeyConverter().ConvertFromString(chord)));
 
-    QTRY_COMPARE(recorder.events().size(), 2 * pressed.size());
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.events().size(), 2 * pressed.size(), TestHome::scaled(5000));
     const QList<KeyRecorderWindow::KeyEvent> events = recorder.events();
     for (int i = 0; i < pressed.size(); ++i) {
         QVERIFY(events[i].press && !events[i].synthetic);

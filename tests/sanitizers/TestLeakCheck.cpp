@@ -31,7 +31,7 @@ int showWindow(int argc, char** argv, bool leak)
     QWidget window;
     window.resize(120, 80);
     window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    if (!QTest::qWaitForWindowExposed(&window, TestHome::scaled(5000)))
         return 2;
     QTimer::singleShot(0, &app, [&app, leak] {
         if (leak)

@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(client.execute(QStringLiteral("Theme"), GET, QByteArray(), {}),
                  errorObject(QStringLiteral("Код: 5\nОшибка: Operation canceled")));
         const QByteArray raw = client.executeClearHttp(QStringLiteral("Theme"), GET, QByteArray(), {});
-        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < TestHome::scaled(3000), qPrintable(QString::number(timer.elapsed())));
         QVERIFY(raw.startsWith("HTTP/1.1 504 Gateway Timeout\r\nContent-Length: "));
         QVERIFY(raw.contains("Код: 5"));
 
@@ -187,11 +187,11 @@ private slots:
         std::atomic<bool> destroyed{false};
         connect(worker, &QObject::destroyed, worker, [&destroyed] { destroyed = true; }, Qt::DirectConnection);
         QMetaObject::invokeMethod(worker, [&hold] { hold.acquire(); }, Qt::QueuedConnection);
-        QVERIFY(!worker->waitForFinished(50));
+        QVERIFY(!worker->waitForFinished(TestHome::scaled(50)));
         worker->abandon();
         QMetaObject::invokeMethod(worker, [worker] { worker->thread()->quit(); }, Qt::QueuedConnection);
         hold.release();
-        QTRY_VERIFY(destroyed);
+        QTRY_VERIFY_WITH_TIMEOUT(destroyed, TestHome::scaled(5000));
     }
 
     // The form's raw answer: the body as decoded bytes, its true length, no hop headers.

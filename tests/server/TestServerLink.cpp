@@ -45,7 +45,7 @@ bool connectTo(WebSocketClient& client, FakeRecognitionServer& server, bool useT
     QSignalSpy connected(&client, &WebSocketConnection::connected);
     QSignalSpy disconnected(&client, &WebSocketConnection::disconnected);
     emit client.open(server.host(), server.port(), useTls);
-    return QTest::qWaitFor([&] { return !connected.isEmpty() || !disconnected.isEmpty(); }, 5000)
+    return QTest::qWaitFor([&] { return !connected.isEmpty() || !disconnected.isEmpty(); }, TestHome::scaled(5000))
         && !connected.isEmpty() && server.waitForClient();
 }
 
@@ -133,12 +133,13 @@ private slots:
         timer.start();
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("identity collection did not finish"));
         const QList<QNetworkCookie> cookies = source.getCookies();
-        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(timer.elapsed() < TestHome::scaled(5000));
         QCOMPARE(cookies.size(), identityNames.size() + profileNames.size());
         QCOMPARE(valueOf(cookies, "HOSTNAME"), QByteArray());
 
         release.release();
-        QTRY_COMPARE(valueOf(source.getCookies(), "HOSTNAME"), CookiesSource::encodeValue(UserInfo::instance()->hostName()));
+        QTRY_COMPARE_WITH_TIMEOUT(valueOf(source.getCookies(), "HOSTNAME"), CookiesSource::encodeValue(UserInfo::instance()->hostName()),
+                                  TestHome::scaled(5000));
     }
 
     void additionalCookiesUnderConcurrentUse()
@@ -241,7 +242,7 @@ private slots:
         // The heartbeat's ping is answered by the server.
         client->onPing();
         QVERIFY(!client->pongReceived());
-        QTRY_VERIFY(client->pongReceived());
+        QTRY_VERIFY_WITH_TIMEOUT(client->pongReceived(), TestHome::scaled(5000));
     }
 
     void incomingFrames()
@@ -279,8 +280,8 @@ private slots:
         QVERIFY(server.sendRaw(R"({"MessageType":3.0,"Data":[1,2]})"));
         QVERIFY(server.sendResult(QString(300 * 1024, QLatin1Char('y')), true));
 
-        QTRY_COMPARE(relay.count(), 6 + garbage.size() + 2);
-        QTRY_COMPARE(sound.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(relay.count(), 6 + garbage.size() + 2, TestHome::scaled(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(sound.count(), 1, TestHome::scaled(5000));
         QCOMPARE((QList<int>{mode.count(), result.count(), notified.count(), themes.count(), tts.count(), denied.count()}),
                  (QList<int>{1, 3, 1, 1, 1, 1}));
         QCOMPARE(sound.at(0).at(0).toByteArray(), QByteArray("\x01\x02", 2));
@@ -292,7 +293,7 @@ private slots:
         connect(processor, &DataMessageProcessor::resultReceived, this, [](const TextResult& r) { r.toJson(); });
         QTest::ignoreMessage(QtWarningMsg, "DataMessageProcessor: error while handling a frame: Not implemented");
         QVERIFY(server.sendResult(QStringLiteral("x"), true));
-        QTRY_COMPARE(result.count(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(result.count(), 4, TestHome::scaled(5000));
         QCOMPARE(disconnected.count(), 0);
         QCOMPARE(client->socket()->state(), QAbstractSocket::ConnectedState);
     }
@@ -307,15 +308,16 @@ private slots:
         const int limit = int(WebSocketClient::MaxIncomingMessageBytes);
 
         QVERIFY(server.sendBinary(QByteArray(limit, 'x')));
-        QTRY_COMPARE_WITH_TIMEOUT(sound.count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(sound.count(), 1, TestHome::scaled(20000));
         QCOMPARE(sound.at(0).at(0).toByteArray().size(), limit);
         QCOMPARE(disconnected.count(), 0);
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Websocket closed: a message over the limit"));
         QVERIFY(server.sendBinary(QByteArray(limit + 1, 'x')));
-        QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, TestHome::scaled(20000));
         QCOMPARE(sound.count(), 1);
-        QTRY_COMPARE(server.lastCloseCode(), int(QWebSocketProtocol::CloseCodeTooMuchData));
+        QTRY_COMPARE_WITH_TIMEOUT(server.lastCloseCode(), int(QWebSocketProtocol::CloseCodeTooMuchData),
+                                  TestHome::scaled(5000));
         QCOMPARE(client->failureCause(),
                  QStringLiteral("соединение с 127.0.0.1:%1 прервано: слишком большое сообщение (код 1009)").arg(server.port()));
 
@@ -333,7 +335,7 @@ private slots:
         // No event loop turns here, as when the link's thread has already ended.
         client.reset();
         QVERIFY(socket.isNull());
-        QTRY_VERIFY(!server.hasClient());
+        QTRY_VERIFY_WITH_TIMEOUT(!server.hasClient(), TestHome::scaled(5000));
     }
 
     void tlsVerification()
@@ -393,8 +395,9 @@ private slots:
     void heartbeat()
     {
         WebSocketClient client;
-        // The 10 s limit takes 400 ms.
-        auto* heartbeat = new ConnectionHeartbeat(&client, 20, acceleratedClock(25));
+        // The 10 s limit takes 400 ms, longer under load: the answer below must come well within it.
+        const double stretch = TestHome::scaled(1000) / 1000.0;
+        auto* heartbeat = new ConnectionHeartbeat(&client, 20, acceleratedClock(25 / stretch));
         std::atomic<bool> answering{true};
         connect(heartbeat, &ConnectionHeartbeat::ping, &client, [&client, &answering] {
             QTimer::singleShot(150, &client, [&client, &answering] {
@@ -407,14 +410,14 @@ private slots:
         SubService service(heartbeat, true);
         service.setPollInterval(10);
         service.Start();
-        QTRY_VERIFY_WITH_TIMEOUT(pings.count() >= 6, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pings.count() >= 6, TestHome::scaled(10000));
         QCOMPARE(timeouts.count(), 0);
 
         // The server falls silent: one time-out, and no pings while the last stays unanswered.
         answering = false;
         QElapsedTimer silence;
         silence.start();
-        QTRY_COMPARE_WITH_TIMEOUT(timeouts.count(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(timeouts.count(), 1, TestHome::scaled(5000));
         QVERIFY(silence.elapsed() >= 200);
         const int pingsAtTimeout = pings.count();
         service.Stop();

@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "TestHome.h"
+
 #include <QTest>
 
 #include <csignal>
@@ -56,14 +58,14 @@ void ChildProcess::endGroup()
     if (leader > 0 && ::kill(-pid_t(leader), SIGKILL) != 0 && state() != QProcess::NotRunning)
         ::kill(pid_t(leader), SIGKILL);
     if (state() != QProcess::NotRunning)
-        waitForFinished(5000);
+        waitForFinished(TestHome::scaled(5000));
 }
 
 bool ChildProcess::startServing(const QString& program, const QStringList& arguments, const std::function<bool()>& ready,
                                 int msecs, QString* error)
 {
     start(program, arguments);
-    if (!waitForStarted()) {
+    if (!waitForStarted(TestHome::scaled(30000))) {
         *error = QStringLiteral("%1 did not start (%2): scripts/deps.sh installs it").arg(program, errorString());
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestHome.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -38,7 +40,7 @@ public:
 
     // Runs a program to its end, at most msecs, killed past that: its exit
     // code, or -1 when it did not start, crashed or had to be killed.
-    static int execute(const QString& program, const QStringList& arguments, int msecs = 30000);
+    static int execute(const QString& program, const QStringList& arguments, int msecs = TestHome::scaled(30000));
 
 protected:
     void setupChildProcess() override;

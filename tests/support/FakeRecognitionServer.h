@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestHome.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonValue>
@@ -90,9 +92,9 @@ public:
                     const QJsonArray& words = QJsonArray());
     bool sendNotification(const QString& message, int type, int action);
 
-    bool waitForClient(int timeoutMs = 5000);
-    bool waitForMessages(int count, int timeoutMs = 5000);
-    bool waitForBinaryMessages(int count, int timeoutMs = 5000);
+    bool waitForClient(int timeoutMs = TestHome::scaled(5000));
+    bool waitForMessages(int count, int timeoutMs = TestHome::scaled(5000));
+    bool waitForBinaryMessages(int count, int timeoutMs = TestHome::scaled(5000));
 
 signals:
     void clientConnected();

@@ -58,7 +58,8 @@ int main(int argc, char** argv)
     }
     out << "Fake balancer on 127.0.0.1:" << servers.balancerPort() << ", recognition server on 127.0.0.1:"
         << servers.recognitionPort() << Qt::endl
-        << "Point the client at it in ~/.config/Orvanta Labs/Scrivora/settings.ini:" << Qt::endl
+        << "Point the client at it: add or change these keys in ~/.config/Orvanta Labs/Scrivora/settings.ini" << Qt::endl
+        << "(a running client reads them at its next try, within 30 s):" << Qt::endl
         << "  [BalancerConnection]" << Qt::endl
         << "  Ip=127.0.0.1" << Qt::endl
         << "  RestPort=" << servers.balancerPort() << Qt::endl

@@ -1,5 +1,7 @@
 #include "FakeThemeList.h"
 
+#include "TestHome.h"
+
 #include "ClientConnectionSettings.h"
 
 #include <QDeadlineTimer>
@@ -23,7 +25,7 @@ FakeThemeList::FakeThemeList(const QStringList& themeIds)
     // In the server's thread: a held request blocks it, which keeps later ones waiting too.
     server.setHandler([reply = reply](const FakeHttpRequest&) {
         QMutexLocker lock(&reply->mutex);
-        const QDeadlineTimer limit(60000);
+        const QDeadlineTimer limit(TestHome::scaled(60000));
         while (reply->held && !limit.hasExpired())
             reply->released.wait(&reply->mutex, limit);
         return reply->response;

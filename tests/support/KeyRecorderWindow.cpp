@@ -19,6 +19,8 @@ struct KeyRecorderWindow::Private
     Display* display = nullptr;
     Window window = 0;
     int xkbEventType = -1;
+    Atom wmProtocols = 0;
+    Atom ping = 0;
     std::thread reader;
     std::atomic<bool> stop{false};
 
@@ -59,6 +61,10 @@ KeyRecorderWindow::KeyRecorderWindow(const QRect& geometry)
                               CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask,
                               &attributes);
     XStoreName(display, d->window, "key recorder");
+    // It answers pings, as the windows of most programs do, after the keys before them.
+    d->wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    d->ping = XInternAtom(display, "_NET_WM_PING", False);
+    XSetWMProtocols(display, d->window, &d->ping, 1);
     XMapWindow(display, d->window);
     XEvent event;
     XIfEvent(display, &event, isMapNotify, reinterpret_cast<XPointer>(&d->window));
@@ -137,6 +143,14 @@ void KeyRecorderWindow::Private::handle(XEvent& event)
         auto* xkb = reinterpret_cast<XkbEvent*>(&event);
         if (xkb->any.xkb_type == XkbMapNotify)
             XkbRefreshKeyboardMapping(&xkb->map);
+        return;
+    }
+    if (event.type == ClientMessage && event.xclient.message_type == wmProtocols
+        && static_cast<Atom>(event.xclient.data.l[0]) == ping) {
+        XEvent answer = event;
+        answer.xclient.window = DefaultRootWindow(display);
+        XSendEvent(display, answer.xclient.window, False, SubstructureNotifyMask | SubstructureRedirectMask, &answer);
+        XFlush(display);
         return;
     }
     if (event.type != KeyPress && event.type != KeyRelease)

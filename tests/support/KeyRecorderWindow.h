@@ -8,7 +8,9 @@
 
 // A small X window of the test's own that records the key events it receives
 // and turns them back into text with each event's state. It reads on its own
-// X connection in its own thread, so it keeps up while the test types.
+// X connection in its own thread, so it keeps up while the test types, and
+// answers pings (_NET_WM_PING). For a program that reads on its GUI thread
+// at its own pace, see TextReceiver.
 class KeyRecorderWindow
 {
 public:

@@ -77,6 +77,13 @@ void LoopbackConnection::offerServers(const QJsonArray& servers)
 {
     QMutexLocker locker(&m_replyMutex);
     m_servers = servers;
+    m_serversFailure.reset();
+}
+
+void LoopbackConnection::failServers(const FakeHttpResponse& reply)
+{
+    QMutexLocker locker(&m_replyMutex);
+    m_serversFailure = reply;
 }
 
 void LoopbackConnection::offerThemes(const QJsonArray& themes)
@@ -102,7 +109,7 @@ FakeHttpResponse LoopbackConnection::answer(const FakeHttpRequest& request)
     QMutexLocker locker(&m_replyMutex);
     if (request.path().endsWith("/Servers")) {
         ++m_balancerRequests;
-        return BalancerReply::list(m_servers);
+        return m_serversFailure ? *m_serversFailure : BalancerReply::list(m_servers);
     }
     if (request.path().endsWith("/Theme"))
         return FakeHttpResponse::json(QJsonDocument(QJsonObject{{"Error", QJsonValue()}, {"Data", m_themes}}).toJson());
@@ -167,11 +174,11 @@ bool LoopbackConnection::startDictation(FakeRecognitionServer* server)
 {
     AsrManager* asr = m_worker->asrManager();
     asr->startRecognition();
-    if (!QTest::qWaitFor([server] { return !server->messagesOfType(1).isEmpty(); }, 5000))
+    if (!QTest::qWaitFor([server] { return !server->messagesOfType(1).isEmpty(); }, TestHome::scaled(5000)))
         return false;
     server->sendModeChanged(RecognitionModeNamespace::Text, Starting);
     server->sendModeChanged(RecognitionModeNamespace::Text, Started);
-    return QTest::qWaitFor([asr] { return asr->currentState() == Started; }, 5000);
+    return QTest::qWaitFor([asr] { return asr->currentState() == Started; }, TestHome::scaled(5000));
 }
 
 void LoopbackConnection::useQuietHome()

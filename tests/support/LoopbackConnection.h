@@ -2,6 +2,7 @@
 
 #include "FakeHttpServer.h"
 #include "FakeRecognitionServer.h"
+#include "TestHome.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -10,6 +11,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 class AutoReplaceManager;
 class ConnectionHeartbeat;
@@ -43,6 +45,8 @@ public:
     QJsonObject entry(const QString& id, quint16 wsPort, double load = 0.5) const;
     static QJsonObject entryWithString(const QString& id, const QString& connectionString, double load = 0.5);
     void offerServers(const QJsonArray& servers);
+    // The balancer answers "Servers" with this reply (an error) until offerServers is called again.
+    void failServers(const FakeHttpResponse& reply);
     void offerThemes(const QJsonArray& themes);
     int balancerRequests() const;
     quint16 balancerPort() const { return m_http.port(); }
@@ -81,7 +85,7 @@ public:
     QList<int> states() const { return m_states; }
     QList<QString> stateMessages() const { return m_messages; }
     void clearStates();
-    bool waitForState(int state, int timeoutMs = 10000);
+    bool waitForState(int state, int timeoutMs = TestHome::scaled(10000));
 
 private:
     FakeHttpResponse answer(const FakeHttpRequest& request);
@@ -89,6 +93,7 @@ private:
     FakeHttpServer m_http;
     mutable QMutex m_replyMutex;
     QJsonArray m_servers;
+    std::optional<FakeHttpResponse> m_serversFailure;
     QJsonArray m_themes;
     FakeHttpServer::Handler m_restHandler;
     int m_balancerRequests = 0;

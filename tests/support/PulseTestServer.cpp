@@ -70,7 +70,7 @@ QString pactl(const QStringList& args, int timeoutMsecs)
 
 bool isRunning()
 {
-    return !pactl({QStringLiteral("info")}, 3000).isNull();
+    return !pactl({QStringLiteral("info")}, TestHome::scaled(3000)).isNull();
 }
 
 bool kill()
@@ -83,7 +83,7 @@ bool kill()
     const pid_t pid = file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
     if (pid <= 0 || ::kill(pid, SIGKILL) != 0)
         return false;
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(TestHome::scaled(10000));
     while (::kill(pid, 0) == 0 || errno != ESRCH) {
         if (deadline.hasExpired())
             return false;
@@ -105,9 +105,11 @@ bool start()
     process->start(QStringLiteral("pulseaudio"),
         {own ? QStringLiteral("--daemonize=no") : QStringLiteral("--daemonize=yes"), QStringLiteral("-n"), QStringLiteral("-F"),
             dir + QStringLiteral("/test.pa"), QStringLiteral("--exit-idle-time=-1"),
+            // As in scripts/headless-services.sh: starved, it refuses connections.
+            QStringLiteral("--high-priority=yes"), QStringLiteral("--realtime=yes"),
             QStringLiteral("--log-target=file:") + dir + QStringLiteral("/pulse.log")});
     if (own) {
-        if (!process->waitForStarted())
+        if (!process->waitForStarted(TestHome::scaled(30000)))
             return false;
         privateServer().daemon = std::move(process);
     } else if (!process->waitForFinished(TestHome::scaled(15000)) || process->exitCode() != 0) {
@@ -158,7 +160,8 @@ bool killClient(const QString& name)
         pacmd.setStandardInputFile(QProcess::nullDevice());
         pacmd.start(QStringLiteral("pacmd"),
             {QStringLiteral("kill-client"), QString::number(client[QStringLiteral("index")].toInt())});
-        return pacmd.waitForFinished(10000) && pacmd.exitStatus() == QProcess::NormalExit && pacmd.exitCode() == 0;
+        return pacmd.waitForFinished(TestHome::scaled(10000)) && pacmd.exitStatus() == QProcess::NormalExit
+            && pacmd.exitCode() == 0;
     }
     return false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestHome.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +11,7 @@ namespace PulseTestServer {
 // The daemon's runtime folder, where its socket lies (each test has an XDG_RUNTIME_DIR of its own).
 QString runtimeDir();
 // Runs pactl; the standard output, or a null string when it failed.
-QString pactl(const QStringList& args, int timeoutMsecs = 10000);
+QString pactl(const QStringList& args, int timeoutMsecs = TestHome::scaled(10000));
 bool isRunning();
 // Ends the server abruptly (SIGKILL) and waits until it is gone.
 bool kill();

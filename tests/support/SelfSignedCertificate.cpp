@@ -1,5 +1,7 @@
 #include "SelfSignedCertificate.h"
 
+#include "TestHome.h"
+
 #include "ChildProcess.h"
 
 #include <QFile>
@@ -20,7 +22,8 @@ SelfSignedCertificate::SelfSignedCertificate()
                    QStringLiteral("-nodes"), QStringLiteral("-keyout"), keyPath, QStringLiteral("-out"), certificatePath,
                    QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
                    QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
-    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
+    if (!openssl.waitForFinished(TestHome::scaled(30000)) || openssl.exitStatus() != QProcess::NormalExit
+        || openssl.exitCode() != 0) {
         m_error = QStringLiteral("openssl failed: ") + QString::fromLocal8Bit(openssl.readAll()) + openssl.errorString();
         return;
     }

@@ -34,7 +34,7 @@ int holdChild()
 {
     ChildProcess sleeper;
     sleeper.start(QStringLiteral("sleep"), {QStringLiteral("300")});
-    if (!sleeper.waitForStarted())
+    if (!sleeper.waitForStarted(TestHome::scaled(30000)))
         return 1;
     QTextStream(stdout) << sleeper.processId() << Qt::endl;
     sleeper.waitForFinished(-1);
@@ -63,7 +63,7 @@ void TestChildProcess::groupEndsWithTheProgram()
     QVERIFY(background > 0 && alive(background));
     shell.closeWriteChannel();
     QVERIFY(shell.waitToEnd(TestHome::scaled(10000)));
-    QTRY_VERIFY(!alive(background));
+    QTRY_VERIFY_WITH_TIMEOUT(!alive(background), TestHome::scaled(5000));
 }
 
 void TestChildProcess::programThatDoesNotEndIsKilled()
@@ -75,7 +75,7 @@ void TestChildProcess::programThatDoesNotEndIsKilled()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^sh \\(process \\d+\\) did not end within 0.2 s: its process group is killed$")));
     QVERIFY(!shell.waitToEnd(200));
     QCOMPARE(shell.state(), QProcess::NotRunning);
-    QTRY_VERIFY(!alive(background));
+    QTRY_VERIFY_WITH_TIMEOUT(!alive(background), TestHome::scaled(5000));
 }
 
 void TestChildProcess::childDiesWithTheTest()
@@ -89,7 +89,7 @@ void TestChildProcess::childDiesWithTheTest()
     QVERIFY(sleeper > 0 && alive(sleeper));
     // As CTest ends a test at its time limit: the test process alone, at once.
     ::kill(pid_t(holder.processId()), SIGKILL);
-    QTRY_VERIFY(!alive(sleeper));
+    QTRY_VERIFY_WITH_TIMEOUT(!alive(sleeper), TestHome::scaled(5000));
 }
 
 int main(int argc, char** argv)

@@ -8,6 +8,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <unistd.h>
+
 namespace TestHome {
 
 QString path()
@@ -50,11 +53,37 @@ void useApplicationIdentity()
     Settings::setFileName(QStringLiteral("settings"));
 }
 
-int scaled(int msecs)
+namespace {
+// "8.12 6.40 3.05 9/412 12345": the 1-minute average, and tasks runnable now.
+double loadPerProcessor()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = file.readLine(256).split(' ');
+    const double average = fields.value(0).toDouble();
+    // Less this process, which is runnable while it reads.
+    const double runnable = fields.value(3).split('/').value(0).toDouble() - 1;
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return std::max(average, runnable) / double(std::max(1L, processors));
+}
+} // namespace
+
+int timeScale()
 {
     bool ok = false;
     const int scale = qEnvironmentVariableIntValue("SCRIVORA_TEST_TIME_SCALE", &ok);
-    return ok && scale > 1 ? msecs * scale : msecs;
+    return ok && scale > 1 ? scale : 1;
+}
+
+int scaled(int msecs)
+{
+    // With more runnable tasks than processors each gets about processors/load of
+    // one, so a limit set on a quiet machine grows by load/processors, read when
+    // the wait starts (the average lags a load that has just begun, the runnable
+    // count does not). Capped at LoadFactorCap so a stuck test still ends.
+    const double load = std::clamp(loadPerProcessor(), 1.0, double(LoadFactorCap));
+    return int(double(msecs) * timeScale() * load);
 }
 
 } // namespace TestHome

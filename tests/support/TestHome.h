@@ -11,7 +11,14 @@ QString path();
 QString settingsFile();
 // The application identity main() sets: organisation, application and settings file name.
 void useApplicationIdentity();
-// A time limit of a test, stretched by SCRIVORA_TEST_TIME_SCALE (set for the
-// sanitizer build, where every allocation and free costs a stack walk).
+// SCRIVORA_TEST_TIME_SCALE: 1, or 3 in the sanitizer build, where every
+// allocation and free costs a stack walk.
+int timeScale();
+// The most a limit grows with the machine's load; the CTest timeouts allow for
+// it (SCRIVORA_TEST_LOAD_FACTOR_CAP in tests/CMakeLists.txt, the same number).
+constexpr int LoadFactorCap = 4;
+// A time limit of a test, stretched by timeScale() and by the machine's load
+// at the time of the call. Every limit a test waits for goes through here;
+// pauses that are part of the input do not.
 int scaled(int msecs);
 } // namespace TestHome

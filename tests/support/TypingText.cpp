@@ -12,6 +12,7 @@ QString TypingText::mixed(int length)
         QStringLiteral("ШИРОКАЯ ЭЛЕКТРИФИКАЦИЯ ЮЖНЫХ ГУБЕРНИЙ ДАСТ МОЩНЫЙ ТОЛЧОК ПОДЪЁМУ СЕЛЬСКОГО ХОЗЯЙСТВА. "),
         QStringLiteral("Diagnosis (preliminary): stable angina, NYHA class II.\n"),
         QStringLiteral("Рекомендовано: ограничить физическую нагрузку; повторный осмотр — завтра в 9:30. "),
+        QStringLiteral("Ответ на a@b.ru [каб. 12] {ref} a|b c\\d ~5 € #3 `x` ^ $40 <ok>. "),
     };
     QString text;
     for (int i = 0; text.size() < length; ++i)

@@ -5,7 +5,8 @@
 // Texts for typing tests and benchmarks.
 namespace TypingText {
 // Dictated-looking text of the given length: Russian in both cases, Latin,
-// digits, punctuation, «», —, № and line breaks; far more characters than a
-// "us" keyboard has spare keys for.
+// digits, ASCII punctuation (much of it on the third level of layouts such as
+// "de"), «», —, №, € and line breaks; more characters without a key on a "us"
+// keyboard than it has spare keycodes.
 QString mixed(int length);
 } // namespace TypingText

@@ -17,7 +17,7 @@ WindowManagerSession::~WindowManagerSession()
 {
     // Asked first, openbox gives the windows back to the display as it goes.
     process.terminate();
-    process.waitForFinished(5000);
+    process.waitForFinished(TestHome::scaled(5000));
 }
 
 QStringList WindowManagerSession::supported(const QStringList& hints)

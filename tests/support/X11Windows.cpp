@@ -1,5 +1,8 @@
 #include "X11Windows.h"
 
+#include "TestHome.h"
+
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <X11/Xatom.h>
@@ -233,11 +236,13 @@ bool windowManagerTakesWindows()
     XMapWindow(display, probe);
     XSync(display, False);
     bool viewable = false;
-    for (int attempt = 0; attempt < 50 && !viewable; ++attempt) {
+    const QDeadlineTimer deadline(TestHome::scaled(500));
+    for (;;) {
         XWindowAttributes attributes;
         viewable = XGetWindowAttributes(display, probe, &attributes) && attributes.map_state == IsViewable;
-        if (!viewable)
-            QThread::msleep(10);
+        if (viewable || deadline.hasExpired())
+            break;
+        QThread::msleep(10);
     }
     XDestroyWindow(display, probe);
     XSync(display, False);

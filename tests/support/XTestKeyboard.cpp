@@ -1,12 +1,16 @@
 #include "XTestKeyboard.h"
 
 #include "ChildProcess.h"
+#include "TestHome.h"
 
 #include <QStringList>
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
 
 namespace {
 // setxkbmap -query prints "layout:     us,ru" among other lines.
@@ -14,7 +18,7 @@ QString queryLayout()
 {
     ChildProcess process;
     process.start(QStringLiteral("setxkbmap"), {QStringLiteral("-query")});
-    if (!process.waitForFinished(10000))
+    if (!process.waitForFinished(TestHome::scaled(10000)))
         return QString();
     const QStringList lines = QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n'));
     for (const QString& line : lines) {
@@ -75,7 +79,7 @@ QVector<unsigned long> XTestKeyboard::keyboardMap() const
     return map;
 }
 
-void XTestKeyboard::fake(unsigned keycode, bool press)
+void XTestKeyboard::fake(unsigned keycode, bool press, bool sync)
 {
     if (!display || keycode == 0)
         return;
@@ -84,7 +88,8 @@ void XTestKeyboard::fake(unsigned keycode, bool press)
     else
         pressed[keycode / 8] &= char(~(1 << (keycode % 8)));
     XTestFakeKeyEvent(display, keycode, press ? True : False, 0);
-    XSync(display, False);
+    if (sync)
+        XSync(display, False);
 }
 
 void XTestKeyboard::press(const char* keysymName)
@@ -101,6 +106,19 @@ void XTestKeyboard::tap(const char* keysymName)
 {
     press(keysymName);
     release(keysymName);
+}
+
+void XTestKeyboard::play(const QVector<QPair<const char*, bool>>& keys)
+{
+    for (const auto& key : keys)
+        fake(keycodeOf(key.first), key.second, false);
+    if (display)
+        XSync(display, False);
+}
+
+void XTestKeyboard::doubleTap(const char* keysymName)
+{
+    play({{keysymName, true}, {keysymName, false}, {keysymName, true}, {keysymName, false}});
 }
 
 void XTestKeyboard::releaseAll()
@@ -141,4 +159,26 @@ void XTestKeyboard::restoreLayout()
         return;
     ChildProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-layout"), originalLayout});
     originalLayout.clear();
+}
+
+void XTestKeyboard::fillFreeKeycodes()
+{
+    if (!display)
+        return;
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    int perKeycode = 0;
+    KeySym* keysyms = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode), maxKeycode - minKeycode + 1, &perKeycode);
+    if (!keysyms)
+        return;
+    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
+        const KeySym* row = keysyms + (keycode - minKeycode) * perKeycode;
+        if (std::all_of(row, row + perKeycode, [](KeySym k) { return k == NoSymbol; })) {
+            KeySym taken = XK_F35;
+            XChangeKeyboardMapping(display, keycode, 1, &taken, 1);
+        }
+    }
+    XFree(keysyms);
+    XSync(display, False);
 }

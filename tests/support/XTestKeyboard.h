@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -27,6 +28,11 @@ public:
     void press(const char* keysymName);
     void release(const char* keysymName);
     void tap(const char* keysymName);
+    // Presses (true) and releases (false) keys in one request to the server, which
+    // gives them all the same moment: a double press stays one however late this
+    // process runs between two of its keys.
+    void play(const QVector<QPair<const char*, bool>>& keys);
+    void doubleTap(const char* keysymName);
     // Releases every key this object pressed and unlocks Caps Lock and Num Lock.
     void releaseAll();
 
@@ -34,12 +40,16 @@ public:
     // No window has the focus.
     void focusNone();
 
+    // Gives every keycode without a symbol one, as a program that lent them
+    // and never gave them back would leave them; setLayout or restoreLayout mends it.
+    void fillFreeKeycodes();
+
     // Runs setxkbmap with the layout list ("us,ru"); false when it failed.
     bool setLayout(const QString& layouts);
     void restoreLayout();
 
 private:
-    void fake(unsigned keycode, bool press);
+    void fake(unsigned keycode, bool press, bool sync = true);
 
     _XDisplay* display = nullptr;
     QString originalLayout;

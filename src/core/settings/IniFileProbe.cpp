@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,11 @@ void dropMessage(QtMsgType, const QMessageLogContext&, const QString&)
 // crash rather than throw, which no handler here could catch.
 QString IniFileProbe::readProblem(const QString& path)
 {
+    struct stat file;
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return QString();
+    if (!S_ISREG(file.st_mode))
+        return QStringLiteral("it is not a regular file");
     // The child holds the write end until it ends: the read end wakes the parent then.
     int ends[2] = {-1, -1};
     const pid_t parent = ::getpid();
@@ -109,14 +115,18 @@ QString IniFileProbe::setAsideUnreadable(const QString& path)
     if (path.isEmpty() || !QFileInfo::exists(path))
         return QString();
     const QString problem = readProblem(path);
-    if (problem.isEmpty())
-        return QString();
+    return problem.isEmpty() ? QString() : setAside(path, problem);
+}
+
+QString IniFileProbe::setAside(const QString& path, const QString& problem)
+{
     qCritical().noquote() << "Error in IniFileProbe::setAsideUnreadable: " + path + ": " + problem;
     const QString base = path + QStringLiteral(".damaged");
     QString target = base;
     for (int n = 1; QFileInfo::exists(target); ++n)
         target = base + QLatin1Char('.') + QString::number(n);
-    if (!QFile::rename(path, target)) {
+    // Not QFile::rename: where the kernel refuses, it would copy, and block on a FIFO.
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
         qCritical().noquote() << "The unreadable file" << path << "cannot be moved to" << target;
         return QString();
     }

@@ -13,8 +13,9 @@ public:
     // earlier copy is never overwritten). Returns the path of that copy; empty
     // when the file reads, is missing, or could not be moved (logged).
     static QString setAsideUnreadable(const QString& path);
-
-private:
-    // What goes wrong reading the file; empty when it reads.
+    // What goes wrong reading the file; empty when it reads or is missing.
+    // Anything but a regular file (a FIFO would hold the reader) is refused.
     static QString readProblem(const QString& path);
+    // Moves the file aside as above, for the problem given (logged).
+    static QString setAside(const QString& path, const QString& problem);
 };

@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStandardPaths>
 #include <QtDebug>
 
 namespace {
@@ -117,4 +119,46 @@ QString Settings::setAsideUnreadableFile()
     if (!target.isEmpty())
         qWarning().noquote() << "The settings file could not be read; kept as" << target << "and started with defaults";
     return target;
+}
+
+QStringList Settings::leaveOutUnreadableSystemFiles()
+{
+    const SettingsConfiguration config = snapshot();
+    if (config.defaultFormat != QSettings::IniFormat)
+        return QStringList();
+    // Where Qt looks, in its order: the folders of XDG_CONFIG_DIRS after the user's own.
+    QStringList folders = QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    if (!folders.isEmpty())
+        folders.removeFirst();
+    const QString organization = organizationPart();
+    const QString application = applicationPart();
+    QStringList leftOut;
+    QString kept;
+    for (const QString& folder : qAsConst(folders)) {
+        bool found = false;
+        bool sound = true;
+        const QString prefix = folder + QLatin1Char('/') + organization;
+        QStringList files{prefix + QStringLiteral(".ini")};
+        if (!application.isEmpty())
+            files.prepend(prefix + QLatin1Char('/') + application + QStringLiteral(".ini"));
+        for (const QString& file : qAsConst(files)) {
+            if (!QFileInfo::exists(file))
+                continue;
+            found = true;
+            const QString problem = IniFileProbe::readProblem(file);
+            if (problem.isEmpty())
+                continue;
+            qCritical().noquote() << "Error in Settings::leaveOutUnreadableSystemFiles: " + file + ": " + problem
+                    + "; left out for this run";
+            leftOut << file;
+            sound = false;
+        }
+        if (found && sound && kept.isEmpty())
+            kept = folder;
+    }
+    // No file can exist below /dev/null: no system folder at all.
+    if (!leftOut.isEmpty())
+        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope,
+                           kept.isEmpty() ? QStringLiteral("/dev/null") : kept);
+    return leftOut;
 }

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 // A short-lived object bound to one group of the settings file. Group objects
 // are used by the thread that created them; writers call sync() themselves.
@@ -26,6 +27,12 @@ public:
     // program goes on with defaults. Returns the path of that copy, empty when
     // the file was fine.
     static QString setAsideUnreadableFile();
+    // The same for the system-wide files Qt reads under the user's (those of
+    // XDG_CONFIG_DIRS), which only an administrator can mend: a damaged one is
+    // left out for this run, the user's file and the defaults serve. Qt takes
+    // one system folder when told: the first whose files all read is kept.
+    // Call before the first settings object. Returns the files left out.
+    static QStringList leaveOutUnreadableSystemFiles();
 
     bool isChanged() const { return changed; }
     void markChanged() { changed = true; }

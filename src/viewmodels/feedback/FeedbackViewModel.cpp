@@ -310,11 +310,15 @@ void FeedbackViewModel::onSendFinished()
 
 bool FeedbackViewModel::cancel()
 {
-    storeIdentity();
-    if (feedbackText->get_Text() == QString(FeedbackSettings().FeedbackText))
+    if (feedbackText->get_Text() == QString(FeedbackSettings().FeedbackText)) {
+        storeIdentity();
         return true;
+    }
+    // "Нет" keeps nothing of the form: a name cleared or an address typed
+    // then must not replace the stored ones.
     switch (askToKeepDraft()) {
     case QMessageBox::Yes:
+        storeIdentity();
         saveDraft();
         return true;
     case QMessageBox::No:

@@ -77,7 +77,9 @@ StatisticsViewModel::~StatisticsViewModel() = default;
 
 QString StatisticsViewModel::defaultReferenceFolder()
 {
-    return AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("ReferenceFolderLocation"));
+    // Named from the program's folder, so that it holds wherever the program was installed.
+    const QString folder = AppVariables::sm_stdVars.get(QStringLiteral("build"), QStringLiteral("ReferenceFolderLocation"));
+    return QDir::cleanPath(AppVariables::sm_stdVars.substitute(folder));
 }
 
 QJsonArray StatisticsViewModel::LoadJsonArray(const QString& path)
@@ -120,7 +122,7 @@ bool StatisticsViewModel::CheckNeedShow() const
     const ProfileFile user(userFilePath);
     // An organisation is named by its short or its full name: records with
     // only one of them must not bring the window back at every start.
-    return organisation.value(QStringLiteral("Organisation/RegionCode"), 0).toInt() < 1
+    return readText(organisation, "Organisation/RegionCode").toInt() < 1
         || readText(organisation, "Organisation/RegionName").isEmpty()
         || readText(organisation, "Organisation/AreaName").isEmpty()
         || (readText(organisation, "Organisation/OrganisationName").isEmpty()
@@ -166,7 +168,7 @@ void StatisticsViewModel::selectStoredProfile()
     }
 
     const ProfileFile organisation(organisationFilePath);
-    const int regionCode = organisation.value(QStringLiteral("Organisation/RegionCode"), 0).toInt();
+    const int regionCode = readText(organisation, "Organisation/RegionCode").toInt();
     const QString areaName = readText(organisation, "Organisation/AreaName");
     const QString organisationName = readText(organisation, "Organisation/OrganisationName");
     const QString organisationFullName = readText(organisation, "Organisation/OrganisationFullName");
@@ -334,6 +336,7 @@ bool StatisticsViewModel::applyCommand()
         return false;
 
     ProfileFile organisationFile(organisationFilePath);
+    organisationFile.keepReadValues();
     organisationFile.setValue(QStringLiteral("Organisation/RegionCode"), region->Id);
     organisationFile.setValue(QStringLiteral("Organisation/RegionName"), region->Name);
     // The settlement: the organisation's area name, or its region's name when it has none.
@@ -346,6 +349,7 @@ bool StatisticsViewModel::applyCommand()
     organisationFile.sync();
 
     ProfileFile userFile(userFilePath);
+    userFile.keepReadValues();
     userFile.setValue(QStringLiteral("UserInfo/UserName"), userFullName->get_Text());
     userFile.setValue(QStringLiteral("UserInfo/Specialisation"), professionRecords.at(selectedProfessionIndex).Name);
     userFile.sync();

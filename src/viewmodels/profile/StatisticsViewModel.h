@@ -46,7 +46,7 @@ public:
     StatisticsViewModel(const QString& referenceFolder, QObject* parent);
     ~StatisticsViewModel() override;
 
-    // The folder named by the build value "ReferenceFolderLocation".
+    // The folder named by the build value "ReferenceFolderLocation", its variables replaced.
     static QString defaultReferenceFolder();
     // The "records" array of one reference file; empty, with a critical log line, on any failure.
     static QJsonArray LoadJsonArray(const QString& path);

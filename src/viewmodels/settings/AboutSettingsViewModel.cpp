@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -55,6 +56,10 @@ void AboutSettingsViewModel::set_BackgroundColor(QString color)
 
 void AboutSettingsViewModel::collectSystemInfo()
 {
+    // Each box goes over the window that asked: while the archive is being
+    // made, the focus is not back from the save dialog yet, and a box over no
+    // window would leave the keys to the document the user worked in before.
+    archiveOpener = QGuiApplication::focusWindow();
     try {
         const QString path = chooseArchivePath();
         if (path.isEmpty())
@@ -83,7 +88,7 @@ QString AboutSettingsViewModel::chooseArchivePath()
 {
     QFileDialog dialog(nullptr, tr("Сохранить информацию о системе"), suggestedArchivePath(), tr("Архив (*.tar.gz)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    return TransientDialog::exec(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    return TransientDialog::exec(dialog, archiveOpener) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void AboutSettingsViewModel::showArchiveSaved(const QString& path)
@@ -91,12 +96,12 @@ void AboutSettingsViewModel::showArchiveSaved(const QString& path)
     QMessageBox box(QMessageBox::Information, tr("Информация о системе"),
                     tr("Архив с информацией о системе сохранён:\n%1").arg(QDir::toNativeSeparators(path)),
                     QMessageBox::Ok);
-    TransientDialog::exec(box);
+    TransientDialog::exec(box, archiveOpener);
 }
 
 void AboutSettingsViewModel::showArchiveError(const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, tr("Ошибка"),
                     tr("Не удалось сохранить архив с информацией о системе.\n%1").arg(text), QMessageBox::Ok);
-    TransientDialog::exec(box);
+    TransientDialog::exec(box, archiveOpener);
 }

@@ -2,7 +2,9 @@
 
 #include "AppSettingsViewModel.h"
 
+#include <QPointer>
 #include <QString>
+#include <QWindow>
 
 // The "О программе" page: the client id, version, product texts and links,
 // all fixed when the page is built, and the diagnostic archive. GUI thread.
@@ -71,4 +73,6 @@ private:
     QString localHelpFile;
     int backgroundWidth = 0;
     QString backgroundColor;
+    // The window the archive was asked from, while its dialogs run.
+    QPointer<QWindow> archiveOpener;
 };

@@ -4,6 +4,7 @@
 #include "FormApiSettings.h"
 
 #include <QRegExp>
+#include <QRegularExpression>
 
 const QString NetworkSettingsViewModel::HostnamePattern = QStringLiteral("^ *(\\w|\\.|-|_)+ *$");
 const QString NetworkSettingsViewModel::DefaultPortErrorMessage =
@@ -29,9 +30,35 @@ ValidatableValue<int>* NetworkSettingsViewModel::createPortField()
     return field;
 }
 
+namespace {
+// The resolver reads a name made of numbers as an address in the old short
+// forms: "65536" is 0.1.0.0, "10.1" is 10.0.0.1, "010.0.0.1" is octal,
+// "0x7f.1" hexadecimal. Only the four decimal parts of an address are meant as one.
+bool isNumericName(const QString& host)
+{
+    static const QRegularExpression numericLabel(QStringLiteral("^(\\d+|0[xX][0-9A-Fa-f]*)?$"));
+    bool anyNumber = false;
+    for (const QString& label : host.split(QLatin1Char('.'))) {
+        if (!numericLabel.match(label).hasMatch())
+            return false;
+        anyNumber = anyNumber || !label.isEmpty();
+    }
+    return anyNumber;
+}
+
+bool isDottedQuad(const QString& host)
+{
+    static const QRegularExpression quad(
+        QStringLiteral("^((25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)\\.){3}(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)$"));
+    return quad.match(host).hasMatch();
+}
+} // namespace
+
 void NetworkSettingsViewModel::ValidateHost(ValidationArgs* args)
 {
-    if (!QRegExp(HostnamePattern, Qt::CaseSensitive).exactMatch(args->Text))
+    const QString host = args->Text.trimmed();
+    if (!QRegExp(HostnamePattern, Qt::CaseSensitive).exactMatch(args->Text)
+        || (isNumericName(host) && !isDottedQuad(host)))
         args->Error = tr("Некорректное имя хоста. Введите IP адрес или имя сервера");
 }
 

@@ -7,7 +7,12 @@
 
 int TransientDialog::exec(QDialog& dialog)
 {
-    const QPointer<QWindow> opener = QGuiApplication::focusWindow();
+    return exec(dialog, QGuiApplication::focusWindow());
+}
+
+int TransientDialog::exec(QDialog& dialog, QWindow* openerWindow)
+{
+    const QPointer<QWindow> opener = openerWindow;
     if (opener) {
         // The native window exists only after winId(); the transient hint goes with its first showing.
         dialog.winId();

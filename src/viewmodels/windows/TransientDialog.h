@@ -1,6 +1,7 @@
 #pragma once
 
 class QDialog;
+class QWindow;
 
 // Runs a widget dialog of a view model over the client window that has the
 // focus, and gives that window the focus back once the dialog is closed: a
@@ -12,4 +13,7 @@ class TransientDialog
 public:
     // QDialog::exec over the focused window; its result.
     static int exec(QDialog& dialog);
+    // The same over `opener`: for a dialog that follows another, when the
+    // focus may not be back from the first one yet. Null runs it over nothing.
+    static int exec(QDialog& dialog, QWindow* opener);
 };

@@ -16,7 +16,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QElapsedTimer>
+#include <QTextCodec>
 #include <QThread>
+
+#include <sys/stat.h>
 
 namespace {
 QByteArray settingsFileContents()
@@ -61,9 +65,14 @@ private slots:
     void unreadableFileSetAside();
     void unreadableProfileFileSetAside_data();
     void unreadableProfileFileSetAside();
+    void profileFileThatIsNoProfileSetAside_data();
+    void profileFileThatIsNoProfileSetAside();
     void textIsWrittenAsUtf8();
     void systemWideSettingsAreDefaults();
     void selfTestFileListIsCapped();
+    // Last: Qt keeps the system folder it is told for the rest of the process.
+    void damagedSystemWideFileIsLeftOut_data();
+    void damagedSystemWideFileIsLeftOut();
 };
 
 void TestSettings::initTestCase()
@@ -202,10 +211,10 @@ void TestSettings::noAutomaticSyncFromCreatingThread()
     Settings shared(QStringLiteral("Shared"));
     QThread* writer = QThread::create([&shared] { shared.setValue(QStringLiteral("FromWorker"), 1); });
     writer->start();
-    QVERIFY(writer->wait(5000));
+    QVERIFY(writer->wait(TestHome::scaled(5000)));
     delete writer;
     QCoreApplication::processEvents();
-    QTest::qWait(50);
+    QTest::qWait(TestHome::scaled(50));
     QVERIFY(!settingsFileContents().contains("FromWorker"));
     shared.sync();
     QVERIFY(settingsFileContents().contains("FromWorker=1"));
@@ -343,6 +352,58 @@ void TestSettings::unreadableProfileFileSetAside()
     QVERIFY(ProfileFile::setAsideUnreadable().isEmpty());
 }
 
+void TestSettings::profileFileThatIsNoProfileSetAside_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    const QString name = QStringLiteral("Иванова Анна");
+    QTest::newRow("saved as Windows-1251")
+        << QByteArray("[UserInfo]\nUserName=" + QTextCodec::codecForName("Windows-1251")->fromUnicode(name) + "\n");
+    QTest::newRow("saved as UTF-16")
+        << QByteArray("\xFF\xFE") + QTextCodec::codecForName("UTF-16LE")->fromUnicode(QStringLiteral("[UserInfo]\nUserName=") + name);
+    QTest::newRow("larger than a profile")
+        << QByteArray("[UserInfo]\nUserName=" + name.toUtf8() + "\n") + QByteArray(70 * 1024, ';');
+    QTest::newRow("a value longer than a profile's")
+        << QByteArray("[UserInfo]\nUserName=") + QString(1025, QChar(0x418)).toUtf8() + '\n';
+    QTest::newRow("a FIFO") << QByteArray();
+}
+
+// Such a file once counted as a complete profile and sent "������", took
+// gigabytes to read, or held the start for 10 s.
+void TestSettings::profileFileThatIsNoProfileSetAside()
+{
+    QFETCH(QByteArray, contents);
+    const QString path = ProfileFile::userFile();
+    QDir().mkpath(ProfileFile::folder());
+    if (contents.isEmpty()) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        // A reader in the program never waits for a writer that will not come.
+        QFuture<QString> read = QtConcurrent::run([path] { return ProfileFile(path).text(QStringLiteral("UserInfo/UserName")); });
+        if (!QTest::qWaitFor([&read] { return read.isFinished(); }, TestHome::scaled(2000))) {
+            QFile release(path);
+            release.open(QIODevice::WriteOnly);
+            release.close();
+            read.waitForFinished();
+            QFAIL("reading the profile waits on the FIFO");
+        }
+        QCOMPARE(read.result(), QString());
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(ProfileFile::setAsideUnreadable(), QStringList{path + QStringLiteral(".damaged")});
+    QVERIFY(timer.elapsed() < TestHome::scaled(2000));
+    QVERIFY(!QFileInfo::exists(path));
+    if (!contents.isEmpty()) {
+        QFile kept(path + QStringLiteral(".damaged"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), contents);
+    }
+    QCOMPARE(ProfileFile(path).text(QStringLiteral("UserInfo/UserName")), QString());
+}
+
 // Prepared and read by people: UTF-8 text, and the escapes of earlier versions still read.
 void TestSettings::textIsWrittenAsUtf8()
 {
@@ -385,6 +446,56 @@ void TestSettings::selfTestFileListIsCapped()
     QCOMPARE(files.size(), SelfTestSettings::MaxFiles);
     QCOMPARE(files.first().path, QStringLiteral("/sounds/первый.raw"));
     QCOMPARE(files.last().path, QString());
+}
+
+void TestSettings::damagedSystemWideFileIsLeftOut_data()
+{
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<bool>("soundFolderAfterIt");
+    // A list declaring 2^31 - 1 values: Qt throws std::bad_alloc in every read of the file.
+    QTest::newRow("settings.ini") << "Orvanta Labs/Scrivora/settings.ini" << false;
+    QTest::newRow("settings.ini, a sound folder after it") << "Orvanta Labs/Scrivora/settings.ini" << true;
+    QTest::newRow("the organisation's file") << "Orvanta Labs.ini" << false;
+    QTest::newRow("a FIFO") << "fifo" << true;
+}
+
+void TestSettings::damagedSystemWideFileIsLeftOut()
+{
+    QFETCH(QString, damaged);
+    QFETCH(bool, soundFolderAfterIt);
+    const QString first = systemFolder() + QStringLiteral("/first");
+    const QString second = systemFolder() + QStringLiteral("/second");
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(first + QLatin1Char(':') + second));
+    const QString settingsPath = QStringLiteral("/Orvanta Labs/Scrivora/settings.ini");
+    QString path = first + QLatin1Char('/') + damaged;
+    QVERIFY(QDir().mkpath(first + QStringLiteral("/Orvanta Labs/Scrivora")));
+    if (damaged == QLatin1String("fifo")) {
+        path = first + settingsPath;
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[ASR]\nSelectedTheme=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n[HotKeys]\nHotKey=Pause\n");
+    }
+    if (soundFolderAfterIt) {
+        QVERIFY(QDir().mkpath(second + QStringLiteral("/Orvanta Labs/Scrivora")));
+        QFile file(second + settingsPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[HotKeys]\nHotKey=DoubleCapsLock\n");
+    }
+    writeRaw(QStringLiteral("ASR"), QStringLiteral("SelectedTheme"), QStringLiteral("Общая тема"));
+
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(Settings::leaveOutUnreadableSystemFiles(), QStringList{path});
+    QVERIFY(timer.elapsed() < TestHome::scaled(5000));
+    // The user's own values and the defaults serve; the damaged file stays for its administrator.
+    QCOMPARE(QString(ASRSettings().SelectedTheme), QStringLiteral("Общая тема"));
+    QCOMPARE(QString(HotkeySettings().HotKey),
+             soundFolderAfterIt ? QStringLiteral("DoubleCapsLock") : QStringLiteral("DoubleCtrl"));
+    QVERIFY(QFileInfo::exists(path));
+    QDir(first).removeRecursively();
+    QDir(second).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

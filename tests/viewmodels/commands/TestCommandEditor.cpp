@@ -250,7 +250,7 @@ void TestCommandEditor::opensWithoutServer()
     // The server fails after the last opening: the themes known then stay.
     themes->fail();
     asr->fetchThemes();
-    QTRY_VERIFY(!asr->isFetchingThemes());
+    QTRY_VERIFY_WITH_TIMEOUT(!asr->isFetchingThemes(), TestHome::scaled(5000));
     editor->onLoad();
     QCOMPARE(editor->get_Themes(), (QStringList{AllThemes, "t1 name", "t2 name"}));
     QCOMPARE(editor->get_ThemeIndex(), 2);
@@ -268,7 +268,7 @@ void TestCommandEditor::opensWithoutServer()
     fresh.LoadAll();
     editor->set_CommandsManager(&fresh, fresh.get_CommandTypes());
     editor->onLoad();
-    QTRY_COMPARE(themes->requestCount(), asked + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(themes->requestCount(), asked + 1, TestHome::scaled(5000));
     QVERIFY(waiting.isFetchingThemes());
     QCOMPARE(editor->get_Themes(), QStringList{AllThemes});
     QCOMPARE(editor->get_ThemeIndex(), 0);
@@ -277,7 +277,7 @@ void TestCommandEditor::opensWithoutServer()
 
     QSignalSpy arrived(editor.get(), &CommandsViewModel::changed_Themes);
     themes->answerHeld();
-    QVERIFY(arrived.wait());
+    QVERIFY(arrived.wait(TestHome::scaled(5000)));
     QCOMPARE(editor->get_Themes(), (QStringList{AllThemes, "t1 name", "t2 name"}));
     QCOMPARE(editor->get_ThemeIndex(), 0);
     QCOMPARE(shownPatterns(collection(Key)), QStringList());

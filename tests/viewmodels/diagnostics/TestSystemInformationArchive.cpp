@@ -14,7 +14,7 @@ QString runTar(const QStringList& arguments)
 {
     ChildProcess tar;
     tar.start(QStringLiteral("tar"), arguments);
-    if (!tar.waitForFinished(30000) || tar.exitCode() != 0)
+    if (!tar.waitForFinished(TestHome::scaled(30000)) || tar.exitCode() != 0)
         return QString();
     return QStringLiteral("") + QString::fromUtf8(tar.readAllStandardOutput());
 }

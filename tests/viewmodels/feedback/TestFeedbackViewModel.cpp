@@ -109,10 +109,10 @@ void TestFeedbackViewModel::initTestCase()
         }
         return -1;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(indexOfLong() >= 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(indexOfLong() >= 0, TestHome::scaled(10000));
     recording->set_SelectedIndex(indexOfLong());
     recording->set_Gain(73);
-    QTRY_COMPARE(recording->Gain(), 73);
+    QTRY_COMPARE_WITH_TIMEOUT(recording->Gain(), 73, TestHome::scaled(5000));
 }
 
 void TestFeedbackViewModel::cleanupTestCase()
@@ -245,7 +245,7 @@ void TestFeedbackViewModel::sending()
         QCOMPARE(http->requestCount(), 1); // the theme list only
         return;
     }
-    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, TestHome::scaled(15000));
     QTEST(notified.at(0).at(0).value<UserNotification>().title(), "notification");
     const bool accepted = server == QLatin1String("ok");
     QCOMPARE(storedText(), accepted ? QString() : draft);
@@ -299,7 +299,7 @@ void TestFeedbackViewModel::sendingLeavesTheWindowResponsive()
     QVERIFY(model->cancelCommand());
 
     claimGate.release();
-    QTRY_COMPARE(notified.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(notified.count(), 1, TestHome::scaled(5000));
     QCOMPARE(notified.at(0).at(0).value<UserNotification>().title(),
              QStringLiteral("Ваш отзыв был успешно отправлен!"));
     QCOMPARE(http->requestCount(), 2);
@@ -339,7 +339,7 @@ void TestFeedbackViewModel::draftThemeIsSelectedAgain()
     QSignalSpy refilled(chooser, &ThemeChooseViewModel::choicesRefilled);
     model->onLoad();
     if (listComesLate)
-        QVERIFY(refilled.wait());
+        QVERIFY(refilled.wait(TestHome::scaled(5000)));
     QStringList names;
     for (int i = 0; i < chooser->choices()->count(); ++i)
         names << chooser->choices()->itemAt(i)->get_Name();
@@ -355,28 +355,39 @@ void TestFeedbackViewModel::closing_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("closes");
     QTest::addColumn<QString>("draft");
+    QTest::addColumn<bool>("identityKept");
 
     const QString edited = Report + QStringLiteral(" два раза в день");
-    QTest::newRow("unchanged: no question") << Report << int(QMessageBox::NoButton) << true << Report;
-    QTest::newRow("changed, Yes: kept as the draft") << edited << int(QMessageBox::Yes) << true << edited;
-    QTest::newRow("changed, No: the old draft stays") << edited << int(QMessageBox::No) << true << Report;
-    QTest::newRow("changed, Cancel: stays open") << edited << int(QMessageBox::Cancel) << false << Report;
+    QTest::newRow("unchanged: no question") << Report << int(QMessageBox::NoButton) << true << Report << true;
+    QTest::newRow("changed, Yes: kept as the draft") << edited << int(QMessageBox::Yes) << true << edited << true;
+    QTest::newRow("changed, No: the old draft stays") << edited << int(QMessageBox::No) << true << Report << false;
+    QTest::newRow("changed, Cancel: stays open") << edited << int(QMessageBox::Cancel) << false << Report << false;
 }
 
+// The name and e-mail go with the draft: kept where the form is kept, never
+// where the user said "Нет" (a cleared name must not wipe the stored one).
 void TestFeedbackViewModel::closing()
 {
     QFETCH(QString, typed);
     QFETCH(int, answer);
+    QFETCH(bool, identityKept);
 
+    const QString storedName = QStringLiteral("Петров Пётр Ильич");
+    {
+        FeedbackSettings draft;
+        draft.FullName = storedName;
+        draft.sync();
+    }
     loadForm(Report);
     model->get_FeedbackText()->set_Text(typed);
     model->get_Email()->set_Text(QStringLiteral("a.petrova@example.ru"));
+    model->get_FullName()->set_Text(QString());
     if (answer != QMessageBox::NoButton)
         answerQuestion(QMessageBox::StandardButton(answer));
     QTEST(model->cancelCommand(), "closes");
     QTEST(storedText(), "draft");
-    // Name, e-mail and consent are kept whatever the answer.
-    QCOMPARE(QString(FeedbackSettings().Email), QStringLiteral("a.petrova@example.ru"));
+    QCOMPARE(QString(FeedbackSettings().Email), identityKept ? "a.petrova@example.ru" : "anna.ivanova@gp12.example.ru");
+    QCOMPARE(QString(FeedbackSettings().FullName), identityKept ? QString() : storedName);
 }
 
 void TestFeedbackViewModel::fullNameSource_data()

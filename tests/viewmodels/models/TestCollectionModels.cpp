@@ -1,6 +1,7 @@
 #include "CollectionModel.h"
 #include "EnumModel.h"
 #include "FilteredCollectionModel.h"
+#include "TestHome.h"
 #include "UserCommandType.h"
 
 #include <QtTest>
@@ -187,14 +188,14 @@ void TestCollectionModels::filterRefresh()
     model.fill(elements);
     model.filteredCollection()->set_CurrentIndex(current);
     // The fill selects row 0; the build and the fill each re-announce once.
-    QTRY_COMPARE(index.count(), (current != 0 ? 2 : 1) + 2);
+    QTRY_COMPARE_WITH_TIMEOUT(index.count(), (current != 0 ? 2 : 1) + 2, TestHome::scaled(5000));
     index.clear();
 
     model.setFilterText(filter);
     QTEST(namesOf(*model.filteredCollection()), "shown");
     QCOMPARE(indexesOf(index), indexes);
     // Views that rebuilt their delegates hear the index once more, a moment later.
-    QTRY_COMPARE(index.count(), indexes.size() + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(index.count(), indexes.size() + 1, TestHome::scaled(5000));
     QCOMPARE(index.last().at(0).toInt(), indexes.last());
 }
 
@@ -221,13 +222,13 @@ void TestCollectionModels::appendSelectsWhenShown()
     QSignalSpy index(model.filteredCollection(), &QObjectCollection::changed_CurrentIndex);
     model.fill(elements);
     // The fill selects row 0; the build, the filter and the fill each re-announce once.
-    QTRY_COMPARE(index.count(), 4);
+    QTRY_COMPARE_WITH_TIMEOUT(index.count(), 4, TestHome::scaled(5000));
     index.clear();
 
     model.append(&added);
     QCOMPARE(model.sourceCollection()->count(), 4);
     QTEST(namesOf(*model.filteredCollection()), "shown");
-    QTRY_COMPARE(index.count(), indexes.size());
+    QTRY_COMPARE_WITH_TIMEOUT(index.count(), indexes.size(), TestHome::scaled(5000));
     QCOMPARE(indexesOf(index), indexes);
 }
 

@@ -97,7 +97,7 @@ void TestMonitorViewModel::initTestCase()
         }
         return -1;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(pipeIndex() >= 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(pipeIndex() >= 0, TestHome::scaled(10000));
     microphone()->set_SelectedIndex(pipeIndex());
 
     link = std::make_unique<LoopbackConnection>();
@@ -109,7 +109,7 @@ void TestMonitorViewModel::initTestCase()
     link->wireDictation();
     link->start();
     QVERIFY(link->waitForState(ConnectionManager::Ready));
-    QTRY_VERIFY(asr()->isConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(asr()->isConnected(), TestHome::scaled(5000));
 }
 
 void TestMonitorViewModel::cleanupTestCase()
@@ -162,27 +162,28 @@ void TestMonitorViewModel::showsDictation()
 {
     QCOMPARE(monitor->get_ThemeName(), QStringLiteral("Хирургия 3"));
     server->sendModeChanged(Text, Starting);
-    QTRY_VERIFY(monitor->get_Visible() && monitor->get_Loading());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor->get_Visible() && monitor->get_Loading(), TestHome::scaled(5000));
     server->sendModeChanged(Text, Started);
-    QTRY_VERIFY(!monitor->get_Loading());
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor->get_Loading(), TestHome::scaled(5000));
 
     QVERIFY(pipe->write(loudPcm(400)));
-    QTRY_VERIFY(monitor->get_SoundLevel() > 30);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor->get_SoundLevel() > 30, TestHome::scaled(5000));
 
     // No window to show the text over: the flag is announced on every interim result.
     QSignalSpy tooltip(monitor.get(), &MonitorViewModel::changed_TooltipOnInputWindow);
     server->sendResult(QStringLiteral("давление"), false);
     server->sendResult(QStringLiteral("давление сто двадцать"), false);
-    QTRY_COMPARE(monitor->get_ResultText(), QStringLiteral("Давление сто двадцать"));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->get_ResultText(), QStringLiteral("Давление сто двадцать"),
+                              TestHome::scaled(5000));
     QCOMPARE(tooltip.count(), 2);
     QVERIFY(!monitor->get_TooltipOnInputWindow());
     QSignalSpy text(monitor.get(), &MonitorViewModel::changed_ResultText);
     server->sendResult(QStringLiteral("давление сто двадцать"), true);
-    QTRY_COMPARE(text.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(text.count(), 1, TestHome::scaled(5000));
     QCOMPARE(monitor->get_ResultText(), QString());
 
     server->sendModeChanged(Text, Stopped);
-    QTRY_VERIFY(!monitor->get_Visible());
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor->get_Visible(), TestHome::scaled(5000));
 }
 
 void TestMonitorViewModel::stateFromAnotherThreadArrivesInTheGuiThread()
@@ -194,8 +195,8 @@ void TestMonitorViewModel::stateFromAnotherThreadArrivesInTheGuiThread()
         emit asr()->currentModeOrStateChanged(RecognitionMode(Text), Started);
     }));
     driver->start();
-    QVERIFY(driver->wait(5000));
-    QTRY_VERIFY(monitor->get_Visible());
+    QVERIFY(driver->wait(TestHome::scaled(5000)));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor->get_Visible(), TestHome::scaled(5000));
     QCOMPARE(changedIn, QThread::currentThread());
 }
 
@@ -211,15 +212,15 @@ void TestMonitorViewModel::gainStoredOnlyWhenTheUserSetsIt()
 {
     QFETCH(bool, byUser);
     microphone()->set_Gain(80);
-    QTRY_COMPARE(monitor->gain(), 80);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->gain(), 80, TestHome::scaled(5000));
 
     const SettingsSnapshot before;
     if (byUser)
         monitor->setGain(37);
     else
         microphone()->set_Gain(37);
-    QTRY_COMPARE(microphone()->Gain(), 37);
-    QTRY_COMPARE(monitor->gain(), 37);
+    QTRY_COMPARE_WITH_TIMEOUT(microphone()->Gain(), 37, TestHome::scaled(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->gain(), 37, TestHome::scaled(5000));
     QTEST(before.changesSince(), "changes");
 }
 

@@ -110,6 +110,9 @@ private slots:
     void settingsPageShowsAndResets();
     void profileFilesReadAsWritten_data();
     void profileFilesReadAsWritten();
+    void handWrittenValuesKeepTheirText_data();
+    void handWrittenValuesKeepTheirText();
+    void clientWrittenValuesReadBack();
 
 private:
     // The shipped fixture folder, with its warnings expected.
@@ -410,7 +413,7 @@ void TestStatisticsViewModel::storedProfileTravelsAsCookies()
     link.offerServers({link.entry(QStringLiteral("A"), server->port())});
     link.build(1000);
     link.start();
-    QVERIFY(server->waitForClient(10000));
+    QVERIFY(server->waitForClient(TestHome::scaled(10000)));
     link.stop();
     const QList<QByteArray> names{"REGION_CODE", "ORG_FULL_NAME", "ORG_PSRN", "ORG_OID", "ROOM", "USER", "USER_SPEC"};
     for (int i = 0; i < names.size(); ++i)
@@ -555,6 +558,79 @@ void TestStatisticsViewModel::profileFilesReadAsWritten()
     QCOMPARE(cookieText(cookies, "USER_SPEC"), QStringLiteral("Терапевт"));
     // Complete as prepared: no window at the next start.
     QVERIFY(!StatisticsViewModel(QStringLiteral("/nonexistent"), nullptr).get_NeedShow());
+}
+
+void TestStatisticsViewModel::handWrittenValuesKeepTheirText_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("quotes") << QByteArray("OrganisationFullName=ГБУЗ \"Городская поликлиника № 12\"")
+                            << QStringLiteral("ГБУЗ \"Городская поликлиника № 12\"");
+    QTest::newRow("semicolon") << QByteArray("Room=каб. 12; 2 этаж") << QStringLiteral("каб. 12; 2 этаж");
+    QTest::newRow("quotes and a semicolon") << QByteArray("Specialisation=Врач \"общей\" практики; терапевт")
+                                            << QStringLiteral("Врач \"общей\" практики; терапевт");
+    QTest::newRow("commas, no blank after them") << QByteArray("Room=12б,левое крыло") << QStringLiteral("12б,левое крыло");
+    QTest::newRow("quoted whole, as INI files quote") << QByteArray("Room=\"12б; левое крыло\"")
+                                                      << QStringLiteral("12б; левое крыло");
+    QTest::newRow("Windows line end") << QByteArray("Room=каб. 12; 2 этаж\r") << QStringLiteral("каб. 12; 2 этаж");
+}
+
+// What an administrator wrote is what travels: Qt's reader took quotes away
+// and cut a value at its semicolon.
+void TestStatisticsViewModel::handWrittenValuesKeepTheirText()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, expected);
+    const QString key = QString::fromUtf8(line.left(line.indexOf('=')));
+    const bool user = key == QLatin1String("Specialisation");
+    const QByteArray complete = QStringLiteral("[Organisation]\nRegionCode=77\nRegionName=г. Москва\nAreaName=Москва\n"
+                                               "OrganisationName=ГП № 12\nOrganisationFullName=Поликлиника\n")
+                                    .toUtf8();
+    writeBytes(ProfileFile::organisationFile(), complete + (user ? QByteArray() : line + '\n'));
+    writeBytes(ProfileFile::userFile(), "[UserInfo]\nUserName=Иванова Анна\nSpecialisation=Терапевт\n"
+                                            + (user ? line + '\n' : QByteArray()));
+    QVERIFY(ProfileFile::setAsideUnreadable().isEmpty());
+
+    const QString group = user ? QStringLiteral("UserInfo/") : QStringLiteral("Organisation/");
+    QCOMPARE(ProfileFile(user ? ProfileFile::userFile() : ProfileFile::organisationFile()).text(group + key), expected);
+    StatisticsSettingsViewModel page;
+    page.onLoad();
+    const QMap<QString, QString> shown{{"OrganisationFullName", page.get_OrganisationFullName()},
+                                       {"Room", page.get_Room()},
+                                       {"Specialisation", page.get_UserSpecialisation()}};
+    QCOMPARE(shown.value(key), expected);
+    const QMap<QString, QByteArray> cookieOf{
+        {"OrganisationFullName", "ORG_FULL_NAME"}, {"Room", "ROOM"}, {"Specialisation", "USER_SPEC"}};
+    CookiesSource source([]() -> const UserInfo* { return nullptr; }, 1000);
+    QCOMPARE(cookieText(source.getCookies(), cookieOf.value(key)), expected);
+}
+
+// The client's own files read back exactly, whatever the text; keys it does
+// not write keep what the administrator wrote.
+void TestStatisticsViewModel::clientWrittenValuesReadBack()
+{
+    writeBytes(ProfileFile::userFile(), "[UserInfo]\nUserIian=12;34 \"5\"\n");
+    const QStringList texts{QStringLiteral("ГБУЗ \"Городская поликлиника № 12\""),
+                            QStringLiteral("каб. 12; 2 этаж, левое крыло"),
+                            QStringLiteral("  пробелы по краям "),
+                            QStringLiteral("\"в кавычках целиком\""),
+                            QStringLiteral("C:\\Программы\\x41 = 1"),
+                            QStringLiteral("@начало"),
+                            QStringLiteral("@ByteArray(нет)"),
+                            QStringLiteral("строка\nи\tтаб"),
+                            QStringLiteral("0 1 2 \\0 \\x7")};
+    {
+        ProfileFile file(ProfileFile::userFile());
+        file.keepReadValues();
+        for (int i = 0; i < texts.size(); ++i)
+            file.setValue(QStringLiteral("UserInfo/Text%1").arg(i), texts.at(i));
+        file.sync();
+        QCOMPARE(file.status(), QSettings::NoError);
+    }
+    const ProfileFile file(ProfileFile::userFile());
+    for (int i = 0; i < texts.size(); ++i)
+        QCOMPARE(file.text(QStringLiteral("UserInfo/Text%1").arg(i)), texts.at(i));
+    QCOMPARE(file.text(QStringLiteral("UserInfo/UserIian")), QStringLiteral("12;34 \"5\""));
 }
 
 QTEST_MAIN(TestStatisticsViewModel)

@@ -191,7 +191,7 @@ void TestSelfTest::connectLink(int heartbeatPeriod, bool serverStarts)
     // As the program does it: the heartbeat runs while connected.
     if (heartbeatPeriod > 0)
         link->addHeartbeat(heartbeatPeriod, 60000);
-    QTRY_VERIFY(link->worker()->asrManager()->isConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(link->worker()->asrManager()->isConnected(), TestHome::scaled(5000));
     buildRunner(heartbeatPeriod > 0 ? link->heartbeat() : &idleHeartbeat);
 }
 
@@ -214,7 +214,7 @@ void TestSelfTest::startDictation()
     keyboard->focus(recorder->windowId());
     recorder->clear();
     link->worker()->asrManager()->startRecognition();
-    QTRY_COMPARE(link->worker()->asrManager()->currentState(), Started);
+    QTRY_COMPARE_WITH_TIMEOUT(link->worker()->asrManager()->currentState(), Started, TestHome::scaled(5000));
 }
 
 void TestSelfTest::runWritesLogAndReport()
@@ -235,7 +235,7 @@ void TestSelfTest::runWritesLogAndReport()
 
     emit viewModel->start();
     QVERIFY(viewModel->get_IsStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(pane.endsWith(QStringLiteral("\nStopped")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(pane.endsWith(QStringLiteral("\nStopped")), TestHome::scaled(20000));
     QVERIFY(!viewModel->get_IsStarted());
     // Pings go on after the ping test and still count.
     QVERIFY(viewModel->get_PongCount() >= 3);
@@ -280,7 +280,7 @@ void TestSelfTest::runWritesLogAndReport()
     QVERIFY(!monitor.get_ResultsIgnored());
     startDictation();
     server->sendResult(QStringLiteral("жалоб нет"), true);
-    QTRY_COMPARE(recorder->text(), QStringLiteral("Жалоб нет"));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder->text(), QStringLiteral("Жалоб нет"), TestHome::scaled(5000));
 }
 
 void TestSelfTest::runEnds_data()
@@ -362,7 +362,8 @@ void TestSelfTest::runEnds()
     emit viewModel->load();
     emit viewModel->start();
     if (closeWhenStarted) {
-        QTRY_VERIFY(pane.contains(QStringLiteral("\nPlay file")) || pane.contains(QStringLiteral("\nRecognition started")));
+        QTRY_VERIFY_WITH_TIMEOUT(pane.contains(QStringLiteral("\nPlay file")) || pane.contains(QStringLiteral("\nRecognition started")),
+                                 TestHome::scaled(5000));
         emit viewModel->close();
         QVERIFY(!viewModel->get_IsStarted());
         QCOMPARE(link->capture()->paused.loadAcquire(), 0);
@@ -370,7 +371,7 @@ void TestSelfTest::runEnds()
         startDictation();
         return;
     }
-    QTRY_VERIFY2_WITH_TIMEOUT(pane.contains(ending), qPrintable(pane), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(pane.contains(ending), qPrintable(pane), TestHome::scaled(10000));
     if (frameBytes > 0)
         QVERIFY2(server->binaryMessages().value(0).size() == frameBytes, qPrintable(pane));
     else

@@ -99,8 +99,10 @@ void TestAudioDeviceSettings::initTestCase()
 
     audio = std::make_unique<PulseAudioManager>();
     audio->Start();
-    QTRY_VERIFY_WITH_TIMEOUT(indexOf(true, pipe->name()) >= 0 && indexOf(true, "test_mic") >= 0, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(indexOf(false, "settings_sink") >= 0 && indexOf(false, "test_sink") >= 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(indexOf(true, pipe->name()) >= 0 && indexOf(true, "test_mic") >= 0,
+                             TestHome::scaled(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(indexOf(false, "settings_sink") >= 0 && indexOf(false, "test_sink") >= 0,
+                             TestHome::scaled(10000));
     connect(audio->RecordingManager(), &RecordingDeviceManager::SoundAvailable, this,
             [this](QByteArray data) { captured += data; });
     page = std::make_unique<AudioDeviceSettingsViewModel>(audio->RecordingManager(), audio->PlaybackManager());
@@ -114,8 +116,8 @@ void TestAudioDeviceSettings::cleanupTestCase()
     // see the test's devices go before the program ends.
     pipe.reset();
     secondSink.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioOutput, "settings_sink"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioInput, "settings_pipe"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioOutput, "settings_sink"), TestHome::scaled(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!qtLists(QAudio::AudioInput, "settings_pipe"), TestHome::scaled(10000));
 }
 
 void TestAudioDeviceSettings::init()
@@ -166,7 +168,7 @@ void TestAudioDeviceSettings::cancelRestores()
         captured.clear();
         const QByteArray marker = QByteArray("chosen microphone").repeated(200);
         QVERIFY(pipe->write(marker));
-        QTRY_VERIFY_WITH_TIMEOUT(captured.contains(marker), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(captured.contains(marker), TestHome::scaled(10000));
     }
     edited->setProperty("IsTrackChanges", track);
     recordingPage->setProperty("Gain", gain);
@@ -242,14 +244,14 @@ void TestAudioDeviceSettings::reopeningAndHotPlug()
     QSignalSpy gains(microphones, SIGNAL(changed_Gain(int)));
     {
         PulseModule plugged(QStringLiteral("module-null-source"), {QStringLiteral("source_name=plugged_mic")});
-        QTRY_VERIFY_WITH_TIMEOUT(microphones->get_Devices().contains("plugged_mic"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(microphones->get_Devices().contains("plugged_mic"), TestHome::scaled(10000));
         // A new list re-announces the selection without switching the device.
         QCOMPARE(audio->RecordingManager()->CurrentDevice().deviceName(), QStringLiteral("test_mic"));
         QCOMPARE(microphones->get_SelectedDeviceIndex(), indexOf(true, "test_mic"));
         audio->RecordingManager()->set_Gain(70);
         page->cancelCommand();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!microphones->get_Devices().contains("plugged_mic"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!microphones->get_Devices().contains("plugged_mic"), TestHome::scaled(10000));
     QCOMPARE(shownLists.count(), managerLists.count());
     QCOMPARE(gains.count(), 2);
 
@@ -258,7 +260,7 @@ void TestAudioDeviceSettings::reopeningAndHotPlug()
     const int shown = shownLists.count();
     audio->RecordingManager()->set_Gain(60);
     PulseModule late(QStringLiteral("module-null-source"), {QStringLiteral("source_name=late_mic")});
-    QTRY_VERIFY_WITH_TIMEOUT(indexOf(true, "late_mic") >= 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(indexOf(true, "late_mic") >= 0, TestHome::scaled(10000));
     QCOMPARE(shownLists.count(), shown);
     QCOMPARE(gains.count(), 2);
 }

@@ -57,6 +57,12 @@ void TestNetworkSettingsViewModel::applyRoundTrip_data()
     QTest::newRow("host, only blanks added")
         << QByteArray("ASRServerHost") << " localhost" << QStringList()
         << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
+    QTest::newRow("IPv4 address") << QByteArray("ASRServerHost") << "10.0.255.1"
+                                  << QStringList{"BalancerConnection/Ip=10.0.255.1"}
+                                  << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
+    QTest::newRow("name with digits") << QByteArray("ASRServerHost") << "3asr.12"
+                                      << QStringList{"BalancerConnection/Ip=3asr.12"}
+                                      << QStringList{"changed_LastConnectionError()", "ApplyNetworkSettings(true,false,false)"};
     // The ends of the range are valid.
     QTest::newRow("server port") << QByteArray("ASRServerPort") << "65535"
                                  << QStringList{"BalancerConnection/Port=65535"}
@@ -104,6 +110,11 @@ void TestNetworkSettingsViewModel::invalidFieldBlocksApply_data()
     QTest::newRow("empty host") << QByteArray("ASRServerHost") << "" << HostError;
     QTest::newRow("blank inside host") << QByteArray("ASRServerHost") << "asr local" << HostError;
     QTest::newRow("slash inside host") << QByteArray("ASRServerHost") << "asr/local" << HostError;
+    // Numbers the resolver would read as another address (65536 as 0.1.0.0).
+    for (const char* number : {"65536", " 65536 ", "10.1", "10.0.0.1.5", "256.0.0.1", "010.0.0.1", "0x7f000001", "127.1.",
+                                "0x7f.1"})
+        QTest::newRow(qPrintable(QStringLiteral("numeric host '%1'").arg(QLatin1String(number))))
+            << QByteArray("ASRServerHost") << QString::fromLatin1(number) << HostError;
     QTest::newRow("port 0") << QByteArray("ASRServerPort") << "0" << PortError;
     QTest::newRow("port 65536") << QByteArray("ASRServerRestPort") << "65536" << PortError;
     QTest::newRow("port -1") << QByteArray("FormAPIPort") << "-1" << PortError;

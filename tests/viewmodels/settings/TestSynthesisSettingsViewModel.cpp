@@ -146,7 +146,7 @@ void TestSynthesisSettingsViewModel::voiceListTimesOut()
     page.setVoiceRequestTimeout(50);
     page.onLoad();
     QVERIFY(page.get_VoicesLoading());
-    QTRY_VERIFY(!page.get_VoicesLoading());
+    QTRY_VERIFY_WITH_TIMEOUT(!page.get_VoicesLoading(), TestHome::scaled(5000));
     QVERIFY2(page.get_ErrorMessage().startsWith(QStringLiteral("Не удалось загрузить список голосов")),
              qPrintable(page.get_ErrorMessage()));
 

@@ -150,7 +150,7 @@ void TestThemeChoice::validation()
     QSignalSpy refilled(&chooser, &ThemeChooseViewModel::choicesRefilled);
     // Nothing known yet: the list is fetched in the background.
     chooser.Load();
-    QVERIFY(refilled.wait());
+    QVERIFY(refilled.wait(TestHome::scaled(5000)));
     chooser.selectedIndexField()->set_IntValue(index);
 
     QSignalSpy failed(chooser.selectedIndexField(), &ValidatableText::validateFailed);
@@ -229,14 +229,14 @@ void TestThemeChoice::missingThemeListNeitherBlocksNorForgets()
     page.onLoad();
     ThemeChooseViewModel* chooser = page.themeChooser();
     // Open at once, while the server still holds the request.
-    QTRY_COMPARE(server->requestCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server->requestCount(), 1, TestHome::scaled(5000));
     QVERIFY(asr->isFetchingThemes());
     QCOMPARE(chooser->choices()->count(), 0);
     QCOMPARE(chooser->selectedIndexField()->get_Error(), QStringLiteral("Список словарей загружается…"));
 
     QSignalSpy refilled(chooser, &ThemeChooseViewModel::choicesRefilled);
     server->answerHeld();
-    QVERIFY(refilled.wait());
+    QVERIFY(refilled.wait(TestHome::scaled(5000)));
     QCOMPARE(listedIds(*chooser), ids);
     if (!ids.isEmpty()) {
         QCOMPARE(chooser->get_SelectedTheme()->get_Id(), QStringLiteral("a"));

@@ -1,5 +1,6 @@
 #include "FixedWindow.h"
 #include "FixedWindowX11.h"
+#include "TestHome.h"
 #include "VexStyle.h"
 #include "WindowManagerSession.h"
 #include "X11Windows.h"
@@ -72,14 +73,14 @@ void TestWindowTypes::grownWindowStaysOnScreen()
     FixedWindow window;
     window.resize(300, 200);
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, TestHome::scaled(5000)));
     const QRect area = window.QWindow::screen()->availableGeometry();
     window.setFramePosition(QPoint(area.left() + 40, area.bottom() + 1 - window.frameGeometry().height()));
-    QTRY_COMPARE(window.frameGeometry().bottom(), area.bottom());
+    QTRY_COMPARE_WITH_TIMEOUT(window.frameGeometry().bottom(), area.bottom(), TestHome::scaled(5000));
 
     window.resize(300, 260);
-    QTRY_COMPARE(window.height(), 260);
-    QTRY_VERIFY(area.contains(window.frameGeometry()));
+    QTRY_COMPARE_WITH_TIMEOUT(window.height(), 260, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(area.contains(window.frameGeometry()), TestHome::scaled(5000));
     QCOMPARE(window.frameGeometry().bottom(), area.bottom());
 }
 
@@ -104,7 +105,7 @@ void TestWindowTypes::hintsReachTheWindow()
     window.setTitle(QStringLiteral("Настройки"));
     window.resize(200, 100);
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, TestHome::scaled(5000)));
 
     // Logged while the window was not mapped yet: nothing before, the three hints after.
     const QString id = QStringLiteral("#%1(%2)").arg(window.winId(), 0, 16).arg(window.winId());
@@ -133,10 +134,12 @@ void TestWindowTypes::hintsReachTheWindow()
     // again (as the monitor is), the window has its hints back, written once.
     window.hide();
     if (withWindowManager)
-        QTRY_VERIFY(X11Windows::atomNames(window.winId(), "_NET_WM_STATE").isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(X11Windows::atomNames(window.winId(), "_NET_WM_STATE").isEmpty(),
+                                 TestHome::scaled(5000));
     window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY2(hasHints(), qPrintable(X11Windows::atomNames(window.winId(), "_NET_WM_STATE").join(QLatin1Char(' '))));
+    QVERIFY(QTest::qWaitForWindowExposed(&window, TestHome::scaled(5000)));
+    QTRY_VERIFY2_WITH_TIMEOUT(hasHints(), qPrintable(X11Windows::atomNames(window.winId(), "_NET_WM_STATE").join(QLatin1Char(' '))),
+                              TestHome::scaled(5000));
     QCOMPARE(X11Windows::atomNames(window.winId(), "_NET_WM_STATE").removeDuplicates(), 0);
 }
 
@@ -203,8 +206,8 @@ void TestWindowTypes::dialogGrowsWithItsView()
     window->show();
     // As a wrapped text does at the first layout, while the window is being mapped.
     root->findChild<QQuickItem*>(QStringLiteral("content"))->setProperty("wrapped", true);
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QTRY_COMPARE(window->height(), 340);
+    QVERIFY(QTest::qWaitForWindowExposed(window, TestHome::scaled(5000)));
+    QTRY_COMPARE_WITH_TIMEOUT(window->height(), 340, TestHome::scaled(5000));
     QCOMPARE(window->width(), 300);
 }
 

@@ -88,7 +88,7 @@ void TestKivaroViewModel::init()
         const auto sent = server->messagesOfType(LocalKivaroManager::MessageType);
         return sent.isEmpty() ? QJsonValue() : sent.last().data.toObject().value(QStringLiteral("Words"));
     };
-    QTRY_COMPARE(lastList(), QJsonValue(initial));
+    QTRY_COMPARE_WITH_TIMEOUT(lastList(), QJsonValue(initial), TestHome::scaled(5000));
     model = std::make_unique<KivaroViewModel>(link->worker()->asrManager(), words);
     model->onLoad();
     QCOMPARE(model->get_KivaroWords()->get_Text(), QStringLiteral("старое\nслово"));
@@ -105,7 +105,7 @@ QList<int> TestKivaroViewModel::sentBy(const std::function<void()>& action)
     server->clearReceived();
     action();
     link->worker()->wsClient()->sendJson(Marker, QJsonValue());
-    if (!QTest::qWaitFor([this] { return !server->messagesOfType(Marker).isEmpty(); }))
+    if (!QTest::qWaitFor([this] { return !server->messagesOfType(Marker).isEmpty(); }, TestHome::scaled(5000)))
         return {-1};
     QList<int> types;
     for (const FakeRecognitionServer::Message& message : server->textMessages()) {

@@ -1,0 +1,92 @@
+#include "ReceiverProgress.h"
+
+#include <algorithm>
+
+namespace {
+// A receiver that lets this many pings go unanswered is slow or stuck: more would only queue up.
+constexpr size_t maxOutstandingPings = 32;
+} // namespace
+
+ReceiverProgress::ReceiverProgress(unsigned long pingWindow)
+    : pinged(pingWindow)
+{
+}
+
+void ReceiverProgress::keySent(quint64 key, qint64 nowUs, bool lent)
+{
+    constexpr qint64 interval = 1000000 / UnansweredKeysPerSecond;
+    nextKeyDueUs = std::max(nextKeyDueUs, nowUs - UnansweredBurst * interval) + interval;
+    lastSent = key;
+    lastSentAtUs = nowUs;
+    if (!sent.empty() && nowUs - sent.back().atUs < 1000) {
+        sent.back().key = key;
+    } else {
+        forgetRead(nowUs);
+        sent.push_back({nowUs, key});
+    }
+    if (lent)
+        lentKeys.push_back(key);
+}
+
+qint64 ReceiverProgress::paceWaitUs(qint64 nowUs) const
+{
+    return canPing() ? 0 : std::max<qint64>(0, nextKeyDueUs - nowUs);
+}
+
+bool ReceiverProgress::wantsPing() const
+{
+    return canPing() && pingedUpTo < lastSent && pings.size() < maxOutstandingPings;
+}
+
+void ReceiverProgress::pingSent(quint32 id)
+{
+    pings.push_back({id, lastSent});
+    pingedUpTo = lastSent;
+}
+
+void ReceiverProgress::pongReceived(quint32 id)
+{
+    // Answers come in order; an unknown id (an answer to someone else) changes nothing.
+    const auto answered = std::find_if(pings.cbegin(), pings.cend(), [id](const Ping& ping) { return ping.id == id; });
+    if (answered == pings.cend())
+        return;
+    knownRead = std::max(knownRead, answered->key);
+    pings.erase(pings.cbegin(), answered + 1);
+}
+
+quint64 ReceiverProgress::readUpTo(qint64 nowUs) const
+{
+    quint64 read = knownRead;
+    for (const Sent& entry : sent) {
+        if (nowUs - entry.atUs < AssumedReadAfterUs)
+            break;
+        read = std::max(read, entry.key);
+    }
+    return read;
+}
+
+qint64 ReceiverProgress::assumedReadAtUs(quint64 key) const
+{
+    if (key <= knownRead)
+        return 0;
+    for (const Sent& entry : sent) {
+        if (entry.key >= key)
+            return entry.atUs + AssumedReadAfterUs;
+    }
+    return lastSentAtUs + AssumedReadAfterUs;
+}
+
+void ReceiverProgress::forgetRead(qint64 nowUs)
+{
+    knownRead = readUpTo(nowUs);
+    while (!sent.empty() && sent.front().key <= knownRead)
+        sent.pop_front();
+    while (!lentKeys.empty() && lentKeys.front() <= knownRead)
+        lentKeys.pop_front();
+}
+
+int ReceiverProgress::unreadLentKeys(qint64 nowUs)
+{
+    forgetRead(nowUs);
+    return static_cast<int>(lentKeys.size());
+}
