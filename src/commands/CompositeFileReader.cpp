@@ -5,8 +5,6 @@
 
 #include <QFileInfo>
 
-#include <memory>
-
 CompositeFileReader::CompositeFileReader(QObject* parent)
     : BaseFileReader(parent)
 {
@@ -16,10 +14,10 @@ CompositeFileReader::~CompositeFileReader() = default;
 
 QString CompositeFileReader::ReadFile(QString path, QString* error)
 {
-    std::unique_ptr<BaseFileReader> reader;
-    if (QFileInfo(path).suffix() == QLatin1String("odt"))
-        reader.reset(new OpenFileReader);
-    else
-        reader.reset(new CommonFileReader);
-    return reader->ReadFile(path, error);
+    if (QFileInfo(path).suffix() == QLatin1String("odt")) {
+        OpenFileReader reader;
+        reader.setCancellation(cancellation);
+        return reader.ReadFile(path, error);
+    }
+    return CommonFileReader().ReadFile(path, error);
 }

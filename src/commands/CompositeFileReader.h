@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BaseFileReader.h"
+#include "CancellationCondition.h"
 
 // Picks the reader by suffix: "odt" (exactly, lower case) is an OpenDocument
 // text, anything else plain text.
@@ -13,4 +14,9 @@ public:
     ~CompositeFileReader() override;
 
     QString ReadFile(QString path, QString* error) override;
+    // Handed to each office-document read, which it ends early.
+    void setCancellation(CancellationConditionPtr condition) { cancellation = std::move(condition); }
+
+private:
+    CancellationConditionPtr cancellation;
 };

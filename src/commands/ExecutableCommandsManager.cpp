@@ -35,16 +35,35 @@ void ExecutableCommandsManager::refreshCommands()
     }
 }
 
-QString ExecutableCommandsManager::executeCommand(const QString& id)
+ExecutableCommandsSource* ExecutableCommandsManager::findCommand(const QString& id, CommandInfo* command) const
 {
-    for (ExecutableCommandsSource* source : qAsConst(sources)) {
+    for (ExecutableCommandsSource* source : sources) {
         if (!source)
             continue;
         const QList<CommandInfo> commands = source->executableCommands();
-        for (const CommandInfo& command : commands) {
-            if (command.id() == id)
-                return source->executeCommand(command);
+        for (const CommandInfo& candidate : commands) {
+            if (candidate.id() == id) {
+                *command = candidate;
+                return source;
+            }
         }
     }
-    return QString();
+    return nullptr;
+}
+
+QString ExecutableCommandsManager::executeCommand(const QString& id)
+{
+    CommandInfo command;
+    ExecutableCommandsSource* source = findCommand(id, &command);
+    return source ? source->executeCommand(command) : QString();
+}
+
+bool ExecutableCommandsManager::startCommand(const QString& id, QString* text, QObject* receiver,
+                                             ExecutableCommandsSource::CommandDone done)
+{
+    CommandInfo command;
+    if (ExecutableCommandsSource* source = findCommand(id, &command))
+        return source->startCommand(command, text, receiver, std::move(done));
+    text->clear();
+    return true;
 }

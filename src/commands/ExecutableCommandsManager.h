@@ -1,10 +1,11 @@
 #pragma once
 
+#include "ExecutableCommandsSource.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class ExecutableCommandsSource;
 class WebSocketClient;
 
 // Registers every source's commands with the server as one list (message 11)
@@ -22,11 +23,16 @@ public:
 
     // The first source holding the id runs it; empty when none does.
     QString executeCommand(const QString& id);
+    // The same without blocking; see ExecutableCommandsSource::startCommand.
+    bool startCommand(const QString& id, QString* text, QObject* receiver, ExecutableCommandsSource::CommandDone done);
 
 public slots:
     void refreshCommands();
 
 private:
+    // The first source holding the id, with its command; null when none does.
+    ExecutableCommandsSource* findCommand(const QString& id, CommandInfo* command) const;
+
     QList<ExecutableCommandsSource*> sources;
     WebSocketClient* client;
 };

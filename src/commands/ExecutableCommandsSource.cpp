@@ -11,3 +11,9 @@ QList<CommandInfo> ExecutableCommandsSource::executableCommands() const
 {
     return commands;
 }
+
+bool ExecutableCommandsSource::startCommand(CommandInfo command, QString* text, QObject*, CommandDone) const
+{
+    *text = executeCommand(command);
+    return true;
+}

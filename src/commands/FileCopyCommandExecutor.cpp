@@ -10,6 +10,11 @@ FileCopyCommandExecutor::FileCopyCommandExecutor(QObject* parent)
 
 FileCopyCommandExecutor::~FileCopyCommandExecutor() = default;
 
+void FileCopyCommandExecutor::setCancellation(CancellationConditionPtr condition)
+{
+    reader->setCancellation(std::move(condition));
+}
+
 CommandResult FileCopyCommandExecutor::Execute(UserCommand command) const
 {
     QString error;

@@ -19,21 +19,28 @@ namespace {
 const QString ContentFile = QStringLiteral("content.xml");
 constexpr qint64 ChunkBytes = 64 * 1024;
 
-// The next piece of the stream; empty at its end or, with *timedOut, at the deadline.
-QByteArray nextChunk(QIODevice* device, const QDeadlineTimer& deadline, bool* timedOut)
+// The next piece of the stream; empty at its end or, with *stopped set, at the
+// deadline or a cancellation.
+QByteArray nextChunk(QIODevice* device, const QDeadlineTimer& deadline, const CancellationCondition* cancellation,
+                     OpenFileReader::Failure* stopped)
 {
     auto* process = qobject_cast<QProcess*>(device);
     while (device->bytesAvailable() == 0) {
-        if (deadline.hasExpired()) {
-            *timedOut = true;
+        if (cancellation && cancellation->isCanceled()) {
+            *stopped = OpenFileReader::Canceled;
             return QByteArray();
         }
-        if (device->waitForReadyRead(int(deadline.remainingTime())))
+        if (deadline.hasExpired()) {
+            *stopped = OpenFileReader::TimedOut;
+            return QByteArray();
+        }
+        const int wait = int(CancellationCondition::waitSlice(deadline, cancellation));
+        if (device->waitForReadyRead(wait))
             continue;
         if (!process || process->state() == QProcess::NotRunning)
             return device->read(ChunkBytes);
-        // Its output is closed but it has not ended yet.
-        process->waitForFinished(int(deadline.remainingTime()));
+        // Its output is closed but it has not ended yet, or the slice is over.
+        process->waitForFinished(wait);
     }
     return device->read(ChunkBytes);
 }
@@ -118,6 +125,8 @@ QString OpenFileReader::FailureText(Failure failure)
         return QStringLiteral("Документ устроен слишком сложно: вложенность больше %1 уровней").arg(MaxDepth);
     case TimedOut:
         return QStringLiteral("Документ не удалось прочитать за отведённое время");
+    case Canceled:
+        return QStringLiteral("Чтение документа прервано");
     case ReadFailed:
         break;
     }
@@ -230,11 +239,11 @@ OpenFileReader::Failure OpenFileReader::readText(QIODevice* content, const QDead
     QByteArray chunk;
     // The next piece of the stream into chunk, empty at its end.
     const auto pull = [&]() {
-        bool timedOut = false;
-        chunk = nextChunk(content, deadline, &timedOut);
+        Failure stopped = NoFailure;
+        chunk = nextChunk(content, deadline, cancellation.get(), &stopped);
         ended = chunk.isEmpty();
         received += chunk.size();
-        return timedOut ? TimedOut : received > maxContentBytes ? ContentTooLarge : NoFailure;
+        return stopped != NoFailure ? stopped : received > maxContentBytes ? ContentTooLarge : NoFailure;
     };
     for (;;) {
         switch (xml.readNext()) {

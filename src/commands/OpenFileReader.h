@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BaseFileReader.h"
+#include "CancellationCondition.h"
 #include "OpenDocumentElementReaderFactory.h"
 
 #include <QDeadlineTimer>
@@ -10,7 +11,8 @@ class QIODevice;
 // Reads the text of an OpenDocument text file: the external unzip program
 // streams content.xml through a pipe, and its text elements are walked as the
 // bytes arrive. Nothing is unpacked to disk; what unzip may hand over, the
-// text and the time are all capped. Blocks the calling thread while it reads.
+// text and the time are all capped. Blocks the calling thread while it reads;
+// a cancellation ends the read and unzip within a blink.
 class OpenFileReader : public BaseFileReader
 {
     Q_OBJECT
@@ -24,7 +26,7 @@ public:
     static constexpr qint64 DefaultMaxContentBytes = 16 * 1024 * 1024;
 
     enum Failure { NoFailure, NotFound, NotAFile, NoUnzip, NotADocument, Encrypted,
-                   ContentTooLarge, TooLong, TooDeep, TimedOut, ReadFailed };
+                   ContentTooLarge, TooLong, TooDeep, TimedOut, ReadFailed, Canceled };
 
     explicit OpenFileReader(QObject* parent = nullptr);
     ~OpenFileReader() override;
@@ -40,6 +42,7 @@ public:
 
     void setUnzipTimeout(int milliseconds) { unzipTimeoutMs = milliseconds; }
     void setMaxContentBytes(qint64 bytes) { maxContentBytes = bytes; }
+    void setCancellation(CancellationConditionPtr condition) { cancellation = std::move(condition); }
 
 private:
     Failure readContent(const QString& path, QString* text, QString* detail) const;
@@ -49,4 +52,5 @@ private:
     OpenDocumentElementReaderFactory factory;
     int unzipTimeoutMs = DefaultUnzipTimeoutMs;
     qint64 maxContentBytes = DefaultMaxContentBytes;
+    CancellationConditionPtr cancellation;
 };

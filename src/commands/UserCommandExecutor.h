@@ -16,4 +16,7 @@ public:
     ~UserCommandExecutor() override;
 
     virtual CommandResult Execute(UserCommand command) const = 0;
+    // Whether Execute may block for longer than a blink (reading a document):
+    // such a command is run in a thread of its own, Execute in that thread.
+    virtual bool MayBlock() const { return false; }
 };

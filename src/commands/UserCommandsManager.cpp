@@ -2,6 +2,8 @@
 
 #include "AppVariables.h"
 #include "AsrManager.h"
+#include "BackgroundRunner.h"
+#include "CommandResult.h"
 #include "Exception.h"
 #include "FileCopyCommandExecutor.h"
 #include "HotKeyCommandExecutor.h"
@@ -12,17 +14,24 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QtDebug>
 
 UserCommandsManager::UserCommandsManager(QObject* parent)
     : ExecutableCommandsSource(parent)
+    , backgroundCommands(new BackgroundRunner(QStringLiteral("FileCommands")))
 {
+    auto* fileCopy = new FileCopyCommandExecutor(this);
+    fileCopy->setCancellation(backgroundCommands->cancellation());
     executors.insert(UserCommandNamespace::Exe, new ProcessCommandExecutor(this));
     executors.insert(UserCommandNamespace::Key, new HotKeyCommandExecutor(this));
-    executors.insert(UserCommandNamespace::FileCopy, new FileCopyCommandExecutor(this));
+    executors.insert(UserCommandNamespace::FileCopy, fileCopy);
 }
 
-UserCommandsManager::~UserCommandsManager() = default;
+UserCommandsManager::~UserCommandsManager()
+{
+    delete backgroundCommands;
+}
 
 void UserCommandsManager::setAsrManager(AsrManager* manager)
 {
@@ -239,15 +248,44 @@ void UserCommandsManager::updateCommands()
     emit commandsChanged();
 }
 
+bool UserCommandsManager::findUserCommand(const QString& id, UserCommand* found)
+{
+    for (const UserCommand& userCommand : getCommandList()) {
+        if (userCommand.Id == id) {
+            *found = userCommand;
+            return true;
+        }
+    }
+    return false;
+}
+
 QString UserCommandsManager::executeCommand(CommandInfo command) const
 {
     // The registry calls through a const interface; running a command may report an error.
     auto* self = const_cast<UserCommandsManager*>(this);
-    for (const UserCommand& userCommand : self->getCommandList()) {
-        if (userCommand.Id == command.id())
-            return self->executeUserCommand(userCommand);
+    UserCommand userCommand;
+    return self->findUserCommand(command.id(), &userCommand) ? self->executeUserCommand(userCommand) : QString();
+}
+
+bool UserCommandsManager::startCommand(CommandInfo command, QString* text, QObject* receiver, CommandDone done) const
+{
+    auto* self = const_cast<UserCommandsManager*>(this);
+    UserCommand userCommand;
+    const UserCommandExecutor* executor =
+        self->findUserCommand(command.id(), &userCommand) ? executors.value(userCommand.Type) : nullptr;
+    if (!executor || !executor->MayBlock()) {
+        *text = executor ? self->executeUserCommand(userCommand) : QString();
+        return true;
     }
-    return QString();
+    const QPointer<QObject> waiting = receiver;
+    backgroundCommands->run<CommandResult>(
+        [executor, userCommand](const CancellationCondition&) { return executor->Execute(userCommand); },
+        [self, waiting, done](const CommandResult& result) {
+            const QString typed = self->finishCommand(result);
+            if (waiting)
+                done(typed);
+        });
+    return false;
 }
 
 void UserCommandsManager::onCommandsRefreshed() const
@@ -261,7 +299,11 @@ QString UserCommandsManager::executeUserCommand(const UserCommand& command)
         qWarning().noquote() << "No executor for command" << command.Id << "of type" << int(command.Type);
         return QString();
     }
-    const CommandResult result = executor->Execute(command);
+    return finishCommand(executor->Execute(command));
+}
+
+QString UserCommandsManager::finishCommand(const CommandResult& result)
+{
     if (!result.error().isEmpty())
         emit CommandExecutionError(result.error());
     return result.result();

@@ -12,12 +12,15 @@
 #include <QStringList>
 
 class AsrManager;
+class BackgroundRunner;
+class CommandResult;
 class UserCommandExecutor;
 
 // The user's voice commands per recognition theme, merged with the system
 // rules: loaded from and saved to the command files, offered to the server as
 // executable commands (all but the Text ones, which auto-replace applies on the
-// client) and run through the executor of their type when recognised.
+// client) and run through the executor of their type when recognised; those
+// that may block (documents) in a thread of its own, one after another.
 // Lives in the GUI thread.
 class UserCommandsManager : public ExecutableCommandsSource
 {
@@ -52,6 +55,7 @@ public:
     QStringList get_UnreadableFiles();
 
     QString executeCommand(CommandInfo command) const override;
+    bool startCommand(CommandInfo command, QString* text, QObject* receiver, CommandDone done) const override;
     void onCommandsRefreshed() const override;
     QString executeUserCommand(const UserCommand& command);
 
@@ -71,6 +75,9 @@ private:
     void onThemesFetched(bool ok);
     void applyServerThemes(const QList<ClientThemeInfo>& serverThemes);
     void writeThemeFile(const ClientThemeInfo& theme, const QList<UserCommand>& commands);
+    bool findUserCommand(const QString& id, UserCommand* found);
+    // Tells the error, if any, and answers the text.
+    QString finishCommand(const CommandResult& result);
 
     QRecursiveMutex mutex;
     AsrManager* asrManager = nullptr;
@@ -84,4 +91,6 @@ private:
     QMap<QString, QString> fileThemes;
     QStringList unreadableFiles;
     QMap<UserCommandType, UserCommandExecutor*> executors;
+    // Goes before the executors it runs, which are children of this object.
+    BackgroundRunner* backgroundCommands;
 };

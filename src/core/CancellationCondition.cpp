@@ -60,3 +60,12 @@ void CancellationCondition::wakeAll()
     QMutexLocker lock(mutex.get());
     waitCondition->wakeAll();
 }
+
+qint64 CancellationCondition::waitSlice(const QDeadlineTimer& deadline, const CancellationCondition* condition)
+{
+    constexpr qint64 sliceMsecs = 50;
+    const qint64 left = deadline.remainingTime();
+    if (!condition)
+        return left;
+    return left < 0 || left > sliceMsecs ? sliceMsecs : left;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QWaitCondition>
 
@@ -25,6 +26,10 @@ public:
     // A descriptor that turns readable once canceled, for a worker that sleeps
     // in poll() on descriptors of its own; -1 when the system has none to give.
     int wakeDescriptor();
+    // How long a wait that the condition cannot wake (a child program's
+    // output, its end) may last before the flag is looked at again: what is
+    // left of the deadline, at most a short slice when there is a condition.
+    static qint64 waitSlice(const QDeadlineTimer& deadline, const CancellationCondition* condition);
 
     std::atomic<bool> canceled{false};
     std::unique_ptr<QMutex> mutex;

@@ -89,6 +89,9 @@ void SubService::stopLocked()
 {
     qDebug().noquote() << "Stop begin:" << worker->workerName();
     condition->cancel();
+    // A worker inside a blocking call (a REST request) hears the stop only
+    // there: without this its thread, and this one, would wait the call out.
+    thread->requestInterruption();
     emit stopService(condition);
 
     unsigned long elapsed = 0;

@@ -88,7 +88,7 @@ void ResultManager::resultReceived(TextResult result)
 void ResultManager::processVoiceActivationResult(const TextResult& result)
 {
     if (!result.commandId().isEmpty())
-        processCommand(result.commandId());
+        runCommand(result.commandId(), false);
 }
 
 void ResultManager::processTemplateResult(const TextResult&)
@@ -98,11 +98,68 @@ void ResultManager::processTemplateResult(const TextResult&)
 void ResultManager::processTextResult(const TextResult& result)
 {
     setLastResult(result.isFinal() ? nullptr : result.clone());
-    if (result.commandId().isEmpty()) {
-        emit resultReady(formatTextResult(result.text(), result.isFinal()), result.isFinal());
-    } else {
-        emit resultReady(processCommand(result.commandId()), true);
+    if (!result.commandId().isEmpty()) {
+        runCommand(result.commandId(), true);
+        return;
     }
+    const QString text = formatTextResult(result.text(), result.isFinal());
+    if (result.isFinal() && commandRunning())
+        waiting.push_back({QString(), text, true});
+    else
+        emit resultReady(text, result.isFinal());
+}
+
+void ResultManager::runCommand(const QString& id, bool typed)
+{
+    if (commandRunning())
+        waiting.push_back({id, QString(), typed});
+    else
+        startCommand(id, typed);
+}
+
+void ResultManager::startCommand(const QString& id, bool typed)
+{
+    QString text;
+    const quint64 run = ++lastCommandRun;
+    const bool ranAtOnce = !executableCommandsManager
+        || executableCommandsManager->startCommand(id, &text, this,
+                                                   [this, run](const QString& ended) { commandEnded(run, ended); });
+    // A command whose text is not typed holds nothing up.
+    if (!typed)
+        return;
+    if (ranAtOnce)
+        emit resultReady(text, true);
+    else
+        runningCommand = run;
+}
+
+void ResultManager::commandEnded(quint64 run, const QString& text)
+{
+    // Not the command that holds the results: untyped, or dropped by a stop.
+    if (run != runningCommand)
+        return;
+    runningCommand = 0;
+    emit resultReady(text, true);
+    runWaitingSteps();
+}
+
+void ResultManager::runWaitingSteps()
+{
+    while (!commandRunning() && !waiting.empty()) {
+        const Step step = waiting.front();
+        waiting.pop_front();
+        if (step.commandId.isEmpty())
+            emit resultReady(step.text, true);
+        else
+            startCommand(step.commandId, step.typed);
+    }
+}
+
+void ResultManager::dropTyping()
+{
+    // The document still being read goes on, but its text is not typed.
+    runningCommand = 0;
+    waiting.clear();
 }
 
 void ResultManager::writeTextResult(QString text, bool isFinal)
@@ -147,6 +204,7 @@ void ResultManager::modeStateChanged(RecognitionMode changedMode, AsrState state
         }
     } else if (state == Stopping) {
         // A stop is heard at once: the word being typed is finished, what waits behind it is not typed.
+        dropTyping();
         TextWriter::StopTyping();
     } else if (state == Stopped) {
         if (fixWindow)

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
 class AsrManager;
@@ -20,7 +21,9 @@ class WebSocketClient;
 // is: a voice command to run, dictated text to auto-replace, format and type
 // into the result window, or a form result handled by the form session.
 // Results and mode reports arrive queued from the link's thread; the object
-// lives in the GUI thread and queues the text it types.
+// lives in the GUI thread and queues the text it types. A command whose work
+// goes on in the background (a document to read) holds the final texts and
+// commands that follow it until its text is out, so they come in order.
 class ResultManager : public QObject
 {
     Q_OBJECT
@@ -62,6 +65,23 @@ public slots:
     void flushResult();
 
 private:
+    // A final text to type, or a command to run, that came behind a running command.
+    struct Step
+    {
+        QString commandId;
+        QString text;
+        bool typed = false;
+    };
+
+    void runCommand(const QString& id, bool typed);
+    void startCommand(const QString& id, bool typed);
+    void commandEnded(quint64 run, const QString& text);
+    void runWaitingSteps();
+    // A stop: neither the text of the running command nor anything held is
+    // typed or run; a key command held there would press into the document.
+    void dropTyping();
+    bool commandRunning() const { return runningCommand != 0; }
+
     WebSocketClient* client;
     AsrManager* asrManager;
     AutoReplaceManager* autoReplaceManager;
@@ -71,4 +91,8 @@ private:
     bool fixWindow = false;
     ResultFormatter formatter;
     std::unique_ptr<TextResult> lastResult;
+    std::deque<Step> waiting;
+    // The typed command still going on in the background, 0 for none; each start gets a new number.
+    quint64 runningCommand = 0;
+    quint64 lastCommandRun = 0;
 };

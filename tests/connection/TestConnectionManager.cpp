@@ -202,6 +202,23 @@ private slots:
         QVERIFY(!link->driverService()->getThread()->isRunning());
     }
 
+    // Cancelling while the balancer keeps the client waiting is heard at once.
+    void stopEndsBalancerWaitAtOnce()
+    {
+        FakeHttpResponse silent;
+        silent.silent = true;
+        link->failServers(silent);
+        link->build(60000);
+        link->start();
+        QTRY_VERIFY_WITH_TIMEOUT(link->balancerRequests() > 0, TestHome::scaled(10000));
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        link->driverService()->Stop();
+        QVERIFY2(elapsed.elapsed() < TestHome::scaled(500), qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY(!link->driverService()->getThread()->isRunning());
+    }
+
     void requestsQueuedWhileStoppedAreIgnoredAfterRestart()
     {
         FakeRecognitionServer* server = link->addServer();

@@ -2,6 +2,7 @@
 #include "AsrManager.h"
 #include "AutoReplaceManager.h"
 #include "ClientConnectionSettings.h"
+#include "EventLoopProbe.h"
 #include "Exception.h"
 #include "ExecutableCommandsManager.h"
 #include "FakeHttpServer.h"
@@ -9,6 +10,7 @@
 #include "RecordingTextWriter.h"
 #include "ResultManager.h"
 #include "SentFrames.h"
+#include "StayingProgram.h"
 #include "TestHome.h"
 #include "UserCommandFiles.h"
 #include "UserCommandFixtures.h"
@@ -110,7 +112,11 @@ class TestRecognitionSession : public QObject
 private slots:
     void initTestCase() { TestHome::useApplicationIdentity(); }
     void init();
-    void cleanup() { s.reset(); }
+    void cleanup()
+    {
+        s.reset();
+        qputenv("PATH", originalPath);
+    }
     void startWhileDisconnectedAndToggle();
     void unconfirmedStopLetsTheToggleStart();
     void failedThemeFetchKeepsTheList();
@@ -119,9 +125,16 @@ private slots:
     void stoppedDictationDropsThePendingPartial();
     void commandWhileIdleRunsWithoutTyping();
     void outputWindow();
+    void documentKeepsItsPlace();
+    void stopDropsWhatWaitsForADocument();
+    void quitWhileReadingADocument();
 
 private:
+    // Puts a stand-in unzip first on PATH for the rest of the case.
+    void slowUnzip(const QByteArray& script);
+
     QTemporaryDir work;
+    QByteArray originalPath = qgetenv("PATH");
     std::unique_ptr<Session> s;
 };
 
@@ -133,8 +146,18 @@ void TestRecognitionSession::init()
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {UserCommandFixtures::command(UserCommandNamespace::Text, "точка", "."),
                             UserCommandFixtures::command(UserCommandNamespace::Exe, "запустить",
-                                                         work.filePath("нет такой программы"), "{exe}")});
+                                                         work.filePath("нет такой программы"), "{exe}"),
+                            UserCommandFixtures::command(UserCommandNamespace::FileCopy, "вставить шаблон",
+                                                         work.filePath("шаблон.odt"), "{doc}")});
+    QVERIFY(UserCommandFixtures::writeFile(work.filePath("шаблон.odt"), "read by the stand-in unzip"));
     s = std::make_unique<Session>();
+}
+
+void TestRecognitionSession::slowUnzip(const QByteArray& script)
+{
+    const QString bin = work.filePath("bin");
+    QVERIFY(QDir().mkpath(bin));
+    UserCommandFixtures::installUnzip(bin, script, QStringLiteral("документ"));
 }
 
 void TestRecognitionSession::startWhileDisconnectedAndToggle()
@@ -302,6 +325,63 @@ void TestRecognitionSession::outputWindow()
         s->results.resultReceived(result(QString::fromUtf8(text), true));
         QCOMPARE(s->writer.texts.last().first, 101ul);
     }
+}
+
+// A document that takes a while to read: the event loop goes on meanwhile,
+// and its text is typed where the command came among the results.
+void TestRecognitionSession::documentKeepsItsPlace()
+{
+    slowUnzip("sleep 1");
+    s->startDictation();
+    EventLoopProbe probe;
+    s->results.resultReceived(result("раз", true));
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    s->results.resultReceived(result("два", false));
+    s->results.resultReceived(result("два", true));
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    s->results.resultReceived(result("три", true));
+    QTRY_COMPARE_WITH_TIMEOUT(s->writer.typedTexts().size(), 5, TestHome::scaled(10000));
+    QCOMPARE(s->writer.typedTexts(), (QStringList{"Раз", " документ\r", " два", " документ\r", " три"}));
+    QVERIFY2(probe.longestStall() < TestHome::scaled(500), qPrintable(QString::number(probe.longestStall())));
+}
+
+// A stop drops the document's text and what waits behind it, commands included.
+void TestRecognitionSession::stopDropsWhatWaitsForADocument()
+{
+    slowUnzip("sleep 1");
+    QSignalSpy errors(&s->userCommands, &UserCommandsManager::CommandExecutionError);
+    s->startDictation();
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    s->results.resultReceived(result("после", true));
+    s->results.resultReceived(result("запустить", true, "{exe}"));
+    s->asr.updateModeStateInfo(report(textMode, Stopping));
+    s->asr.updateModeStateInfo(report(textMode, Stopped));
+
+    // The next dictation waits for nothing; its document is read after the dropped one.
+    s->startDictation();
+    s->results.resultReceived(result("снова", true));
+    QCOMPARE(s->writer.typedTexts(), QStringList{"Снова"});
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    QTRY_COMPARE_WITH_TIMEOUT(s->writer.typedTexts(), (QStringList{"Снова", " документ\r"}), TestHome::scaled(10000));
+    QCOMPARE(errors.size(), 0);
+}
+
+// Quitting while unzip runs ends it at once.
+void TestRecognitionSession::quitWhileReadingADocument()
+{
+    const QString pidFile = work.filePath("unzip.pid");
+    slowUnzip(StayingProgram::script(pidFile));
+    s->startDictation();
+    EventLoopProbe probe;
+    s->results.resultReceived(result("вставить шаблон", true, "{doc}"));
+    const pid_t unzip = StayingProgram::waitForPid(pidFile, TestHome::scaled(10000));
+    QVERIFY(unzip > 0);
+    QVERIFY(StayingProgram::isRunning(unzip));
+
+    const qint64 quitting = EventLoopProbe::timed([&] { s.reset(); });
+    QVERIFY2(quitting < TestHome::scaled(1000), qPrintable(QString::number(quitting)));
+    QVERIFY2(probe.longestStall() < TestHome::scaled(1000), qPrintable(QString::number(probe.longestStall())));
+    QVERIFY(!StayingProgram::isRunning(unzip));
 }
 
 QTEST_GUILESS_MAIN(TestRecognitionSession)

@@ -67,6 +67,7 @@ private slots:
     void busyProxyAnswers503();
     void loopToItselfIsDroppedUnanswered();
     void listensOnLoopbackOnlyWhileConnected();
+    void quitWhileForwarding();
 
 private:
     void onProxyThread(const std::function<void()>& call)
@@ -452,6 +453,47 @@ void TestRestProxy::listensOnLoopbackOnlyWhileConnected()
     formApi.sync();
     onProxyThread([&] { proxy->onSettingsChanged(); });
     QCOMPARE(proxyPort(), next);
+}
+
+// Quitting while the server keeps a forwarded request waiting is heard at
+// once, not after the request's time limit.
+void TestRestProxy::quitWhileForwarding()
+{
+    FakeHttpServer silent(QHostAddress(QStringLiteral("127.0.0.11")));
+    FakeHttpResponse never;
+    never.silent = true;
+    silent.setResponse(never);
+    ClientConnectionSettings asrClient;
+    asrClient.Ip = QStringLiteral("127.0.0.11");
+    asrClient.RestPort = int(silent.port());
+    asrClient.sync();
+    // The proxy of the other cases keeps its port.
+    FormApiSettings formApi;
+    formApi.RestPort = 0;
+    formApi.sync();
+    auto leaving = std::make_unique<RestProxyServer>();
+    quint16 port = 0;
+    QMetaObject::invokeMethod(
+        leaving.get(),
+        [&] {
+            leaving->onWsConnectionState(connectionState(4));
+            port = leaving->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
+    QVERIFY(port);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write("GET /api/Theme HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(silent.requestCount(), 1, TestHome::scaled(10000));
+
+    QElapsedTimer quitting;
+    quitting.start();
+    leaving.reset();
+    const qint64 took = quitting.elapsed();
+    asrClient.Ip = serverAddress.toString();
+    asrClient.RestPort = int(rest->port());
+    asrClient.sync();
+    QVERIFY2(took < TestHome::scaled(500), qPrintable(QString::number(took)));
 }
 
 QTEST_GUILESS_MAIN(TestRestProxy)

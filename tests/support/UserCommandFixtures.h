@@ -47,6 +47,22 @@ inline bool writeMarkerScript(const QString& path)
         && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// Puts a stand-in unzip first on PATH: it runs `script`, then prints a
+// content.xml holding one paragraph. Answers the PATH to restore.
+inline QByteArray installUnzip(const QString& folder, const QByteArray& script, const QString& paragraph)
+{
+    const QString content = QDir(folder).filePath(QStringLiteral("content.xml"));
+    const QString program = QDir(folder).filePath(QStringLiteral("unzip"));
+    writeFile(content, "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                       "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:text><text:p>"
+                           + paragraph.toUtf8() + "</text:p></office:text></office:body></office:document-content>");
+    writeFile(program, "#!/bin/sh\n" + script + "\ncat '" + QFile::encodeName(content) + "'\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray original = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(folder) + ':' + original);
+    return original;
+}
+
 // A file of the user's command folder.
 inline QString storedFile(const QString& name)
 {

@@ -1,13 +1,18 @@
 #include "FileCopyEditModel.h"
 
+#include "BackgroundRunner.h"
+#include "CompositeFileReader.h"
 #include "FileDialogSettings.h"
 #include "TransientDialog.h"
 
 #include <QFileDialog>
 
+#include <utility>
+
 FileCopyEditModel::FileCopyEditModel(CommandsCollectionViewModel* collection)
     : CommandEditModel(UserCommandNamespace::FileCopy, collection)
     , filePath(createSecondField(&FileCopyEditModel::ValidateFilePath))
+    , previewReader(new BackgroundRunner(QStringLiteral("DocumentPreview"), this))
 {
     connect(filePath, &ValidatableText::changed_Text, this, &FileCopyEditModel::ReloadPreview, Qt::DirectConnection);
 }
@@ -15,6 +20,7 @@ FileCopyEditModel::FileCopyEditModel(CommandsCollectionViewModel* collection)
 FileCopyEditModel::FileCopyEditModel(UserCommandViewModel* row, CommandsCollectionViewModel* collection)
     : CommandEditModel(row, collection)
     , filePath(createSecondField(&FileCopyEditModel::ValidateFilePath))
+    , previewReader(new BackgroundRunner(QStringLiteral("DocumentPreview"), this))
 {
     connect(filePath, &ValidatableText::changed_Text, this, &FileCopyEditModel::ReloadPreview, Qt::DirectConnection);
     ReloadPreview(filePath->get_Text());
@@ -40,10 +46,28 @@ void FileCopyEditModel::ValidateFilePath(ValidationArgs* args)
 
 void FileCopyEditModel::ReloadPreview(const QString& path)
 {
-    QString content;
-    QString error;
-    if (!path.isEmpty())
-        content = reader.ReadFile(path, &error);
+    const quint64 read = ++previewReads;
+    showPreview(QString(), QString());
+    if (path.isEmpty())
+        return;
+    const CancellationConditionPtr cancellation = previewReader->cancellation();
+    using Preview = std::pair<QString, QString>;
+    previewReader->run<Preview>(
+        [path, cancellation](const CancellationCondition&) {
+            CompositeFileReader reader;
+            reader.setCancellation(cancellation);
+            QString error;
+            QString content = reader.ReadFile(path, &error);
+            return Preview(content, error);
+        },
+        [this, read](const Preview& preview) {
+            if (read == previewReads)
+                showPreview(preview.first, preview.second);
+        });
+}
+
+void FileCopyEditModel::showPreview(const QString& content, const QString& error)
+{
     isError = !error.isEmpty();
     previewText = isError ? error : content;
     emit changed_IsError(isError);

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "CommandEditModel.h"
-#include "CompositeFileReader.h"
+
+class BackgroundRunner;
 
 // A command that types the text of a document: the phrase and the document,
 // chosen in a file dialog, with a preview of the text it would type (or why
-// it cannot be read). GUI thread only.
+// it cannot be read), read in a thread of its own. GUI thread only.
 class FileCopyEditModel : public CommandEditModel
 {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
 
     // Asks for the document; a cancelled dialog changes nothing.
     Q_INVOKABLE void selectFile();
+    // Empties the preview, then shows the document's text or error once read.
     void ReloadPreview(const QString& path);
 
 signals:
@@ -39,9 +41,12 @@ protected:
 
 private:
     static void ValidateFilePath(ValidationArgs* args);
+    void showPreview(const QString& content, const QString& error);
 
     ValidatableText* filePath;
     QString previewText;
     bool isError = false;
-    CompositeFileReader reader;
+    BackgroundRunner* previewReader;
+    // Counts the reads asked for: only the last one is shown.
+    quint64 previewReads = 0;
 };

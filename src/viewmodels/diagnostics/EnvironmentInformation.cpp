@@ -100,7 +100,7 @@ QByteArray EnvironmentInformation::unescapeMountField(const QByteArray& field)
 QString EnvironmentInformation::getRamInfo()
 {
     const ProgramRun awk(QStringLiteral("awk"), {QStringLiteral("/MemTotal/ { print $2 }"), QStringLiteral("/proc/meminfo")},
-                         ProgramTimeoutMsecs);
+                         ProgramTimeoutMsecs, cancellation);
     bool ok = false;
     const qlonglong kibibytes = QString::fromLocal8Bit(awk.standardOutput()).trimmed().toLongLong(&ok, 10);
     return QStringLiteral("; RAM: %1 MB").arg(ok ? kibibytes / 1024 : 0);

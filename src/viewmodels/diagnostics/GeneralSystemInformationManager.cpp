@@ -1,5 +1,6 @@
 #include "GeneralSystemInformationManager.h"
 
+#include "CancellationCondition.h"
 #include "EnvironmentInformation.h"
 #include "ProgramRun.h"
 #include "UserInformation.h"
@@ -28,6 +29,18 @@ bool GeneralSystemInformationManager::fail(const QString& text)
     return false;
 }
 
+void GeneralSystemInformationManager::setCancellation(const CancellationCondition* condition)
+{
+    cancellation = condition;
+    for (const auto& component : components)
+        component->setCancellation(condition);
+}
+
+bool GeneralSystemInformationManager::canceled() const
+{
+    return cancellation && cancellation->isCanceled();
+}
+
 bool GeneralSystemInformationManager::CollectSystemInformation(const QString& archivePath, bool replaceExisting)
 {
     error.clear();
@@ -36,6 +49,8 @@ bool GeneralSystemInformationManager::CollectSystemInformation(const QString& ar
         return fail(tr("Не удалось создать временную папку: %1").arg(folder.errorString()));
     for (const auto& component : components)
         component->CollectInformation(folder.path());
+    if (canceled())
+        return fail(tr("Сохранение архива прервано"));
     return CompressDirectory(archivePath, folder.path(), replaceExisting);
 }
 
@@ -57,9 +72,11 @@ bool GeneralSystemInformationManager::CompressDirectory(const QString& archivePa
 
     const ProgramRun tar(QStringLiteral("tar"),
                          {QStringLiteral("-C"), folder, QStringLiteral("-zcvf"), partial.fileName(), QStringLiteral(".")},
-                         programTimeout);
+                         programTimeout, cancellation);
     if (!tar.started())
         return fail(tr("Не удалось запустить программу tar: %1").arg(tar.errorOutput()));
+    if (tar.canceled())
+        return fail(tr("Сохранение архива прервано"));
     if (tar.timedOut())
         return fail(tr("Программа tar не завершила работу за %1 с").arg(programTimeout / 1000.0));
     if (!tar.succeeded())

@@ -6,11 +6,13 @@
 #include <memory>
 #include <vector>
 
+class CancellationCondition;
 class ComponentInformation;
 
 // Packs a description of the machine, the program's logs and its configuration
 // into one gzip-compressed tar archive with the external tar program. Runs
-// synchronously in the caller's thread (the GUI thread when the About page asks).
+// synchronously in the caller's thread: copying large logs and tar take
+// seconds, so the About page runs it in a thread of its own.
 class GeneralSystemInformationManager
 {
     Q_DECLARE_TR_FUNCTIONS(GeneralSystemInformationManager)
@@ -30,11 +32,15 @@ public:
     QString errorText() const { return error; }
     // How long tar may run; settable for tests.
     void setProgramTimeout(int msecs) { programTimeout = msecs; }
+    // Once canceled, the collectors stop copying, tar is killed and no archive is written.
+    void setCancellation(const CancellationCondition* condition);
 
 private:
     bool fail(const QString& text);
+    bool canceled() const;
 
     std::vector<std::unique_ptr<ComponentInformation>> components;
     int programTimeout = 30000;
+    const CancellationCondition* cancellation = nullptr;
     QString error;
 };

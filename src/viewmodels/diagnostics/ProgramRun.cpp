@@ -1,8 +1,12 @@
 #include "ProgramRun.h"
 
+#include "CancellationCondition.h"
+
+#include <QDeadlineTimer>
 #include <QProcess>
 
-ProgramRun::ProgramRun(const QString& program, const QStringList& arguments, int timeoutMsecs)
+ProgramRun::ProgramRun(const QString& program, const QStringList& arguments, int timeoutMsecs,
+                       const CancellationCondition* cancellation)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
@@ -12,8 +16,21 @@ ProgramRun::ProgramRun(const QString& program, const QStringList& arguments, int
         errors = process.errorString();
         return;
     }
-    if (!process.waitForFinished(timeoutMsecs)) {
-        hasTimedOut = true;
+    const QDeadlineTimer deadline(timeoutMsecs);
+    for (;;) {
+        if (process.waitForFinished(int(CancellationCondition::waitSlice(deadline, cancellation)))
+            || process.state() == QProcess::NotRunning)
+            break;
+        if (cancellation && cancellation->isCanceled()) {
+            wasCanceled = true;
+            break;
+        }
+        if (deadline.hasExpired()) {
+            hasTimedOut = true;
+            break;
+        }
+    }
+    if (process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();
     }

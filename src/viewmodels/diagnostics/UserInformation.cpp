@@ -9,7 +9,8 @@ void UserInformation::CollectInformation(QString folder)
 {
     const QDir target(folder);
     const QDir data(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    PathHelper::copyPath(data.filePath(QStringLiteral("logs")), target.filePath(QStringLiteral("logs")));
+    PathHelper::copyPath(data.filePath(QStringLiteral("logs")), target.filePath(QStringLiteral("logs")),
+                         cancellation);
     PathHelper::copyPath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                         target.filePath(QStringLiteral("configs")));
+                         target.filePath(QStringLiteral("configs")), cancellation);
 }

@@ -1,6 +1,7 @@
 #include "AboutSettingsViewModel.h"
 
 #include "AppVariables.h"
+#include "BackgroundRunner.h"
 #include "ClientInfoSettings.h"
 #include "GeneralSystemInformationManager.h"
 #include "PropertyChange.h"
@@ -34,6 +35,7 @@ AboutSettingsViewModel::AboutSettingsViewModel(QObject* parent)
     , localHelpFile(AppVariables::sm_stdVars.get(QStringLiteral("HelpFile"), QString()))
     , backgroundWidth(build("AboutViewBackgroundWidth").toInt())
     , backgroundColor(build("AboutViewBackgroundColor"))
+    , archiveRunner(new BackgroundRunner(QStringLiteral("SystemInformation"), this))
 {
     if (QFileInfo::exists(localHelpFile)) {
         visibleManual = true;
@@ -56,20 +58,39 @@ void AboutSettingsViewModel::set_BackgroundColor(QString color)
 
 void AboutSettingsViewModel::collectSystemInfo()
 {
-    // Each box goes over the window that asked: while the archive is being
-    // made, the focus is not back from the save dialog yet, and a box over no
-    // window would leave the keys to the document the user worked in before.
+    if (archiveRunner->isBusy()) {
+        qInfo() << "System information archive: the previous one is still being written";
+        return;
+    }
+    // Each box goes over the window that asked: when the archive is done, the
+    // focus may not be back from the save dialog yet, and a box over no window
+    // would leave the keys to the document the user worked in before.
     archiveOpener = QGuiApplication::focusWindow();
     try {
         const QString path = chooseArchivePath();
         if (path.isEmpty())
             return;
-        GeneralSystemInformationManager manager;
-        // The save dialog has already asked before replacing a file.
-        if (manager.CollectSystemInformation(path, true))
-            showArchiveSaved(path);
-        else
-            showArchiveError(manager.errorText());
+        struct Outcome
+        {
+            bool saved = false;
+            QString error;
+        };
+        archiveRunner->run<Outcome>(
+            [path](const CancellationCondition& canceled) {
+                GeneralSystemInformationManager manager;
+                manager.setCancellation(&canceled);
+                Outcome outcome;
+                // The save dialog has already asked before replacing a file.
+                outcome.saved = manager.CollectSystemInformation(path, true);
+                outcome.error = manager.errorText();
+                return outcome;
+            },
+            [this, path](const Outcome& outcome) {
+                if (outcome.saved)
+                    showArchiveSaved(path);
+                else
+                    showArchiveError(outcome.error);
+            });
     } catch (const std::exception& e) {
         qWarning().noquote() << QStringLiteral("Error in AboutSettingsViewModel::collectSystemInfo: ")
                 + QString::fromUtf8(e.what());

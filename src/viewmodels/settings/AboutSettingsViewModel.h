@@ -6,8 +6,11 @@
 #include <QString>
 #include <QWindow>
 
+class BackgroundRunner;
+
 // The "О программе" page: the client id, version, product texts and links,
-// all fixed when the page is built, and the diagnostic archive. GUI thread.
+// all fixed when the page is built, and the diagnostic archive, written in a
+// thread of its own. GUI thread.
 class AboutSettingsViewModel : public AppSettingsViewModel
 {
     Q_OBJECT
@@ -40,7 +43,9 @@ public:
 public slots:
     void set_BackgroundWidth(int width);
     void set_BackgroundColor(QString color);
-    // Reached through getSystemInfo: asks where to save, then writes the archive there.
+    // Reached through getSystemInfo: asks where to save, then writes the archive
+    // there in the background and tells how that went. Ignored while an archive
+    // is being written.
     void collectSystemInfo();
 
 public:
@@ -75,4 +80,6 @@ private:
     QString backgroundColor;
     // The window the archive was asked from, while its dialogs run.
     QPointer<QWindow> archiveOpener;
+    // Going away (at quit) it ends tar and the copying.
+    BackgroundRunner* archiveRunner;
 };

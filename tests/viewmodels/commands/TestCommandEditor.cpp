@@ -1,6 +1,7 @@
 #include "AsrManager.h"
 #include "CommandsCollectionViewModel.h"
 #include "CommandsViewModel.h"
+#include "EventLoopProbe.h"
 #include "FakeThemeList.h"
 #include "FileCopyEditModel.h"
 #include "FileDialogSettings.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <functional>
@@ -102,6 +104,7 @@ private slots:
     void secondField();
     void documentChoice_data();
     void documentChoice();
+    void slowDocumentPreview();
 
 private:
     CommandsCollectionViewModel* collection(UserCommandType type) const { return editor->get_Collection(type); }
@@ -455,16 +458,45 @@ void TestCommandEditor::documentChoice()
     editor->set_ThemeIndex(1);
     // The stored document is gone: the preview says so, and the command can still be saved.
     auto* model = qobject_cast<FileCopyEditModel*>(collection(FileCopy)->editCommand(row(FileCopy, "шаблон")));
-    QCOMPARE(model->get_PreviewText(), QStringLiteral("Файла не существует"));
+    QTRY_COMPARE(model->get_PreviewText(), QStringLiteral("Файла не существует"));
     QVERIFY(model->get_IsError());
 
     answerFileDialog(chosen);
     model->selectFile();
     QTEST(model->filePathField()->get_Text(), "path");
-    QTEST(model->get_PreviewText(), "preview");
+    QFETCH(QString, preview);
+    QTRY_COMPARE(model->get_PreviewText(), preview);
     QTEST(model->get_IsError(), "isError");
     QTEST(QString(FileDialogSettings().LastFilePath), "lastPath");
     QVERIFY(model->validate());
+}
+
+// A document that takes a while to read does not hold the editor up; a
+// document chosen meanwhile is the one shown.
+void TestCommandEditor::slowDocumentPreview()
+{
+    const QString bin = TestHome::path() + QStringLiteral("/bin");
+    QVERIFY(QDir().mkpath(bin));
+    const QByteArray path = UserCommandFixtures::installUnzip(bin, "sleep 1", QStringLiteral("документ"));
+    // Also when a check fails: later cases must find the real unzip.
+    const auto restorePath = qScopeGuard([path] { qputenv("PATH", path); });
+    const QString slow = TestHome::path() + QStringLiteral("/осмотр.odt");
+    const QString quick = TestHome::path() + QStringLiteral("/осмотр.txt");
+    QVERIFY(UserCommandFixtures::writeFile(slow, "read by the stand-in unzip"));
+    QVERIFY(UserCommandFixtures::writeFile(quick, "Жалоб нет.\n"));
+    auto* model = qobject_cast<FileCopyEditModel*>(collection(FileCopy)->newCommand());
+
+    EventLoopProbe probe;
+    model->filePathField()->SetText(slow);
+    QTRY_COMPARE_WITH_TIMEOUT(model->get_PreviewText(), QStringLiteral("документ\r\n"), TestHome::scaled(10000));
+    QVERIFY2(probe.longestStall() < TestHome::scaled(500), qPrintable(QString::number(probe.longestStall())));
+    QSignalSpy shown(model, &FileCopyEditModel::changed_PreviewText);
+    model->filePathField()->SetText(slow + QStringLiteral("x"));
+    model->filePathField()->SetText(slow);
+    model->filePathField()->SetText(quick);
+    QTRY_COMPARE_WITH_TIMEOUT(model->get_PreviewText(), QStringLiteral("Жалоб нет.\n"), TestHome::scaled(10000));
+    for (const QList<QVariant>& text : shown)
+        QVERIFY2(text.at(0).toString() != QStringLiteral("документ\r\n"), "a document chosen before was shown");
 }
 
 QTEST_MAIN(TestCommandEditor)

@@ -2,12 +2,17 @@
 #include "GeneralSystemInformationManager.h"
 
 #include "ChildProcess.h"
+#include "EventLoopProbe.h"
+#include "StayingProgram.h"
 #include "TestHome.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 QString runTar(const QStringList& arguments)
@@ -38,11 +43,16 @@ class ScriptedAboutPage : public AboutSettingsViewModel
 {
 public:
     QString answer;
+    int asked = 0;
     QStringList errorsShown;
     QStringList savedShown;
 
 protected:
-    QString chooseArchivePath() override { return answer; }
+    QString chooseArchivePath() override
+    {
+        ++asked;
+        return answer;
+    }
     void showArchiveSaved(const QString& path) override { savedShown << path; }
     void showArchiveError(const QString& text) override { errorsShown << text; }
 };
@@ -63,6 +73,9 @@ private slots:
     void failuresLeaveNoArchive_data();
     void failuresLeaveNoArchive();
     void aboutPage();
+    void archiveLeavesTheEventLoopFree_data();
+    void archiveLeavesTheEventLoopFree();
+    void quitWhileArchiving();
     void suggestedFolder();
 
 private:
@@ -190,7 +203,8 @@ void TestSystemInformationArchive::failuresLeaveNoArchive()
         writeFile(archive, existing);
 
     GeneralSystemInformationManager manager;
-    manager.setProgramTimeout(300);
+    // Long enough for the failing tar to end on a loaded machine, short for the hanging one.
+    manager.setProgramTimeout(TestHome::scaled(1000));
     if (!error.isEmpty())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^System information archive not written: ")));
     QCOMPARE(manager.CollectSystemInformation(archive, replace), written);
@@ -214,15 +228,80 @@ void TestSystemInformationArchive::aboutPage()
 
     page.answer = work.filePath(QStringLiteral("SysInfo.tar.gz"));
     emit page.getSystemInfo();
+    QTRY_COMPARE_WITH_TIMEOUT(page.savedShown, QStringList{page.answer}, TestHome::scaled(30000));
     QCOMPARE(page.errorsShown, QStringList());
-    QCOMPARE(page.savedShown, QStringList{page.answer});
     QVERIFY(runTar({QStringLiteral("-tzf"), page.answer}).contains(QStringLiteral("./configs/settings.ini")));
 
     page.answer = work.filePath(QStringLiteral("missing/SysInfo.tar.gz"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^System information archive not written: ")));
     emit page.getSystemInfo();
-    QCOMPARE(page.errorsShown.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(page.errorsShown.size(), 1, TestHome::scaled(30000));
     QCOMPARE(page.savedShown.size(), 1);
+}
+
+void TestSystemInformationArchive::archiveLeavesTheEventLoopFree_data()
+{
+    QTest::addColumn<int>("logMegabytes");
+    QTest::addColumn<QByteArray>("tarDelay");
+    QTest::newRow("large log folder") << 48 << QByteArray();
+    QTest::newRow("slow tar") << 1 << QByteArray("sleep 2");
+}
+
+// Tray menu, hotkeys and quitting are heard while the archive is written.
+void TestSystemInformationArchive::archiveLeavesTheEventLoopFree()
+{
+    QFETCH(int, logMegabytes);
+    QFETCH(QByteArray, tarDelay);
+    const QString logs = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs");
+    QVERIFY(QDir().mkpath(logs));
+    QByteArray noise(1024 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < logMegabytes; ++i) {
+        // Random bytes: gzip gets nothing for free.
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        QFile log(logs + QStringLiteral("/log_%1.log").arg(i / 8));
+        QVERIFY(log.open(QIODevice::Append));
+        QCOMPARE(log.write(noise), qint64(noise.size()));
+    }
+    if (!tarDelay.isEmpty())
+        fakeTar(tarDelay + "\nexec " + QFile::encodeName(QStandardPaths::findExecutable("tar")) + " \"$@\"");
+
+    ScriptedAboutPage page;
+    page.answer = work.filePath(QStringLiteral("SysInfo.tar.gz"));
+    EventLoopProbe probe;
+    emit page.getSystemInfo();
+    QTRY_COMPARE_WITH_TIMEOUT(page.savedShown.size() + page.errorsShown.size(), 1, TestHome::scaled(60000));
+    const qint64 stall = probe.longestStall();
+    qInfo("Archive of %d MB of logs written in %lld ms; the event loop stood still for at most %lld ms", logMegabytes,
+          probe.elapsed(), stall);
+    QCOMPARE(page.errorsShown, QStringList());
+    QVERIFY(runTar({QStringLiteral("-tzf"), page.answer}).contains(QStringLiteral("./logs/log_0.log")));
+    QVERIFY2(stall < TestHome::scaled(500), qPrintable(QString::number(stall)));
+}
+
+// Quitting while tar runs ends it at once and leaves nothing behind; a second
+// request meanwhile is not taken.
+void TestSystemInformationArchive::quitWhileArchiving()
+{
+    const QString pidFile = work.filePath(QStringLiteral("tar.pid"));
+    fakeTar(StayingProgram::script(pidFile));
+    const QString folder = work.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(folder));
+    auto page = std::make_unique<ScriptedAboutPage>();
+    page->answer = QDir(folder).filePath(QStringLiteral("SysInfo.tar.gz"));
+    EventLoopProbe probe;
+    emit page->getSystemInfo();
+    const pid_t tar = StayingProgram::waitForPid(pidFile, TestHome::scaled(10000));
+    QVERIFY(tar > 0);
+    QVERIFY(StayingProgram::isRunning(tar));
+    emit page->getSystemInfo();
+    QCOMPARE(page->asked, 1);
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^System information archive not written: ")));
+    const qint64 quitting = EventLoopProbe::timed([&] { page.reset(); });
+    QVERIFY2(quitting < TestHome::scaled(1000), qPrintable(QString::number(quitting)));
+    QVERIFY2(probe.longestStall() < TestHome::scaled(1000), qPrintable(QString::number(probe.longestStall())));
+    QVERIFY(!StayingProgram::isRunning(tar));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestSystemInformationArchive::suggestedFolder()
