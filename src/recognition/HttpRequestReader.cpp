@@ -1,31 +1,10 @@
 #include "HttpRequestReader.h"
 
+#include "HttpFields.h"
+
 #include <algorithm>
 
 namespace {
-// RFC 9110 token characters: methods and header names.
-bool isToken(const QByteArray& text)
-{
-    static const QByteArray extra("!#$%&'*+-.^_`|~");
-    if (text.isEmpty())
-        return false;
-    for (const char c : text) {
-        const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alphanumeric && !extra.contains(c))
-            return false;
-    }
-    return true;
-}
-
-bool hasControlCharacters(const QByteArray& text)
-{
-    for (const char c : text) {
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f)
-            return true;
-    }
-    return false;
-}
-
 bool isBlank(char c)
 {
     return c == '\r' || c == '\n' || c == ' ' || c == '\t';
@@ -34,6 +13,19 @@ bool isBlank(char c)
 bool isDigits(const QByteArray& text)
 {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+enum class Version { Malformed, Http1, Other };
+
+// RFC 9112, 2.3: "HTTP/" DIGIT "." DIGIT; a later major version alone ("HTTP/2") is told apart.
+Version versionOf(const QByteArray& text)
+{
+    const QList<QByteArray> numbers = text.mid(5).split('.');
+    if (!text.startsWith("HTTP/") || numbers.size() > 2 || !std::all_of(numbers.begin(), numbers.end(), isDigits))
+        return Version::Malformed;
+    if (numbers.first() != "1")
+        return Version::Other;
+    return numbers.size() == 2 && numbers.last().size() == 1 ? Version::Http1 : Version::Malformed;
 }
 
 QByteArray withoutCarriageReturn(QByteArray line)
@@ -104,9 +96,11 @@ HttpRequestReader::State HttpRequestReader::parseHead(const QByteArray& head)
         return fail(400, QStringLiteral("The request line is not 'METHOD target HTTP/1.1'"));
     m_method = requestLine.at(0).trimmed();
     m_target = requestLine.at(1).trimmed();
-    if (!isToken(m_method) || m_target.isEmpty() || hasControlCharacters(m_target))
+    const Version version = requestLine.size() == 3 ? versionOf(requestLine.at(2).trimmed()) : Version::Http1;
+    if (!HttpFields::isToken(m_method) || m_target.isEmpty() || !HttpFields::isValue(m_target)
+        || version == Version::Malformed)
         return fail(400, QStringLiteral("The request line is not 'METHOD target HTTP/1.1'"));
-    if (requestLine.size() == 3 && !requestLine.at(2).trimmed().startsWith("HTTP/1."))
+    if (version == Version::Other)
         return fail(505, QStringLiteral("Only HTTP/1.x is served"));
 
     for (int i = 1; i < lines.size(); ++i) {
@@ -118,7 +112,7 @@ HttpRequestReader::State HttpRequestReader::parseHead(const QByteArray& head)
         const QByteArray name = line.left(colon);
         const QByteArray value = line.mid(colon + 1).trimmed();
         // A stray carriage return would start a header of its own upstream.
-        if (!isToken(name) || hasControlCharacters(value))
+        if (!HttpFields::isToken(name) || !HttpFields::isValue(value))
             return fail(400, QStringLiteral("Header line %1 has an invalid name or value").arg(i));
         m_headers.append({name, value});
     }

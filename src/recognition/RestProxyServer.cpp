@@ -2,19 +2,23 @@
 
 #include "ClientConnectionSettings.h"
 #include "FormApiSettings.h"
+#include "HttpFields.h"
+#include "LingeringClose.h"
+#include "LocalHostHeader.h"
 #include "LogCategories.h"
 #include "NetworkErrorText.h"
 #include "RestClient.h"
 #include "RestJsonWorker.h"
 
 #include <QJsonDocument>
-#include <QRegularExpression>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace {
 constexpr int StateDisconnected = 1;
@@ -25,20 +29,10 @@ const QString ConnectionErrorText = QStringLiteral("Ошибка подключ�
 
 // Headers that describe this connection or this request's framing, not the
 // request: the forwarded request gets its own.
-bool isHopByHop(const QByteArray& name)
+bool isOwnHeader(const QByteArray& name, const QList<QByteArray>& connectionValues)
 {
-    static const QList<QByteArray> names{"connection", "keep-alive", "proxy-connection", "transfer-encoding", "te",
-                                         "trailer", "upgrade", "expect", "accept-encoding", "content-length"};
-    return names.contains(name.toLower());
-}
-
-// DNS rebinding: a page of another site whose name resolves to 127.0.0.1
-// still names its own host here.
-bool isLocalHost(const QByteArray& host)
-{
-    static const QRegularExpression pattern(QStringLiteral("^(localhost|127\\.0\\.0\\.1|\\[::1\\])(:[0-9]{1,5})?$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    return pattern.match(QString::fromLatin1(host)).hasMatch();
+    static const QList<QByteArray> framing{"expect", "accept-encoding", "content-length"};
+    return framing.contains(name.toLower()) || HttpFields::isHopByHop(name, connectionValues);
 }
 
 bool isLoopbackName(const QString& ip)
@@ -72,13 +66,13 @@ QByteArray substituteAddress(const QByteArray& bytes, const QByteArray& address)
 
 // Repeated fields form one list (RFC 9110, 5.3): every value is forwarded,
 // cookies joined as one Cookie header joins them.
-QMap<QByteArray, QByteArray> forwardedHeaders(const QList<HttpRequestReader::Header>& headers,
-                                              const QByteArray& address)
+QMap<QByteArray, QByteArray> forwardedHeaders(const HttpRequestReader& request, const QByteArray& address)
 {
     QMap<QByteArray, QByteArray> result;
     QHash<QByteArray, QByteArray> firstSpelling;
-    for (const HttpRequestReader::Header& header : headers) {
-        if (isHopByHop(header.first))
+    const QList<QByteArray> connection = request.headerValues("Connection");
+    for (const HttpRequestReader::Header& header : request.headers()) {
+        if (isOwnHeader(header.first, connection))
             continue;
         const QByteArray value = substituteAddress(header.second, address);
         const QByteArray lower = header.first.toLower();
@@ -105,14 +99,20 @@ bool isOriginAllowed(const HttpRequestReader& request)
                        [&](const QByteArray& origin) { return formApi.isOriginAllowed(QString::fromLatin1(origin)); });
 }
 
-QByteArray withConnectionClose(const QByteArray& response)
+QByteArray withConnectionClose(QByteArray response)
 {
     const int statusEnd = response.indexOf("\r\n");
     if (!response.startsWith("HTTP/") || statusEnd < 0)
         return RestProxyServer::errorResponse(502, "Bad Gateway", ConnectionErrorText,
                                               QStringLiteral("The server's answer is not HTTP"));
-    QByteArray result = response;
-    return result.insert(statusEnd + 2, "Connection: close\r\n");
+    // In place: the answer may carry megabytes.
+    return response.insert(statusEnd + 2, "Connection: close\r\n");
+}
+
+QByteArray busyResponse()
+{
+    return RestProxyServer::errorResponse(503, "Service Unavailable", RestJsonWorker::defaultErrorText(),
+                                          QStringLiteral("Too many requests at once"));
 }
 } // namespace
 
@@ -126,17 +126,20 @@ RestProxyServer::RestProxyServer()
 
 RestProxyServer::~RestProxyServer()
 {
-    // A request being forwarded would hold this thread for the REST limit:
-    // its wait gives up at an interruption request.
-    thread->requestInterruption();
-    // The listener and the sockets belong to the proxy thread: they go there.
+    // The listener, the sockets and the forwards belong to the proxy thread: they end there.
     if (thread->isRunning() && QThread::currentThread() != thread) {
         QMetaObject::invokeMethod(
             this,
             [this] {
                 stopServer();
+                // A forward asked to stop gives its request up at once.
                 for (QTcpSocket* socket : connections.keys())
                     dropConnection(socket);
+                for (QThread* forwarder : forwarders) {
+                    forwarder->wait();
+                    delete forwarder;
+                }
+                forwarders.clear();
                 qDeleteAll(findChildren<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly));
             },
             Qt::BlockingQueuedConnection);
@@ -200,48 +203,92 @@ void RestProxyServer::incomingConnection(qintptr descriptor)
         return;
     }
     if (openSockets >= MaxConnections) {
-        if (!refusing)
-            qCWarning(lcRestProxyServer) << "More than" << MaxConnections << "connections at once: closing new ones";
-        refusing = true;
-        socket->abort();
-        delete socket;
-        return;
+        const bool dropped = dropOldestUnfinishedHead();
+        if (!full)
+            qCWarning(lcRestProxyServer).noquote()
+                << "More than" << MaxConnections << "connections at once: closing"
+                << (dropped ? "the oldest that has not sent its request head" : "new ones");
+        full = true;
+        if (!dropped) {
+            socket->abort();
+            delete socket;
+            return;
+        }
+    } else {
+        full = false;
     }
-    refusing = false;
     ++openSockets;
     connect(socket, &QObject::destroyed, this, [this] { --openSockets; });
     // Read as far as the request reader takes it; the rest waits in the kernel.
     socket->setReadBufferSize(HttpRequestReader::MaxHeadSize);
     auto* connection = new Connection;
+    connection->serial = ++accepted;
+    connection->age.start();
     // Counted from the accept: a peer that sends a byte now and then gains nothing.
     connection->deadline = new QTimer(socket);
     connection->deadline->setSingleShot(true);
-    connection->deadline->setInterval(requestTimeoutMs);
-    connect(connection->deadline, &QTimer::timeout, this, [this, socket] {
-        qCInfo(lcRestProxyServer) << "Closing a connection still open after" << requestTimeoutMs << "ms";
-        dropConnection(socket);
-    });
+    connect(connection->deadline, &QTimer::timeout, this, [this, socket] { onDeadline(socket); });
     connections.insert(socket, connection);
     connect(socket, &QTcpSocket::readyRead, this, &RestProxyServer::onReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, &RestProxyServer::onDisconnected);
-    connection->deadline->start();
+    connection->deadline->start(qMin(headTimeoutMs, requestTimeoutMs));
+}
+
+bool RestProxyServer::dropOldestUnfinishedHead()
+{
+    QTcpSocket* oldest = nullptr;
+    quint64 oldestSerial = 0;
+    for (auto it = connections.cbegin(); it != connections.cend(); ++it) {
+        const Connection* connection = it.value();
+        if (connection->stage == Stage::Reading && !connection->reader.headersComplete()
+            && (!oldest || connection->serial < oldestSerial)) {
+            oldest = it.key();
+            oldestSerial = connection->serial;
+        }
+    }
+    if (!oldest)
+        return false;
+    release(oldest);
+    // At once, so that its place is free for the new one.
+    delete oldest;
+    return true;
+}
+
+void RestProxyServer::onDeadline(QTcpSocket* socket)
+{
+    Connection* connection = connections.value(socket);
+    // A forward ends with an answer within its own time limit.
+    if (!connection || connection->stage == Stage::Forwarding)
+        return;
+    const bool headOnly = connection->stage == Stage::Reading && !connection->reader.headersComplete();
+    const qint64 limit = headOnly ? headTimeoutMs : requestTimeoutMs;
+    const qint64 age = connection->age.elapsed();
+    if (age < limit) {
+        connection->deadline->start(int(limit - age));
+        return;
+    }
+    if (connection->stage == Stage::Waiting) {
+        qCWarning(lcRestProxyServer) << "A request waited" << age << "ms for one of" << MaxForwards
+                                     << "forwards: answered 503";
+        respond(socket, busyResponse());
+        return;
+    }
+    qCInfo(lcRestProxyServer) << "Closing a connection whose request" << (headOnly ? "head" : "body")
+                              << "is not complete after" << age << "ms";
+    dropConnection(socket);
 }
 
 void RestProxyServer::onReadyRead()
 {
     auto* socket = qobject_cast<QTcpSocket*>(sender());
     Connection* connection = connections.value(socket);
-    if (!connection) {
-        // Answered already: one request per connection.
-        if (socket)
-            socket->readAll();
+    // One request per connection: what follows it is read only when the answer is written.
+    if (!connection || connection->stage != Stage::Reading)
         return;
-    }
     const QByteArray bytes = socket->readAll();
     if (bufferedBytes() + bytes.size() > MaxBufferedBytes) {
         qCWarning(lcRestProxyServer) << "Requests in progress hold" << bufferedBytes() << "bytes: one more refused";
-        respond(socket, errorResponse(503, "Service Unavailable", RestJsonWorker::defaultErrorText(),
-                                      QStringLiteral("Too many requests at once")));
+        respond(socket, busyResponse());
         return;
     }
     HttpRequestReader& reader = connection->reader;
@@ -259,7 +306,14 @@ void RestProxyServer::onReadyRead()
         respond(socket, errorResponse(reader.errorStatus(), reader.errorReason(), BadRequestText, reader.errorText()));
         return;
     }
-    respond(socket, answer(reader));
+    const std::optional<QByteArray> refused = refusal(reader);
+    if (refused) {
+        respond(socket, *refused);
+        return;
+    }
+    connection->stage = Stage::Waiting;
+    waiting.append(socket);
+    startForwards();
 }
 
 qint64 RestProxyServer::bufferedBytes() const
@@ -270,10 +324,10 @@ qint64 RestProxyServer::bufferedBytes() const
     return total;
 }
 
-QByteArray RestProxyServer::answer(const HttpRequestReader& request)
+std::optional<QByteArray> RestProxyServer::refusal(const HttpRequestReader& request)
 {
     const QByteArray host = request.header("Host");
-    if (!isLocalHost(host)) {
+    if (!LocalHostHeader::isLocal(host)) {
         qCWarning(lcRestProxyServer).noquote() << "Refused a request for host" << QString::fromLatin1(host.left(100));
         return errorResponse(403, "Forbidden", BadRequestText,
                              QStringLiteral("Host must be localhost, 127.0.0.1 or [::1]"));
@@ -285,48 +339,97 @@ QByteArray RestProxyServer::answer(const HttpRequestReader& request)
         return errorResponse(403, "Forbidden", BadRequestText,
                              QStringLiteral("Origin is not one of FormApiServer/AllowedOrigins"));
     }
-
     ClientConnectionSettings asrClient;
-    const QString ip = asrClient.Ip;
-    if (isLoopbackName(ip) && int(asrClient.RestPort) == int(serverPort())) {
+    if (isLoopbackName(asrClient.Ip) && int(asrClient.RestPort) == int(serverPort())) {
         qCWarning(lcRestProxyServer) << "The recognition server's REST address is this proxy: request dropped";
         return QByteArray();
     }
+    return std::nullopt;
+}
 
+void RestProxyServer::startForwards()
+{
+    while (forwarders.size() < MaxForwards && !waiting.isEmpty()) {
+        QTcpSocket* socket = waiting.takeFirst();
+        forward(socket, connections.value(socket));
+    }
+}
+
+void RestProxyServer::forward(QTcpSocket* socket, Connection* connection)
+{
+    const HttpRequestReader& request = connection->reader;
+    ClientConnectionSettings asrClient;
+    const QString ip = asrClient.Ip;
     const QByteArray address = ip.toUtf8();
     const QByteArray path = substituteAddress(request.target(), address);
     const QByteArray body = substituteAddress(request.body(), address);
-    QMap<QByteArray, QByteArray> headers = forwardedHeaders(request.headers(), address);
+    QMap<QByteArray, QByteArray> headers = forwardedHeaders(request, address);
     if (!body.isEmpty() || !request.header("Content-Length").isNull())
         headers.insert("Content-Length", QByteArray::number(body.size()));
-
     const QByteArray method = request.method();
     qCDebug(lcRestProxyServer).noquote() << "Method:" << QString::fromLatin1(method)
                                          << "UrlPart:" << QString::fromUtf8(path.split('?').first())
                                          << QStringLiteral("Target: %1:%2").arg(ip).arg(int(asrClient.RestPort))
                                          << "Body:" << body.size() << "bytes";
-    try {
-        return withConnectionClose(proxyRequest(method, path, headers, body));
-    } catch (const std::exception& e) {
-        const QString text = QString::fromUtf8(e.what());
-        qCWarning(lcRestProxyServer).noquote() << (text.isEmpty() ? QStringLiteral("Unknown error") : text);
-        return errorResponse(502, "Bad Gateway", ConnectionErrorText, text);
-    } catch (...) {
-        qCWarning(lcRestProxyServer) << "Unknown error";
-        return errorResponse(502, "Bad Gateway", ConnectionErrorText, QString());
-    }
+
+    auto response = std::make_shared<QByteArray>();
+    const int timeoutMs = forwardTimeoutMs;
+    QThread* forwarder = QThread::create([=] {
+        try {
+            *response = withConnectionClose(sendUpstream(method, path, headers, body, timeoutMs));
+        } catch (const std::exception& e) {
+            const QString text = QString::fromUtf8(e.what());
+            qCWarning(lcRestProxyServer).noquote() << (text.isEmpty() ? QStringLiteral("Unknown error") : text);
+            *response = errorResponse(502, "Bad Gateway", ConnectionErrorText, text);
+        } catch (...) {
+            qCWarning(lcRestProxyServer) << "Unknown error";
+            *response = errorResponse(502, "Bad Gateway", ConnectionErrorText, QString());
+        }
+    });
+    forwarder->setObjectName(QStringLiteral("RestProxyForward"));
+    connection->stage = Stage::Forwarding;
+    connection->forwarder = forwarder;
+    forwarders.insert(forwarder);
+    const QPointer<QTcpSocket> target(socket);
+    connect(forwarder, &QThread::finished, this,
+            [this, forwarder, target, response] { onForwarded(forwarder, target, *response); });
+    forwarder->start();
+}
+
+void RestProxyServer::onForwarded(QThread* forwarder, QTcpSocket* socket, const QByteArray& response)
+{
+    // Already ended and deleted when the proxy is going away.
+    if (!forwarders.remove(forwarder))
+        return;
+    Connection* connection = socket ? connections.value(socket) : nullptr;
+    const bool awaited = connection && connection->forwarder == forwarder;
+    if (awaited)
+        connection->forwarder = nullptr;
+    // Finished is its last signal: the thread is about to end.
+    forwarder->wait();
+    delete forwarder;
+    if (awaited)
+        respond(socket, response);
+    startForwards();
 }
 
 QByteArray RestProxyServer::proxyRequest(QByteArray method, QByteArray path, QMap<QByteArray, QByteArray> headers,
                                          QByteArray body)
+{
+    return sendUpstream(method, path, headers, body, forwardTimeoutMs);
+}
+
+QByteArray RestProxyServer::sendUpstream(const QByteArray& method, const QByteArray& path,
+                                         const QMap<QByteArray, QByteArray>& headers, const QByteArray& body,
+                                         int timeoutMs)
 {
     ClientConnectionSettings asrClient;
     RestClient client;
     client.initialize(asrClient.Ip, asrClient.RestPort, asrClient.UseTls);
     // The form names the whole path itself.
     client.setApiPrefix(QStringLiteral("/"));
-    if (forwardTimeoutMs >= 0)
-        client.setTimeout(forwardTimeoutMs);
+    if (timeoutMs >= 0)
+        client.setTimeout(timeoutMs);
     client.addHeaders(headers);
     if (method == "POST")
         return client.executeClearHttp(QString::fromUtf8(path), POST, body, {});
@@ -335,19 +438,32 @@ QByteArray RestProxyServer::proxyRequest(QByteArray method, QByteArray path, QMa
 
 void RestProxyServer::respond(QTcpSocket* socket, const QByteArray& response)
 {
-    Connection* connection = connections.take(socket);
-    // Now it bounds the time the peer takes to read the answer.
-    connection->deadline->start();
-    delete connection;
+    release(socket);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    disconnect(socket, &QTcpSocket::disconnected, this, nullptr);
     if (!response.isEmpty())
         socket->write(response);
-    socket->disconnectFromHost();
+    LingeringClose::start(socket, requestTimeoutMs, LingerMs);
 }
 
 void RestProxyServer::dropConnection(QTcpSocket* socket)
 {
-    delete connections.take(socket);
+    release(socket);
     socket->abort();
+    socket->deleteLater();
+}
+
+void RestProxyServer::release(QTcpSocket* socket)
+{
+    Connection* connection = connections.take(socket);
+    if (!connection)
+        return;
+    waiting.removeOne(socket);
+    connection->deadline->stop();
+    // Nobody waits for its answer any more.
+    if (connection->forwarder)
+        connection->forwarder->requestInterruption();
+    delete connection;
 }
 
 void RestProxyServer::onDisconnected()
@@ -355,7 +471,7 @@ void RestProxyServer::onDisconnected()
     auto* socket = qobject_cast<QTcpSocket*>(sender());
     if (!socket)
         return;
-    delete connections.take(socket);
+    release(socket);
     socket->deleteLater();
 }
 

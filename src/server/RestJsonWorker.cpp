@@ -32,6 +32,8 @@ QJsonObject RestJsonWorker::createDefaultErrorResult(QString debugText)
 
 QJsonObject RestJsonWorker::createResult(QNetworkReply* reply)
 {
+    if (replyTooLarge())
+        return createDefaultErrorResult(tooLargeText());
     if (reply->error() != QNetworkReply::NoError)
         return createDefaultErrorResult(networkErrorText(reply->error(), reply->errorString()));
 

@@ -2,6 +2,7 @@
 
 #include "ClientInfoSettings.h"
 #include "ConnectionHelper.h"
+#include "SingleSendBody.h"
 
 #include <QCoreApplication>
 #include <QMutexLocker>
@@ -107,11 +108,30 @@ QString StubRestWorker::abortedText()
     return networkErrorText(QNetworkReply::OperationCanceledError, QStringLiteral("Operation canceled"));
 }
 
+QString StubRestWorker::tooLargeText()
+{
+    return QStringLiteral("The server's reply is larger than %1 bytes").arg(MaxReplySize);
+}
+
 void StubRestWorker::abortPending()
 {
     QMutexLocker lock(&mutex);
     if (pendingReply)
         pendingReply->abort();
+}
+
+void StubRestWorker::checkReplySize(QNetworkReply* reply)
+{
+    if (tooLarge)
+        return;
+    // The declared length ends it before the transfer; the bytes held, when
+    // the length is not declared (chunked) or not told truly.
+    const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (declared <= MaxReplySize && reply->bytesAvailable() <= MaxReplySize)
+        return;
+    qWarning().noquote() << tooLargeText() + ": aborted";
+    tooLarge = true;
+    reply->abort();
 }
 
 void StubRestWorker::onThreadFinished()
@@ -198,10 +218,13 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
         QMutexLocker lock(&mutex);
         QNetworkReply* reply = nullptr;
         switch (httpMethod) {
-        case POST:
+        case POST: {
             qInfo().noquote() << "POST REQUEST " + target + "\n";
-            reply = manager->post(request, data);
+            auto* body = new SingleSendBody(data);
+            reply = manager->post(request, body);
+            body->setParent(reply);
             break;
+        }
         case PUT:
             qInfo().noquote() << "PUT REQUEST " + target + "\n";
             reply = manager->put(request, data);
@@ -213,6 +236,13 @@ void StubRestWorker::restExecute(QString url, Method httpMethod, QByteArray data
             break;
         }
         pendingReply = reply;
+        // The network layer stops reading at its buffer limit until the reply
+        // is read from, so what it holds stays bounded until the check aborts
+        // it. It may stop up to one block short of that limit, and then never
+        // tells of the last bytes: the limit lies well past the cap.
+        reply->setReadBufferSize(2 * MaxReplySize);
+        connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { checkReplySize(reply); });
+        connect(reply, &QNetworkReply::readyRead, this, [this, reply] { checkReplySize(reply); });
         connect(reply, &QNetworkReply::finished, this, &StubRestWorker::onExecuteFinished);
         return;
     } catch (...) {

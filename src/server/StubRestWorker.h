@@ -25,6 +25,10 @@ class StubRestWorker : public QObject
     Q_OBJECT
 
 public:
+    // A reply body past this is not read on: the reply is aborted (the same
+    // order as the link's message limit).
+    static constexpr qint64 MaxReplySize = 16 * 1024 * 1024;
+
     // A null configuration means plain HTTP.
     StubRestWorker(const QSslConfiguration* sslConfiguration, const QMap<QByteArray, QByteArray>& headers);
     ~StubRestWorker() override;
@@ -47,6 +51,8 @@ public:
     // The debug text of an aborted reply, also used when the worker had to be abandoned.
     static QString networkErrorText(int code, const QString& errorString);
     static QString abortedText();
+    // The debug text of a reply aborted for its size.
+    static QString tooLargeText();
 
 public slots:
     virtual void onExecuteFinished();
@@ -64,6 +70,9 @@ protected:
     // Runs the typed result building for a finished reply; may throw.
     virtual void storeResult(QNetworkReply* reply) = 0;
 
+    // Whether the reply was aborted for a body larger than MaxReplySize.
+    bool replyTooLarge() const { return tooLarge; }
+
     // Only inside a catch block: logs the exception and makes it the result.
     void failWithCurrentException();
     void quitThread();
@@ -77,6 +86,7 @@ protected:
 
 private:
     void abortPending();
+    void checkReplySize(QNetworkReply* reply);
     void onThreadFinished();
 
     bool useSsl;
@@ -84,6 +94,7 @@ private:
     QNetworkAccessManager* manager;
     QThread* workerThread;
     QMap<QByteArray, QByteArray> headers;
+    bool tooLarge = false;
 
     // Settles who deletes the worker: the caller, or the thread's end after abandon().
     QMutex lifeMutex;

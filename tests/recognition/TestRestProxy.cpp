@@ -3,6 +3,7 @@
 #include "FormApiSettings.h"
 #include "HttpRequestReader.h"
 #include "RestProxyServer.h"
+#include "StubRestWorker.h"
 #include "TestHome.h"
 
 #include <QtTest>
@@ -13,6 +14,9 @@
 #include <QTcpSocket>
 
 #include <memory>
+#include <vector>
+
+using TestHome::scaled;
 
 namespace {
 // Another loopback address, one character longer than the "127.0.0.1" it replaces.
@@ -58,6 +62,9 @@ private slots:
     void readerFramesRequests();
     void forwarding_data();
     void forwarding();
+    void hostileAnswers_data();
+    void hostileAnswers();
+    void busyProxyAnswers503();
     void loopToItselfIsDroppedUnanswered();
     void listensOnLoopbackOnlyWhileConnected();
     void quitWhileForwarding();
@@ -75,6 +82,8 @@ private:
     }
     // Writes the pieces one after another and returns everything answered until the proxy closed.
     QByteArray exchange(const QList<QByteArray>& pieces, bool* refused = nullptr);
+    // Forwards to the given port of 127.0.0.1, or back to the fake REST server with 0.
+    void forwardTo(quint16 port);
 
     std::unique_ptr<FakeHttpServer> rest;
     std::unique_ptr<RestProxyServer> proxy;
@@ -110,17 +119,17 @@ QByteArray TestRestProxy::exchange(const QList<QByteArray>& pieces, bool* refuse
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, proxyPort());
-    const bool connected = socket.waitForConnected(3000);
+    const bool connected = socket.waitForConnected(scaled(5000));
     if (refused)
         *refused = !connected;
     for (const QByteArray& piece : pieces) {
         socket.write(piece);
-        socket.waitForBytesWritten(1000);
+        socket.waitForBytesWritten(scaled(5000));
         // Each piece its own read on the proxy side.
         QTest::qWait(20);
     }
     QByteArray answer;
-    QDeadlineTimer deadline(15000);
+    QDeadlineTimer deadline(scaled(15000));
     while (connected && socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
         socket.waitForReadyRead(100);
         answer += socket.readAll();
@@ -164,6 +173,7 @@ void TestRestProxy::readerFramesRequests_data()
     QTest::newRow("a megabyte of blank lines first")
         << QByteArrayList{QByteArray(1 << 19, '\r').replace("\r", "\r\n"), "GET / HTTP/1.1\r\n\r\n"} << 200 << QByteArray();
     QTest::newRow("HTTP/2") << QByteArrayList{"GET / HTTP/2\r\n\r\n"} << 505 << QByteArray();
+    QTest::newRow("HTTP/1.1x") << QByteArrayList{"GET / HTTP/1.1x\r\n\r\n"} << 400 << QByteArray();
     // What follows a whole request in the same piece does not make the request too large.
     QTest::newRow("bytes after the end") << QByteArrayList{"POST / HTTP/1.1\r\nContent-Length: 2\r\n\r\nab"
                                                            + QByteArray(HttpRequestReader::DefaultMaxSize, 'x')}
@@ -195,7 +205,7 @@ void TestRestProxy::forwarding_data()
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QByteArray>("host");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QByteArrayList>("headers"); // further headers the server must see
+    QTest::addColumn<QByteArrayList>("headers"); // further headers the server must see; a name alone: must not
     const QByteArray server = serverAddress.toString().toLatin1();
     const QString refused = QStringLiteral("Некорректный формат запроса");
     QTest::newRow("GET") << QByteArrayList{"GET /api/Theme HTTP/1.1\r\nHost: localhost:39256\r\n\r\n"} << "" << 200 << ""
@@ -214,6 +224,11 @@ void TestRestProxy::forwarding_data()
                                                         "cookie: b=2\r\nX-Tag: 2\r\n\r\n"}
                                       << "" << 200 << "" << QByteArray("GET") << QByteArray("/a") << server << QByteArray()
                                       << QByteArrayList{"Cookie: a=1; b=2", "X-Tag: 1, 2"};
+    QTest::newRow("hop-by-hop headers")
+        << QByteArrayList{"GET /a HTTP/1.1\r\nHost: localhost\r\nConnection: X-Hop, close\r\nX-Hop: 1\r\n"
+                          "Proxy-Authorization: Basic YTpi\r\nX-End: 2\r\n\r\n"}
+        << "" << 200 << "" << QByteArray("GET") << QByteArray("/a") << server << QByteArray()
+        << QByteArrayList{"X-Hop", "Proxy-Authorization", "X-End: 2"};
     QTest::newRow("server's error") << QByteArrayList{"GET /api/Missing HTTP/1.1\r\nHost: localhost\r\n\r\n"} << "" << 404
                                     << "Нет такого пути" << QByteArray("GET") << QByteArray("/api/Missing") << server
                                     << QByteArray() << QByteArrayList();
@@ -275,9 +290,114 @@ void TestRestProxy::forwarding()
     QCOMPARE(forwarded.header("Content-Length").toInt(), body.size());
     QVERIFY(forwarded.header("Keep-Alive").isNull());
     for (const QByteArray& header : headers) {
-        const QByteArray name = header.left(header.indexOf(':'));
-        QCOMPARE(name + ": " + forwarded.header(name), header);
+        const QByteArray name = header.split(':').first();
+        if (!header.contains(':'))
+            QVERIFY2(forwarded.header(name).isNull(), name.constData());
+        else
+            QCOMPARE(name + ": " + forwarded.header(name), header);
     }
+}
+
+void TestRestProxy::forwardTo(quint16 port)
+{
+    ClientConnectionSettings asrClient;
+    asrClient.Ip = port ? QStringLiteral("127.0.0.1") : serverAddress.toString();
+    asrClient.RestPort = int(port ? port : rest->port());
+    asrClient.sync();
+}
+
+// A compromised or broken server: the page gets a sound answer or 502, and a
+// POST reaches the server once.
+void TestRestProxy::hostileAnswers_data()
+{
+    QTest::addColumn<FakeHttpResponse>("reply");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArrayList>("absent"); // header lines, lower case, the page must not see
+    const auto raw = [](const QByteArray& head) {
+        FakeHttpResponse reply;
+        reply.raw = head + "\r\nContent-Length: 2\r\n\r\n{}";
+        return reply;
+    };
+    const auto streamed = [](qint64 size, bool chunked) {
+        FakeHttpResponse reply;
+        reply.streamedSize = size;
+        reply.chunked = chunked;
+        return reply;
+    };
+    FakeHttpResponse reset;
+    reset.reset = true;
+    QTest::newRow("reset after the request") << reset << 502 << QByteArrayList();
+    QTest::newRow("malformed status line") << raw("HTTP/1.1 2x0 OK") << 502 << QByteArrayList();
+    QTest::newRow("status of four digits") << raw("HTTP/1.1 2000 OK") << 502 << QByteArrayList();
+    QTest::newRow("carriage return in the reason") << raw("HTTP/1.1 200 O\rSet-Cookie: a=1") << 502 << QByteArrayList();
+    QTest::newRow("carriage return in a value") << raw("HTTP/1.1 200 OK\r\nX-Note: a\rSet-Cookie: injected=1") << 502
+                                                << QByteArrayList();
+    QTest::newRow("line without a colon") << raw("HTTP/1.1 200 OK\r\nSet-Cookie injected=1\r\nX-A: 1") << 502
+                                          << QByteArrayList();
+    QTest::newRow("folded line") << raw("HTTP/1.1 200 OK\r\nX-A: 1\r\n Set-Cookie: b=2") << 200
+                                 << QByteArrayList{" ", "set-cookie"};
+    QTest::newRow("hop-by-hop headers") << raw("HTTP/1.1 200 OK\r\nConnection: X-Hop\r\nX-Hop: 1\r\nKeep-Alive: 5\r\n"
+                                               "Upgrade: h2c\r\nProxy-Authenticate: Basic")
+                                        << 200 << QByteArrayList{"x-hop", "keep-alive", "upgrade", "proxy-authenticate"};
+    QTest::newRow("largest answer") << streamed(StubRestWorker::MaxReplySize, false) << 200 << QByteArrayList();
+    QTest::newRow("a byte more") << streamed(StubRestWorker::MaxReplySize + 1, false) << 502 << QByteArrayList();
+    QTest::newRow("a byte more, chunked") << streamed(StubRestWorker::MaxReplySize + 1, true) << 502 << QByteArrayList();
+}
+
+void TestRestProxy::hostileAnswers()
+{
+    QFETCH(FakeHttpResponse, reply);
+    QFETCH(int, status);
+    QFETCH(QByteArrayList, absent);
+    FakeHttpServer upstream;
+    upstream.setResponse(reply);
+    forwardTo(upstream.port());
+    const QByteArray answer = exchange({"POST /api/Claim HTTP/1.1\r\nHost: localhost\r\nContent-Length: 2\r\n\r\n{}"});
+    forwardTo(0);
+    const Response response(answer);
+    QCOMPARE(response.status, status);
+    QCOMPARE(upstream.requestCount(), 1);
+    if (status == 200 && reply.streamedSize)
+        QCOMPARE(response.body.size(), int(reply.streamedSize));
+    for (const QByteArray& line : answer.left(answer.indexOf("\r\n\r\n")).toLower().split('\n').mid(1)) {
+        for (const QByteArray& start : absent)
+            QVERIFY2(!line.startsWith(start), line.constData());
+    }
+}
+
+// Past the forwards at once, a request waits for a place; one that waits too long is told so.
+void TestRestProxy::busyProxyAnswers503()
+{
+    FakeHttpServer upstream;
+    FakeHttpResponse silent;
+    silent.silent = true;
+    upstream.setResponse(silent);
+    forwardTo(upstream.port());
+    onProxyThread([&] {
+        proxy->setForwardTimeout(scaled(60000));
+        proxy->setRequestTimeout(scaled(1000));
+    });
+    std::vector<std::unique_ptr<QTcpSocket>> slow;
+    for (int i = 0; i < RestProxyServer::MaxForwards; ++i) {
+        slow.push_back(std::make_unique<QTcpSocket>());
+        slow.back()->connectToHost(QHostAddress::LocalHost, proxyPort());
+        slow.back()->write("GET /slow HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(upstream.requestCount(), RestProxyServer::MaxForwards, scaled(10000));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("forwards: answered 503")));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(Response(exchange({"GET /late HTTP/1.1\r\nHost: localhost\r\n\r\n"})).status, 503);
+    QVERIFY2(elapsed.elapsed() < scaled(5000), QByteArray::number(elapsed.elapsed()).constData());
+    QCOMPARE(upstream.requestCount(), RestProxyServer::MaxForwards);
+    // Their forwards end with their connections.
+    slow.clear();
+    forwardTo(0);
+    onProxyThread([&] {
+        proxy->setForwardTimeout(-1);
+        proxy->setRequestTimeout(RestProxyServer::DefaultRequestTimeoutMs);
+    });
+    QCOMPARE(Response(exchange({"GET /api/Theme HTTP/1.1\r\nHost: localhost\r\n\r\n"})).status, 200);
 }
 
 void TestRestProxy::loopToItselfIsDroppedUnanswered()

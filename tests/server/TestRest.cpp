@@ -246,6 +246,30 @@ private slots:
             QVERIFY2(!head.toLower().contains("\n" + name + ":"), name.constData());
     }
 
+    // A reply past the limit is cut short, whatever its framing, well before the time limit.
+    void capsReplies_data()
+    {
+        QTest::addColumn<bool>("chunked");
+        QTest::newRow("declared") << false;
+        QTest::newRow("chunked") << true;
+    }
+    void capsReplies()
+    {
+        QFETCH(bool, chunked);
+        FakeHttpServer server;
+        FakeHttpResponse huge;
+        huge.streamedSize = 1 << 30;
+        huge.chunked = chunked;
+        server.setResponse(huge);
+        RestClient client;
+        client.setTimeout(TestHome::scaled(30000));
+        client.initialize(FakeHttpServer::host(), server.port(), false);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(StubRestWorker::tooLargeText() + ": aborted"));
+        QCOMPARE(client.execute(QStringLiteral("Theme"), GET, QByteArray(), {}), errorObject(StubRestWorker::tooLargeText()));
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(StubRestWorker::tooLargeText() + ": aborted"));
+        QVERIFY(client.executeClearHttp(QStringLiteral("Theme"), GET, QByteArray(), {}).startsWith("HTTP/1.1 502 Bad Gateway\r\n"));
+    }
+
     void themesAndClaim()
     {
         FakeHttpServer server;

@@ -8,6 +8,35 @@
 #include <QTcpServer>
 #include <QThread>
 
+#include <memory>
+
+#include <sys/socket.h>
+
+namespace {
+// A megabyte at a time, as the client takes them.
+void stream(QTcpSocket* socket, qint64 size, bool chunked)
+{
+    constexpr int ChunkSize = 1024 * 1024;
+    static const QByteArray chunk(ChunkSize, 'x');
+    auto sent = std::make_shared<qint64>(0);
+    const auto more = [socket, size, chunked, sent] {
+        while (socket->bytesToWrite() < ChunkSize && *sent < size) {
+            const int count = int(qMin<qint64>(ChunkSize, size - *sent));
+            socket->write(chunked ? QByteArray::number(count, 16) + "\r\n" : QByteArray());
+            socket->write(chunk.constData(), count);
+            socket->write(chunked ? "\r\n" : "");
+            *sent += count;
+            if (*sent == size) {
+                socket->write(chunked ? "0\r\n\r\n" : "");
+                socket->disconnectFromHost();
+            }
+        }
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+    more();
+}
+} // namespace
+
 QByteArray FakeHttpRequest::path() const
 {
     const int question = target.indexOf('?');
@@ -100,13 +129,27 @@ private:
         const FakeHttpResponse response = owner->answer(request);
         if (response.silent)
             return;
+        if (response.reset) {
+            const linger abortive{1, 0};
+            setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+            socket->close();
+            return;
+        }
         QByteArray text = "HTTP/1.1 " + QByteArray::number(response.status) + " " + response.reason + "\r\n";
         for (const auto& header : response.headers)
             text += header.first + ": " + header.second + "\r\n";
-        if (response.addContentLength)
-            text += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
-        text += "Connection: close\r\n\r\n" + response.body;
-        socket->write(text);
+        const qint64 size = response.streamedSize ? response.streamedSize : response.body.size();
+        if (response.chunked)
+            text += "Transfer-Encoding: chunked\r\n";
+        else if (response.addContentLength)
+            text += "Content-Length: " + QByteArray::number(size) + "\r\n";
+        text += "Connection: close\r\n\r\n";
+        if (response.streamedSize) {
+            socket->write(text);
+            stream(socket, size, response.chunked);
+            return;
+        }
+        socket->write(response.raw.isEmpty() ? text + response.body : response.raw);
         socket->disconnectFromHost();
     }
 

@@ -36,6 +36,14 @@ struct FakeHttpResponse
     bool addContentLength = true;
     // Accept the request and never answer.
     bool silent = false;
+    // Reset the connection once the request is read.
+    bool reset = false;
+    // Written as it is instead of the answer the fields above make.
+    QByteArray raw;
+    // A body of this many bytes sent in place of `body` as fast as the client
+    // takes it, never held whole; chunked or with its length.
+    qint64 streamedSize = 0;
+    bool chunked = false;
 
     static FakeHttpResponse json(const QByteArray& body, int status = 200, const QByteArray& reason = "OK");
 };
