@@ -1,6 +1,7 @@
 #include "WebSocketServer.h"
 
 #include "HttpRequestReader.h"
+#include "LingeringClose.h"
 #include "LocalHostHeader.h"
 #include "LogCategories.h"
 #include "NetworkErrorText.h"
@@ -15,16 +16,20 @@
 #include <QWebSocketServer>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include <cerrno>
 #include <cstring>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // A peer that never answers the closing handshake is cut off after this.
 constexpr int closeGraceMs = 3000;
+// How long a closed connection still reads what its peer sends.
+constexpr int closeLingerMs = 2000;
 } // namespace
 
 const char* const WebSocketServer::RawCookieProperty = "rawCookieHeader";
@@ -284,6 +289,7 @@ QWebSocket* WebSocketServer::nextPendingSocket()
         socket->setProperty(RawCookieProperty, handshake->cookie);
         // Qt answers pings by itself, without a signal: the bytes read are the moment to look.
         connect(tcp, &QTcpSocket::readyRead, socket, [socket] { abortWhenBacklogged(socket); });
+        connect(socket, &QWebSocket::aboutToClose, this, [this, tcp] { lingerAfterClose(tcp); });
     }
     // Qt's defaults let one message take gigabytes; a form's metadata needs far less.
     socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
@@ -298,6 +304,30 @@ bool WebSocketServer::abortWhenBacklogged(QWebSocket* socket)
     qCWarning(lcWebSocketServer) << "A form left more than" << MaxUnsentBytes << "bytes unread: connection aborted";
     socket->abort();
     return true;
+}
+
+void WebSocketServer::lingerAfterClose(QTcpSocket* tcp)
+{
+    // Qt closes its descriptor right after the close frame, and a close with the
+    // peer's bytes unread resets the connection: the page may never read why it
+    // was closed (1009, 1008). A second descriptor keeps the connection open for
+    // a lingering close once Qt has let go of it.
+    const int fd = ::dup(int(tcp->socketDescriptor()));
+    if (fd < 0)
+        return;
+    auto handOver = [this, fd, done = std::make_shared<bool>(false)] {
+        if (std::exchange(*done, true))
+            return;
+        auto* lingering = new QTcpSocket(this);
+        if (!lingering->setSocketDescriptor(fd)) {
+            ::close(fd);
+            delete lingering;
+            return;
+        }
+        LingeringClose::start(lingering, closeGraceMs, closeLingerMs);
+    };
+    connect(tcp, &QTcpSocket::disconnected, this, handOver);
+    connect(tcp, &QObject::destroyed, this, handOver);
 }
 
 void WebSocketServer::closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason)

@@ -135,6 +135,8 @@ private:
     bool openingAllowed(const QString& origin);
     void reportListenFailure(int port, const QString& error);
     void closeReplaced(QWebSocket* socket);
+    // Keeps a session's connection, once Qt has closed it, for a lingering close.
+    void lingerAfterClose(QTcpSocket* tcp);
 
     // Accepts the connections; QWebSocketServer only upgrades them.
     QTcpServer* listener = nullptr;
