@@ -478,6 +478,7 @@ static int testResult = 1;
 
 static void scheduleTests()
 {
+    TestHome::setRunningInsideTheClient();
     TestHome::wipe();
     testObject = new TestEventHandling;
     testObject->servers = std::make_unique<FakeServerSet>();

@@ -264,6 +264,7 @@ static void scheduleStart()
     const QString start = qEnvironmentVariable(PhaseVariable);
     if (start.isEmpty())
         return;
+    TestHome::setRunningInsideTheClient();
     auto* test = new ThemeFlowStart;
     test->servers.setThemes({QJsonObject{{"Id", "a"}, {"Name", "Терапия"}, {"Version", "1"}, {"CompositionType", 1}},
                              QJsonObject{{"Id", "b"}, {"Name", "Общая"}, {"Version", "4"}, {"CompositionType", 2}},

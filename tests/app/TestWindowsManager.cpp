@@ -469,6 +469,7 @@ static void scheduleTests()
 {
     if (isRestartedCopy())
         return;
+    TestHome::setRunningInsideTheClient();
     TestHome::wipe();
     testObject = new TestWindowsManager;
     testObject->servers = std::make_unique<FakeServerSet>();

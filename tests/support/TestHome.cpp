@@ -40,6 +40,11 @@ void wipe()
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
 }
 
+void setRunningInsideTheClient()
+{
+    qputenv("QT_QTESTLIB_RUNNING", "1");
+}
+
 QString settingsFile()
 {
     return QStandardPaths::writableLocation(QStandardPaths::ConfigLocation)

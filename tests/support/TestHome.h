@@ -9,6 +9,11 @@ namespace TestHome {
 void wipe();
 QString path();
 QString settingsFile();
+// For a test run inside the client's own process, called before the client
+// starts a thread: Qt Test adds QT_QTESTLIB_RUNNING when the run begins, and
+// adding a variable moves glibc's environment array under a thread that reads
+// it (libpulse, ALSA). Set before, it is only replaced then.
+void setRunningInsideTheClient();
 // The application identity main() sets: organisation, application and settings file name.
 void useApplicationIdentity();
 // SCRIVORA_TEST_TIME_SCALE: 1, or 3 in the sanitizer build, where every
