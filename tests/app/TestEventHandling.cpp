@@ -189,16 +189,19 @@ void TestEventHandling::initTestCase()
 
 // A damaged value in an administrator's settings.ini once crashed every start;
 // a log that cannot be written went unnoticed, as did a keyboard without a
-// free keycode for the characters no key produces. Each is told once.
+// free keycode for the characters no key produces, and a profile saved as
+// Windows-1251 counted as complete. Each is told once.
 void TestEventHandling::startupProblemsToldOnce()
 {
     const QString settingsTitle = QStringLiteral("Общие настройки не используются");
     const QString logTitle = QStringLiteral("Журнал не записывается");
     const QString keysTitle = QStringLiteral("Печать текста|На клавиатуре нет свободных кодов клавиш");
+    const QString profileTitle = QStringLiteral("Данные пользователя не прочитаны");
     // The notices take turns: each is moved along once seen.
     NoticeQueue* notices = manager->systemTray()->notices();
     QTRY_VERIFY_WITH_TIMEOUT((notices->dismissCurrent(), !balloons.shown.filter(settingsTitle).isEmpty()
-                              && !balloons.shown.filter(logTitle).isEmpty() && !balloons.shown.filter(keysTitle).isEmpty()),
+                              && !balloons.shown.filter(logTitle).isEmpty() && !balloons.shown.filter(keysTitle).isEmpty()
+                              && !balloons.shown.filter(profileTitle).isEmpty()),
                              TestHome::scaled(10000));
     qWarning() << "a line the log cannot take either";
     // Whatever else is waiting shown too, a second telling among it.
@@ -211,6 +214,8 @@ void TestEventHandling::startupProblemsToldOnce()
     QCOMPARE(shown.filter(logTitle).size(), 1);
     QVERIFY(shown.filter(logTitle).constFirst().contains(QStringLiteral("/data/Orvanta Labs/Scrivora/logs")));
     QCOMPARE(shown.filter(keysTitle).size(), 1);
+    QCOMPARE(shown.filter(profileTitle).size(), 1);
+    QVERIFY(shown.filter(profileTitle).constFirst().contains(QStringLiteral("UserInfo.ini.damaged")));
     fullKeyboard.reset();
 }
 
@@ -492,6 +497,11 @@ static void scheduleTests()
     UserCommandFiles::Save(QDir(folder).filePath(QStringLiteral("default.json")), ClientThemeInfo(),
                            {UserCommandFixtures::command(UserCommandNamespace::Exe, FailingPhrase,
                                                          TestHome::path() + QStringLiteral("/no such program"))});
+    // A profile saved in the old Windows encoding: set aside, not sent as mojibake.
+    QFile profile(QFileInfo(TestHome::settingsFile()).path() + QStringLiteral("/UserInfo.ini"));
+    if (profile.open(QIODevice::WriteOnly))
+        profile.write("[UserInfo]\nUserName=\xC8\xE2\xE0\xED\xEE\xE2\xE0 \xC0\xED\xED\xE0\nSpecialisation=Терапевт\n");
+    profile.close();
     // A file where the log folder would be: the log cannot be written.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     QFile logs(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/logs"));
