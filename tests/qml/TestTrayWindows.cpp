@@ -287,7 +287,15 @@ void TestTrayWindows::archiveMessageGivesTheFocusBack()
     XTestKeyboard keyboard;
     KeyRecorderWindow document(QRect(40, 60, 320, 200));
     QVERIFY(focusDocument(keyboard, document));
+    // The archive goes to the desktop folder: the test's own, never the user's.
+    const QString desktop = TestHome::path() + QStringLiteral("/Desktop");
+    QVERIFY(QDir().mkpath(desktop));
+    QFile folders(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/user-dirs.dirs"));
+    QVERIFY(folders.open(QIODevice::WriteOnly));
+    folders.write("XDG_DESKTOP_DIR=\"" + QFile::encodeName(desktop) + "\"\n");
+    folders.close();
     const QString archive = AboutSettingsViewModel::suggestedArchivePath();
+    QCOMPARE(archive, desktop + QStringLiteral("/SysInfo.tar.gz"));
     QFile::remove(archive);
 
     QQuickWindow* settings = openFromTray("signalShowSettings", QStringLiteral("Настройки"));
