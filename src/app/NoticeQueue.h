@@ -35,8 +35,8 @@ public:
     void dismissCurrent();
     // The dictation monitor shows where a balloon near the tray may lie, and a
     // balloon over it would take the click meant for its stop button: the
-    // balloon up when it appears goes, and comes back once it hides. Notices
-    // that come while it shows are shown as usual.
+    // balloon up when it appears goes, and it and every notice that comes
+    // while the monitor shows are shown once it hides, in their usual order.
     void setMonitorShown(bool shown);
 
     void setDisplayTime(int msecs) { displayTime = msecs; }
