@@ -124,6 +124,7 @@ int main(int argc, char** argv)
         {TextReceiver::Tk, {}, "Tk text widget"},
         {TextReceiver::Qt, {}, "Qt text field"},
         {TextReceiver::Xlib, {300, 0, 0}, "Xlib, 300 us a key"},
+        {TextReceiver::Xlib, {2000, 0, 0}, "Xlib, 2 ms a key"},
         {TextReceiver::Xlib, {0, std::min(700, length / 3), 300}, "Xlib, 300 ms pause"},
     };
     out << QStringLiteral("%1 characters (%2); chars/s until everything arrived in the receiving program\n")

@@ -194,6 +194,7 @@ void TestXTextWriter::exactAtTheReceiversPace_data()
     QTest::addColumn<int>("enterDelay");
     QTest::addColumn<int>("keyCostUs");
     QTest::addColumn<int>("pauseMs");
+    QTest::addColumn<int>("length");
     struct Row
     {
         TextReceiver::Kind kind;
@@ -208,6 +209,8 @@ void TestXTextWriter::exactAtTheReceiversPace_data()
         {TextReceiver::Xlib, "de", 50, 0, 300},   {TextReceiver::Qt, "de", 50, 0, 300},
         {TextReceiver::Tk, "de", 0, 0, 300},      {TextReceiver::Xlib, "us,ru", 50, 0, 300},
         {TextReceiver::Tk, "us,ru", 50, 0, 300},   {TextReceiver::Xlib, "us,ru", 50, 300, 0},
+        // Slower than the writer goes: seconds behind when the text ends.
+        {TextReceiver::Xlib, "us", 0, 2000, 0},
     };
     for (const Row& row : rows) {
         const QString pace = row.pauseMs > 0 ? QStringLiteral("paused %1 ms").arg(row.pauseMs)
@@ -215,7 +218,8 @@ void TestXTextWriter::exactAtTheReceiversPace_data()
         QTest::newRow(qPrintable(QStringLiteral("%1, %2, %3, EnterDelay %4")
                                      .arg(TextReceiver::name(row.kind), QLatin1String(row.layout), pace)
                                      .arg(row.enterDelay)))
-            << int(row.kind) << QString::fromLatin1(row.layout) << row.enterDelay << row.keyCostUs << row.pauseMs;
+            << int(row.kind) << QString::fromLatin1(row.layout) << row.enterDelay << row.keyCostUs << row.pauseMs
+            << (row.keyCostUs >= 1000 ? 4000 : 2000);
     }
 }
 
@@ -229,11 +233,12 @@ void TestXTextWriter::exactAtTheReceiversPace()
     QFETCH(int, enterDelay);
     QFETCH(int, keyCostUs);
     QFETCH(int, pauseMs);
+    QFETCH(int, length);
     if (!TextReceiver::isAvailable(TextReceiver::Kind(kind)))
         QSKIP("wish (Tk) is not installed");
     QVERIFY(keyboard.setLayout(layout));
     const QVector<unsigned long> map = keyboard.keyboardMap();
-    const QString text = TypingText::mixed(2000);
+    const QString text = TypingText::mixed(length);
     TextReceiver receiver(TextReceiver::Kind(kind), {keyCostUs, pauseMs > 0 ? 700 : 0, pauseMs});
     QString error;
     QVERIFY2(receiver.start(&error), qPrintable(error));
