@@ -40,14 +40,15 @@ NoticeQueue::~NoticeQueue() = default;
 
 void NoticeQueue::post(const Notice& notice)
 {
-    if ((current && same(*current, notice))
-        || std::any_of(waiting.cbegin(), waiting.cend(), [&](const Notice& n) { return same(n, notice); }))
+    const auto isNotice = [&notice](const Notice& n) { return same(n, notice); };
+    if ((current && same(*current, notice)) || std::any_of(waiting.cbegin(), waiting.cend(), isNotice)
+        || std::any_of(setAside.cbegin(), setAside.cend(), isNotice))
         return;
-    if (opened && !current) {
+    if (opened && !current && !monitorShown) {
         display(notice);
         return;
     }
-    if (opened && rank(notice.icon) > rank(current->icon)) {
+    if (opened && current && rank(notice.icon) > rank(current->icon)) {
         putBack(*current);
         display(notice);
         return;
@@ -104,7 +105,7 @@ void NoticeQueue::display(const Notice& notice)
 void NoticeQueue::showNext()
 {
     current.reset();
-    if (!waiting.isEmpty())
+    if (!waiting.isEmpty() && !monitorShown)
         display(waiting.takeFirst());
 }
 

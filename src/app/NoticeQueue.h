@@ -34,9 +34,9 @@ public:
     // The user closed the balloon: the next one may come at once.
     void dismissCurrent();
     // The dictation monitor shows where a balloon near the tray may lie, and a
-    // balloon over it would take the click meant for its stop button: the
-    // balloon up when it appears goes, and comes back once it hides. Notices
-    // that come while it shows are shown as usual.
+    // balloon over it would take the click meant for its stop button: while
+    // dictation starts or runs the balloon up goes, and it and every notice
+    // that comes meanwhile are shown once it stops, in their usual order.
     void setMonitorShown(bool shown);
 
     void setDisplayTime(int msecs) { displayTime = msecs; }

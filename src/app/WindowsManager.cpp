@@ -436,9 +436,16 @@ int WindowsManager::run()
     autoReplaceManager.set_Managers(asr, &userCommandsManager);
 
     MonitorViewModel monitorViewModel(asr, worker->resultManager(), recordingManager, connection);
-    // A balloon near the tray would lie over the monitor's stop button.
-    connect(&monitorViewModel, &MonitorViewModel::changed_Visible, tray,
-            [this, &monitorViewModel] { tray->notices()->setMonitorShown(monitorViewModel.get_Visible()); });
+    // A balloon near the tray would lie over the monitor's stop button while
+    // dictation starts or runs; once it stops, notices (why it stopped) show.
+    // Queued: the connection driver reports mode states from its own thread.
+    connect(
+        asr, &AsrManager::currentModeOrStateChanged, tray,
+        [this](RecognitionMode mode, AsrState state) {
+            if (unsigned(mode) > unsigned(RecognitionModeNamespace::VoiceActivation))
+                tray->notices()->setMonitorShown(state == Starting || state == Started);
+        },
+        Qt::QueuedConnection);
     context->setContextProperty(QStringLiteral("asrManager"), asr);
     context->setContextProperty(QStringLiteral("monitorViewModel"), &monitorViewModel);
 

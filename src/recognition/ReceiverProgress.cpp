@@ -18,11 +18,13 @@ void ReceiverProgress::keySent(quint64 key, qint64 nowUs, bool lent)
     nextKeyDueUs = std::max(nextKeyDueUs, nowUs - UnansweredBurst * interval) + interval;
     lastSent = key;
     lastSentAtUs = nowUs;
-    if (!sent.empty() && nowUs - sent.back().atUs < 1000) {
-        sent.back().key = key;
+    slowReaderAtUs = std::max(slowReaderAtUs, nowUs) + 1000000 / AssumedReadKeysPerSecond;
+    const qint64 readAtUs = std::max(nowUs + AssumedReadAfterUs, slowReaderAtUs);
+    if (!sent.empty() && readAtUs - sent.back().readAtUs < 1000) {
+        sent.back() = {readAtUs, key};
     } else {
         forgetRead(nowUs);
-        sent.push_back({nowUs, key});
+        sent.push_back({readAtUs, key});
     }
     if (lent)
         lentKeys.push_back(key);
@@ -58,7 +60,7 @@ quint64 ReceiverProgress::readUpTo(qint64 nowUs) const
 {
     quint64 read = knownRead;
     for (const Sent& entry : sent) {
-        if (nowUs - entry.atUs < AssumedReadAfterUs)
+        if (nowUs < entry.readAtUs)
             break;
         read = std::max(read, entry.key);
     }
@@ -71,9 +73,9 @@ qint64 ReceiverProgress::assumedReadAtUs(quint64 key) const
         return 0;
     for (const Sent& entry : sent) {
         if (entry.key >= key)
-            return entry.atUs + AssumedReadAfterUs;
+            return entry.readAtUs;
     }
-    return lastSentAtUs + AssumedReadAfterUs;
+    return std::max(lastSentAtUs + AssumedReadAfterUs, slowReaderAtUs);
 }
 
 void ReceiverProgress::forgetRead(qint64 nowUs)

@@ -14,8 +14,11 @@
 class ReceiverProgress
 {
 public:
-    // Keys not confirmed by an answer are taken as read this long after they were sent.
+    // Keys not confirmed by an answer are taken as read this long after they
+    // were sent, and no sooner than a slow program reads them one after
+    // another: a long text may leave such a program far behind the writer.
     static constexpr qint64 AssumedReadAfterUs = 4000000;
+    static constexpr int AssumedReadKeysPerSecond = 250;
     // A window that does not answer gets keys no faster than this, after a first
     // burst: about what such programs read, so that it never falls far behind
     // (and a stop is seen there soon after it is made).
@@ -55,7 +58,8 @@ private:
     };
     struct Sent
     {
-        qint64 atUs = 0;
+        // When the keys up to this one count as read.
+        qint64 readAtUs = 0;
         quint64 key = 0;
     };
 
@@ -66,11 +70,13 @@ private:
     // When the next key is due at the steady pace of a window that does not answer.
     qint64 nextKeyDueUs = 0;
     qint64 lastSentAtUs = 0;
+    // When a program reading at the assumed slow pace has read the last key sent.
+    qint64 slowReaderAtUs = 0;
     // Read for sure: answered, or sent long enough ago.
     quint64 knownRead = 0;
     quint64 pingedUpTo = 0;
     std::deque<Ping> pings;
-    // When keys were sent, one entry a millisecond: the time rule reads them.
+    // When keys count as read, one entry a millisecond.
     std::deque<Sent> sent;
     std::deque<quint64> lentKeys;
 };

@@ -383,13 +383,17 @@ void TestEventHandling::serverNotificationAndCommandError()
     sendReports(QStringLiteral("2:0 2:1"));
     ++expectedOn;
     QVERIFY(server->sendResult(FailingPhrase, true, failingCommandId));
+    // It waits while the monitor shows (it would lie over its stop button) and comes after it.
+    NoticeQueue* notices = manager->systemTray()->notices();
+    QTRY_COMPARE_WITH_TIMEOUT(notices->waitingCount(), 1, TestHome::scaled(5000));
+    QVERIFY(balloons.shown.isEmpty());
+    resetModes();
     QTRY_COMPARE_WITH_TIMEOUT(balloons.shown.size(), 1, TestHome::scaled(5000));
     QVERIFY2(balloons.shown.first().startsWith(QStringLiteral("Команда не выполнена|Не удалось запустить программу")),
              qPrintable(balloons.shown.first()));
     // The program's path is the command's text: it stays out of the log.
     QVERIFY2(loggedWith(QStringLiteral("no such program")).isEmpty(),
              qPrintable(loggedWith(QStringLiteral("no such program")).join(QLatin1Char('\n'))));
-    resetModes();
     QTRY_VERIFY2_WITH_TIMEOUT(playedCounts(expectedOn, expectedOff), qPrintable(playedSummary),
                               TestHome::scaled(10000));
 }

@@ -178,6 +178,25 @@ void TestSystemTray::noticeOrder()
     post(QSystemTrayIcon::Information, "второе");
     queue.dismissCurrent();
     QCOMPARE(shown, (QStringList{"1 первое", "1 второе"}));
+
+    // While the dictation monitor shows, no balloon lies over its stop button:
+    // the one up goes, and it and those that come then follow once it hides.
+    int hidden = 0;
+    connect(&queue, &NoticeQueue::hide, this, [&hidden] { ++hidden; });
+    shown.clear();
+    queue.setMonitorShown(true);
+    QCOMPARE(hidden, 1);
+    post(QSystemTrayIcon::Information, "второе");
+    post(QSystemTrayIcon::Critical, "Команда не выполнена");
+    post(QSystemTrayIcon::Information, "третье");
+    queue.dismissCurrent();
+    QCOMPARE(shown, QStringList());
+    queue.setMonitorShown(false);
+    QCOMPARE(shown, QStringList{"3 Команда не выполнена"});
+    queue.dismissCurrent();
+    queue.dismissCurrent();
+    QCOMPARE(shown, (QStringList{"3 Команда не выполнена", "1 второе", "1 третье"}));
+    QCOMPARE(queue.waitingCount(), 0);
 }
 
 QTEST_MAIN(TestSystemTray)

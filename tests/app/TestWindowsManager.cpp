@@ -313,8 +313,9 @@ void TestWindowsManager::doubleCtrlWithAFormFollowsTheMonitor()
 }
 
 // A balloon near the tray at the top right lies where the monitor shows; the
-// monitor's stop button must take the first click all the same, and the
-// notice comes back once dictation ends.
+// monitor's stop button must take the first click all the same, whether the
+// balloon was up before or comes while it shows, and the notices come once
+// dictation ends.
 void TestWindowsManager::monitorStopTakesTheFirstClickUnderANotice()
 {
     WindowManagerSession windowManager;
@@ -342,6 +343,10 @@ void TestWindowsManager::monitorStopTakesTheFirstClickUnderANotice()
                                   return w.name == QStringLiteral("Монитор распознавания") && w.viewable;
                               })),
                              TestHome::scaled(5000));
+    // One that comes now waits too.
+    tray->showMessage(QStringLiteral("Команда не выполнена"), QStringLiteral("Пришло во время диктовки"));
+    QCOMPARE(tray->notices()->waitingCount(), 1);
+    QVERIFY(!balloonShown());
     server->clearReceived();
     const QRect monitorRect = window->geometry;
     // The stop button: 24 pixels at the top right, inside the 10-pixel padding.

@@ -55,6 +55,18 @@ void TestReceiverProgress::timeRuleWithoutAnswers()
     QCOMPARE(receiver.readUpTo(after + 6000), quint64(2));
     QCOMPARE(receiver.unreadLentKeys(after + 6000), 0);
     QCOMPARE(receiver.readUpTo(2 * after + 6000), quint64(3));
+
+    // A long text sent faster than a slow program reads it: its end is not
+    // taken as read a few seconds after it went, but when such a program gets there.
+    ReceiverProgress slow;
+    const int keys = 5000;
+    const qint64 perKey = 1000000 / ReceiverProgress::AssumedReadKeysPerSecond;
+    for (int key = 1; key <= keys; ++key)
+        slow.keySent(key, key * 500, true);
+    QVERIFY(slow.readUpTo(keys * 500 + after) < quint64(keys));
+    QVERIFY(slow.assumedReadAtUs(keys) >= keys * perKey);
+    QCOMPARE(slow.readUpTo(keys * perKey + 500 + after), quint64(keys));
+    QCOMPARE(slow.unreadLentKeys(keys * perKey + 500 + after), 0);
 }
 
 // A first burst at once, then a steady pace; a window that answers sets its own.

@@ -20,3 +20,20 @@ QString TypingText::mixed(int length)
     text.truncate(length);
     return text;
 }
+
+QString TypingText::wide(int length)
+{
+    static const QStringList sentences{
+        QStringLiteral("Доза α-блокатора: 2 × 5 мг, t° ≤ 37,5 °C; ± 10 % — «норма». "),
+        QStringLiteral("Рост ½ σ выше; β, γ, δ, ε, ζ, η, θ, ι, κ, λ, μ, ν, ξ, ο, π, ρ, τ, υ, φ, χ, ψ, ω. "),
+        QStringLiteral("ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΣΤΥΦΧΨΩ § 3 → 4 ≥ 2² ÷ ³ “цитата” „ещё“ ‘так’ • … ™ © ® ‰ µ. "),
+        QStringLiteral("Знаки: ≠ ≈ ∞ √ ∑ ∆ ℃ ‹ › ά έ ή ί ό ύ ώ ϊ ϋ ΐ ΰ. "),
+    };
+    const QString mixedPart = mixed(length);
+    QString text;
+    for (int i = 0; text.size() < length; ++i)
+        text += mixedPart.mid(i * 300, 300) + sentences[i % sentences.size()];
+    text.truncate(length);
+    return text;
+}
+
