@@ -245,9 +245,9 @@ void TestFormFlood::initTestCase()
     QVERIFY(link->waitForState(ConnectionManager::Ready));
     // Pings every half second; unanswered for 8 s, the link is dropped.
     link->addHeartbeat(500, TestHome::scaled(8000));
-    QTRY_VERIFY(link->worker()->webSocketProxyServer()->isListening());
+    QTRY_VERIFY_WITH_TIMEOUT(link->worker()->webSocketProxyServer()->isListening(), TestHome::scaled(5000));
     QVERIFY(formServed(TestHome::scaled(5000)));
-    QTRY_VERIFY(!link->worker()->webSocketProxyServer()->currentSession());
+    QTRY_VERIFY_WITH_TIMEOUT(!link->worker()->webSocketProxyServer()->currentSession(), TestHome::scaled(5000));
     start = Footprint::now();
     qInfo("At the start: %s", start.text().constData());
 }
@@ -447,14 +447,14 @@ void TestFormFlood::flood()
 
 void TestFormFlood::valuesForAFormThatDoesNotRead()
 {
-    QTRY_VERIFY([this] {
+    QTRY_VERIFY_WITH_TIMEOUT([this] {
         bool connected = false;
         onServer([&] { connected = server->hasClient(); });
         return connected;
-    }());
+    }(), TestHome::scaled(5000));
     QTcpSocket form;
     QVERIFY(upgraded(&form));
-    QTRY_VERIFY(link->worker()->webSocketProxyServer()->currentSession());
+    QTRY_VERIFY_WITH_TIMEOUT(link->worker()->webSocketProxyServer()->currentSession(), TestHome::scaled(5000));
     // From here it reads nothing: what the client sends it stays with the client.
     form.setReadBufferSize(1024);
 
@@ -496,7 +496,7 @@ void TestFormFlood::tinyMessageFlood()
     XTestKeyboard keyboard;
     QVERIFY2(keyboard.isOpen(), "this test needs an X display");
     XHotKeyManager hotkeys;
-    QTRY_VERIFY(hotkeys.IsInitialized());
+    QTRY_VERIFY_WITH_TIMEOUT(hotkeys.IsInitialized(), TestHome::scaled(5000));
     AsrManager* asr = link->worker()->asrManager();
     connect(&hotkeys, &HotKeyManager::activated, asr, [asr](int hotkeyClass) {
         if (hotkeyClass == int(HotkeyClass::Toggle))
@@ -532,7 +532,7 @@ void TestFormFlood::tinyMessageFlood()
             QElapsedTimer shown;
             shown.start();
             QTimer::singleShot(0, &menu, [&menu] { menu.popup(QPoint(100, 100)); });
-            QTRY_VERIFY(menu.isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(menu.isVisible(), TestHome::scaled(5000));
             slowestMenuMs = qMax(slowestMenuMs, shown.elapsed());
             menu.hide();
             QTest::qWait(200);
@@ -561,7 +561,7 @@ void TestFormFlood::tinyMessageFlood()
     // A small share of one core, the flooding page's handshakes included.
     QVERIFY2(guiCpuMs * 4 <= floodMs * TestHome::scaled(1000) / 1000, qPrintable(QString::number(guiCpuMs)));
     asr->changeRecognition();
-    QTRY_COMPARE(asr->currentState(), Stopped);
+    QTRY_COMPARE_WITH_TIMEOUT(asr->currentState(), Stopped, TestHome::scaled(5000));
     disconnect(confirming);
 }
 
@@ -573,7 +573,8 @@ void TestFormFlood::foreignHostIsRefused()
     QVERIFY(page.waitForConnected(TestHome::scaled(3000)));
     page.write("GET / HTTP/1.1\r\nHost: evil.example:33999\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
-    QTRY_VERIFY(page.state() == QAbstractSocket::UnconnectedState || page.bytesAvailable() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(page.state() == QAbstractSocket::UnconnectedState || page.bytesAvailable() > 0,
+                             TestHome::scaled(5000));
     QVERIFY(page.readAll().startsWith("HTTP/1.1 403"));
     QVERIFY(!link->worker()->webSocketProxyServer()->currentSession());
 }
@@ -615,7 +616,7 @@ void TestFormFlood::formThatWaitedForAPlaceIsServed()
         QMetaObject::invokeMethod(formServer, [&] { count = formServer->pendingHandshakes(); }, Qt::BlockingQueuedConnection);
         return count;
     };
-    QTRY_COMPARE(pending(), WebSocketServer::MaxPendingHandshakes);
+    QTRY_COMPARE_WITH_TIMEOUT(pending(), WebSocketServer::MaxPendingHandshakes, TestHome::scaled(5000));
     QVERIFY(formServed(TestHome::scaled(5000)));
 }
 
