@@ -177,6 +177,7 @@ private slots:
     void flood_data();
     void flood();
     void valuesForAFormThatDoesNotRead();
+    void sessionsUnderOriginsOfTheirOwn();
     void tinyMessagesLeaveDictationAndTheGuiResponsive();
     void foreignHostIsRefused();
     void unfinishedFrameHoldsNoOne();
@@ -475,6 +476,30 @@ void TestFormFlood::valuesForAFormThatDoesNotRead()
         QTest::qWait(5);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!link->worker()->webSocketProxyServer()->currentSession(), TestHome::scaled(10000));
+    QVERIFY(formServed(TestHome::scaled(5000)));
+    expectFootprintBack();
+}
+
+// A local program opens one session after another, each under an Origin of
+// its own, and neither reads nor closes them: what the client keeps of the
+// sessions each new one ends is bounded, its log summarises them, and a form
+// is served after.
+void TestFormFlood::sessionsUnderOriginsOfTheirOwn()
+{
+    Peaks peaks;
+    formServerLines = 0;
+    previousHandler = qInstallMessageHandler(countFormServerLines);
+    const QString output = runPeer({"origins", "4"}, 8, nullptr, &peaks);
+    qInstallMessageHandler(previousHandler);
+    QVERIFY2(!output.isEmpty(), "the flooding program did not end by itself");
+    // A few lines for each kind, the rest counted in them.
+    QVERIFY2(formServerLines < 300, qPrintable(QString::number(formServerLines)));
+    const int opened = QRegularExpression(QStringLiteral("sent (\\d+) messages")).match(output).captured(1).toInt();
+    QVERIFY2(opened > 2 * WebSocketServer::MaxLingeringSockets, qPrintable(output));
+    const int held = WebSocketServer::MaxPendingHandshakes + WebSocketServer::MaxClosingSockets
+        + WebSocketServer::MaxLingeringSockets + 20;
+    QVERIFY2(peaks.most.descriptors <= start.descriptors + held, peaks.most.text().constData());
+    expectGuiFree(peaks);
     QVERIFY(formServed(TestHome::scaled(5000)));
     expectFootprintBack();
 }
