@@ -86,7 +86,9 @@ WebSocketProxyServerSession::WebSocketProxyServerSession(WebSocketClient* client
     const QVariant rawCookies = socket->property(WebSocketServer::RawCookieProperty);
     const QList<QNetworkCookie> cookies
         = misCookies(rawCookies.isValid() ? rawCookies.toByteArray() : socket->request().rawHeader("Cookie"), &info);
-    qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form connected with %1 MIS cookies").arg(cookies.size());
+    QString more;
+    if (passSessionLine(&more))
+        qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form connected with %1 MIS cookies").arg(cookies.size()) << more;
     if (asrManager)
         asrManager->setFormConnected(true);
     if (!client)
@@ -100,13 +102,24 @@ WebSocketProxyServerSession::WebSocketProxyServerSession(WebSocketClient* client
 
 WebSocketProxyServerSession::~WebSocketProxyServerSession() = default;
 
+bool WebSocketProxyServerSession::passSessionLine(QString* summary)
+{
+    // One count for all the server's sessions: each of them lives for a moment in a flood.
+    auto* server = qobject_cast<WebSocketServer*>(parent());
+    return !server || server->passSessionLine(summary);
+}
+
 void WebSocketProxyServerSession::closing()
 {
-    if (socket()->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
-        qCWarning(lcWebSocketServer) << "Form session closed: the form sent a message of more than"
-                                     << WebSocketServer::MaxMessageSize << "bytes";
-    else
-        qCInfo(lcWebSocketServer).noquote() << QStringLiteral("Form session closed after %1 messages relayed").arg(relayed);
+    QString more;
+    if (passSessionLine(&more)) {
+        if (socket()->closeCode() == QWebSocketProtocol::CloseCodeTooMuchData)
+            qCWarning(lcWebSocketServer).noquote() << "Form session closed: the form sent a message of more than"
+                                                   << WebSocketServer::MaxMessageSize << "bytes" << more;
+        else
+            qCInfo(lcWebSocketServer).noquote()
+                << QStringLiteral("Form session closed after %1 messages relayed").arg(relayed) << more;
+    }
     if (asrManager)
         asrManager->setFormConnected(false);
     if (!client)
@@ -118,7 +131,9 @@ void WebSocketProxyServerSession::closing()
 void WebSocketProxyServerSession::refuseForm(const QString& why)
 {
     refused = true;
-    qCWarning(lcWebSocketServer).noquote() << "Form closed (1008):" << why;
+    QString more;
+    if (passSessionLine(&more))
+        qCWarning(lcWebSocketServer).noquote() << "Form closed (1008):" << why << more;
     // Qt still reads what the form sends until it answers the close: no more signals for it.
     disconnect(socket(), &QWebSocket::textMessageReceived, this, nullptr);
     disconnect(socket(), &QWebSocket::binaryMessageReceived, this, nullptr);

@@ -70,6 +70,8 @@ private:
     QString formatted(const QString& text, bool isFinal);
     // Closes the form with 1008 and ignores what it sends from here on.
     void refuseForm(const QString& why);
+    // Whether a line about this session is logged, summarised with its server's other sessions.
+    bool passSessionLine(QString* summary);
 
     QPointer<WebSocketClient> client;
     QPointer<ResultManager> resultManager;

@@ -289,7 +289,11 @@ QWebSocket* WebSocketServer::nextPendingSocket()
         socket->setProperty(RawCookieProperty, handshake->cookie);
         // Qt answers pings by itself, without a signal: the bytes read are the moment to look.
         connect(tcp, &QTcpSocket::readyRead, socket, [socket] { abortWhenBacklogged(socket); });
-        connect(socket, &QWebSocket::aboutToClose, this, [this, tcp] { lingerAfterClose(tcp); });
+        // One lingering close for the connection, however often its close is announced (close, then abort).
+        connect(socket, &QWebSocket::aboutToClose, this, [this, tcp, once = std::make_shared<bool>(false)] {
+            if (!std::exchange(*once, true))
+                lingerAfterClose(tcp);
+        });
     }
     // Qt's defaults let one message take gigabytes; a form's metadata needs far less.
     socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
@@ -324,6 +328,13 @@ void WebSocketServer::lingerAfterClose(QTcpSocket* tcp)
             delete lingering;
             return;
         }
+        lingeringSockets.removeAll(nullptr);
+        while (lingeringSockets.size() >= MaxLingeringSockets) {
+            QTcpSocket* oldest = lingeringSockets.takeFirst();
+            oldest->abort();
+            oldest->deleteLater();
+        }
+        lingeringSockets.append(lingering);
         LingeringClose::start(lingering, closeGraceMs, closeLingerMs);
     };
     connect(tcp, &QTcpSocket::disconnected, this, handOver);

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QWebSocketProtocol>
 
@@ -60,6 +61,9 @@ public:
     static constexpr int HandshakeTimeoutMs = 3000;
     // Sessions ended by a replacement or a stop that still wait for the peer's close.
     static constexpr int MaxClosingSockets = 16;
+    // Closed connections still read from so that the peer reads why; past this
+    // the oldest is closed outright (a local program can end sessions by the hundred).
+    static constexpr int MaxLingeringSockets = 32;
     // A peer that leaves this much unread (answers to its pings, messages for it) is cut off.
     static constexpr qint64 MaxUnsentBytes = 8 * 1024 * 1024;
     // A page whose form was closed for its traffic may not open another for this long:
@@ -85,6 +89,9 @@ public:
     QList<WebSocketServerSession*> sessions() const;
     // Accepted connections that are not sessions yet.
     int pendingHandshakes() const { return int(handshakes.size()); }
+    // Whether a line about one more session is logged (a local program can
+    // open them by the thousand); *summary then tells how many were not.
+    bool passSessionLine(QString* summary) { return sessionLog.pass(summary); }
 
 signals:
     void start(int port);
@@ -145,6 +152,8 @@ private:
     std::vector<std::unique_ptr<Handshake>> handshakes;
     // Sockets of ended sessions waiting for the peer's close, oldest first.
     QList<QWebSocket*> closingSockets;
+    // Connections in a lingering close, oldest first.
+    QList<QPointer<QTcpSocket>> lingeringSockets;
     int reportedFailurePort = -1;
     // The port listened on, 0 when not listening: read from other threads.
     std::atomic<quint16> listeningPort{0};
@@ -154,4 +163,5 @@ private:
     std::map<QString, RateBudget> openings;
     LogLineThrottle refusalLog;
     LogLineThrottle acceptanceLog;
+    LogLineThrottle sessionLog{20, 10000};
 };

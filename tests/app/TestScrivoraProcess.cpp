@@ -21,6 +21,7 @@
 #include <optional>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -76,6 +77,16 @@ QStringList logFiles()
 std::optional<X11Windows::Window> trayIcon(const QProcess& process)
 {
     return X11Windows::trayIcon(QStringLiteral("scrivora"), process.processId());
+}
+
+// "Max open files" of a process: its soft and hard limit, as /proc shows them.
+QStringList openFilesLimits(qint64 pid)
+{
+    for (const QByteArray& line : contents(QStringLiteral("/proc/%1/limits").arg(pid)).split('\n')) {
+        if (line.startsWith("Max open files"))
+            return QString::fromLatin1(line.mid(int(qstrlen("Max open files")))).simplified().split(QLatin1Char(' ')).mid(0, 2);
+    }
+    return {};
 }
 
 // Ended within the time the shutdown protocol allows, workers stopped in
@@ -135,6 +146,11 @@ void TestScrivoraProcess::initTestCase()
     servers = std::make_unique<FakeServerSet>();
     QVERIFY(servers->isListening());
     servers->writeClientSettings(FakeServerSet::clientSettingsFile(Client::home()), true);
+    // Started at the desktop's soft limit of descriptors, as from a session that keeps it.
+    rlimit descriptors{};
+    QVERIFY(getrlimit(RLIMIT_NOFILE, &descriptors) == 0);
+    descriptors.rlim_cur = std::min<rlim_t>(descriptors.rlim_max, 1024);
+    QVERIFY(setrlimit(RLIMIT_NOFILE, &descriptors) == 0);
     first = std::make_unique<Client>();
     first->start();
     QVERIFY(first->process.waitForStarted(TestHome::scaled(30000)));
@@ -146,6 +162,10 @@ void TestScrivoraProcess::startsConnectedWithTrayIcon()
                               TestHome::scaled(20000));
     QVERIFY(servers->recognition()->hasClient());
     QTRY_VERIFY_WITH_TIMEOUT(trayIcon(first->process).has_value(), TestHome::scaled(10000));
+    // Its soft limit raised to the hard one: its local servers are bounded, the rest needs margin.
+    const QStringList limits = openFilesLimits(first->process.processId());
+    QCOMPARE(limits.size(), 2);
+    QCOMPARE(limits.first(), limits.last());
 }
 
 void TestScrivoraProcess::secondCopyIsRefused()

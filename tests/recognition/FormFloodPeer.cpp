@@ -1,11 +1,15 @@
 // A hostile local program or web page against the form server, in a process of
 // its own so that its work is not counted as the client's:
-//   FormFloodPeer tiny|big|pings|heads|drip <port> <seconds> [connections]
+//   FormFloodPeer tiny|big|pings|heads|drip|origins <port> <seconds> [connections]
 // tiny and big send messages as fast as the socket takes them; pings sends
 // pings and never reads; heads sends 70 KB heads without their end; drip
-// sends a head a byte every two seconds. All but pings connect again whenever
-// they are closed, as a page would in its onclose. At the end it prints one line:
-// "sent <messages> messages over <connections> connections, <closed> closed by the server".
+// sends a head a byte every two seconds; origins opens one session after
+// another, each under an Origin of its own (as only a local program can), and
+// neither reads nor closes them until it holds keptSessions. All but pings and
+// the sessions of origins connect again whenever they are closed, as a page
+// would in its onclose. At the end it prints one line: "sent <messages>
+// messages over <connections> connections, <closed> closed by the server"
+// (for origins, the messages are the sessions opened).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -14,6 +18,8 @@
 
 namespace {
 constexpr qint64 writeAhead = 256 * 1024;
+// Below the descriptor limit the test gives this process too.
+constexpr int keptSessions = 800;
 
 // A client frame; the zero mask leaves the payload as it is.
 QByteArray frame(int opcode, const QByteArray& payload)
@@ -34,11 +40,11 @@ QByteArray frame(int opcode, const QByteArray& payload)
     return head + QByteArray(4, '\0') + payload;
 }
 
-QByteArray handshake(quint16 port)
+QByteArray handshake(quint16 port, const QByteArray& origin = "http://flood.example")
 {
     return "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port)
-        + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nOrigin: http://flood.example\r\n"
-          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+        + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nOrigin: " + origin
+        + "\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 }
 
 class Peer : public QObject
@@ -80,9 +86,10 @@ private:
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             ++closed;
             sockets.removeOne(socket);
-            upgraded.removeOne(socket);
+            // A session of origins has already opened the one after it.
+            const bool followed = upgraded.removeOne(socket) && mode == QLatin1String("origins");
             socket->deleteLater();
-            if (!finished && mode != QLatin1String("pings"))
+            if (!finished && mode != QLatin1String("pings") && !followed)
                 QTimer::singleShot(1, this, [this] { open(); });
         });
         socket->connectToHost(QStringLiteral("127.0.0.1"), port);
@@ -98,12 +105,29 @@ private:
             socket->write("GET / HTTP/1.1\r\n");
             return;
         }
-        socket->write(handshake(port));
+        const bool ownOrigin = mode == QLatin1String("origins");
+        socket->write(ownOrigin ? handshake(port, "http://o" + QByteArray::number(opened) + ".example") : handshake(port));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             if (!upgraded.contains(socket)) {
                 if (!socket->peek(4096).contains("\r\n\r\n"))
                     return;
                 upgraded.append(socket);
+                if (mode == QLatin1String("origins")) {
+                    ++sent;
+                    socket->setReadBufferSize(1);
+                    socket->readAll();
+                    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+                    while (sockets.size() >= keptSessions) {
+                        QTcpSocket* oldest = sockets.takeFirst();
+                        upgraded.removeOne(oldest);
+                        oldest->disconnect(this);
+                        oldest->abort();
+                        oldest->deleteLater();
+                    }
+                    if (!finished)
+                        open();
+                    return;
+                }
                 if (mode == QLatin1String("pings")) {
                     // Reads no more: every answer stays with the client.
                     socket->setReadBufferSize(1);
