@@ -260,8 +260,10 @@ void AsrManager::updateModeStateInfo(RecognitionModeInfo modeInfo)
     if (it == modeStates.end() || it.value() == state)
         return;
 
-    qInfo().noquote() << QStringLiteral("Mode changed: ")
-            + QString::fromUtf8(QJsonDocument(modeInfo.toJson()).toJson(QJsonDocument::Compact));
+    QString more;
+    if (modeLog.pass(&more))
+        qInfo().noquote() << QStringLiteral("Mode changed: ")
+                + QString::fromUtf8(QJsonDocument(modeInfo.toJson()).toJson(QJsonDocument::Compact)) << more;
     it.value() = state;
     // The monitor's own rule, applied to the same reports in the same order.
     if (mode > RecognitionModeNamespace::VoiceActivation && state != Stopping)

@@ -3,6 +3,7 @@
 #include "AsrState.h"
 #include "ClientThemeInfo.h"
 #include "ConnectionStateInfo.h"
+#include "LogLineThrottle.h"
 #include "RecognitionMode.h"
 #include "RecognitionModeInfo.h"
 #include "TargetModeInfo.h"
@@ -118,4 +119,7 @@ private:
     std::atomic<bool> formConnected{false};
     bool dictationShown = false;
     QString connectionMessage;
+    // Under stateMutex. A local program that opens form after form makes the
+    // server report a stop for each: the log keeps a few and counts the rest.
+    LogLineThrottle modeLog{20, 10000};
 };

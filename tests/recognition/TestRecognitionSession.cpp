@@ -123,6 +123,7 @@ private slots:
     void themeFetchHoldsNoLock();
     void targetCopiesSurviveConcurrentChanges();
     void stoppedDictationDropsThePendingPartial();
+    void modeReportsInAFloodAreCounted();
     void commandWhileIdleRunsWithoutTyping();
     void outputWindow();
     void documentKeepsItsPlace();
@@ -288,6 +289,30 @@ void TestRecognitionSession::stoppedDictationDropsThePendingPartial()
     s->asr.updateModeStateInfo(report(textMode, Stopped));
     s->results.flushResult();
     QCOMPARE(s->writer.typedTexts(), QStringList());
+}
+
+namespace {
+QtMessageHandler previousHandler = nullptr;
+int modeLines = 0;
+void countModeLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("Mode changed")))
+        ++modeLines;
+    previousHandler(type, context, message);
+}
+} // namespace
+
+// A server answers every form a local program opens with a stop: the log keeps
+// a few of those reports, and the state follows every one.
+void TestRecognitionSession::modeReportsInAFloodAreCounted()
+{
+    modeLines = 0;
+    previousHandler = qInstallMessageHandler(countModeLines);
+    for (int i = 0; i < 500; ++i)
+        s->asr.updateModeStateInfo(report(textMode, i % 2 ? Stopped : Started));
+    qInstallMessageHandler(previousHandler);
+    QVERIFY2(modeLines <= 20, qPrintable(QString::number(modeLines)));
+    QVERIFY(!s->asr.isDictationShown());
 }
 
 void TestRecognitionSession::commandWhileIdleRunsWithoutTyping()
