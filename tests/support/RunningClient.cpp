@@ -63,13 +63,27 @@ void writeSettings(const QDir& home)
     settings.setValue(QStringLiteral("ClientInfo/UseProxy"), false);
 }
 
+qint64 startedPid(const QDir& home)
+{
+    QFile file(pidFile(home));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toLongLong() : 0;
+}
+
 int start(const QDir& home)
 {
-    QFile::remove(pidFile(home));
     if (guardHeld()) {
+        // Run again before its stop (ctest --repeat), the client started first
+        // stays named for the stop, or nothing would end it.
+        const qint64 pid = startedPid(home);
+        if (pid > 0 && isClient(pid)) {
+            err() << "RunningClient: client " << pid << " started earlier holds the guard" << Qt::endl;
+            return 0;
+        }
+        QFile::remove(pidFile(home));
         err() << "RunningClient: a copy of this user already holds the guard; the suite runs beside it" << Qt::endl;
         return 0;
     }
+    QFile::remove(pidFile(home));
     writeSettings(home);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
@@ -112,11 +126,9 @@ int start(const QDir& home)
 
 int stop(const QDir& home)
 {
-    QFile file(pidFile(home));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(pidFile(home)))
         return 0;
-    const qint64 pid = file.readAll().toLongLong();
-    file.close();
+    const qint64 pid = startedPid(home);
     QFile::remove(pidFile(home));
     if (pid <= 0 || !isClient(pid)) {
         err() << "RunningClient: the client did not live through the suite; see " << home.filePath("client.out") << Qt::endl;
