@@ -73,14 +73,21 @@ bool isRunning()
     return !pactl({QStringLiteral("info")}, TestHome::scaled(3000)).isNull();
 }
 
+pid_t pid()
+{
+    if (privateServer().daemon)
+        return static_cast<pid_t>(privateServer().daemon->processId());
+    QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
+    return file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
+}
+
 bool kill()
 {
     if (std::unique_ptr<ChildProcess> daemon = std::move(privateServer().daemon)) {
         daemon->endGroup();
         return true;
     }
-    QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
-    const pid_t pid = file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
+    const pid_t pid = PulseTestServer::pid();
     if (pid <= 0 || ::kill(pid, SIGKILL) != 0)
         return false;
     QDeadlineTimer deadline(TestHome::scaled(10000));

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/types.h>
+
 // The private sound server of a test run, as scripts/headless-services.sh starts it
 // (PULSE_SERVER and XDG_RUNTIME_DIR exported, its configuration in test.pa of its runtime folder).
 namespace PulseTestServer {
@@ -13,6 +15,8 @@ QString runtimeDir();
 // Runs pactl; the standard output, or a null string when it failed.
 QString pactl(const QStringList& args, int timeoutMsecs = TestHome::scaled(10000));
 bool isRunning();
+// The daemon's process id; 0 when unknown.
+pid_t pid();
 // Ends the server abruptly (SIGKILL) and waits until it is gone.
 bool kill();
 // Starts the server with the run's configuration and waits until it answers.
