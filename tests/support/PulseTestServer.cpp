@@ -112,8 +112,6 @@ bool start()
     process->start(QStringLiteral("pulseaudio"),
         {own ? QStringLiteral("--daemonize=no") : QStringLiteral("--daemonize=yes"), QStringLiteral("-n"), QStringLiteral("-F"),
             dir + QStringLiteral("/test.pa"), QStringLiteral("--exit-idle-time=-1"),
-            // As in scripts/headless-services.sh: starved, it refuses connections.
-            QStringLiteral("--high-priority=yes"), QStringLiteral("--realtime=yes"),
             QStringLiteral("--log-target=file:") + dir + QStringLiteral("/pulse.log")});
     if (own) {
         if (!process->waitForStarted(TestHome::scaled(30000)))
