@@ -32,10 +32,7 @@ void TestQtAudioBackend::initTestCase()
     TestHome::useApplicationIdentity();
     TestHome::wipe();
     QVERIFY(runtime.isValid());
-    QVERIFY(PulseTestServer::usePrivateServer(runtime.path() + QStringLiteral("/run"),
-        {QStringLiteral("load-module module-native-protocol-unix auth-anonymous=1"),
-            QStringLiteral("load-module module-null-sink sink_name=test_sink"),
-            QStringLiteral("set-default-sink test_sink")}));
+    QVERIFY(PulseTestServer::usePrivateServer(runtime.path() + QStringLiteral("/run"), PulseTestServer::sinkOnlyConfiguration()));
     QVERIFY(PulseTestServer::start());
 }
 

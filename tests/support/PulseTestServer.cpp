@@ -148,6 +148,12 @@ bool usePrivateServer(const QString& dir, const QStringList& configuration)
     return config.flush();
 }
 
+QStringList sinkOnlyConfiguration()
+{
+    return {QStringLiteral("load-module module-native-protocol-unix auth-anonymous=1"),
+        QStringLiteral("load-module module-null-sink sink_name=test_sink"), QStringLiteral("set-default-sink test_sink")};
+}
+
 bool killClient(const QString& name)
 {
     // Only the command-line interface can throw a client out.

@@ -27,6 +27,9 @@ bool ensureRunning();
 // mode 0700) with the given configuration lines, so that stopping it disturbs no other
 // test. Call before anything in the process talks to a sound server; start() starts it.
 bool usePrivateServer(const QString& dir, const QStringList& configuration);
+// A configuration with one sink, test_sink, and no source: the only microphones are the
+// pipes a test loads.
+QStringList sinkOnlyConfiguration();
 // Drops the connection of the client of that name, as the server does to a client it
 // throws out; false when there is no such client.
 bool killClient(const QString& name);
