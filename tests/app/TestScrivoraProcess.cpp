@@ -121,6 +121,7 @@ class TestScrivoraProcess : public QObject
 private slots:
     void initTestCase();
     void startsConnectedWithTrayIcon();
+    void secondCopyIsRefused_data();
     void secondCopyIsRefused();
     void quitFromTrayMenuStopsWorkers();
     void sessionEndSignalStopsWorkers_data();
@@ -168,9 +169,26 @@ void TestScrivoraProcess::startsConnectedWithTrayIcon()
     QCOMPARE(limits.first(), limits.last());
 }
 
+void TestScrivoraProcess::secondCopyIsRefused_data()
+{
+    QTest::addColumn<bool>("ownFolders");
+    QTest::newRow("same session") << false;
+    // As su, sudo -u, cron and some remote sessions start it: both once ran, typing every sentence twice.
+    QTest::newRow("no runtime folder, another temporary folder") << true;
+}
+
 void TestScrivoraProcess::secondCopyIsRefused()
 {
+    QFETCH(bool, ownFolders);
     Client second;
+    if (ownFolders) {
+        const QString temporary = TestHome::path() + QStringLiteral("/other-tmp");
+        QVERIFY(QDir().mkpath(temporary));
+        QProcessEnvironment environment = second.process.processEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("TMPDIR"), temporary);
+        second.process.setProcessEnvironment(environment);
+    }
     second.start();
     std::optional<X11Windows::Window> box;
     QTRY_VERIFY_WITH_TIMEOUT((box = X11Windows::find([&second](const X11Windows::Window& w) {
