@@ -456,6 +456,26 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     verifyCleanEnd(client);
+
+    // The README's uninstall, as written, for this prefix: on the usual install,
+    // without reference lists, it once printed two errors.
+    QFile readme(QStringLiteral(SCRIVORA_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const int command = text.indexOf(QLatin1String("xargs -d"));
+    const int begin = text.lastIndexOf(QLatin1String("```sh\n"), command) + 6;
+    QVERIFY(command > 0 && begin > 6);
+    QString script = text.mid(begin, text.indexOf(QLatin1String("```"), command) - begin);
+    script.replace(QLatin1String("/usr/local"), QLatin1Char('\'') + prefix.path() + QLatin1Char('\''));
+    script.replace(QLatin1String("build/install_manifest.txt"), QStringLiteral("'" SCRIVORA_BUILD_DIR "/install_manifest.txt'"));
+    ChildProcess uninstall;
+    uninstall.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+    QVERIFY(uninstall.waitToEnd(TestHome::scaled(10000)));
+    QCOMPARE(uninstall.readAllStandardError(), QByteArray());
+    QCOMPARE(uninstall.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(folder.path()));
+    QDirIterator left(prefix.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY2(!left.hasNext(), qPrintable(left.next()));
 }
 
 // The copy that restarts the program may take its workers' stop limits to end
