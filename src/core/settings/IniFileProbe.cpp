@@ -157,7 +157,7 @@ bool readReport(int readEnd, QByteArray* received)
     }
 }
 
-QString endText(int status)
+QString readEndText(int status)
 {
     if (WIFSIGNALED(status))
         return QStringLiteral("reading it crashes (signal %1)").arg(WTERMSIG(status));
@@ -207,8 +207,10 @@ QString IniFileProbe::readProblem(const QString& path)
         return QString();
     }
     if (!received.startsWith(Started)) {
-        leftInPlace(path, reaped ? QStringLiteral("the probe did not start: ") + endText(status)
-                                 : QStringLiteral("the probe did not start"));
+        const QString end = !reaped ? QString()
+            : WIFSIGNALED(status)   ? QStringLiteral(", signal %1").arg(WTERMSIG(status))
+                                    : QStringLiteral(", exit code %1").arg(WEXITSTATUS(status));
+        leftInPlace(path, QStringLiteral("the probe did not start") + end);
         return QString();
     }
     if (received.size() == 2 && received[1] == Reads)
@@ -216,7 +218,7 @@ QString IniFileProbe::readProblem(const QString& path)
     if (received.size() == 2 && received[1] == Throws)
         return QStringLiteral("reading a value throws an exception");
     // Started and never finished: the read itself ended it.
-    return reaped ? endText(status) : QStringLiteral("reading it crashes");
+    return reaped ? readEndText(status) : QStringLiteral("reading it crashes");
 }
 
 QString IniFileProbe::setAsideUnreadable(const QString& path)
