@@ -275,9 +275,8 @@ QWebSocket* WebSocketServer::nextPendingSocket()
     QWebSocket* socket = server->nextPendingConnection();
     if (!socket)
         return nullptr;
-    // The upgraded socket does not tell which accepted socket it wraps; the peer's port does.
     const auto it = std::find_if(handshakes.begin(), handshakes.end(), [socket](const auto& h) {
-        return h->handedOver && h->socket->peerPort() == socket->peerPort();
+        return h->handedOver && isUpgradeOf(*socket, *h->socket);
     });
     if (it != handshakes.end()) {
         std::unique_ptr<Handshake> handshake = std::move(*it);
@@ -299,6 +298,11 @@ QWebSocket* WebSocketServer::nextPendingSocket()
     socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
     socket->setMaxAllowedIncomingMessageSize(MaxMessageSize);
     return socket;
+}
+
+bool WebSocketServer::isUpgradeOf(const QWebSocket& upgraded, const QTcpSocket& accepted)
+{
+    return upgraded.peerPort() == accepted.peerPort() && upgraded.peerAddress() == accepted.peerAddress();
 }
 
 bool WebSocketServer::abortWhenBacklogged(QWebSocket* socket)

@@ -79,6 +79,9 @@ public:
     static void closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason);
     // Aborts a socket whose peer left more than MaxUnsentBytes unread; true when it did.
     static bool abortWhenBacklogged(QWebSocket* socket);
+    // Whether the upgraded socket wraps this accepted connection (Qt does not
+    // tell): local peers on different 127.x addresses may share a port.
+    static bool isUpgradeOf(const QWebSocket& upgraded, const QTcpSocket& accepted);
 
     explicit WebSocketServer(QObject* parent = nullptr);
     ~WebSocketServer() override;
