@@ -146,6 +146,7 @@ void WebSocketServer::onTcpConnection()
         auto handshake = std::make_unique<Handshake>();
         handshake->socket = socket;
         handshake->age.start();
+        handshake->reader->setStrictLines(MaxHeadLineSize);
         handshake->deadline = new QTimer(socket);
         handshake->deadline->setSingleShot(true);
         // Whatever a peer sends past the longest head waits in the kernel, not in this process.
@@ -266,8 +267,9 @@ void WebSocketServer::refuse(Handshake* handshake, int status, const QByteArray&
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
                   + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
-    // Its place and deadline stay until it is gone.
-    socket->disconnectFromHost();
+    // The rest of its head is read and dropped, so that the page reads why; its
+    // place and deadline stay until it is gone.
+    LingeringClose::start(socket, closeGraceMs, closeLingerMs);
 }
 
 QWebSocket* WebSocketServer::nextPendingSocket()

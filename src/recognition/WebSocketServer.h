@@ -44,6 +44,9 @@ public:
     // The property of an upgraded QWebSocket that holds its handshake's Cookie
     // header as sent: QWebSocket::request() keeps only its Latin-1 part.
     static const char* const RawCookieProperty;
+    // Qt's handshake reader closes, with nothing sent, on a longer line of the
+    // head, so such a head is refused here (Qt counts characters, this bytes).
+    static constexpr int MaxHeadLineSize = 8192;
     // A bigger frame or message closes its session with 1009 (too much data).
     static constexpr quint64 MaxMessageSize = 4 * 1024 * 1024;
     // Past this a new connection takes the place of an unfinished one: one already
