@@ -121,6 +121,7 @@ protected:
     virtual bool isOriginAllowed(const QString& origin);
     void createServer();
     // The next upgraded socket with its RawCookieProperty set; null when none is pending.
+    // One whose client sent a frame without a mask with its head is closed (1002) instead.
     QWebSocket* nextPendingSocket();
     // Ends every session (closing steps, socket closed, object deleted later).
     void deleteAllSessions();
@@ -134,6 +135,7 @@ protected:
 
 private:
     struct Handshake;
+    struct FrameHeads;
 
     void onTcpConnection();
     // Makes room for one more handshake; false when every one already is with QWebSocketServer.
@@ -147,7 +149,13 @@ private:
     // Takes one opening from the Origin's budget; holds it off when none is left.
     bool openingAllowed(const QString& origin);
     void reportListenFailure(int port, const QString& error);
-    void closeReplaced(QWebSocket* socket);
+    // Closes the socket of a session that ended, waiting a while for the peer's answer.
+    void closeEnded(QWebSocket* socket, QWebSocketProtocol::CloseCode code = QWebSocketProtocol::CloseCodeNormal,
+                    const QString& reason = QString());
+    // Follows the frames the client sends on the socket; false when one came without a mask.
+    bool watchFrames(QWebSocket* socket, QTcpSocket* tcp);
+    // Ends a session whose client sent a frame without a mask (RFC 6455, 5.1).
+    void closeUnmasked(QWebSocket* socket);
     // Keeps a session's connection, once Qt has closed it, for a lingering close.
     void lingerAfterClose(QTcpSocket* tcp);
 

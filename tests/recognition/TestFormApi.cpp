@@ -96,6 +96,7 @@ private slots:
     void originAllowList();
     void listensOnLoopbackAndReportsTakenPortOnce();
     void upgradedSocketMatchedByAddressAndPort();
+    void maskedFramesOfEveryLengthPass();
 };
 
 void TestFormApi::init()
@@ -370,6 +371,22 @@ void TestFormApi::upgradedSocketMatchedByAddressAndPort()
     const std::unique_ptr<QWebSocket> upgraded(upgrader.nextPendingConnection());
     QVERIFY(WebSocketServer::isUpgradeOf(*upgraded, *accepted[1]));
     QVERIFY(!WebSocketServer::isUpgradeOf(*upgraded, *accepted[0]));
+}
+
+// Where each frame head lies is followed to find one without a mask: a form's own frames never close it.
+void TestFormApi::maskedFramesOfEveryLengthPass()
+{
+    FormApi api;
+    auto form = api.open();
+    const QList<int> lengths{0, 1, 125, 126, 127, 65535, 65536, 70000};
+    for (int length : lengths) {
+        form->sendTextMessage(QStringLiteral(R"({"MessageType":18,"Data":"%1"})").arg(QString(length, QLatin1Char('x'))));
+        form->ping(QByteArray(length % 126, 'p'));
+        // The next one in frames of 1000 bytes.
+        form->setOutgoingFrameSize(form->outgoingFrameSize() == 1000 ? 512 * 1024 : 1000);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(api.sent.types().count(118), lengths.size(), TestHome::scaled(10000));
+    QCOMPARE(form->state(), QAbstractSocket::ConnectedState);
 }
 
 QTEST_GUILESS_MAIN(TestFormApi)

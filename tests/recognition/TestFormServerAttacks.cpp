@@ -160,6 +160,11 @@ QByteArray frameHead(bool final, int opcode, quint64 length)
     return head + QByteArray(4, '\0');
 }
 
+QByteArray unmaskedFrame(const QByteArray& payload)
+{
+    return QByteArray(1, char(0x81)) + char(payload.size()) + payload;
+}
+
 QByteArray handshake(quint16 port, const QByteArray& extraLine = {})
 {
     return "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port)
@@ -498,6 +503,22 @@ void TestFormServerAttacks::attack_data()
         QCOMPARE(closeCodeOf(*socket), 1009);
         socket->abort();
         QTRY_VERIFY_WITH_TIMEOUT(!link->worker()->webSocketProxyServer()->currentSession(), scaled(10000));
+    });
+    // Qt's server takes them as they are.
+    QTest::newRow("form server: an unmasked frame") << Attack([this] {
+        const int forms = server->messagesOfType(106).size();
+        auto socket = upgradedTo(formPort());
+        QVERIFY(socket);
+        socket->write(unmaskedFrame(R"({"MessageType":6,"Data":{"Key":"u","Mode":0}})"));
+        QCOMPARE(closeCodeOf(*socket), 1002);
+        // Nothing of it reached the server: the next form's is the only one.
+        QVERIFY(formServed());
+        QCOMPARE(server->messagesOfType(106).size(), forms + 1);
+    });
+    QTest::newRow("form server: an unmasked frame with the head") << Attack([this] {
+        auto socket = connectTo(formPort());
+        socket->write(handshake(formPort()) + unmaskedFrame("{}"));
+        QCOMPARE(closeCodeOf(*socket), 1002);
     });
 }
 
