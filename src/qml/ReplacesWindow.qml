@@ -5,14 +5,16 @@ import VexStyle 1.0
 import "Controls"
 
 // The command editor over "commandsViewModel": the theme chosen at the top, one
-// tab per command type. Edits stay in the window until "Сохранить"; closing it
-// any other way discards them.
+// tab per command type. Edits stay in the window until "Сохранить"; "Отмена"
+// discards them, closing it any other way asks first when there are any.
 FixedWindow {
     id: window
 
     // Fixed at each opening: the model rebuilds its collections on load.
     property var collections: []
     property bool saveFailed: false
+    // Closed by "Сохранить" or "Отмена": nothing to ask.
+    property bool settled: false
 
     readonly property string emptyView: "qrc:/EmptyWindow.qml"
     readonly property var browseViews: ({
@@ -36,6 +38,7 @@ FixedWindow {
     function showWindow() {
         if (!visible) {
             saveFailed = false
+            settled = false
             commandsViewModel.onLoad()
             collections = commandsViewModel.CommandSetList
             // The tabs exist only now: a tab bar that kept its index would not mark the tab.
@@ -52,12 +55,15 @@ FixedWindow {
 
     function save() {
         saveFailed = !commandsViewModel.applyCommand()
-        if (!saveFailed)
+        if (!saveFailed) {
+            settled = true
             close()
+        }
     }
 
     function cancel() {
         commandsViewModel.cancelCommand()
+        settled = true
         close()
     }
 
@@ -67,6 +73,10 @@ FixedWindow {
     }
 
     onClosing: {
+        if (!settled && !commandsViewModel.confirmClose()) {
+            close.accepted = false
+            return
+        }
         // The views let go of the rows before the model deletes them.
         collections = []
         commandsViewModel.onClose()

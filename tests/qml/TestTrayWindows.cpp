@@ -1,4 +1,6 @@
 #include "AboutSettingsViewModel.h"
+#include "CommandsCollectionViewModel.h"
+#include "CommandsViewModel.h"
 #include "FeedbackSettings.h"
 #include "HotKeyManager.h"
 #include "KeyRecorderWindow.h"
@@ -6,11 +8,15 @@
 #include "QmlViewModels.h"
 #include "QuickWindows.h"
 #include "TestHome.h"
+#include "UserCommandViewModel.h"
+#include "UserCommandsManager.h"
 #include "ValidatableText.h"
 #include "WindowManagerSession.h"
 #include "X11Windows.h"
 #include "XTestKeyboard.h"
 
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -75,6 +81,18 @@ QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& tex
     return nullptr;
 }
 
+// The user's command files by name, with their content.
+QMap<QString, QByteArray> commandFiles()
+{
+    QMap<QString, QByteArray> files;
+    const QDir folder(UserCommandsManager::commandsFolder());
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    return files;
+}
+
 // The document of another program the user worked in, shown and given the keyboard.
 bool focusDocument(XTestKeyboard& keyboard, const KeyRecorderWindow& document)
 {
@@ -112,9 +130,16 @@ private slots:
     void closedDialogGivesTheFocusBack();
     void archiveMessageGivesTheFocusBack();
     void settingsPagesScrollAtMinimumSize();
+    void commandEditorAsksBeforeDroppingEdits_data();
+    void commandEditorAsksBeforeDroppingEdits();
 
 private:
     QQuickWindow* openFromTray(const QByteArray& signal, const QString& title);
+    template<typename T>
+    T* contextObject(const char* name) const
+    {
+        return qobject_cast<T*>(engine->rootContext()->contextProperty(QLatin1String(name)).value<QObject*>());
+    }
 
     QString windowManagerError;
     QStringList expectedHints;
@@ -365,6 +390,83 @@ void TestTrayWindows::settingsPagesScrollAtMinimumSize()
     network->get_RestProxyPort()->set_Text(QStringLiteral("39256"));
     QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+}
+
+void TestTrayWindows::commandEditorAsksBeforeDroppingEdits_data()
+{
+    QTest::addColumn<QString>("closedBy");
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("the window manager") << "window manager";
+}
+
+// Автозамена → Insert → a rule → Return: the row is in the list, not yet in the
+// command file. Closing the editor then asks; "Отмена" keeps it open with the
+// row, OK closes it and nothing is stored.
+void TestTrayWindows::commandEditorAsksBeforeDroppingEdits()
+{
+    QFETCH(QString, closedBy);
+    XTestKeyboard keyboard;
+    auto* editor = contextObject<CommandsViewModel>("commandsViewModel");
+    QQuickWindow* window = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+    QVERIFY(window);
+    QVERIFY(editor->setProperty("typeIndex", 0));
+    QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), window, TestHome::scaled(5000));
+    const QString themeId = editor->get_ThemeIds().value(editor->get_ThemeIndex());
+    const int rows = editor->get_CommandSet(themeId, UserCommandNamespace::Text).size();
+    const QMap<QString, QByteArray> stored = commandFiles();
+    // Keys go where the X server sends them: to the window it gave the focus to.
+    const auto keysGoTo = [](QWindow* target) {
+        return target && X11Windows::inputFocus() == target->winId() && QGuiApplication::focusWindow() == target;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(window), TestHome::scaled(5000));
+    keyboard.tap("Insert");
+    QTRY_VERIFY_WITH_TIMEOUT(focusedQuickWindow() && focusedQuickWindow() != window, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(focusedQuickWindow()), TestHome::scaled(5000));
+    keyboard.tap("x");
+    keyboard.tap("q");
+    keyboard.tap("Return");
+    QTRY_COMPARE_WITH_TIMEOUT(editor->get_CommandSet(themeId, UserCommandNamespace::Text).size(), rows + 1,
+                              TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(window), TestHome::scaled(5000));
+
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    QTimer answering;
+    connect(&answering, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked << box->windowTitle();
+            box->button(answer)->click();
+        }
+    });
+    answering.start(20);
+    const auto close = [&] {
+        if (closedBy == QStringLiteral("Esc"))
+            keyboard.tap("Escape");
+        else
+            QVERIFY(X11Windows::requestClose(window->winId()));
+    };
+    close();
+    QTRY_COMPARE_WITH_TIMEOUT(asked, QStringList{"Автозамена"}, TestHome::scaled(5000));
+    QTest::qWait(TestHome::scaled(200));
+    QVERIFY(window->isVisible());
+    QCOMPARE(editor->get_CommandSet(themeId, UserCommandNamespace::Text).size(), rows + 1);
+
+    answer = QMessageBox::Ok;
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(window), TestHome::scaled(5000));
+    close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(commandFiles(), stored);
+
+    // "Отмена" discards without asking, as it did.
+    window = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+    QVERIFY(window);
+    const QList<UserCommandViewModel*> shown = editor->get_CommandSet(themeId, UserCommandNamespace::Text);
+    editor->get_Collection(UserCommandNamespace::Text)->deleteCommand(shown.value(0));
+    QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(commandFiles(), stored);
 }
 
 int main(int argc, char** argv)
