@@ -53,6 +53,14 @@ FixedWindow {
         requestActivate()
     }
 
+    // The list of the open tab: arrows move through its rows, Return edits one
+    // (the theme box above would change the theme on an arrow key).
+    function focusFirstField() {
+        var view = tabViews.itemAt(tabs.currentIndex)
+        if (view && view.item)
+            view.item.takeFocus()
+    }
+
     function save() {
         saveFailed = !commandsViewModel.applyCommand()
         if (!saveFailed) {
@@ -135,6 +143,7 @@ FixedWindow {
         currentIndex: tabs.currentIndex
 
         Repeater {
+            id: tabViews
             model: window.collections
             Loader {
                 Component.onCompleted: setSource(window.viewOf(modelData.TypeName), { "viewModel": modelData })

@@ -302,6 +302,11 @@ QQuickWindow* QmlViewModels::windowOf(QObject* root, std::unique_ptr<QQuickWindo
     return host->get();
 }
 
+QMenu* QmlViewModels::trayMenu() const
+{
+    return tray->menu();
+}
+
 AppSettingsViewModel* QmlViewModels::page(const QString& className) const
 {
     for (AppSettingsViewModel* page : pages) {

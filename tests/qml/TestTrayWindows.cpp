@@ -4,9 +4,11 @@
 #include "FeedbackSettings.h"
 #include "HotKeyManager.h"
 #include "KeyRecorderWindow.h"
+#include "KivaroViewModel.h"
 #include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
 #include "QuickWindows.h"
+#include "StatisticsViewModel.h"
 #include "TestHome.h"
 #include "UserCommandViewModel.h"
 #include "UserCommandsManager.h"
@@ -16,6 +18,7 @@
 #include "XTestKeyboard.h"
 
 #include <QAbstractButton>
+#include <QMenu>
 #include <QMessageBox>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -124,6 +127,9 @@ public:
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    // First: each window's first showing.
+    void windowOpensWithKeysInFirstField_data();
+    void windowOpensWithKeysInFirstField();
     void reopenedWindowKeepsSizeAndHints_data();
     void reopenedWindowKeepsSizeAndHints();
     void closedDialogGivesTheFocusBack_data();
@@ -390,6 +396,54 @@ void TestTrayWindows::settingsPagesScrollAtMinimumSize()
     network->get_RestProxyPort()->set_Text(QStringLiteral("39256"));
     QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+}
+
+void TestTrayWindows::windowOpensWithKeysInFirstField_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QByteArray>("key");
+    QTest::newRow("word list from the tray's menu") << "Мои слова" << QByteArray("x");
+    // Offered at start-up without the keyboard; the user clicks it.
+    QTest::newRow("profile shown at start-up") << "Данные пользователя" << QByteArray("Down");
+}
+
+// The first key typed after a window first comes up lands in its first field.
+void TestTrayWindows::windowOpensWithKeysInFirstField()
+{
+    QFETCH(QString, title);
+    QFETCH(QByteArray, key);
+    XTestKeyboard keyboard;
+    KeyRecorderWindow document(QRect(40, 60, 320, 200));
+    QVERIFY(focusDocument(keyboard, document));
+    auto* words = contextObject<KivaroViewModel>("kivaroViewModel");
+    auto* profile = contextObject<StatisticsViewModel>("statisticsViewModel");
+    QQuickWindow* window = QuickWindows::titled(title);
+    QVERIFY(window);
+    QMenu* menu = models->trayMenu();
+    if (window->isVisible()) {
+        window->requestActivate();
+    } else {
+        // Chosen in the tray's menu, which is slow to go: the window has the
+        // focus before the menu has let go of the keyboard.
+        menu->popup(QPoint(600, 400));
+        QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), TestHome::scaled(5000));
+        QTest::qWait(TestHome::scaled(300));
+        QVERIFY(QMetaObject::invokeMethod(contextObject<QObject>("systemTray"), "signalShowKivaro"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window->isActive(), TestHome::scaled(5000));
+    QTest::qWait(TestHome::scaled(300));
+    menu->hide();
+    QTRY_COMPARE_WITH_TIMEOUT(X11Windows::inputFocus(), window->winId(), TestHome::scaled(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), window, TestHome::scaled(5000));
+    keyboard.tap(key.constData());
+    if (window->title() == QStringLiteral("Мои слова")) {
+        QTRY_COMPARE_WITH_TIMEOUT(words->get_KivaroWords()->get_Text(), QStringLiteral("x"), TestHome::scaled(5000));
+        words->get_KivaroWords()->set_Text(QString());
+        window->close();
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(profile->get_SelectedRegionIndex(), 0, TestHome::scaled(5000));
+        profile->set_SelectedRegionIndex(-1);
+    }
 }
 
 void TestTrayWindows::commandEditorAsksBeforeDroppingEdits_data()
