@@ -59,6 +59,7 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/EmptyWindow.qml"), QString()},
         {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/Controls/FieldVerdict.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Views/Commands/Browse/CommandListView.qml"), QStringLiteral("sampleTextCommands")},
         {QStringLiteral(":/Views/Commands/Browse/AutoReplaceCommandsView.qml"), QStringLiteral("sampleTextCommands")},
         {QStringLiteral(":/Views/Commands/Browse/HotKeyCommandsView.qml"), QStringLiteral("sampleKeyCommands")},

@@ -84,6 +84,24 @@ QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& tex
     return nullptr;
 }
 
+// Where the fields and buttons below this item lie in its window, and the window's size.
+QList<QRectF> controlGeometry(QQuickItem* under)
+{
+    QList<QRectF> geometry;
+    if (under == under->window()->contentItem())
+        geometry << QRectF(QPointF(), under->window()->size());
+    const QList<QQuickItem*> items = under->childItems();
+    for (QQuickItem* item : items) {
+        if (!item->isVisible())
+            continue;
+        if (item->inherits("QQuickTextField") || item->inherits("QQuickComboBox") || item->inherits("QQuickButton"))
+            geometry << item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+        else
+            geometry << controlGeometry(item);
+    }
+    return geometry;
+}
+
 // The user's command files by name, with their content.
 QMap<QString, QByteArray> commandFiles()
 {
@@ -130,6 +148,7 @@ private slots:
     // First: each window's first showing.
     void windowOpensWithKeysInFirstField_data();
     void windowOpensWithKeysInFirstField();
+    void profileFormShowsErrorsOnceTouchedInPlace();
     void reopenedWindowKeepsSizeAndHints_data();
     void reopenedWindowKeepsSizeAndHints();
     void closedDialogGivesTheFocusBack_data();
@@ -444,6 +463,44 @@ void TestTrayWindows::windowOpensWithKeysInFirstField()
         QTRY_COMPARE_WITH_TIMEOUT(profile->get_SelectedRegionIndex(), 0, TestHome::scaled(5000));
         profile->set_SelectedRegionIndex(-1);
     }
+}
+
+// The profile offered at start-up: no field is red before the user has been
+// to it, and no field moves when an error line comes or goes (a click would
+// land in another field).
+void TestTrayWindows::profileFormShowsErrorsOnceTouchedInPlace()
+{
+    QQuickWindow* window = QuickWindows::titled(QStringLiteral("Данные пользователя"));
+    QVERIFY(window && window->isVisible());
+    ValidatableText* name = contextObject<StatisticsViewModel>("statisticsViewModel")->get_UserFullName();
+    ValidatableText* room = contextObject<StatisticsViewModel>("statisticsViewModel")->get_WorkRoom();
+    QVERIFY(!name->get_IsValid());
+    const QString required = name->get_Error();
+    QVERIFY(!itemWithText(window->contentItem(), "QQuickLabel", required));
+    // Layouts move their items when the next frame is drawn.
+    const auto drawnGeometry = [window] {
+        QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
+        window->update();
+        return drawn.wait(TestHome::scaled(5000)) ? controlGeometry(window->contentItem()) : QList<QRectF>();
+    };
+    const QList<QRectF> untouched = drawnGeometry();
+    QVERIFY(untouched.size() > 7);
+
+    const auto shownInPlace = [&](ValidatableText* field, const QString& text, bool checked) {
+        field->set_Text(text);
+        if (checked)
+            field->CheckAndSetFocus();
+        QVERIFY(!field->get_IsValid());
+        QTRY_VERIFY_WITH_TIMEOUT(itemWithText(window->contentItem(), "QQuickLabel", field->get_Error()),
+                                 TestHome::scaled(5000));
+        QCOMPARE(drawnGeometry(), untouched);
+    };
+    // The longest error of each field, then the one for an empty name once checked.
+    shownInPlace(name, QStringLiteral(" Иванов Иван"), false);
+    shownInPlace(room, QStringLiteral("1#"), false);
+    shownInPlace(name, QString(), true);
+    room->set_Text(QString());
+    QCOMPARE(drawnGeometry(), untouched);
 }
 
 void TestTrayWindows::commandEditorAsksBeforeDroppingEdits_data()
