@@ -44,7 +44,7 @@ FixedWindow {
             // The tabs exist only now: a tab bar that kept its index would not mark the tab.
             tabs.currentIndex = -1
             tabs.currentIndex = commandsViewModel.typeIndex
-            // Before showing: a window that widens while shown lays its header over the list.
+            // Before showing: the window manager places a window by the size it first asks for.
             minimumWidth = Math.max(760, Math.ceil(tabs.naturalWidth) + 24)
             width = Math.max(width, minimumWidth)
             show()
@@ -90,7 +90,11 @@ FixedWindow {
         commandsViewModel.onClose()
     }
 
-    header: ColumnLayout {
+    // The theme and the tabs head the content, not the window's header: a
+    // header that grows once the tabs exist (at each opening) is not moved
+    // out of the list's way, and covered its buttons.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 0
 
         RowLayout {
@@ -135,18 +139,19 @@ FixedWindow {
                 }
             }
         }
-    }
 
-    StackLayout {
-        anchors.fill: parent
-        anchors.margins: 12
-        currentIndex: tabs.currentIndex
+        StackLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.margins: 12
+            currentIndex: tabs.currentIndex
 
-        Repeater {
-            id: tabViews
-            model: window.collections
-            Loader {
-                Component.onCompleted: setSource(window.viewOf(modelData.TypeName), { "viewModel": modelData })
+            Repeater {
+                id: tabViews
+                model: window.collections
+                Loader {
+                    Component.onCompleted: setSource(window.viewOf(modelData.TypeName), { "viewModel": modelData })
+                }
             }
         }
     }

@@ -155,6 +155,7 @@ private slots:
     void closedDialogGivesTheFocusBack();
     void archiveMessageGivesTheFocusBack();
     void settingsPagesScrollAtMinimumSize();
+    void commandEditorShowsListButtonsBelowTabs();
     void commandEditorAsksBeforeDroppingEdits_data();
     void commandEditorAsksBeforeDroppingEdits();
 
@@ -501,6 +502,31 @@ void TestTrayWindows::profileFormShowsErrorsOnceTouchedInPlace()
     shownInPlace(name, QString(), true);
     room->set_Text(QString());
     QCOMPARE(drawnGeometry(), untouched);
+}
+
+// The tabs come with each opening, and with a large font the window widens
+// for them as it opens: the list's buttons lie below them, not under them.
+void TestTrayWindows::commandEditorShowsListButtonsBelowTabs()
+{
+    QQuickWindow* closed = QuickWindows::titled(QStringLiteral("Автозамена"));
+    const QFont original = closed->property("font").value<QFont>();
+    QFont font = original;
+    font.setPixelSize(20);
+    closed->setProperty("font", font);
+    QQuickWindow* window = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+    QVERIFY(window);
+    QQuickItem* tab = itemWithText(window->contentItem(), "QQuickTabButton", QStringLiteral("Автозамена"));
+    QQuickItem* add = itemWithText(window->contentItem(), "QQuickButton", QStringLiteral("Добавить"));
+    QVERIFY(tab && add);
+    const auto sceneTop = [](QQuickItem* item) { return item->mapToScene(QPointF(0, 0)).y(); };
+    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
+    window->update();
+    QVERIFY(drawn.wait(TestHome::scaled(5000)));
+    QVERIFY2(sceneTop(add) >= sceneTop(tab) + tab->height(),
+             qPrintable(QStringLiteral("button at %1, tabs end at %2").arg(sceneTop(add)).arg(sceneTop(tab) + tab->height())));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+    closed->setProperty("font", original);
 }
 
 void TestTrayWindows::commandEditorAsksBeforeDroppingEdits_data()
