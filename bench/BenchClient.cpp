@@ -84,7 +84,8 @@ QStringList BenchClient::openGlDrivers() const
     for (const QByteArray& line : procFile(pid(), "maps").split('\n')) {
         const QString path = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
         const QString name = path.section(QLatin1Char('/'), -1);
-        if ((path.contains(QLatin1String("/dri/")) || name.startsWith(QLatin1String("libLLVM"))) && !drivers.contains(name))
+        const bool driver = path.contains(QLatin1String("/dri/")) || name.startsWith(QLatin1String("libLLVM"));
+        if (driver && !drivers.contains(name))
             drivers << name;
     }
     return drivers;

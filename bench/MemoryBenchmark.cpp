@@ -7,7 +7,7 @@
 // highest seen. Also the threads and the OpenGL drivers mapped. Needs the
 // headless services (X display with a tray host, sound server):
 //   cp /path/to/other/scrivora /tmp/other/   (with its autoreplaces.json beside it)
-//   bash -c 'source scripts/headless-services.sh; build/bench/MemoryBenchmark /tmp/other/scrivora [idle-s] [dictating-s]'
+//   bash -c 'source scripts/headless-services.sh; build/bench/MemoryBenchmark /tmp/other/scrivora [idle] [dictating]'
 
 #include "BenchClient.h"
 #include "FakeServerSet.h"

@@ -84,6 +84,14 @@ QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& tex
     return nullptr;
 }
 
+// Layouts move their items when the window draws its next frame.
+bool drawnAgain(QQuickWindow* window)
+{
+    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
+    window->update();
+    return drawn.wait(TestHome::scaled(5000));
+}
+
 // Where the fields and buttons below this item lie in its window, and the window's size.
 QList<QRectF> controlGeometry(QQuickItem* under)
 {
@@ -478,11 +486,8 @@ void TestTrayWindows::profileFormShowsErrorsOnceTouchedInPlace()
     QVERIFY(!name->get_IsValid());
     const QString required = name->get_Error();
     QVERIFY(!itemWithText(window->contentItem(), "QQuickLabel", required));
-    // Layouts move their items when the next frame is drawn.
     const auto drawnGeometry = [window] {
-        QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
-        window->update();
-        return drawn.wait(TestHome::scaled(5000)) ? controlGeometry(window->contentItem()) : QList<QRectF>();
+        return drawnAgain(window) ? controlGeometry(window->contentItem()) : QList<QRectF>();
     };
     const QList<QRectF> untouched = drawnGeometry();
     QVERIFY(untouched.size() > 7);
@@ -519,11 +524,9 @@ void TestTrayWindows::commandEditorShowsListButtonsBelowTabs()
     QQuickItem* add = itemWithText(window->contentItem(), "QQuickButton", QStringLiteral("Добавить"));
     QVERIFY(tab && add);
     const auto sceneTop = [](QQuickItem* item) { return item->mapToScene(QPointF(0, 0)).y(); };
-    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
-    window->update();
-    QVERIFY(drawn.wait(TestHome::scaled(5000)));
-    QVERIFY2(sceneTop(add) >= sceneTop(tab) + tab->height(),
-             qPrintable(QStringLiteral("button at %1, tabs end at %2").arg(sceneTop(add)).arg(sceneTop(tab) + tab->height())));
+    QVERIFY(drawnAgain(window));
+    const qreal tabsEnd = sceneTop(tab) + tab->height();
+    QVERIFY2(sceneTop(add) >= tabsEnd, qPrintable(QStringLiteral("button at %1, tabs end at %2").arg(sceneTop(add)).arg(tabsEnd)));
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
     closed->setProperty("font", original);

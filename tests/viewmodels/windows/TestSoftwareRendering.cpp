@@ -19,7 +19,8 @@ QStringList openGlDrivers()
     QStringList drivers;
     for (const QByteArray& line : maps.readAll().split('\n')) {
         const QString path = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
-        if ((path.contains(QLatin1String("/dri/")) || path.contains(QLatin1String("libLLVM"))) && !drivers.contains(path))
+        const bool driver = path.contains(QLatin1String("/dri/")) || path.contains(QLatin1String("libLLVM"));
+        if (driver && !drivers.contains(path))
             drivers << path;
     }
     return drivers;
