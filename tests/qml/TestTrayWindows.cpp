@@ -571,9 +571,11 @@ void TestTrayWindows::commandEditorAsksBeforeDroppingEdits()
 
     QStringList asked;
     QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    // Answered once it has the keyboard, as a user does.
     QTimer answering;
     connect(&answering, &QTimer::timeout, this, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && QGuiApplication::focusWindow() == box->windowHandle()) {
             asked << box->windowTitle();
             box->button(answer)->click();
         }
