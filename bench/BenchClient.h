@@ -5,10 +5,11 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
-// The real program started against the fakes of FakeServerSet, with its
-// settings, data and TMPDIR (this process's too) under `home`; terminated
-// when this object goes.
+// The real program (this build's, or the one at `binary`) started against the
+// fakes of FakeServerSet, with its settings, data and TMPDIR (this process's
+// too) under `home`; terminated when this object goes.
 class BenchClient
 {
 public:
@@ -18,7 +19,7 @@ public:
         qint64 readyMs = -1;
     };
 
-    explicit BenchClient(const QString& home);
+    explicit BenchClient(const QString& home, const QString& binary = QString());
     ~BenchClient();
     BenchClient(const BenchClient&) = delete;
     BenchClient& operator=(const BenchClient&) = delete;
@@ -28,6 +29,11 @@ public:
     // Keeps this program's event loop turning for a while.
     static void settle(int ms);
     qint64 pid() const { return process.processId(); }
+    // From /proc: resident memory in kB (-1 when gone), the number of threads,
+    // and the OpenGL drivers mapped (Mesa's software one comes with LLVM).
+    long residentKb() const;
+    int threads() const;
+    QStringList openGlDrivers() const;
     // SIGTERM, as at logout.
     void terminate() { process.terminate(); }
     bool hasEnded() const { return process.state() == QProcess::NotRunning; }
@@ -35,5 +41,6 @@ public:
 
 private:
     ChildProcess process;
+    QString binary;
     QByteArray log;
 };

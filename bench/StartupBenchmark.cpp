@@ -31,15 +31,6 @@ QString processFolder(qint64 pid)
     return QStringLiteral("/proc/%1").arg(pid);
 }
 
-long residentKb(qint64 pid)
-{
-    for (const QByteArray& line : procFile(processFolder(pid), "status").split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
 struct Usage
 {
     QString name;
@@ -94,7 +85,7 @@ int main(int argc, char** argv)
         const BenchClient::Start run = client.start();
         BenchClient::settle(2000);
         out << "run " << i + 1 << ": tray icon shown " << run.trayMs << " ms, ready " << run.readyMs
-            << " ms, resident " << residentKb(client.pid()) / 1024.0 << " MB" << Qt::endl;
+            << " ms, resident " << client.residentKb() / 1024.0 << " MB" << Qt::endl;
         if (i + 1 < runs)
             continue;
         const qint64 pid = client.pid();
@@ -105,7 +96,7 @@ int main(int argc, char** argv)
         const long long used = after.value(0).ticks - before.value(0).ticks;
         out << "idle and connected for " << idleSeconds << " s: " << used << " ticks, "
             << 100.0 * double(used) / ticksPerSecond / idleSeconds << " % of one core; resident "
-            << residentKb(pid) / 1024.0 << " MB" << Qt::endl;
+            << client.residentKb() / 1024.0 << " MB" << Qt::endl;
         out << "  thread            CPU %   wake-ups/s   preempted/s" << Qt::endl;
         for (auto it = after.constBegin(); it != after.constEnd(); ++it) {
             if (it.key() == 0)

@@ -11,7 +11,10 @@
 // copy nor files left behind can keep the next one out, and no call ever
 // waits. Only a regular file of this user is taken as the lock: anything else
 // at its path, or no private folder at all, refuses the start (problem() says
-// why) rather than let a second copy run.
+// why) rather than let a second copy run. Beside it, a second lock in the
+// user's home, named after the host and display, catches a copy started with
+// other runtime or temporary folders (su, sudo, cron); a home where it cannot
+// be kept only costs that. Used on the thread that starts the program.
 class RunGuard
 {
 public:
@@ -32,14 +35,14 @@ public:
     static QString clientKey();
     // Empty when no private folder could be found.
     QString lockFilePath() const { return lockPath; }
+    QString homeLockFilePath() const { return homeLockPath; }
 
 private:
-    // An open descriptor of the lock file, or -1 with lastProblem set.
-    int openLockFile();
-
     const QString key;
     const QString lockKey;
     QString lockPath;
+    QString homeLockPath;
     QString lastProblem;
     int heldFd = -1;
+    int heldHomeFd = -1;
 };

@@ -25,6 +25,9 @@ FixedWindow {
         requestActivate()
     }
 
+    // The words, with the cursor at their end, where new ones go.
+    function focusFirstField() { words.takeFocus() }
+
     onClosing: close.accepted = kivaroViewModel.cancelCommand()
 
     ColumnLayout {

@@ -5,14 +5,16 @@ import VexStyle 1.0
 import "Controls"
 
 // The command editor over "commandsViewModel": the theme chosen at the top, one
-// tab per command type. Edits stay in the window until "Сохранить"; closing it
-// any other way discards them.
+// tab per command type. Edits stay in the window until "Сохранить"; "Отмена"
+// discards them, closing it any other way asks first when there are any.
 FixedWindow {
     id: window
 
     // Fixed at each opening: the model rebuilds its collections on load.
     property var collections: []
     property bool saveFailed: false
+    // Closed by "Сохранить" or "Отмена": nothing to ask.
+    property bool settled: false
 
     readonly property string emptyView: "qrc:/EmptyWindow.qml"
     readonly property var browseViews: ({
@@ -36,12 +38,13 @@ FixedWindow {
     function showWindow() {
         if (!visible) {
             saveFailed = false
+            settled = false
             commandsViewModel.onLoad()
             collections = commandsViewModel.CommandSetList
             // The tabs exist only now: a tab bar that kept its index would not mark the tab.
             tabs.currentIndex = -1
             tabs.currentIndex = commandsViewModel.typeIndex
-            // Before showing: a window that widens while shown lays its header over the list.
+            // Before showing: the window manager places a window by the size it first asks for.
             minimumWidth = Math.max(760, Math.ceil(tabs.naturalWidth) + 24)
             width = Math.max(width, minimumWidth)
             show()
@@ -50,14 +53,25 @@ FixedWindow {
         requestActivate()
     }
 
+    // The list of the open tab: arrows move through its rows, Return edits one
+    // (the theme box above would change the theme on an arrow key).
+    function focusFirstField() {
+        var view = tabViews.itemAt(tabs.currentIndex)
+        if (view && view.item)
+            view.item.takeFocus()
+    }
+
     function save() {
         saveFailed = !commandsViewModel.applyCommand()
-        if (!saveFailed)
+        if (!saveFailed) {
+            settled = true
             close()
+        }
     }
 
     function cancel() {
         commandsViewModel.cancelCommand()
+        settled = true
         close()
     }
 
@@ -67,12 +81,20 @@ FixedWindow {
     }
 
     onClosing: {
+        if (!settled && !commandsViewModel.confirmClose()) {
+            close.accepted = false
+            return
+        }
         // The views let go of the rows before the model deletes them.
         collections = []
         commandsViewModel.onClose()
     }
 
-    header: ColumnLayout {
+    // The theme and the tabs head the content, not the window's header: a
+    // header that grows once the tabs exist (at each opening) is not moved
+    // out of the list's way, and covered its buttons.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 0
 
         RowLayout {
@@ -117,17 +139,19 @@ FixedWindow {
                 }
             }
         }
-    }
 
-    StackLayout {
-        anchors.fill: parent
-        anchors.margins: 12
-        currentIndex: tabs.currentIndex
+        StackLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.margins: 12
+            currentIndex: tabs.currentIndex
 
-        Repeater {
-            model: window.collections
-            Loader {
-                Component.onCompleted: setSource(window.viewOf(modelData.TypeName), { "viewModel": modelData })
+            Repeater {
+                id: tabViews
+                model: window.collections
+                Loader {
+                    Component.onCompleted: setSource(window.viewOf(modelData.TypeName), { "viewModel": modelData })
+                }
             }
         }
     }

@@ -15,7 +15,8 @@ FixedWindow {
     // Offered at start-up while the client already works: it must not lock the
     // tray's windows until the user answers it.
     modality: Qt.NonModal
-    width: 560
+    // Wide enough for the longest error of the full name in two lines.
+    width: 620
     height: content.implicitHeight + 48
     minimumWidth: 480
     minimumHeight: height
@@ -111,16 +112,19 @@ FixedWindow {
                 onChosen: window.viewModel.SelectedProfessionIndex = index
             }
 
+            // Room for the longest error of each field at the window's width.
             Caption { text: "Кабинет" }
             ValidatableText {
                 Layout.fillWidth: true
                 viewModel: window.viewModel.WorkRoom
+                errorLines: 1
             }
 
             Caption { text: "ФИО" }
             ValidatableText {
                 Layout.fillWidth: true
                 viewModel: window.viewModel.UserFullName
+                errorLines: 2
             }
         }
 

@@ -47,7 +47,7 @@ HttpRequestReader::State HttpRequestReader::append(const QByteArray& bytes)
         return m_state;
     // Blank lines before the request line are tolerated, as RFC 9112 asks, in one pass and without keeping them.
     int from = 0;
-    if (m_buffer.isEmpty()) {
+    if (m_buffer.isEmpty() && m_maxLineSize == 0) {
         while (from < bytes.size() && isBlank(bytes.at(from)))
             ++from;
     }
@@ -66,6 +66,8 @@ HttpRequestReader::State HttpRequestReader::readHead()
     int lineStart = m_scanFrom;
     for (int end = m_buffer.indexOf('\n', lineStart); end >= 0; end = m_buffer.indexOf('\n', lineStart)) {
         const bool blank = end == lineStart || (end == lineStart + 1 && m_buffer.at(lineStart) == '\r');
+        if (m_maxLineSize > 0 && checkStrictLine(lineStart, end) == State::Failed)
+            return m_state;
         lineStart = end + 1;
         if (blank && end < MaxHeadSize) {
             m_bodyStart = lineStart;
@@ -78,6 +80,19 @@ HttpRequestReader::State HttpRequestReader::readHead()
     m_scanFrom = lineStart;
     if (m_buffer.size() > MaxHeadSize)
         return failHeadTooLarge();
+    // Told at once, not when the line ends: a line of cookies may be long.
+    if (m_maxLineSize > 0 && m_buffer.size() - lineStart > m_maxLineSize + 1)
+        return checkStrictLine(lineStart, m_buffer.size());
+    return m_state;
+}
+
+HttpRequestReader::State HttpRequestReader::checkStrictLine(int start, int end)
+{
+    const bool crlf = end > start && end < m_buffer.size() && m_buffer.at(end - 1) == '\r';
+    if (end - start - (crlf ? 1 : 0) > m_maxLineSize)
+        return fail(431, QStringLiteral("A line of the request head is longer than %1 bytes").arg(m_maxLineSize));
+    if (!crlf)
+        return fail(400, QStringLiteral("A line of the request head does not end with CR LF"));
     return m_state;
 }
 

@@ -23,6 +23,12 @@ public:
 
     explicit HttpRequestReader(qint64 maxSize = DefaultMaxSize);
 
+    // For a head that Qt reads again (a WebSocket handshake), which it closes
+    // unanswered unless every line ends with CR LF, the request line comes first
+    // and no line is longer than maxLineSize: a longer line fails with 431, the
+    // rest with 400. Set before the first append.
+    void setStrictLines(int maxLineSize) { m_maxLineSize = maxLineSize; }
+
     // Takes the next bytes; once complete or failed, further bytes are ignored.
     State append(const QByteArray& bytes);
     State state() const { return m_state; }
@@ -49,6 +55,8 @@ private:
     State parseHead(const QByteArray& head);
     State checkBody();
     State failHeadTooLarge();
+    // A line of the head, from its start to its line feed, against the strict rules.
+    State checkStrictLine(int start, int end);
     State fail(int status, const QString& text);
 
     qint64 m_maxSize;
@@ -56,6 +64,7 @@ private:
     State m_state = State::Incomplete;
     int m_scanFrom = 0;
     int m_headLines = 0;
+    int m_maxLineSize = 0;
     int m_bodyStart = -1;
     qint64 m_contentLength = 0;
     QByteArray m_method;

@@ -9,6 +9,10 @@
 #include <QStandardPaths>
 #include <QtDebug>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -61,13 +65,39 @@ bool isRunning(const QByteArray& ownerLine)
     return processStart(pid) == fields.at(1);
 }
 
-// Adds the record's keys when its writer has ended; false when it still runs.
-bool readEnded(const QString& path, LentKeysRecord::Keys* keys)
+// The record's bytes, read as RunGuard reads its lock: never through a link, never
+// waiting on a FIFO, never more than a record holds. False when the entry is
+// not a regular file of this user; `tooLarge` when it holds more than a record.
+bool readRecord(const QString& path, QByteArray* text, bool* tooLarge)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxRecordSize)
-        return true;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+        ::close(fd);
+        return false;
+    }
+    text->resize(int(maxRecordSize) + 1);
+    qint64 size = 0;
+    while (size < text->size()) {
+        const ssize_t got = ::read(fd, text->data() + size, size_t(text->size() - size));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        size += got;
+    }
+    ::close(fd);
+    *tooLarge = size > maxRecordSize;
+    text->resize(int(size));
+    return true;
+}
+
+// Adds the record's keys when its writer has ended; false when it still runs.
+bool readEnded(const QByteArray& text, LentKeysRecord::Keys* keys)
+{
+    const QList<QByteArray> lines = text.split('\n');
     if (isRunning(lines.first()))
         return false;
     for (int i = 1; i < lines.size(); ++i) {
@@ -83,6 +113,13 @@ bool readEnded(const QString& path, LentKeysRecord::Keys* keys)
             keys->insert(static_cast<quint8>(keycode), keysyms);
     }
     return true;
+}
+
+// Only regular files are records: QDir::Files also lists links, whatever they point to.
+bool isPlainFile(const QString& path)
+{
+    struct stat status;
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 } // namespace
 
@@ -133,10 +170,25 @@ LentKeysRecord::Keys LentKeysRecord::takeLeftByEndedCopies(const QString& displa
         return keys;
     const QDir dir(folder);
     const QStringList names = dir.entryList({recordPrefix(displayName) + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
-    for (int i = 0; i < names.size() && i < maxRecordsRead; ++i) {
-        const QString path = dir.filePath(names.at(i));
-        if (readEnded(path, &keys))
+    int read = 0;
+    QStringList strangers;
+    for (const QString& name : names) {
+        if (read == maxRecordsRead)
+            break;
+        const QString path = dir.filePath(name);
+        QByteArray text;
+        bool tooLarge = false;
+        // Not written by a writer, so not ours to remove.
+        if (!isPlainFile(path) || !readRecord(path, &text, &tooLarge)) {
+            strangers << path;
+            continue;
+        }
+        ++read;
+        if (tooLarge || readEnded(text, &keys))
             QFile::remove(path);
     }
+    if (!strangers.isEmpty())
+        qWarning().noquote() << "XTextWriter: left alone" << strangers.size() << "entries named like records of lent keys"
+                             << "that are no regular files of this user, such as" << strangers.first();
     return keys;
 }

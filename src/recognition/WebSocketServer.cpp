@@ -34,6 +34,72 @@ constexpr int closeLingerMs = 2000;
 
 const char* const WebSocketServer::RawCookieProperty = "rawCookieHeader";
 
+// The frame heads in what a client sends (RFC 6455, 5.2): Qt's server takes
+// frames without a mask as they are. Qt reads the bytes in a call queued after
+// readyRead; what it has not read yet stays in the socket's buffer, behind the
+// bytes already looked at here.
+struct WebSocketServer::FrameHeads
+{
+    // Looks at what arrived since the last look; false when a frame without a mask begins in it.
+    bool look(QTcpSocket* tcp)
+    {
+        const qint64 buffered = tcp->bytesAvailable();
+        // Qt read outside its queued call, or the frame was told of: the place
+        // in the stream is lost, and a guess could close a sound form.
+        if (stopped || buffered < seen) {
+            stopped = true;
+            return true;
+        }
+        const qint64 fresh = buffered - seen;
+        if (payloadLeft >= quint64(fresh)) {
+            payloadLeft -= quint64(fresh);
+        } else {
+            const QByteArray bytes = tcp->peek(buffered);
+            if (!follow(bytes.constData() + seen, bytes.size() - seen))
+                return false;
+        }
+        seen = buffered;
+        return true;
+    }
+    // Once Qt has read what it could, all that is left has been looked at.
+    void afterQtRead(QTcpSocket* tcp) { seen = std::min(seen, tcp->bytesAvailable()); }
+
+private:
+    bool follow(const char* data, qint64 size)
+    {
+        for (qint64 at = 0; at < size;) {
+            if (payloadLeft > 0) {
+                const quint64 step = std::min(payloadLeft, quint64(size - at));
+                payloadLeft -= step;
+                at += qint64(step);
+                continue;
+            }
+            head[headSize++] = uchar(data[at++]);
+            if (headSize < 2)
+                continue;
+            if (!(head[1] & 0x80)) {
+                stopped = true;
+                return false;
+            }
+            const int lengthCode = head[1] & 0x7f;
+            const int lengthSize = lengthCode == 127 ? 8 : lengthCode == 126 ? 2 : 0;
+            if (headSize < 2 + lengthSize + 4)
+                continue;
+            payloadLeft = lengthSize == 0 ? quint64(lengthCode) : 0;
+            for (int i = 2; i < 2 + lengthSize; ++i)
+                payloadLeft = (payloadLeft << 8) | head[i];
+            headSize = 0;
+        }
+        return true;
+    }
+
+    qint64 seen = 0;
+    quint64 payloadLeft = 0;
+    uchar head[14] = {};
+    int headSize = 0;
+    bool stopped = false;
+};
+
 // One accepted connection until its upgraded socket is taken as a session.
 struct WebSocketServer::Handshake
 {
@@ -146,6 +212,7 @@ void WebSocketServer::onTcpConnection()
         auto handshake = std::make_unique<Handshake>();
         handshake->socket = socket;
         handshake->age.start();
+        handshake->reader->setStrictLines(MaxHeadLineSize);
         handshake->deadline = new QTimer(socket);
         handshake->deadline->setSingleShot(true);
         // Whatever a peer sends past the longest head waits in the kernel, not in this process.
@@ -266,20 +333,22 @@ void WebSocketServer::refuse(Handshake* handshake, int status, const QByteArray&
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
                   + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
-    // Its place and deadline stay until it is gone.
-    socket->disconnectFromHost();
+    // The rest of its head is read and dropped, so that the page reads why; its
+    // place and deadline stay until it is gone.
+    LingeringClose::start(socket, closeGraceMs, closeLingerMs);
 }
 
 QWebSocket* WebSocketServer::nextPendingSocket()
 {
-    QWebSocket* socket = server->nextPendingConnection();
-    if (!socket)
-        return nullptr;
-    // The upgraded socket does not tell which accepted socket it wraps; the peer's port does.
-    const auto it = std::find_if(handshakes.begin(), handshakes.end(), [socket](const auto& h) {
-        return h->handedOver && h->socket->peerPort() == socket->peerPort();
-    });
-    if (it != handshakes.end()) {
+    while (QWebSocket* socket = server->nextPendingConnection()) {
+        // Qt's defaults let one message take gigabytes; a form's metadata needs far less.
+        socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
+        socket->setMaxAllowedIncomingMessageSize(MaxMessageSize);
+        const auto it = std::find_if(handshakes.begin(), handshakes.end(), [socket](const auto& h) {
+            return h->handedOver && isUpgradeOf(*socket, *h->socket);
+        });
+        if (it == handshakes.end())
+            return socket;
         std::unique_ptr<Handshake> handshake = std::move(*it);
         handshakes.erase(it);
         QTcpSocket* tcp = handshake->socket;
@@ -287,18 +356,53 @@ QWebSocket* WebSocketServer::nextPendingSocket()
         tcp->disconnect(this);
         tcp->setReadBufferSize(0);
         socket->setProperty(RawCookieProperty, handshake->cookie);
-        // Qt answers pings by itself, without a signal: the bytes read are the moment to look.
-        connect(tcp, &QTcpSocket::readyRead, socket, [socket] { abortWhenBacklogged(socket); });
         // One lingering close for the connection, however often its close is announced (close, then abort).
         connect(socket, &QWebSocket::aboutToClose, this, [this, tcp, once = std::make_shared<bool>(false)] {
             if (!std::exchange(*once, true))
                 lingerAfterClose(tcp);
         });
+        if (watchFrames(socket, tcp))
+            return socket;
+        QString more;
+        if (refusalLog.pass(&more))
+            qCWarning(lcWebSocketServer).noquote() << "A client sent a frame without a mask with its handshake: closed (1002)" << more;
+        closeEnded(socket, QWebSocketProtocol::CloseCodeProtocolError, QStringLiteral("Frames must be masked"));
     }
-    // Qt's defaults let one message take gigabytes; a form's metadata needs far less.
-    socket->setMaxAllowedIncomingFrameSize(MaxMessageSize);
-    socket->setMaxAllowedIncomingMessageSize(MaxMessageSize);
-    return socket;
+    return nullptr;
+}
+
+bool WebSocketServer::watchFrames(QWebSocket* socket, QTcpSocket* tcp)
+{
+    auto frames = std::make_shared<FrameHeads>();
+    // Before Qt reads the bytes; Qt also answers pings without a signal, so this is the moment to look at the backlog too.
+    connect(tcp, &QTcpSocket::readyRead, socket, [this, socket, tcp, frames] {
+        if (!abortWhenBacklogged(socket) && !frames->look(tcp))
+            closeUnmasked(socket);
+    });
+    const auto afterQtRead = [frames, tcp = QPointer<QTcpSocket>(tcp)] {
+        if (tcp)
+            frames->afterQtRead(tcp);
+    };
+    connect(tcp, &QTcpSocket::readyRead, socket, afterQtRead, Qt::QueuedConnection);
+    // Frames that came with the head: Qt's reading of them is already on its way.
+    if (tcp->bytesAvailable() == 0)
+        return true;
+    QMetaObject::invokeMethod(socket, afterQtRead, Qt::QueuedConnection);
+    return frames->look(tcp);
+}
+
+void WebSocketServer::closeUnmasked(QWebSocket* socket)
+{
+    QString more;
+    if (sessionLog.pass(&more))
+        qCWarning(lcWebSocketServer).noquote() << "A form sent a frame without a mask: closed (1002)" << more;
+    // Before Qt reads the frame: once the close is sent, Qt hands no more messages on.
+    closeSocket(socket, QWebSocketProtocol::CloseCodeProtocolError, QStringLiteral("Frames must be masked"));
+}
+
+bool WebSocketServer::isUpgradeOf(const QWebSocket& upgraded, const QTcpSocket& accepted)
+{
+    return upgraded.peerPort() == accepted.peerPort() && upgraded.peerAddress() == accepted.peerAddress();
 }
 
 bool WebSocketServer::abortWhenBacklogged(QWebSocket* socket)
@@ -386,12 +490,12 @@ void WebSocketServer::deleteAllSessions()
         if (socket->state() == QAbstractSocket::UnconnectedState)
             socket->deleteLater();
         else
-            closeReplaced(socket);
+            closeEnded(socket);
         session->deleteLater();
     }
 }
 
-void WebSocketServer::closeReplaced(QWebSocket* socket)
+void WebSocketServer::closeEnded(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason)
 {
     // Forms that connect again and again must not pile up sockets waiting for their close.
     while (closingSockets.size() >= MaxClosingSockets) {
@@ -406,7 +510,7 @@ void WebSocketServer::closeReplaced(QWebSocket* socket)
         socket->deleteLater();
     });
     QTimer::singleShot(closeGraceMs, socket, &QWebSocket::abort);
-    socket->close(QWebSocketProtocol::CloseCodeNormal, QString());
+    socket->close(code, reason);
 }
 
 WebSocketServerSession* WebSocketServer::createSession()

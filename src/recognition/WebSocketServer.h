@@ -44,6 +44,9 @@ public:
     // The property of an upgraded QWebSocket that holds its handshake's Cookie
     // header as sent: QWebSocket::request() keeps only its Latin-1 part.
     static const char* const RawCookieProperty;
+    // Qt's handshake reader closes, with nothing sent, on a longer line of the
+    // head, so such a head is refused here (Qt counts characters, this bytes).
+    static constexpr int MaxHeadLineSize = 8192;
     // A bigger frame or message closes its session with 1009 (too much data).
     static constexpr quint64 MaxMessageSize = 4 * 1024 * 1024;
     // Past this a new connection takes the place of an unfinished one: one already
@@ -79,6 +82,9 @@ public:
     static void closeSocket(QWebSocket* socket, QWebSocketProtocol::CloseCode code, const QString& reason);
     // Aborts a socket whose peer left more than MaxUnsentBytes unread; true when it did.
     static bool abortWhenBacklogged(QWebSocket* socket);
+    // Whether the upgraded socket wraps this accepted connection (Qt does not
+    // tell): local peers on different 127.x addresses may share a port.
+    static bool isUpgradeOf(const QWebSocket& upgraded, const QTcpSocket& accepted);
 
     explicit WebSocketServer(QObject* parent = nullptr);
     ~WebSocketServer() override;
@@ -115,6 +121,7 @@ protected:
     virtual bool isOriginAllowed(const QString& origin);
     void createServer();
     // The next upgraded socket with its RawCookieProperty set; null when none is pending.
+    // One whose client sent a frame without a mask with its head is closed (1002) instead.
     QWebSocket* nextPendingSocket();
     // Ends every session (closing steps, socket closed, object deleted later).
     void deleteAllSessions();
@@ -128,6 +135,7 @@ protected:
 
 private:
     struct Handshake;
+    struct FrameHeads;
 
     void onTcpConnection();
     // Makes room for one more handshake; false when every one already is with QWebSocketServer.
@@ -141,7 +149,13 @@ private:
     // Takes one opening from the Origin's budget; holds it off when none is left.
     bool openingAllowed(const QString& origin);
     void reportListenFailure(int port, const QString& error);
-    void closeReplaced(QWebSocket* socket);
+    // Closes the socket of a session that ended, waiting a while for the peer's answer.
+    void closeEnded(QWebSocket* socket, QWebSocketProtocol::CloseCode code = QWebSocketProtocol::CloseCodeNormal,
+                    const QString& reason = QString());
+    // Follows the frames the client sends on the socket; false when one came without a mask.
+    bool watchFrames(QWebSocket* socket, QTcpSocket* tcp);
+    // Ends a session whose client sent a frame without a mask (RFC 6455, 5.1).
+    void closeUnmasked(QWebSocket* socket);
     // Keeps a session's connection, once Qt has closed it, for a lingering close.
     void lingerAfterClose(QTcpSocket* tcp);
 

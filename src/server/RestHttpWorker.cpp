@@ -76,6 +76,12 @@ QByteArray RestHttpWorker::serializeReply(QNetworkReply* reply)
         qWarning() << "The server's answer has a malformed status line or header: not passed on";
         return createBadGatewayResult(QStringLiteral("The server's answer is not sound HTTP"));
     }
+    // The network layer takes an interim answer (102, 103) for the final one and
+    // reads no further; passed on, the page would see it as the server's answer.
+    if (status < 200) {
+        qWarning() << "The server's answer" << status << "is interim and no final one is read: not passed on";
+        return createBadGatewayResult(QStringLiteral("The server's answer %1 is not final").arg(status));
+    }
     const QList<QByteArray> connection = reply->rawHeader("Connection").split(',');
     QByteArray answer = "HTTP/1.1 " + QByteArray::number(status) + " " + reason + "\r\n";
     for (const QNetworkReply::RawHeaderPair& header : headers) {

@@ -121,6 +121,7 @@ class TestScrivoraProcess : public QObject
 private slots:
     void initTestCase();
     void startsConnectedWithTrayIcon();
+    void secondCopyIsRefused_data();
     void secondCopyIsRefused();
     void quitFromTrayMenuStopsWorkers();
     void sessionEndSignalStopsWorkers_data();
@@ -168,9 +169,26 @@ void TestScrivoraProcess::startsConnectedWithTrayIcon()
     QCOMPARE(limits.first(), limits.last());
 }
 
+void TestScrivoraProcess::secondCopyIsRefused_data()
+{
+    QTest::addColumn<bool>("ownFolders");
+    QTest::newRow("same session") << false;
+    // As su, sudo -u, cron and some remote sessions start it: both once ran, typing every sentence twice.
+    QTest::newRow("no runtime folder, another temporary folder") << true;
+}
+
 void TestScrivoraProcess::secondCopyIsRefused()
 {
+    QFETCH(bool, ownFolders);
     Client second;
+    if (ownFolders) {
+        const QString temporary = TestHome::path() + QStringLiteral("/other-tmp");
+        QVERIFY(QDir().mkpath(temporary));
+        QProcessEnvironment environment = second.process.processEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("TMPDIR"), temporary);
+        second.process.setProcessEnvironment(environment);
+    }
     second.start();
     std::optional<X11Windows::Window> box;
     QTRY_VERIFY_WITH_TIMEOUT((box = X11Windows::find([&second](const X11Windows::Window& w) {
@@ -438,6 +456,26 @@ void TestScrivoraProcess::installedProgramRunsAsBuilt()
 
     ::kill(pid_t(client.process.processId()), SIGTERM);
     verifyCleanEnd(client);
+
+    // The README's uninstall, as written, for this prefix: on the usual install,
+    // without reference lists, it once printed two errors.
+    QFile readme(QStringLiteral(SCRIVORA_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const int command = text.indexOf(QLatin1String("xargs -d"));
+    const int begin = text.lastIndexOf(QLatin1String("```sh\n"), command) + 6;
+    QVERIFY(command > 0 && begin > 6);
+    QString script = text.mid(begin, text.indexOf(QLatin1String("```"), command) - begin);
+    script.replace(QLatin1String("/usr/local"), QLatin1Char('\'') + prefix.path() + QLatin1Char('\''));
+    script.replace(QLatin1String("build/install_manifest.txt"), QStringLiteral("'" SCRIVORA_BUILD_DIR "/install_manifest.txt'"));
+    ChildProcess uninstall;
+    uninstall.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+    QVERIFY(uninstall.waitToEnd(TestHome::scaled(10000)));
+    QCOMPARE(uninstall.readAllStandardError(), QByteArray());
+    QCOMPARE(uninstall.exitCode(), 0);
+    QVERIFY(!QFileInfo::exists(folder.path()));
+    QDirIterator left(prefix.path(), QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    QVERIFY2(!left.hasNext(), qPrintable(left.next()));
 }
 
 // The copy that restarts the program may take its workers' stop limits to end

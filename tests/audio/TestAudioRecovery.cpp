@@ -66,11 +66,7 @@ void TestAudioRecovery::initTestCase()
     TestHome::useApplicationIdentity();
     TestHome::wipe();
     QVERIFY(runtime.isValid());
-    // No source of its own: the only microphone is the pipe a case loads.
-    QVERIFY(PulseTestServer::usePrivateServer(runtime.path() + QStringLiteral("/run"),
-        {QStringLiteral("load-module module-native-protocol-unix auth-anonymous=1"),
-            QStringLiteral("load-module module-null-sink sink_name=test_sink"),
-            QStringLiteral("set-default-sink test_sink")}));
+    QVERIFY(PulseTestServer::usePrivateServer(runtime.path() + QStringLiteral("/run"), PulseTestServer::sinkOnlyConfiguration()));
     QVERIFY(!PulseTestServer::isRunning());
     previousHandler = qInstallMessageHandler(recordAudioLog);
 }

@@ -16,11 +16,14 @@
 namespace {
 
 // The guard of `key` taken in a child process with the given runtime and temporary folders.
-void startHolder(ChildProcess& holder, const QString& key, const QString& runtime, const QString& temporary, bool keep)
+void startHolder(ChildProcess& holder, const QString& key, const QString& runtime, const QString& temporary, bool keep,
+                 const QMap<QString, QString>& more = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     environment.insert(QStringLiteral("TMPDIR"), temporary);
+    for (auto variable = more.cbegin(); variable != more.cend(); ++variable)
+        environment.insert(variable.key(), variable.value());
     holder.setProcessEnvironment(environment);
     holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/GuardHolder"),
                  keep ? QStringList{key, QStringLiteral("hold")} : QStringList{key});
@@ -60,6 +63,8 @@ private slots:
     void killedHolderLetsTheNextCopyRun();
     void lockLivesInAPrivateFolder_data();
     void lockLivesInAPrivateFolder();
+    void copiesStartedWithOtherFoldersMeet_data();
+    void copiesStartedWithOtherFoldersMeet();
     void plantedLockPathLetsNoCopyRun_data();
     void plantedLockPathLetsNoCopyRun();
     void uncaughtExceptionIsLoggedAndExits_data();
@@ -184,6 +189,43 @@ void TestRunGuard::lockLivesInAPrivateFolder()
     ChildProcess second;
     startHolder(second, key, runtimeVariable, tmp, false);
     QCOMPARE(decision(second), QStringLiteral("refused"));
+}
+
+void TestRunGuard::copiesStartedWithOtherFoldersMeet_data()
+{
+    QTest::addColumn<bool>("firstHasRuntimeFolder");
+    QTest::addColumn<QString>("firstDisplay");
+    QTest::addColumn<QString>("secondDisplay");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("second without a runtime folder") << true << ":0" << ":0" << "refused";
+    QTest::newRow("first without a runtime folder") << false << ":0" << ":0" << "refused";
+    QTest::newRow("one display written two ways") << true << ":0" << "unix:0.0" << "refused";
+    QTest::newRow("another display") << true << ":0" << ":1" << "held";
+}
+
+// A copy started without a runtime folder (su, sudo -u, cron) ran beside the
+// desktop's, and every sentence was typed twice.
+void TestRunGuard::copiesStartedWithOtherFoldersMeet()
+{
+    QFETCH(bool, firstHasRuntimeFolder);
+    QFETCH(QString, firstDisplay);
+    QFETCH(QString, secondDisplay);
+    QFETCH(QString, expected);
+    QTemporaryDir one(temporary.filePath(QStringLiteral("one-XXXXXX")));
+    QTemporaryDir other(temporary.filePath(QStringLiteral("other-XXXXXX")));
+    QVERIFY(one.isValid() && other.isValid());
+    const QString runtime = (firstHasRuntimeFolder ? one : other).path();
+    const QString key = QUuid::createUuid().toString();
+    ChildProcess first;
+    startHolder(first, key, firstHasRuntimeFolder ? runtime : QString(), one.path(), true,
+                {{QStringLiteral("DISPLAY"), firstDisplay}, {QStringLiteral("XDG_CACHE_HOME"), one.filePath("cache")}});
+    QCOMPARE(decision(first), QStringLiteral("held"));
+    ChildProcess second;
+    startHolder(second, key, firstHasRuntimeFolder ? QString() : runtime, other.path(), false,
+                {{QStringLiteral("DISPLAY"), secondDisplay}, {QStringLiteral("XDG_CACHE_HOME"), other.filePath("cache")}});
+    QCOMPARE(decision(second), expected);
+    first.kill();
+    QVERIFY(first.waitForFinished(TestHome::scaled(5000)));
 }
 
 void TestRunGuard::plantedLockPathLetsNoCopyRun_data()

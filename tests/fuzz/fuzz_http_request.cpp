@@ -26,14 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const char* data, size_t size)
 {
     if (size < 1 || size > 256 * 1024)
         return -1;
-    // The first byte sets the piece size and a small size limit now and then.
+    // The first byte sets the piece size, a small size limit now and then, and the
+    // strict lines of a WebSocket handshake (short ones, so that inputs reach them).
     const int piece = 1 + (uchar(data[0]) & 0x3f);
     const qint64 limit = (uchar(data[0]) & 0x40) ? 512 : HttpRequestReader::DefaultMaxSize;
+    const int maxLine = (uchar(data[0]) & 0x80) ? 64 : 0;
     const QByteArray bytes(data + 1, int(size - 1));
 
     HttpRequestReader whole(limit);
+    whole.setStrictLines(maxLine);
     whole.append(bytes);
     HttpRequestReader pieces(limit);
+    pieces.setStrictLines(maxLine);
     for (int at = 0; at < bytes.size(); at += piece)
         pieces.append(bytes.mid(at, piece));
     // Past the size limit the answer is 413 or whatever the bytes up to it showed first.

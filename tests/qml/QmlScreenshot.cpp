@@ -7,6 +7,7 @@
 // test-output, never to the user's own.
 
 #include "QmlViewModels.h"
+#include "SoftwareRendering.h"
 #include "TestHome.h"
 
 #include <QApplication>
@@ -47,6 +48,8 @@ int fail(const QString& message)
 int main(int argc, char** argv)
 {
     usePrivateHome();
+    // As the program draws; QT_QUICK_BACKEND (even empty) chooses another.
+    SoftwareRendering::chooseUnlessAsked();
     // As the program does: the font it asks for, with whatever the system falls back to.
     QApplication::setFont(QFont(QStringLiteral("Roboto")));
     QApplication app(argc, argv);

@@ -59,6 +59,7 @@ const QMap<QString, QString>& viewModelNames()
         {QStringLiteral(":/EmptyWindow.qml"), QString()},
         {QStringLiteral(":/Controls/ValidatableText.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Controls/ValidatableTextArea.qml"), QStringLiteral("validatableField")},
+        {QStringLiteral(":/Controls/FieldVerdict.qml"), QStringLiteral("validatableField")},
         {QStringLiteral(":/Views/Commands/Browse/CommandListView.qml"), QStringLiteral("sampleTextCommands")},
         {QStringLiteral(":/Views/Commands/Browse/AutoReplaceCommandsView.qml"), QStringLiteral("sampleTextCommands")},
         {QStringLiteral(":/Views/Commands/Browse/HotKeyCommandsView.qml"), QStringLiteral("sampleKeyCommands")},
@@ -300,6 +301,11 @@ QQuickWindow* QmlViewModels::windowOf(QObject* root, std::unique_ptr<QQuickWindo
     host->get()->resize(qMax(640, int(item->implicitWidth())), qMax(480, int(item->implicitHeight())));
     item->setParentItem(host->get()->contentItem());
     return host->get();
+}
+
+QMenu* QmlViewModels::trayMenu() const
+{
+    return tray->menu();
 }
 
 AppSettingsViewModel* QmlViewModels::page(const QString& className) const

@@ -11,6 +11,7 @@ class AppSettingsViewModel;
 class CommandsViewModel;
 class LoopbackConnection;
 class PulseAudioManager;
+class QMenu;
 class QQmlEngine;
 class QQuickWindow;
 class SelfTestViewModel;
@@ -49,6 +50,7 @@ public:
     // The settings page whose ClassName is the given one, or null.
     AppSettingsViewModel* page(const QString& className) const;
     SettingsContainerViewModel* settings() const { return container.get(); }
+    QMenu* trayMenu() const;
 
 private:
     std::unique_ptr<LoopbackConnection> link;

@@ -1,16 +1,25 @@
 #include "AboutSettingsViewModel.h"
+#include "CommandsCollectionViewModel.h"
+#include "CommandsViewModel.h"
 #include "FeedbackSettings.h"
 #include "HotKeyManager.h"
 #include "KeyRecorderWindow.h"
+#include "KivaroViewModel.h"
 #include "NetworkSettingsViewModel.h"
 #include "QmlViewModels.h"
 #include "QuickWindows.h"
+#include "StatisticsViewModel.h"
 #include "TestHome.h"
+#include "UserCommandViewModel.h"
+#include "UserCommandsManager.h"
 #include "ValidatableText.h"
 #include "WindowManagerSession.h"
 #include "X11Windows.h"
 #include "XTestKeyboard.h"
 
+#include <QAbstractButton>
+#include <QMenu>
+#include <QMessageBox>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -75,6 +84,44 @@ QQuickItem* itemWithText(QQuickItem* under, const char* type, const QString& tex
     return nullptr;
 }
 
+// Layouts move their items when the window draws its next frame.
+bool drawnAgain(QQuickWindow* window)
+{
+    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
+    window->update();
+    return drawn.wait(TestHome::scaled(5000));
+}
+
+// Where the fields and buttons below this item lie in its window, and the window's size.
+QList<QRectF> controlGeometry(QQuickItem* under)
+{
+    QList<QRectF> geometry;
+    if (under == under->window()->contentItem())
+        geometry << QRectF(QPointF(), under->window()->size());
+    const QList<QQuickItem*> items = under->childItems();
+    for (QQuickItem* item : items) {
+        if (!item->isVisible())
+            continue;
+        if (item->inherits("QQuickTextField") || item->inherits("QQuickComboBox") || item->inherits("QQuickButton"))
+            geometry << item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+        else
+            geometry << controlGeometry(item);
+    }
+    return geometry;
+}
+
+// The user's command files by name, with their content.
+QMap<QString, QByteArray> commandFiles()
+{
+    QMap<QString, QByteArray> files;
+    const QDir folder(UserCommandsManager::commandsFolder());
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        files.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    return files;
+}
+
 // The document of another program the user worked in, shown and given the keyboard.
 bool focusDocument(XTestKeyboard& keyboard, const KeyRecorderWindow& document)
 {
@@ -106,15 +153,27 @@ public:
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    // First: each window's first showing.
+    void windowOpensWithKeysInFirstField_data();
+    void windowOpensWithKeysInFirstField();
+    void profileFormShowsErrorsOnceTouchedInPlace();
     void reopenedWindowKeepsSizeAndHints_data();
     void reopenedWindowKeepsSizeAndHints();
     void closedDialogGivesTheFocusBack_data();
     void closedDialogGivesTheFocusBack();
     void archiveMessageGivesTheFocusBack();
     void settingsPagesScrollAtMinimumSize();
+    void commandEditorShowsListButtonsBelowTabs();
+    void commandEditorAsksBeforeDroppingEdits_data();
+    void commandEditorAsksBeforeDroppingEdits();
 
 private:
     QQuickWindow* openFromTray(const QByteArray& signal, const QString& title);
+    template<typename T>
+    T* contextObject(const char* name) const
+    {
+        return qobject_cast<T*>(engine->rootContext()->contextProperty(QLatin1String(name)).value<QObject*>());
+    }
 
     QString windowManagerError;
     QStringList expectedHints;
@@ -365,6 +424,191 @@ void TestTrayWindows::settingsPagesScrollAtMinimumSize()
     network->get_RestProxyPort()->set_Text(QStringLiteral("39256"));
     QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+}
+
+void TestTrayWindows::windowOpensWithKeysInFirstField_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QByteArray>("key");
+    QTest::newRow("word list from the tray's menu") << "Мои слова" << QByteArray("x");
+    // Offered at start-up without the keyboard; the user clicks it.
+    QTest::newRow("profile shown at start-up") << "Данные пользователя" << QByteArray("Down");
+}
+
+// The first key typed after a window first comes up lands in its first field.
+void TestTrayWindows::windowOpensWithKeysInFirstField()
+{
+    QFETCH(QString, title);
+    QFETCH(QByteArray, key);
+    XTestKeyboard keyboard;
+    KeyRecorderWindow document(QRect(40, 60, 320, 200));
+    QVERIFY(focusDocument(keyboard, document));
+    auto* words = contextObject<KivaroViewModel>("kivaroViewModel");
+    auto* profile = contextObject<StatisticsViewModel>("statisticsViewModel");
+    QQuickWindow* window = QuickWindows::titled(title);
+    QVERIFY(window);
+    QMenu* menu = models->trayMenu();
+    if (window->isVisible()) {
+        window->requestActivate();
+    } else {
+        // Chosen in the tray's menu, which is slow to go: the window has the
+        // focus before the menu has let go of the keyboard.
+        menu->popup(QPoint(600, 400));
+        QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), TestHome::scaled(5000));
+        QTest::qWait(TestHome::scaled(300));
+        QVERIFY(QMetaObject::invokeMethod(contextObject<QObject>("systemTray"), "signalShowKivaro"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(window->isActive(), TestHome::scaled(5000));
+    QTest::qWait(TestHome::scaled(300));
+    menu->hide();
+    QTRY_COMPARE_WITH_TIMEOUT(X11Windows::inputFocus(), window->winId(), TestHome::scaled(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), window, TestHome::scaled(5000));
+    keyboard.tap(key.constData());
+    if (window->title() == QStringLiteral("Мои слова")) {
+        QTRY_COMPARE_WITH_TIMEOUT(words->get_KivaroWords()->get_Text(), QStringLiteral("x"), TestHome::scaled(5000));
+        words->get_KivaroWords()->set_Text(QString());
+        window->close();
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(profile->get_SelectedRegionIndex(), 0, TestHome::scaled(5000));
+        profile->set_SelectedRegionIndex(-1);
+    }
+}
+
+// The profile offered at start-up: no field is red before the user has been
+// to it, and no field moves when an error line comes or goes (a click would
+// land in another field).
+void TestTrayWindows::profileFormShowsErrorsOnceTouchedInPlace()
+{
+    QQuickWindow* window = QuickWindows::titled(QStringLiteral("Данные пользователя"));
+    QVERIFY(window && window->isVisible());
+    ValidatableText* name = contextObject<StatisticsViewModel>("statisticsViewModel")->get_UserFullName();
+    ValidatableText* room = contextObject<StatisticsViewModel>("statisticsViewModel")->get_WorkRoom();
+    QVERIFY(!name->get_IsValid());
+    const QString required = name->get_Error();
+    QVERIFY(!itemWithText(window->contentItem(), "QQuickLabel", required));
+    const auto drawnGeometry = [window] {
+        return drawnAgain(window) ? controlGeometry(window->contentItem()) : QList<QRectF>();
+    };
+    const QList<QRectF> untouched = drawnGeometry();
+    QVERIFY(untouched.size() > 7);
+
+    const auto shownInPlace = [&](ValidatableText* field, const QString& text, bool checked) {
+        field->set_Text(text);
+        if (checked)
+            field->CheckAndSetFocus();
+        QVERIFY(!field->get_IsValid());
+        QTRY_VERIFY_WITH_TIMEOUT(itemWithText(window->contentItem(), "QQuickLabel", field->get_Error()),
+                                 TestHome::scaled(5000));
+        QCOMPARE(drawnGeometry(), untouched);
+    };
+    // The longest error of each field, then the one for an empty name once checked.
+    shownInPlace(name, QStringLiteral(" Иванов Иван"), false);
+    shownInPlace(room, QStringLiteral("1#"), false);
+    shownInPlace(name, QString(), true);
+    room->set_Text(QString());
+    QCOMPARE(drawnGeometry(), untouched);
+}
+
+// The tabs come with each opening, and with a large font the window widens
+// for them as it opens: the list's buttons lie below them, not under them.
+void TestTrayWindows::commandEditorShowsListButtonsBelowTabs()
+{
+    QQuickWindow* closed = QuickWindows::titled(QStringLiteral("Автозамена"));
+    const QFont original = closed->property("font").value<QFont>();
+    QFont font = original;
+    font.setPixelSize(20);
+    closed->setProperty("font", font);
+    QQuickWindow* window = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+    QVERIFY(window);
+    QQuickItem* tab = itemWithText(window->contentItem(), "QQuickTabButton", QStringLiteral("Автозамена"));
+    QQuickItem* add = itemWithText(window->contentItem(), "QQuickButton", QStringLiteral("Добавить"));
+    QVERIFY(tab && add);
+    const auto sceneTop = [](QQuickItem* item) { return item->mapToScene(QPointF(0, 0)).y(); };
+    QVERIFY(drawnAgain(window));
+    const qreal tabsEnd = sceneTop(tab) + tab->height();
+    QVERIFY2(sceneTop(add) >= tabsEnd, qPrintable(QStringLiteral("button at %1, tabs end at %2").arg(sceneTop(add)).arg(tabsEnd)));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+    closed->setProperty("font", original);
+}
+
+void TestTrayWindows::commandEditorAsksBeforeDroppingEdits_data()
+{
+    QTest::addColumn<QString>("closedBy");
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("the window manager") << "window manager";
+}
+
+// Автозамена → Insert → a rule → Return: the row is in the list, not yet in the
+// command file. Closing the editor then asks; "Отмена" keeps it open with the
+// row, OK closes it and nothing is stored.
+void TestTrayWindows::commandEditorAsksBeforeDroppingEdits()
+{
+    QFETCH(QString, closedBy);
+    XTestKeyboard keyboard;
+    auto* editor = contextObject<CommandsViewModel>("commandsViewModel");
+    QQuickWindow* window = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+    QVERIFY(window);
+    QVERIFY(editor->setProperty("typeIndex", 0));
+    QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), window, TestHome::scaled(5000));
+    const QString themeId = editor->get_ThemeIds().value(editor->get_ThemeIndex());
+    const int rows = editor->get_CommandSet(themeId, UserCommandNamespace::Text).size();
+    const QMap<QString, QByteArray> stored = commandFiles();
+    // Keys go where the X server sends them: to the window it gave the focus to.
+    const auto keysGoTo = [](QWindow* target) {
+        return target && X11Windows::inputFocus() == target->winId() && QGuiApplication::focusWindow() == target;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(window), TestHome::scaled(5000));
+    keyboard.tap("Insert");
+    QTRY_VERIFY_WITH_TIMEOUT(focusedQuickWindow() && focusedQuickWindow() != window, TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(focusedQuickWindow()), TestHome::scaled(5000));
+    keyboard.tap("x");
+    keyboard.tap("q");
+    keyboard.tap("Return");
+    QTRY_COMPARE_WITH_TIMEOUT(editor->get_CommandSet(themeId, UserCommandNamespace::Text).size(), rows + 1,
+                              TestHome::scaled(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(window), TestHome::scaled(5000));
+
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    // Answered once it has the keyboard, as a user does.
+    QTimer answering;
+    connect(&answering, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && QGuiApplication::focusWindow() == box->windowHandle()) {
+            asked << box->windowTitle();
+            box->button(answer)->click();
+        }
+    });
+    answering.start(20);
+    const auto close = [&] {
+        if (closedBy == QStringLiteral("Esc"))
+            keyboard.tap("Escape");
+        else
+            QVERIFY(X11Windows::requestClose(window->winId()));
+    };
+    close();
+    QTRY_COMPARE_WITH_TIMEOUT(asked, QStringList{"Автозамена"}, TestHome::scaled(5000));
+    QTest::qWait(TestHome::scaled(200));
+    QVERIFY(window->isVisible());
+    QCOMPARE(editor->get_CommandSet(themeId, UserCommandNamespace::Text).size(), rows + 1);
+
+    answer = QMessageBox::Ok;
+    QTRY_VERIFY_WITH_TIMEOUT(keysGoTo(window), TestHome::scaled(5000));
+    close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(commandFiles(), stored);
+
+    // "Отмена" discards without asking, as it did.
+    window = openFromTray("signalShowReplaces", QStringLiteral("Автозамена"));
+    QVERIFY(window);
+    const QList<UserCommandViewModel*> shown = editor->get_CommandSet(themeId, UserCommandNamespace::Text);
+    editor->get_Collection(UserCommandNamespace::Text)->deleteCommand(shown.value(0));
+    QVERIFY(QMetaObject::invokeMethod(window, "cancel"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), TestHome::scaled(5000));
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(commandFiles(), stored);
 }
 
 int main(int argc, char** argv)

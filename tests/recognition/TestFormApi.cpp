@@ -17,7 +17,9 @@
 
 #include <QJsonDocument>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebSocket>
+#include <QWebSocketServer>
 
 #include <memory>
 
@@ -93,6 +95,8 @@ private slots:
     void originAllowList_data();
     void originAllowList();
     void listensOnLoopbackAndReportsTakenPortOnce();
+    void upgradedSocketMatchedByAddressAndPort();
+    void maskedFramesOfEveryLengthPass();
 };
 
 void TestFormApi::init()
@@ -337,6 +341,52 @@ void TestFormApi::listensOnLoopbackAndReportsTakenPortOnce()
     QVERIFY(api.server.isListening());
     QCOMPARE(api.server.serverPort(), port);
     QVERIFY(api.server.sessions().isEmpty());
+}
+
+// Two local peers on different loopback addresses, connected from the same port.
+void TestFormApi::upgradedSocketMatchedByAddressAndPort()
+{
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    QTcpSocket other;
+    QTcpSocket form;
+    QVERIFY(other.bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+    QVERIFY(form.bind(QHostAddress::LocalHost, other.localPort()));
+    other.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+    form.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+    QTcpSocket* accepted[2] = {};
+    for (QTcpSocket*& socket : accepted) {
+        QTRY_VERIFY_WITH_TIMEOUT(listener.hasPendingConnections(), TestHome::scaled(5000));
+        socket = listener.nextPendingConnection();
+    }
+    if (accepted[0]->peerAddress() == QHostAddress(QHostAddress::LocalHost))
+        std::swap(accepted[0], accepted[1]);
+    QCOMPARE(accepted[0]->peerPort(), accepted[1]->peerPort());
+
+    QWebSocketServer upgrader(QStringLiteral("test"), QWebSocketServer::NonSecureMode);
+    upgrader.handleConnection(accepted[1]);
+    form.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(upgrader.hasPendingConnections(), TestHome::scaled(5000));
+    const std::unique_ptr<QWebSocket> upgraded(upgrader.nextPendingConnection());
+    QVERIFY(WebSocketServer::isUpgradeOf(*upgraded, *accepted[1]));
+    QVERIFY(!WebSocketServer::isUpgradeOf(*upgraded, *accepted[0]));
+}
+
+// Where each frame head lies is followed to find one without a mask: a form's own frames never close it.
+void TestFormApi::maskedFramesOfEveryLengthPass()
+{
+    FormApi api;
+    auto form = api.open();
+    const QList<int> lengths{0, 1, 125, 126, 127, 65535, 65536, 70000};
+    for (int length : lengths) {
+        form->sendTextMessage(QStringLiteral(R"({"MessageType":18,"Data":"%1"})").arg(QString(length, QLatin1Char('x'))));
+        form->ping(QByteArray(length % 126, 'p'));
+        // The next one in frames of 1000 bytes.
+        form->setOutgoingFrameSize(form->outgoingFrameSize() == 1000 ? 512 * 1024 : 1000);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(api.sent.types().count(118), lengths.size(), TestHome::scaled(10000));
+    QCOMPARE(form->state(), QAbstractSocket::ConnectedState);
 }
 
 QTEST_GUILESS_MAIN(TestFormApi)

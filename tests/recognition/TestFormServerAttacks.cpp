@@ -146,6 +146,18 @@ int statusOf(const QByteArray& answer)
     return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
 }
 
+// The status answered to a request that is still being sent when the answer
+// comes, read only once all is sent: lost when a reset overtakes it.
+int statusOfAllSent(quint16 port, const QByteArray& request)
+{
+    auto socket = connectTo(port);
+    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 16 * 1024);
+    socket->write(request);
+    while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(scaled(5000))) {
+    }
+    return statusOf(answerOf(*socket));
+}
+
 // A client frame; the zero mask leaves the payload as it is.
 QByteArray frameHead(bool final, int opcode, quint64 length)
 {
@@ -160,13 +172,23 @@ QByteArray frameHead(bool final, int opcode, quint64 length)
     return head + QByteArray(4, '\0');
 }
 
-std::unique_ptr<QTcpSocket> upgradedTo(quint16 port)
+QByteArray unmaskedFrame(const QByteArray& payload)
+{
+    return QByteArray(1, char(0x81)) + char(payload.size()) + payload;
+}
+
+QByteArray handshake(quint16 port, const QByteArray& extraLine = {})
+{
+    return "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port)
+        + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
+        + (extraLine.isEmpty() ? QByteArray() : extraLine + "\r\n") + "\r\n";
+}
+
+std::unique_ptr<QTcpSocket> upgradedTo(quint16 port, const QByteArray& extraLine = {})
 {
     auto socket = connectTo(port);
-    socket->write(QStringLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
-                      .arg(port)
-                      .toLatin1());
+    socket->write(handshake(port, extraLine));
     // The form server answers in this thread: wait with the event loop running.
     const auto headEnd = [&] { return socket->peek(64 * 1024).indexOf("\r\n\r\n"); };
     if (!QTest::qWaitFor([&] { return headEnd() >= 0; }, scaled(10000)))
@@ -381,15 +403,8 @@ void TestFormServerAttacks::attack_data()
     // The answer is read, not lost to a reset for the bytes the proxy left unread.
     QTest::newRow("proxy: 500 KB heads") << Attack([this] {
         const QByteArray request = "GET /api/Theme HTTP/1.1\r\nHost: localhost\r\nX-A: " + QByteArray(500 * 1024, 'a');
-        for (int i = 0; i < 10; ++i) {
-            auto socket = connectTo(proxyPort());
-            // Still sending when the answer comes, and reading only once all is sent.
-            socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 16 * 1024);
-            socket->write(request + "\r\n\r\n");
-            while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(scaled(5000))) {
-            }
-            QCOMPARE(statusOf(answerOf(*socket)), 431);
-        }
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(statusOfAllSent(proxyPort(), request + "\r\n\r\n"), 431);
     });
     QTest::newRow("proxy: 60 unfinished large heads") << Attack([this] {
         setRequestTimeout(scaled(60000));
@@ -449,6 +464,24 @@ void TestFormServerAttacks::attack_data()
         QCOMPARE(connectedCount(sockets), WebSocketServer::MaxPendingHandshakes);
         QVERIFY(statusOf(restCall()) == 200);
     });
+    // Qt's reader closes on such heads with nothing sent: the page is told why.
+    QTest::newRow("form server: a 9 KB header line") << Attack([this] {
+        auto socket = connectTo(formPort());
+        socket->write(handshake(formPort(), "Cookie: a=" + QByteArray(9 * 1024, 'c')));
+        QCOMPARE(statusOf(answerOf(*socket)), 431);
+        // The longest line Qt reads.
+        QVERIFY(upgradedTo(formPort(), "Cookie: a=" + QByteArray(WebSocketServer::MaxHeadLineSize - 10, 'c')));
+    });
+    QTest::newRow("form server: 500 KB heads") << Attack([this] {
+        const QByteArray head = handshake(formPort(), "Cookie: a=" + QByteArray(500 * 1024, 'c'));
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(statusOfAllSent(formPort(), head), 431);
+    });
+    QTest::newRow("form server: bare line feeds") << Attack([this] {
+        auto socket = connectTo(formPort());
+        socket->write(handshake(formPort()).replace("\r\n", "\n"));
+        QCOMPARE(statusOf(answerOf(*socket)), 400);
+    });
     QTest::newRow("form server: a 256 MB frame") << Attack([this] {
         auto socket = upgradedTo(formPort());
         QVERIFY(socket);
@@ -468,6 +501,22 @@ void TestFormServerAttacks::attack_data()
         QCOMPARE(closeCodeOf(*socket), 1009);
         socket->abort();
         QTRY_VERIFY_WITH_TIMEOUT(!link->worker()->webSocketProxyServer()->currentSession(), scaled(10000));
+    });
+    // Qt's server takes them as they are.
+    QTest::newRow("form server: an unmasked frame") << Attack([this] {
+        const int forms = server->messagesOfType(106).size();
+        auto socket = upgradedTo(formPort());
+        QVERIFY(socket);
+        socket->write(unmaskedFrame(R"({"MessageType":6,"Data":{"Key":"u","Mode":0}})"));
+        QCOMPARE(closeCodeOf(*socket), 1002);
+        // Nothing of it reached the server: the next form's is the only one.
+        QVERIFY(formServed());
+        QCOMPARE(server->messagesOfType(106).size(), forms + 1);
+    });
+    QTest::newRow("form server: an unmasked frame with the head") << Attack([this] {
+        auto socket = connectTo(formPort());
+        socket->write(handshake(formPort()) + unmaskedFrame("{}"));
+        QCOMPARE(closeCodeOf(*socket), 1002);
     });
 }
 

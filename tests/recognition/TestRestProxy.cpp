@@ -339,6 +339,9 @@ void TestRestProxy::hostileAnswers_data()
     QTest::newRow("hop-by-hop headers") << raw("HTTP/1.1 200 OK\r\nConnection: X-Hop\r\nX-Hop: 1\r\nKeep-Alive: 5\r\n"
                                                "Upgrade: h2c\r\nProxy-Authenticate: Basic")
                                         << 200 << QByteArrayList{"x-hop", "keep-alive", "upgrade", "proxy-authenticate"};
+    // The final answer after it never reaches the proxy: the network layer stops at the interim one.
+    QTest::newRow("interim answer first") << raw("HTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 200 OK") << 502
+                                          << QByteArrayList();
     QTest::newRow("largest answer") << streamed(StubRestWorker::MaxReplySize, false) << 200 << QByteArrayList();
     QTest::newRow("a byte more") << streamed(StubRestWorker::MaxReplySize + 1, false) << 502 << QByteArrayList();
     QTest::newRow("a byte more, chunked") << streamed(StubRestWorker::MaxReplySize + 1, true) << 502 << QByteArrayList();

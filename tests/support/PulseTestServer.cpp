@@ -73,14 +73,21 @@ bool isRunning()
     return !pactl({QStringLiteral("info")}, TestHome::scaled(3000)).isNull();
 }
 
+pid_t pid()
+{
+    if (privateServer().daemon)
+        return static_cast<pid_t>(privateServer().daemon->processId());
+    QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
+    return file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
+}
+
 bool kill()
 {
     if (std::unique_ptr<ChildProcess> daemon = std::move(privateServer().daemon)) {
         daemon->endGroup();
         return true;
     }
-    QFile file(runtimeDir() + QStringLiteral("/pulse/pid"));
-    const pid_t pid = file.open(QIODevice::ReadOnly) ? static_cast<pid_t>(file.readAll().trimmed().toLong()) : 0;
+    const pid_t pid = PulseTestServer::pid();
     if (pid <= 0 || ::kill(pid, SIGKILL) != 0)
         return false;
     QDeadlineTimer deadline(TestHome::scaled(10000));
@@ -105,8 +112,6 @@ bool start()
     process->start(QStringLiteral("pulseaudio"),
         {own ? QStringLiteral("--daemonize=no") : QStringLiteral("--daemonize=yes"), QStringLiteral("-n"), QStringLiteral("-F"),
             dir + QStringLiteral("/test.pa"), QStringLiteral("--exit-idle-time=-1"),
-            // As in scripts/headless-services.sh: starved, it refuses connections.
-            QStringLiteral("--high-priority=yes"), QStringLiteral("--realtime=yes"),
             QStringLiteral("--log-target=file:") + dir + QStringLiteral("/pulse.log")});
     if (own) {
         if (!process->waitForStarted(TestHome::scaled(30000)))
@@ -141,6 +146,12 @@ bool usePrivateServer(const QString& dir, const QStringList& configuration)
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir) + "/pulse/native");
     privateServer().used = true;
     return config.flush();
+}
+
+QStringList sinkOnlyConfiguration()
+{
+    return {QStringLiteral("load-module module-native-protocol-unix auth-anonymous=1"),
+        QStringLiteral("load-module module-null-sink sink_name=test_sink"), QStringLiteral("set-default-sink test_sink")};
 }
 
 bool killClient(const QString& name)

@@ -7,6 +7,8 @@ Column {
     id: control
 
     property QtObject viewModel
+    // Room kept for the error below the field (see ErrorLabel).
+    property alias errorLines: error.reservedLines
     property alias placeholderText: field.placeholderText
     property alias readOnly: field.readOnly
     property alias inputMethodHints: field.inputMethodHints
@@ -24,22 +26,37 @@ Column {
         width: control.width
         selectByMouse: true
         text: control.viewModel ? control.viewModel.Text : ""
-        onTextEdited: if (control.viewModel) control.viewModel.set_Text(text)
+        onTextEdited: {
+            verdict.touched = true
+            if (control.viewModel)
+                control.viewModel.set_Text(text)
+        }
+        onActiveFocusChanged: if (!activeFocus) verdict.touched = true
         background: FieldFrame {
-            invalid: control.viewModel ? !control.viewModel.IsValid : false
+            invalid: verdict.shown
             focused: field.activeFocus
         }
         Component.onCompleted: if (control.viewModel && control.viewModel.IsFocused) forceActiveFocus()
     }
 
+    FieldVerdict {
+        id: verdict
+        viewModel: control.viewModel
+        text: field.text
+    }
+
     ErrorLabel {
+        id: error
         width: control.width
-        text: control.viewModel ? control.viewModel.Error : ""
+        text: verdict.error
     }
 
     Connections {
         target: control.viewModel
         ignoreUnknownSignals: true
-        function onValidateFailed() { control.takeFocus() }
+        function onValidateFailed() {
+            verdict.touched = true
+            control.takeFocus()
+        }
     }
 }

@@ -6,6 +6,8 @@ Column {
     id: control
 
     property QtObject viewModel
+    // Room kept for the error below the field (see ErrorLabel).
+    property alias errorLines: error.reservedLines
     property alias placeholderText: area.placeholderText
     property alias readOnly: area.readOnly
     property real areaHeight: 120
@@ -22,7 +24,7 @@ Column {
         width: control.width
         height: control.areaHeight
         background: FieldFrame {
-            invalid: control.viewModel ? !control.viewModel.IsValid : false
+            invalid: verdict.shown
             focused: area.activeFocus
         }
 
@@ -32,19 +34,35 @@ Column {
             wrapMode: TextEdit.Wrap
             text: control.viewModel ? control.viewModel.Text : ""
             // TextArea has no textEdited: only user edits differ from the object's text.
-            onTextChanged: if (control.viewModel && text !== control.viewModel.Text) control.viewModel.set_Text(text)
+            onTextChanged: {
+                if (control.viewModel && text !== control.viewModel.Text) {
+                    verdict.touched = true
+                    control.viewModel.set_Text(text)
+                }
+            }
+            onActiveFocusChanged: if (!activeFocus) verdict.touched = true
             Component.onCompleted: if (control.viewModel && control.viewModel.IsFocused) forceActiveFocus()
         }
     }
 
+    FieldVerdict {
+        id: verdict
+        viewModel: control.viewModel
+        text: area.text
+    }
+
     ErrorLabel {
+        id: error
         width: control.width
-        text: control.viewModel ? control.viewModel.Error : ""
+        text: verdict.error
     }
 
     Connections {
         target: control.viewModel
         ignoreUnknownSignals: true
-        function onValidateFailed() { control.takeFocus() }
+        function onValidateFailed() {
+            verdict.touched = true
+            control.takeFocus()
+        }
     }
 }

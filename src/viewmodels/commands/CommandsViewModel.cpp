@@ -2,6 +2,7 @@
 
 #include "ClientThemeInfo.h"
 #include "CommandsCollectionViewModel.h"
+#include "DiscardQuestion.h"
 #include "PropertyChange.h"
 #include "UserCommandViewModel.h"
 #include "UserCommandsManager.h"
@@ -16,6 +17,14 @@ namespace {
 QString comparable(const QString& pattern)
 {
     return UserCommand::NormalizePattern(pattern.simplified());
+}
+
+bool sameCommands(const QList<UserCommand>& a, const QList<UserCommand>& b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const UserCommand& x, const UserCommand& y) {
+        return x.Type == y.Type && x.Pattern == y.Pattern && x.Text == y.Text && x.Id == y.Id
+            && x.IsSystem == y.IsSystem;
+    });
 }
 
 void logError(const char* method, const std::exception* e)
@@ -80,6 +89,7 @@ void CommandsViewModel::load()
     clearCommands();
     themes.clear();
     themeIds.clear();
+    storedCommands.clear();
     if (!commandsManager)
         return;
     // The themes known now; a list still on its way is added by addArrivedThemes.
@@ -102,6 +112,8 @@ void CommandsViewModel::load()
         themeIds.append(id);
         appendThemeRows(id);
     }
+
+    storedCommands = collectCommands();
 
     // Fewer themes than at the last opening: keep the index on the list.
     if (themeIndex >= themes.size() || themeIndex < 0)
@@ -142,6 +154,11 @@ void CommandsViewModel::addArrivedThemes()
         themes.insert(at, theme.name());
         themeIds.insert(at, id);
         appendThemeRows(id);
+        // Loaded, not edited: the edits of the other themes still count.
+        for (UserCommandType type : qAsConst(commandTypes)) {
+            for (UserCommandViewModel* row : get_CommandSet(id, type))
+                storedCommands[id].append(row->get_UserCommand());
+        }
         added = true;
     }
     if (!added)
@@ -167,10 +184,28 @@ void CommandsViewModel::onClose()
     clearCommands();
     themes.clear();
     themeIds.clear();
+    storedCommands.clear();
 }
 
 void CommandsViewModel::cancelCommand()
 {
+}
+
+bool CommandsViewModel::hasUnsavedChanges() const
+{
+    const QMap<QString, QList<UserCommand>> shown = collectCommands();
+    if (shown.keys() != storedCommands.keys())
+        return true;
+    for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+        if (!sameCommands(it.value(), storedCommands.value(it.key())))
+            return true;
+    }
+    return false;
+}
+
+bool CommandsViewModel::confirmClose()
+{
+    return !hasUnsavedChanges() || DiscardQuestion::ask(QStringLiteral("Автозамена"));
 }
 
 void CommandsViewModel::onChangedSelectedTheme()
@@ -216,7 +251,9 @@ bool CommandsViewModel::applyCommand()
     try {
         if (!commandsManager)
             throw std::runtime_error("no commands manager");
-        commandsManager->set_Commands(collectCommands());
+        const QMap<QString, QList<UserCommand>> commands = collectCommands();
+        commandsManager->set_Commands(commands);
+        storedCommands = commands;
         emit commandsChanged();
         return true;
     } catch (const std::exception& e) {

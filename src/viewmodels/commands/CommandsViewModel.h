@@ -50,6 +50,10 @@ public:
     // False, with everything kept as it is here, when the manager refused or could not write.
     Q_INVOKABLE bool applyCommand();
     Q_INVOKABLE void cancelCommand();
+    // Rows added, changed or removed since the load or the last save.
+    bool hasUnsavedChanges() const;
+    // True when the window may close: nothing unsaved, or the user lets it go.
+    Q_INVOKABLE bool confirmClose();
 
     void clearCommands();
     QList<UserCommandViewModel*> get_CommandSet(const QString& themeId, UserCommandType type) const;
@@ -87,6 +91,8 @@ private:
     QMap<UserCommandType, CommandsCollectionViewModel*> collections;
     QList<QObject*> collectionList;
     QStringList themeIds;
+    // As loaded or last saved, to tell unsaved changes.
+    QMap<QString, QList<UserCommand>> storedCommands;
     // Between load and onClose.
     bool loaded = false;
 };

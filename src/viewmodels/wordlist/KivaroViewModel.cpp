@@ -2,11 +2,10 @@
 
 #include "AppVariables.h"
 #include "AsrManager.h"
+#include "DiscardQuestion.h"
 #include "LocalKivaroManager.h"
 #include "PropertyChange.h"
-#include "TransientDialog.h"
 
-#include <QMessageBox>
 #include <QtDebug>
 
 #include <exception>
@@ -125,14 +124,5 @@ bool KivaroViewModel::saveWords()
 
 bool KivaroViewModel::cancelCommand()
 {
-    return kivaroWords->get_Text() == loadedText || confirmDiscard();
-}
-
-bool KivaroViewModel::confirmDiscard()
-{
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Дообучение"),
-                    QStringLiteral("Вы уверены что хотите закрыть окно? Не сохранённые изменения будут утеряны."),
-                    QMessageBox::Ok | QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Cancel);
-    return TransientDialog::exec(box) == QMessageBox::Ok;
+    return kivaroWords->get_Text() == loadedText || DiscardQuestion::ask(QStringLiteral("Дообучение"));
 }

@@ -55,8 +55,6 @@ private slots:
     void isValidChanged(bool isValid);
 
 private:
-    // The question box; true for OK.
-    static bool confirmDiscard();
     bool saveWords();
 
     static const QRegularExpression m_validationRegEx;

@@ -20,6 +20,8 @@
 #include <QTextCodec>
 #include <QThread>
 
+#include <atomic>
+
 #include <sys/stat.h>
 
 namespace {
@@ -67,6 +69,7 @@ private slots:
     void unreadableProfileFileSetAside();
     void profileFileThatIsNoProfileSetAside_data();
     void profileFileThatIsNoProfileSetAside();
+    void probeBesideABusyThreadKeepsTheFile();
     void textIsWrittenAsUtf8();
     void systemWideSettingsAreDefaults();
     void selfTestFileListIsCapped();
@@ -402,6 +405,35 @@ void TestSettings::profileFileThatIsNoProfileSetAside()
         QCOMPARE(kept.readAll(), contents);
     }
     QCOMPARE(ProfileFile(path).text(QStringLiteral("UserInfo/UserName")), QString());
+}
+
+// A probe forked while another thread held one of Qt's locks hung until its
+// limit, and the sound file was set aside as damaged (4 of 19 starts).
+void TestSettings::probeBesideABusyThreadKeepsTheFile()
+{
+    const QByteArray contents = "[HotKeys]\nHotKey=DoubleCapsLock\n";
+    const QString path = TestHome::settingsFile();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+    const QString other = TestHome::path() + QStringLiteral("/busy.ini");
+    std::atomic<bool> stop{false};
+    QFuture<void> busy = QtConcurrent::run([&] {
+        while (!stop)
+            QSettings(other, QSettings::IniFormat).value(QStringLiteral("a/b"));
+    });
+    const auto end = qScopeGuard([&] {
+        stop = true;
+        busy.waitForFinished();
+    });
+    for (int n = 0; n < 20; ++n) {
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(Settings::setAsideUnreadableFile().isEmpty());
+        QVERIFY2(timer.elapsed() < TestHome::scaled(3000), qPrintable(QString::number(timer.elapsed())));
+    }
+    QCOMPARE(settingsFileContents(), contents);
 }
 
 // Prepared and read by people: UTF-8 text, and the escapes of earlier versions still read.

@@ -33,6 +33,10 @@ Item {
         win.show()
     }
 
+    function takeFocus() {
+        list.forceActiveFocus()
+    }
+
     function addCommand() {
         if (viewModel)
             openEditor(viewModel.newCommand())
