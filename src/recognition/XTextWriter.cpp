@@ -4,8 +4,10 @@
 #include "XErrorTrap.h"
 
 #include <QDebug>
+#include <QGuiApplication>
 #include <QRect>
 #include <QThread>
+#include <QWindow>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -28,6 +30,11 @@ constexpr quint64 maxUnreadKeys = 400;
 // How far ahead a text is read for the characters the next lent keys must hold.
 constexpr int lookAhead = 4096;
 constexpr int noSpareKey = -1;
+constexpr int needsLending = -2;
+// Keys sent in one go while the server serves the writer alone.
+constexpr int batchKeys = 32;
+// How often a paused text looks whether the keyboard is free again.
+constexpr int pausePollMs = 20;
 
 unsigned long microseconds(int milliseconds)
 {
@@ -157,7 +164,7 @@ void XTextWriter::buildKeyTable()
     keyTable.build(map, [this](int keycode) { return lent.isSpareKeycode(keycode); });
 }
 
-void XTextWriter::drainEvents()
+bool XTextWriter::drainEvents()
 {
     bool changed = false;
     while (XPending(display) > 0) {
@@ -177,10 +184,27 @@ void XTextWriter::drainEvents()
                 if (receiver.pingWindow() == answered)
                     receiver.pongReceived(static_cast<quint32>(event.xclient.data.l[1]));
             }
+        } else if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.window == watchedWindow) {
+            // A grab of the keyboard takes the focus from the window until it ends.
+            if (event.type == FocusOut && event.xfocus.mode == NotifyGrab)
+                keyboardGrabbed = true;
+            else if (event.type == FocusIn && event.xfocus.mode != NotifyWhileGrabbed)
+                keyboardGrabbed = false;
         }
     }
     if (changed)
         buildKeyTable();
+    return changed;
+}
+
+void XTextWriter::watchFocusOf(unsigned long window)
+{
+    if (window == watchedWindow)
+        return;
+    // The window watched before is left selected: it may be gone, and its events are dropped here.
+    watchedWindow = window;
+    keyboardGrabbed = false;
+    XSelectInput(display, window, FocusChangeMask);
 }
 
 // Every keycode goes in one request, so the receivers reload the map once.
@@ -348,30 +372,228 @@ int XTextWriter::lendKeysFor(const Typing& typing)
     return 0;
 }
 
-int XTextWriter::lendKey(const Typing& typing, XKey* key, int* slot)
+int XTextWriter::strokeFor(uint character, Stroke* stroke)
 {
+    stroke->key = wchar2key(character);
+    if (stroke->key.mapped)
+        return 0;
+    if (stroke->key.keysym == NoSymbol) {
+        stroke->skip = true;
+        return 0;
+    }
     if (lent.isEmpty()) {
         if (!noSpareKeyLogged)
             qWarning() << "XTextWriter: no free keycode for characters that no key produces";
         noSpareKeyLogged = true;
-        return noSpareKey;
+        stroke->skip = true;
+        return 0;
     }
-    int index = lent.holding(key->keysym);
-    if (index < 0) {
-        const int wait = lendKeysFor(typing);
-        if (wait != 0)
-            return wait;
-        index = lent.holding(key->keysym);
-        if (index < 0)
-            return noSpareKey;
-    }
+    const int index = lent.holding(stroke->key.keysym);
+    if (index < 0)
+        return needsLending;
     const LentKeys::Slot& holder = lent.slot(index);
     if (holder.readyAtUs > nowUs())
         return LentKeys::waitMs(holder.readyAtUs - nowUs());
-    key->keycode = holder.keycode;
-    key->state = lent.levelState(holder.level);
-    *slot = index;
+    stroke->key.keycode = holder.keycode;
+    stroke->key.state = lent.levelState(holder.level);
+    stroke->slot = index;
     return 0;
+}
+
+int XTextWriter::paceWait(const ReceiverProgress& receiver) const
+{
+    // Typing goes at the receiver's pace.
+    if (receiver.canPing() && receiver.lastKeySent() - receiver.readUpTo(nowUs()) >= maxUnreadKeys)
+        return LentKeys::AnswerPollMs;
+    if (const qint64 paced = receiver.paceWaitUs(nowUs()))
+        return LentKeys::waitMs(paced);
+    return 0;
+}
+
+// More characters without a key than all the lent keys hold at once.
+bool XTextWriter::wordOutgrowsLentKeys(const Typing& typing, int from, int to) const
+{
+    QVector<unsigned long> keysyms;
+    for (int i = from; i < to; ++i) {
+        const XKey key = wchar2key(typing.characters[i]);
+        if (!key.mapped && key.keysym != NoSymbol && !keysyms.contains(key.keysym))
+            keysyms << key.keysym;
+    }
+    return keysyms.size() > lent.size();
+}
+
+int XTextWriter::planBatch(const Typing& typing, const ReceiverProgress& receiver, Batch* batch)
+{
+    if (const int wait = paceWait(receiver))
+        return wait;
+    const int most = symbolDelay > 0 ? 1 : batchKeys;
+    int at = typing.next;
+    for (int lendings = 0; at < typing.end && batch->strokes.size() < most;) {
+        const int wordEnd = symbolDelay > 0 ? at + 1 : typing.wordEnd(at);
+        QVector<Stroke> word;
+        int wait = 0;
+        int i = at;
+        for (; i < wordEnd; ++i) {
+            Stroke stroke;
+            if ((wait = strokeFor(typing.characters[i], &stroke)) != 0)
+                break;
+            word << stroke;
+        }
+        if (wait == 0) {
+            batch->strokes += word;
+            at = wordEnd;
+            continue;
+        }
+        // The words whose keys are ready go now, the next one after.
+        if (!batch->strokes.isEmpty())
+            break;
+        // A word goes whole, so that the focus cannot leave in the middle of
+        // it; only one wider than the lent keys goes in parts.
+        const bool inParts = !word.isEmpty() && wordOutgrowsLentKeys(typing, at, wordEnd);
+        if (wait == needsLending && !inParts && lendings++ == 0)
+            wait = lendKeysFor(typing);
+        if (wait == 0)
+            continue;
+        if (wait == noSpareKey) {
+            Stroke skipped;
+            skipped.key = wchar2key(typing.characters[i]);
+            skipped.skip = true;
+            batch->strokes = word << skipped;
+            at = i + 1;
+            break;
+        }
+        if (!inParts)
+            return wait == needsLending ? LentKeys::AnswerPollMs : wait;
+        batch->strokes = word;
+        at = i;
+        break;
+    }
+    batch->end = at;
+    return 0;
+}
+
+bool XTextWriter::ownPopupShown() const
+{
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [](const QWindow* window) { return window->type() == Qt::Popup && window->isVisible(); });
+}
+
+bool XTextWriter::isOwnWindow(unsigned long window) const
+{
+    const QWindowList windows = QGuiApplication::allWindows();
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [window](QWindow* own) { return own->handle() && own->winId() == window; });
+}
+
+unsigned long XTextWriter::topLevelOf(unsigned long window)
+{
+    Window current = window;
+    for (int depth = 0; depth < 32; ++depth) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int childCount = 0;
+        if (!XQueryTree(display, current, &root, &parent, &children, &childCount))
+            return 0;
+        if (children)
+            XFree(children);
+        if (parent == root || parent == None)
+            break;
+        current = parent;
+    }
+    return current;
+}
+
+unsigned long XTextWriter::focusTopLevel(unsigned long focus)
+{
+    if (focus == None)
+        return 0;
+    if (focus == PointerRoot) {
+        // The keyboard goes to the window under the pointer.
+        Window root = 0;
+        Window child = 0;
+        int x = 0;
+        int y = 0;
+        unsigned int mask = 0;
+        return XQueryPointer(display, typingRoot, &root, &child, &x, &y, &x, &y, &mask) ? child : 0;
+    }
+    if (focus != lastFocus) {
+        lastFocus = focus;
+        lastFocusTop = topLevelOf(focus);
+    }
+    return lastFocusTop;
+}
+
+XTextWriter::Verdict XTextWriter::focusVerdict(const Typing& typing, unsigned long focus)
+{
+    // A program that reads keys only while it has the focus drops them while
+    // a menu, a dialog or another program's grab holds the keyboard.
+    if (keyboardGrabbed || ownPopupShown())
+        return Verdict::Pause;
+    const unsigned long top = focusTopLevel(focus);
+    if (top != 0 && top == targetTop)
+        return Verdict::Type;
+    if (focus != PointerRoot && isOwnWindow(focus))
+        return Verdict::Pause;
+    return typing.followsFocus ? Verdict::Stop : Verdict::Type;
+}
+
+int XTextWriter::sendBatch(Typing& typing, ReceiverProgress& receiver, const Batch& batch)
+{
+    // While the server serves this connection alone, the focus stays where it
+    // was asked for: the whole batch reaches the window that has it, or none.
+    XGrabServer(display);
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(display, &focus, &revertTo);
+    // The map changed since the batch was chosen: its keys may mean other characters now.
+    const Verdict verdict = drainEvents() ? Verdict::Replan : focusVerdict(typing, focus);
+    typing.paused = verdict == Verdict::Pause;
+    if (verdict == Verdict::Type) {
+        for (const Stroke& stroke : batch.strokes) {
+            if (stroke.skip) {
+                skipCharacter(typing, stroke.key);
+                continue;
+            }
+            sendKey(typing.window, stroke.key, true);
+            if (symbolDelay > 0) {
+                XUngrabServer(display);
+                XFlush(display);
+                QThread::usleep(symbolDelay);
+            }
+            sendKey(typing.window, stroke.key, false);
+            keySent(typing.window, receiver, stroke.slot);
+        }
+        typing.next = batch.end;
+    }
+    XUngrabServer(display);
+    XFlush(display);
+    switch (verdict) {
+    case Verdict::Type:
+        return symbolDelay > 0 ? LentKeys::waitMs(static_cast<qint64>(symbolDelay)) : 0;
+    case Verdict::Pause:
+        return pausePollMs;
+    case Verdict::Stop:
+        typing.focusLost = true;
+        qInfo() << "XTextWriter: the focus went to another window; typing into" << typing.window << "ends here";
+        return 0;
+    case Verdict::Replan:
+        break;
+    }
+    return 0;
+}
+
+void XTextWriter::skipCharacter(Typing& typing, const XKey& key)
+{
+    // A control character helps a diagnosis; a letter would be a piece of the dictated text.
+    if (key.keysym == NoSymbol) {
+        if (QChar::isLetterOrNumber(key.unicode))
+            qInfo() << "XTextWriter: Unknown char";
+        else
+            qInfo().noquote() << QStringLiteral("XTextWriter: Unknown char %1").arg(key.unicode, 0, 16);
+    }
+    ++typing.untyped;
 }
 
 void XTextWriter::sendKey(unsigned long window, const XKey& key, bool press)
@@ -393,14 +615,8 @@ void XTextWriter::sendKey(unsigned long window, const XKey& key, bool press)
     XSendEvent(display, window, True, NoEventMask, reinterpret_cast<XEvent*>(&event));
 }
 
-void XTextWriter::typeKey(unsigned long window, ReceiverProgress& receiver, const XKey& key, int slot)
+void XTextWriter::keySent(unsigned long window, ReceiverProgress& receiver, int slot)
 {
-    sendKey(window, key, true);
-    if (symbolDelay > 0) {
-        XFlush(display);
-        QThread::usleep(symbolDelay);
-    }
-    sendKey(window, key, false);
     ++keysSent;
     lastKeyUs = nowUs();
     receiver.keySent(keysSent, lastKeyUs, slot >= 0);
@@ -433,6 +649,8 @@ bool XTextWriter::beginTyping(Typing& typing)
     typingRoot = root;
     noSpareKeyLogged = false;
     receiverOf(typing.window);
+    targetTop = topLevelOf(typing.window);
+    watchFocusOf(typing.window);
     return !trap.failed();
 }
 
@@ -459,46 +677,12 @@ int XTextWriter::typeSome(Typing& typing)
     ReceiverProgress& receiver = receiverOf(typing.window);
     const qint64 sliceEnd = nowUs() + sliceUs;
     int wait = 0;
-    while (typing.next < typing.end && wait == 0 && nowUs() < sliceEnd) {
-        if (receiver.canPing() && receiver.lastKeySent() - receiver.readUpTo(nowUs()) >= maxUnreadKeys) {
-            // Typing goes at the receiver's pace.
-            wait = LentKeys::AnswerPollMs;
+    while (!typing.done() && wait == 0 && nowUs() < sliceEnd && trap.errorCount() == 0) {
+        Batch batch;
+        wait = planBatch(typing, receiver, &batch);
+        if (batch.strokes.isEmpty())
             break;
-        }
-        if (const qint64 paced = receiver.paceWaitUs(nowUs())) {
-            wait = LentKeys::waitMs(paced);
-            break;
-        }
-        const uint character = typing.characters[typing.next];
-        XKey key = wchar2key(character);
-        int slot = -1;
-        if (!key.mapped && key.keysym == NoSymbol) {
-            // A control character helps a diagnosis; a letter would be a piece of the dictated text.
-            if (QChar::isLetterOrNumber(character))
-                qInfo() << "XTextWriter: Unknown char";
-            else
-                qInfo().noquote() << QStringLiteral("XTextWriter: Unknown char %1").arg(character, 0, 16);
-            ++typing.untyped;
-            ++typing.next;
-            continue;
-        }
-        if (!key.mapped) {
-            wait = lendKey(typing, &key, &slot);
-            if (wait == noSpareKey) {
-                wait = 0;
-                ++typing.untyped;
-                ++typing.next;
-                continue;
-            }
-            if (wait > 0)
-                break;
-        }
-        typeKey(typing.window, receiver, key, slot);
-        ++typing.next;
-        if (trap.errorCount() > 0)
-            break; // the window is gone
-        if (symbolDelay > 0)
-            wait = LentKeys::waitMs(static_cast<qint64>(symbolDelay));
+        wait = sendBatch(typing, receiver, batch);
     }
     ping(receiver);
     XFlush(display);
@@ -569,13 +753,21 @@ int XTextWriter::releaseBorrowed(int maxWaitMs)
 bool XTextWriter::writeText(unsigned long window, QString text)
 {
     Typing typing(window, text);
+    QElapsedTimer paused;
     while (!typing.done()) {
         const int wait = typeSome(typing);
+        // Nothing turns the event loop here that could close a menu of this program.
+        if (!typing.paused)
+            paused.invalidate();
+        else if (!paused.isValid())
+            paused.start();
+        else if (paused.hasExpired(EndingWaitMs))
+            typing.failed = true;
         if (wait > 0)
             QThread::msleep(static_cast<unsigned long>(wait));
     }
     const int unread = releaseBorrowed(EndingWaitMs);
-    return !typing.failed && typing.untyped == 0 && unread == 0;
+    return !typing.failed && !typing.focusLost && typing.untyped == 0 && unread == 0;
 }
 
 bool XTextWriter::writeKey(unsigned long, const HotKeyInfo& hotkey)
@@ -645,22 +837,9 @@ bool XTextWriter::getWindowRect(unsigned long window, QRect* rect)
         return false;
     XErrorTrap trap(display);
     // The top-level window is the child of the root, normally the window manager's frame.
-    Window current = window;
-    for (;;) {
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int childCount = 0;
-        if (!XQueryTree(display, current, &root, &parent, &children, &childCount))
-            return false;
-        if (children)
-            XFree(children);
-        if (parent == root || parent == None)
-            break;
-        current = parent;
-    }
+    const Window top = topLevelOf(window);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, current, &attributes) || trap.failed())
+    if (top == 0 || !XGetWindowAttributes(display, top, &attributes) || trap.failed())
         return false;
     *rect = QRect(attributes.x, attributes.y, attributes.width, attributes.height);
     return true;

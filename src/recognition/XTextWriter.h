@@ -17,8 +17,12 @@ struct _XDisplay;
 // lending the keyboard's spare keycodes to characters that no key produces,
 // and plays key chords through XTest. The X side of it: which key types a
 // character is KeyTable's, which keycode to lend LentKeys', how far each
-// window has read ReceiverProgress'. Without a display every operation
-// answers false or 0. Lives in the GUI thread.
+// window has read ReceiverProgress'. Keys go a few words at a time while the
+// server holds still and only while the window has the focus (a program may
+// read keys only then): a text pauses while a menu or dialog of this program
+// or a grab holds the keyboard, and one that follows the focus ends at a
+// word's end when the focus goes to another program. Without a display every
+// operation answers false or 0. Lives in the GUI thread.
 class XTextWriter : public TextWriter
 {
 public:
@@ -46,14 +50,45 @@ public:
     static constexpr int KeepLentMs = 1000;
 
 private:
+    struct Stroke
+    {
+        XKey key;
+        // The lent key it is typed with, -1 for none.
+        int slot = -1;
+        // Not typed: no key can produce it.
+        bool skip = false;
+    };
+    // Keys for whole words, and where in the text they end.
+    struct Batch
+    {
+        QVector<Stroke> strokes;
+        int end = 0;
+    };
+    enum class Verdict { Type, Pause, Stop, Replan };
+
     KeymapDescription readKeymap() const;
     void buildKeyTable();
-    void drainEvents();
+    // True when the keyboard map changed.
+    bool drainEvents();
+    void watchFocusOf(unsigned long window);
     void giveBackWhatEndedCopiesLeft();
     bool beginTyping(Typing& typing);
     void endTyping(const Typing& typing);
-    // 0 when the key is ready, else how long to wait; NoSpareKey when none can be had.
-    int lendKey(const Typing& typing, XKey* key, int* slot);
+    // 0 when the stroke is ready, else how long to wait, or needsLending.
+    int strokeFor(uint character, Stroke* stroke);
+    int paceWait(const ReceiverProgress& receiver) const;
+    bool wordOutgrowsLentKeys(const Typing& typing, int from, int to) const;
+    // The next words whose keys are ready; else how long until they are.
+    int planBatch(const Typing& typing, const ReceiverProgress& receiver, Batch* batch);
+    // Types the batch if the focus lets it; answers how long to wait before the next.
+    int sendBatch(Typing& typing, ReceiverProgress& receiver, const Batch& batch);
+    void skipCharacter(Typing& typing, const XKey& key);
+    Verdict focusVerdict(const Typing& typing, unsigned long focus);
+    unsigned long focusTopLevel(unsigned long focus);
+    unsigned long topLevelOf(unsigned long window);
+    bool ownPopupShown() const;
+    bool isOwnWindow(unsigned long window) const;
+    // 0 when keys were lent, else how long to wait; noSpareKey when the map could not be changed.
     int lendKeysFor(const Typing& typing);
     // Puts the keysyms on the keycodes in one request (an empty list clears one).
     bool writeKeycodes(const LentKeys::Contents& contents);
@@ -64,7 +99,7 @@ private:
     void ping(ReceiverProgress& receiver);
     void pingUnread(qint64 now);
     void listenForPongs(bool listen);
-    void typeKey(unsigned long window, ReceiverProgress& receiver, const XKey& key, int slot);
+    void keySent(unsigned long window, ReceiverProgress& receiver, int slot);
     void sendKey(unsigned long window, const XKey& key, bool press);
     qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
 
@@ -84,6 +119,12 @@ private:
     quint64 keysSent = 0;
     qint64 lastKeyUs = 0;
     unsigned long typingRoot = 0;
+    // The top-level window of the text's window, the one whose grabs are watched, and the focus seen last.
+    unsigned long targetTop = 0;
+    unsigned long watchedWindow = 0;
+    bool keyboardGrabbed = false;
+    unsigned long lastFocus = 0;
+    unsigned long lastFocusTop = 0;
     bool noSpareKeyLogged = false;
     std::unique_ptr<LentKeysRecord> record;
     // Everything the record says may be on each lent keycode.

@@ -10,6 +10,7 @@
 #include "XTestKeyboard.h"
 #include "XTextWriter.h"
 
+#include <QMenu>
 #include <QtTest>
 
 #include <memory>
@@ -103,6 +104,8 @@ private slots:
     void exactAtTheReceiversPace();
     void thirdLevelCharactersCarryTheirModifier();
     void stopFinishesTheWordAndGivesTheMapBack();
+    void tkWaitsWhileTheProgramsMenuHoldsTheKeyboard();
+    void tkEndsAtAWordWhenTheFocusGoesElsewhere();
     void keysLeftByAKilledClientGoBackAtTheNextStart();
     void quitWhileTypingWaitsForTheWindow();
     void noFreeKeycode();
@@ -114,6 +117,7 @@ private slots:
 
 private:
     bool typeAndWait(const QString& text, const QString& expected);
+    bool startTk(TextReceiver& tk);
 
     XTestKeyboard keyboard;
     KeyRecorderWindow recorder{QRect(40, 60, 300, 120)};
@@ -297,6 +301,66 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QVERIFY(keyboard.keyboardMap() != map);
     writer.reset();
     QCOMPARE(keyboard.keyboardMap(), map);
+}
+
+bool TestXTextWriter::startTk(TextReceiver& tk)
+{
+    QString error;
+    if (!tk.start(&error))
+        return false;
+    keyboard.focus(tk.window());
+    return true;
+}
+
+// Tk reads keys only while it has the focus, which a menu of this program
+// takes with the keyboard: typing waits for the menu to close, and nothing is lost.
+void TestXTextWriter::tkWaitsWhileTheProgramsMenuHoldsTheKeyboard()
+{
+    TextReceiver tk(TextReceiver::Tk, {});
+    if (!TextReceiver::isAvailable(TextReceiver::Tk))
+        QSKIP("wish (Tk) is not installed");
+    QVERIFY(startTk(tk));
+    const QString text = TypingText::mixed(4000);
+    QSignalSpy stopped(writer->queue(), &TypingQueue::stopped);
+    writer->queue()->addText(tk.window(), text);
+    QTRY_VERIFY_WITH_TIMEOUT(tk.text().size() > 300, TestHome::scaled(10000));
+    QMenu menu;
+    menu.addAction(QStringLiteral("Выход"));
+    // As the user does: looks at it for a while, then Escape.
+    QTimer::singleShot(1500, [this] { keyboard.tap("Escape"); });
+    QTimer::singleShot(TestHome::scaled(10000), &menu, &QMenu::close);
+    menu.exec(QPoint(300, 300));
+    QString received;
+    (void)QTest::qWaitFor([&] { return (received = tk.text()).size() >= text.size(); }, TestHome::scaled(20000));
+    QVERIFY2(received == text, difference(text, received).constData());
+    QCOMPARE(stopped.count(), 0);
+}
+
+// Another program takes the focus: Tk has the text up to a word's end, the
+// count told is what it lacks, and the other window gets nothing.
+void TestXTextWriter::tkEndsAtAWordWhenTheFocusGoesElsewhere()
+{
+    TextReceiver tk(TextReceiver::Tk, {});
+    if (!TextReceiver::isAvailable(TextReceiver::Tk))
+        QSKIP("wish (Tk) is not installed");
+    QVERIFY(startTk(tk));
+    const QString text = TypingText::mixed(4000);
+    const QString next = QStringLiteral("следующий текст");
+    QSignalSpy stopped(writer->queue(), &TypingQueue::stopped);
+    writer->queue()->addText(tk.window(), text);
+    writer->queue()->addText(tk.window(), next);
+    QTRY_VERIFY_WITH_TIMEOUT(tk.text().size() > 300, TestHome::scaled(10000));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Typing stopped, the window lost the focus")));
+    keyboard.focus(recorder.windowId());
+    QVERIFY(stopped.wait(TestHome::scaled(10000)));
+    const int typed = text.size() + next.size() - stopped[0][0].toInt();
+    QVERIFY(typed > 300 && typed < text.size());
+    QVERIFY(text[typed].isSpace() && !text[typed - 1].isSpace());
+    QString received;
+    (void)QTest::qWaitFor([&] { return (received = tk.text()).size() >= typed; }, TestHome::scaled(10000));
+    QTest::qWait(TestHome::scaled(300));
+    QVERIFY2(tk.text() == text.left(typed), difference(text.left(typed), tk.text()).constData());
+    QVERIFY(recorder.text().isEmpty());
 }
 
 // A client killed while typing leaves keys lent; the next start on the
