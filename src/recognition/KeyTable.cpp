@@ -43,6 +43,15 @@ int shiftReturnKeycode(const KeymapDescription& map)
     return 0;
 }
 
+// Control characters other than tab and the line ends would be editing keys
+// (BackSpace, Delete, Escape) in the receiving document.
+bool isEditingControl(quint32 character)
+{
+    if (character < 0x20)
+        return character != '\t' && character != '\n' && character != '\r';
+    return character >= 0x7f && character <= 0x9f;
+}
+
 // X names every keysym of the Unicode range and the printable Latin-1 ones;
 // a character of no other keysym has none.
 bool hasKeysym(quint32 character)
@@ -112,6 +121,8 @@ KeyTable::Key KeyTable::keyFor(quint32 character) const
 {
     Key key;
     key.unicode = character;
+    if (isEditingControl(character))
+        return key;
     for (const Key& entry : keys) {
         if (entry.unicode == character)
             return entry;

@@ -29,7 +29,8 @@ public:
 
     void build(const KeymapDescription& map, const std::function<bool(int keycode)>& isLent);
     // The key that types a character: a mapped one, else an unmapped key with
-    // the character's keysym, or keysym 0 when X has none for it.
+    // the character's keysym, or keysym 0 when X has none for it or it is a
+    // control character other than tab and the line ends.
     Key keyFor(quint32 character) const;
     int size() const { return keys.size(); }
 

@@ -20,10 +20,13 @@ KeymapDescription keyboard()
         map.keys << KeymapDescription::Key{keycode, modifiers, groups};
     };
     key(8, 0, {});
+    key(9, 0, {{0, {0xff1b}}});
+    key(22, 0, {{0, {0xff08}}});
     key(24, 0, {{2, {'q', 'Q', '@', 0x10003a9}}});
     key(36, 0, {{1, {0xff0d, 0xff0d}}});
     key(38, 0, {{1, {'a', 'A'}}, {1, {0x6c6, 0x6e6}}}); // second group: Cyrillic ф Ф
     key(93, 0, {{1, {0x100044f, 0}}}); // lent: holds я
+    key(119, 0, {{0, {0xffff}}});
     return map;
 }
 } // namespace
@@ -56,6 +59,11 @@ void TestKeyTable::keysAndTheirState_data()
     QTest::newRow("no key: the Unicode keysym") << uint(0x20ac) << false << 0 << 0u << 0x10020acull;
     QTest::newRow("Latin-1 without a key") << uint(0xe9) << false << 0 << 0u << 0xe9ull;
     QTest::newRow("no keysym at all") << uint(0x1f) << false << 0 << 0u << 0ull;
+    QTest::newRow("carriage return is Return") << uint('\r') << true << 36 << 0u << 0xff0dull;
+    // Editing keys would change what the document holds.
+    QTest::newRow("not BackSpace") << uint(0x08) << false << 0 << 0u << 0ull;
+    QTest::newRow("not Escape") << uint(0x1b) << false << 0 << 0u << 0ull;
+    QTest::newRow("not Delete") << uint(0x7f) << false << 0 << 0u << 0ull;
 }
 
 void TestKeyTable::keysAndTheirState()

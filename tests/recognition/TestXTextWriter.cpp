@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 #include "KeyRecorderWindow.h"
+#include "RecognitionModeInfo.h"
+#include "ResultManager.h"
 #include "TestHome.h"
 #include "TextReceiver.h"
 #include "TextWriter.h"
@@ -108,6 +110,7 @@ private slots:
     void stopFinishesTheWordAndGivesTheMapBack();
     void tkWaitsWhileTheProgramsMenuHoldsTheKeyboard();
     void tkEndsAtAWordWhenTheFocusGoesElsewhere();
+    void controlCharactersLeaveTheDocumentAlone();
     void keysLeftByAKilledClientGoBackAtTheNextStart();
     void quitWhileTypingWaitsForTheWindow();
     void noFreeKeycode();
@@ -395,6 +398,34 @@ void TestXTextWriter::tkEndsAtAWordWhenTheFocusGoesElsewhere()
     QTest::qWait(TestHome::scaled(300));
     QVERIFY2(tk.text() == text.left(typed), difference(text.left(typed), tk.text()).constData());
     QVERIFY(recorder.text().isEmpty());
+}
+
+// A result of BackSpace, Delete and Escape after a first one: the document keeps it.
+void TestXTextWriter::controlCharactersLeaveTheDocumentAlone()
+{
+    TextReceiver field(TextReceiver::Qt, {});
+    QString error;
+    QVERIFY2(field.start(&error), qPrintable(error));
+    keyboard.focus(field.window());
+    writer.reset();
+    TextWriter::Init();
+    ResultManager results(nullptr, nullptr, nullptr, nullptr);
+    RecognitionModeInfo started;
+    started.setMode(RecognitionModeNamespace::Text);
+    started.setState(Started);
+    results.modeChanged(started);
+    TextResult result;
+    result.setIsFinal(true);
+    result.setText(QStringLiteral("первая фраза"));
+    results.resultReceived(result);
+    result.setText(QString(10, QChar(0x08)) + QStringLiteral("\u007f\u007f\u001bвторая"));
+    QTest::ignoreMessage(QtInfoMsg, "Recognised text: 13 control characters left out");
+    results.resultReceived(result);
+    const QString expected = QStringLiteral("Первая фраза вторая");
+    QString received;
+    (void)QTest::qWaitFor([&] { return (received = field.text()).size() >= expected.size(); }, TestHome::scaled(10000));
+    TextWriter::Cleanup();
+    QCOMPARE(received, expected);
 }
 
 // A client killed while typing leaves keys lent; the next start on the
