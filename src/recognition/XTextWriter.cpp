@@ -52,6 +52,19 @@ unsigned ownModifierMask(const XModifierKeymap* modmap, int keycode)
     return 0;
 }
 
+// The window's parent (its root in *root); 0 when the window is gone.
+Window parentOf(Display* display, Window window, Window* root)
+{
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int childCount = 0;
+    if (!XQueryTree(display, window, root, &parent, &children, &childCount))
+        return 0;
+    if (children)
+        XFree(children);
+    return parent;
+}
+
 // The keyboard map as plain values; empty when the server did not give it.
 KeymapDescription describe(XkbDescPtr xkb, const XModifierKeymap* modmap)
 {
@@ -291,14 +304,8 @@ unsigned long XTextWriter::findPingWindow(unsigned long window)
             return answers ? current : 0;
         }
         Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int childCount = 0;
-        if (!XQueryTree(display, current, &root, &parent, &children, &childCount))
-            return 0;
-        if (children)
-            XFree(children);
-        if (parent == root)
+        const Window parent = parentOf(display, current, &root);
+        if (parent == 0 || parent == root)
             return 0;
         current = parent;
     }
@@ -491,14 +498,10 @@ unsigned long XTextWriter::topLevelOf(unsigned long window)
     Window current = window;
     for (int depth = 0; depth < 32; ++depth) {
         Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int childCount = 0;
-        if (!XQueryTree(display, current, &root, &parent, &children, &childCount))
-            return 0;
-        if (children)
-            XFree(children);
-        if (parent == root || parent == None)
+        const Window parent = parentOf(display, current, &root);
+        if (parent == 0)
+            return root == current ? current : 0;
+        if (parent == root)
             break;
         current = parent;
     }
@@ -637,19 +640,17 @@ bool XTextWriter::beginTyping(Typing& typing)
     }
     XErrorTrap trap(display);
     Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int childCount = 0;
-    if (!XQueryTree(display, typing.window, &root, &parent, &children, &childCount) || trap.errorCount() > 0)
+    // The root has no parent: 0 then too.
+    if ((parentOf(display, typing.window, &root) == 0 && root != typing.window) || trap.errorCount() > 0)
         return false;
-    if (children)
-        XFree(children);
     if (typingRoot != root)
         listenForPongs(false);
     typingRoot = root;
     noSpareKeyLogged = false;
     receiverOf(typing.window);
     targetTop = topLevelOf(typing.window);
+    // A window id may have been taken by another window since.
+    lastFocus = 0;
     watchFocusOf(typing.window);
     return !trap.failed();
 }

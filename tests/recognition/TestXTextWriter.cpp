@@ -122,7 +122,7 @@ private slots:
 
 private:
     bool typeAndWait(const QString& text, const QString& expected);
-    bool startTk(TextReceiver& tk);
+    bool typeIntoTk(TextReceiver& tk, const QStringList& texts);
 
     XTestKeyboard keyboard;
     KeyRecorderWindow recorder{QRect(40, 60, 300, 120)};
@@ -340,13 +340,16 @@ void TestXTextWriter::stopFinishesTheWordAndGivesTheMapBack()
     QCOMPARE(keyboard.keyboardMap(), map);
 }
 
-bool TestXTextWriter::startTk(TextReceiver& tk)
+// Tk in the middle of the texts, some hundred characters in.
+bool TestXTextWriter::typeIntoTk(TextReceiver& tk, const QStringList& texts)
 {
     QString error;
     if (!tk.start(&error))
         return false;
     keyboard.focus(tk.window());
-    return true;
+    for (const QString& text : texts)
+        writer->queue()->addText(tk.window(), text);
+    return QTest::qWaitFor([&] { return tk.text().size() > 300; }, TestHome::scaled(10000));
 }
 
 // Tk reads keys only while it has the focus, which a menu of this program
@@ -356,11 +359,9 @@ void TestXTextWriter::tkWaitsWhileTheProgramsMenuHoldsTheKeyboard()
     TextReceiver tk(TextReceiver::Tk, {});
     if (!TextReceiver::isAvailable(TextReceiver::Tk))
         QSKIP("wish (Tk) is not installed");
-    QVERIFY(startTk(tk));
     const QString text = TypingText::mixed(4000);
     QSignalSpy stopped(writer->queue(), &TypingQueue::stopped);
-    writer->queue()->addText(tk.window(), text);
-    QTRY_VERIFY_WITH_TIMEOUT(tk.text().size() > 300, TestHome::scaled(10000));
+    QVERIFY(typeIntoTk(tk, {text}));
     QMenu menu;
     menu.addAction(QStringLiteral("Выход"));
     // As the user does: looks at it for a while, then Escape.
@@ -380,13 +381,10 @@ void TestXTextWriter::tkEndsAtAWordWhenTheFocusGoesElsewhere()
     TextReceiver tk(TextReceiver::Tk, {});
     if (!TextReceiver::isAvailable(TextReceiver::Tk))
         QSKIP("wish (Tk) is not installed");
-    QVERIFY(startTk(tk));
     const QString text = TypingText::mixed(4000);
     const QString next = QStringLiteral("следующий текст");
     QSignalSpy stopped(writer->queue(), &TypingQueue::stopped);
-    writer->queue()->addText(tk.window(), text);
-    writer->queue()->addText(tk.window(), next);
-    QTRY_VERIFY_WITH_TIMEOUT(tk.text().size() > 300, TestHome::scaled(10000));
+    QVERIFY(typeIntoTk(tk, {text, next}));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Typing stopped, the window lost the focus")));
     keyboard.focus(recorder.windowId());
     QVERIFY(stopped.wait(TestHome::scaled(10000)));
