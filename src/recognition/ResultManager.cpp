@@ -166,7 +166,7 @@ void ResultManager::dropTyping()
 void ResultManager::writeTextResult(QString text, bool isFinal)
 {
     if (isFinal)
-        TextWriter::WriteText(getResultWindow(), text);
+        TextWriter::WriteText(getResultWindow(), text, fixWindow);
 }
 
 unsigned long ResultManager::getResultWindow()
