@@ -9,6 +9,7 @@
 #include <QNetworkProxy>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
@@ -47,6 +48,9 @@ WebSocketClient::WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesS
     connect(this, &WebSocketClient::open, this, &WebSocketClient::onOpen);
     connect(ws, &QWebSocket::pong, this, &WebSocketClient::onPong);
     connect(ws, &QWebSocket::bytesWritten, this, &WebSocketClient::drainRelay);
+    // After the socket has taken them: what the client sends itself counts too.
+    connect(this, &WebSocketConnection::sendText, this, &WebSocketClient::abortWhenBacklogged);
+    connect(this, &WebSocketConnection::sendBytes, this, &WebSocketClient::abortWhenBacklogged);
 }
 
 WebSocketClient::~WebSocketClient()
@@ -88,7 +92,15 @@ void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(m_cookiesSource->getCookies()));
+    ++m_opens;
+    m_abortQueued = false;
     ws->open(request);
+    // The socket Qt made for this open. Qt answers the server's pings inside
+    // its reading, without a signal: the bytes read are the moment to look.
+    if (auto* tcp = ws->findChild<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly)) {
+        tcp->setReadBufferSize(ReadBufferBytes);
+        connect(tcp, &QTcpSocket::readyRead, this, &WebSocketClient::abortWhenBacklogged, Qt::UniqueConnection);
+    }
     emit startTimer();
 }
 
@@ -162,6 +174,28 @@ void WebSocketClient::onAboutToClose()
         m_failureCause = QStringLiteral("соединение с %1:%2 прервано: слишком большое сообщение (код 1009)")
                              .arg(m_host)
                              .arg(m_port);
+}
+
+void WebSocketClient::abortWhenBacklogged()
+{
+    if (m_abortQueued || socket()->bytesToWrite() <= MaxUnsentBytes)
+        return;
+    m_abortQueued = true;
+    qWarning().noquote() << QStringLiteral("Websocket aborted: more than %1 bytes wait to be sent; the server reads "
+                                           "less than it makes the client send")
+                                .arg(MaxUnsentBytes);
+    {
+        QMutexLocker lock(&m_failureMutex);
+        if (m_failureCause.isEmpty())
+            m_failureCause = QStringLiteral("соединение с %1:%2 прервано: сервер не принимает ответы клиента")
+                                 .arg(m_host)
+                                 .arg(m_port);
+    }
+    // Never from inside Qt's own reading, which may be what called this.
+    QMetaObject::invokeMethod(this, [this, open = m_opens] {
+        if (open == m_opens)
+            socket()->abort();
+    }, Qt::QueuedConnection);
 }
 
 void WebSocketClient::onStartTimer()
