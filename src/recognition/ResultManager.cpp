@@ -41,9 +41,17 @@ QString ResultManager::formatText(const QString& text, bool isFinal)
 QString ResultManager::formatTextResult(const QString& text, bool isFinal)
 {
     // Recognised text is patient data: the log gets its size only.
-    qDebug().noquote() << QStringLiteral("source text: %1 characters%2")
-                              .arg(text.size())
-                              .arg(isFinal ? QStringLiteral(" [final]") : QString());
+    QString more;
+    bool logged = false;
+    {
+        QMutexLocker lock(&formatterMutex);
+        logged = sourceLog.pass(&more);
+    }
+    if (logged)
+        qDebug().noquote() << QStringLiteral("source text: %1 characters%2%3")
+                                  .arg(text.size())
+                                  .arg(isFinal ? QStringLiteral(" [final]") : QString(),
+                                       more.isEmpty() ? QString() : QLatin1Char(' ') + more);
     const QString replaced = autoReplaceManager ? autoReplaceManager->ProcessText(text) : text;
     return formatText(replaced, isFinal);
 }

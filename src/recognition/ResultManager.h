@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AsrState.h"
+#include "LogLineThrottle.h"
 #include "RecognitionMode.h"
 #include "RecognitionModeInfo.h"
 #include "ResultFormatter.h"
@@ -94,6 +95,8 @@ private:
     bool fixWindow = false;
     QMutex formatterMutex;
     ResultFormatter formatter;
+    // Under formatterMutex: the server may send results as fast as it likes.
+    LogLineThrottle sourceLog{20, 10000};
     std::unique_ptr<TextResult> lastResult;
     std::deque<Step> waiting;
     // The typed command still going on in the background, 0 for none; each start gets a new number.
