@@ -144,21 +144,27 @@ void WebSocketClient::drainRelay()
     }
 }
 
-void WebSocketClient::onSocketError(QAbstractSocket::SocketError error)
+void WebSocketClient::noteFailure(const QString& cause)
 {
     QMutexLocker lock(&m_failureMutex);
-    // The first error is the cause; closing after it may add others.
+    // The first is the cause; closing after it may add others.
     if (m_failureCause.isEmpty())
-        m_failureCause = NetworkErrorText::ofSocket(error, m_host, m_port, m_tls);
+        m_failureCause = cause;
+}
+
+QString WebSocketClient::droppedBecause(const QString& why) const
+{
+    return QStringLiteral("соединение с %1:%2 прервано: %3").arg(m_host).arg(m_port).arg(why);
+}
+
+void WebSocketClient::onSocketError(QAbstractSocket::SocketError error)
+{
+    noteFailure(NetworkErrorText::ofSocket(error, m_host, m_port, m_tls));
 }
 
 void WebSocketClient::onConnectTimeout()
 {
-    {
-        QMutexLocker lock(&m_failureMutex);
-        if (m_failureCause.isEmpty())
-            m_failureCause = NetworkErrorText::timedOut(m_host, m_port, m_tls);
-    }
+    noteFailure(NetworkErrorText::timedOut(m_host, m_port, m_tls));
     onClose();
 }
 
@@ -169,11 +175,7 @@ void WebSocketClient::onAboutToClose()
         return;
     qWarning().noquote() << QStringLiteral("Websocket closed: a message over the limit of %1 bytes (close code 1009)")
                                 .arg(MaxIncomingMessageBytes);
-    QMutexLocker lock(&m_failureMutex);
-    if (m_failureCause.isEmpty())
-        m_failureCause = QStringLiteral("соединение с %1:%2 прервано: слишком большое сообщение (код 1009)")
-                             .arg(m_host)
-                             .arg(m_port);
+    noteFailure(droppedBecause(QStringLiteral("слишком большое сообщение (код 1009)")));
 }
 
 void WebSocketClient::abortWhenBacklogged()
@@ -184,13 +186,7 @@ void WebSocketClient::abortWhenBacklogged()
     qWarning().noquote() << QStringLiteral("Websocket aborted: more than %1 bytes wait to be sent; the server reads "
                                            "less than it makes the client send")
                                 .arg(MaxUnsentBytes);
-    {
-        QMutexLocker lock(&m_failureMutex);
-        if (m_failureCause.isEmpty())
-            m_failureCause = QStringLiteral("соединение с %1:%2 прервано: сервер не принимает ответы клиента")
-                                 .arg(m_host)
-                                 .arg(m_port);
-    }
+    noteFailure(droppedBecause(QStringLiteral("сервер не принимает ответы клиента")));
     // Never from inside Qt's own reading, which may be what called this.
     QMetaObject::invokeMethod(this, [this, open = m_opens] {
         if (open == m_opens)

@@ -77,6 +77,10 @@ private slots:
 
 private:
     void drainRelay();
+    // Keeps the first cause of a failure since the last open.
+    void noteFailure(const QString& cause);
+    // "The link to host:port was dropped: why", for the user.
+    QString droppedBecause(const QString& why) const;
     void onSocketError(QAbstractSocket::SocketError error);
     void onConnectTimeout();
     void onAboutToClose();
