@@ -92,8 +92,7 @@ void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(m_cookiesSource->getCookies()));
-    ++m_opens;
-    m_abortQueued = false;
+    m_aborted = false;
     ws->open(request);
     // The socket Qt made for this open. Qt answers the server's pings inside
     // its reading, without a signal: the bytes read are the moment to look.
@@ -180,18 +179,16 @@ void WebSocketClient::onAboutToClose()
 
 void WebSocketClient::abortWhenBacklogged()
 {
-    if (m_abortQueued || socket()->bytesToWrite() <= MaxUnsentBytes)
+    if (m_aborted || socket()->bytesToWrite() <= MaxUnsentBytes)
         return;
-    m_abortQueued = true;
+    m_aborted = true;
     qWarning().noquote() << QStringLiteral("Websocket aborted: more than %1 bytes wait to be sent; the server reads "
                                            "less than it makes the client send")
                                 .arg(MaxUnsentBytes);
     noteFailure(droppedBecause(QStringLiteral("сервер не принимает ответы клиента")));
-    // Never from inside Qt's own reading, which may be what called this.
-    QMetaObject::invokeMethod(this, [this, open = m_opens] {
-        if (open == m_opens)
-            socket()->abort();
-    }, Qt::QueuedConnection);
+    // At once, as the form sockets are: left for a later turn, Qt's reading of
+    // what is still buffered waits 5 s for a frame's end and then writes a close.
+    socket()->abort();
 }
 
 void WebSocketClient::onStartTimer()

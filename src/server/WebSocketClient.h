@@ -93,9 +93,7 @@ private:
     QString m_host;
     int m_port = 0;
     bool m_tls = false;
-    // Counts the opens, so that an abort queued for one link never ends the next.
-    quint64 m_opens = 0;
-    bool m_abortQueued = false;
+    bool m_aborted = false;
     QTimer* m_connectTimer;
     int m_connectTimerInterval;
     DataMessageProcessor* m_messageProcessor;
