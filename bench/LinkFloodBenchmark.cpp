@@ -266,7 +266,7 @@ int main(int argc, char** argv)
         out << "    " << ranked.at(i).first << " x " << ranked.at(i).second << "\n";
     // The warnings, which say what the client did about the flood, and where its connection went.
     for (const QByteArray& line : log.mid(logBefore).split('\n')) {
-        if (line.contains("WARNING") || line.contains("stateChanged from"))
+        if (line.contains("WARNING") || line.contains("stateChanged from") || line.contains("close called"))
             out << "    " << line.left(200) << "\n";
     }
     out.flush();
