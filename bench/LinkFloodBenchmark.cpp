@@ -7,7 +7,7 @@
 // desktop's limit of 1024 descriptors. Needs the headless services (X display
 // with a tray host, sound server):
 //   bash -c 'source scripts/headless-services.sh; build/bench/LinkFloodBenchmark <attack>'
-// Attacks: pings, pings-unread, ping-bursts, partials, partials-paced, sound, finals.
+// Attacks: pings, pings-unread, ping-bursts, partials, partials-paced, sound, finals, finals-paced.
 // A window of this program has the keyboard focus unless LINK_FLOOD_NO_WINDOW is set.
 
 #include "BenchClient.h"
@@ -101,6 +101,7 @@ QMap<QString, Attack> attacks()
     all.insert(QStringLiteral("partials-paced"), {{[](qint64 i) { return resultFrame(i, false); }, 100000, 100, 10, Bytes::Passed}, 20, true});
     all.insert(QStringLiteral("sound"), {{[sound](qint64) { return sound; }, 40, 1, 500, Bytes::Passed}, 30, false});
     all.insert(QStringLiteral("finals"), {{[](qint64 i) { return resultFrame(i, true); }, 100000, 0, 0, Bytes::Passed}, 120, true});
+    all.insert(QStringLiteral("finals-paced"), {{[](qint64 i) { return resultFrame(i, true); }, 100000, 100, 10, Bytes::Passed}, 20, true});
     return all;
 }
 
