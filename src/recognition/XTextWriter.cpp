@@ -635,7 +635,10 @@ bool XTextWriter::beginTyping(Typing& typing)
     if (!display)
         return false;
     if (typing.window == 0) {
-        qInfo() << "XTextWriter: No window";
+        // Every result finds no window while nothing has the focus: a flood of them must not fill the log.
+        QString more;
+        if (noWindowLog.pass(&more))
+            qInfo().noquote() << QStringLiteral("XTextWriter: No window") + (more.isEmpty() ? QString() : ' ' + more);
         return false;
     }
     XErrorTrap trap(display);

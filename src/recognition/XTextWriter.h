@@ -3,6 +3,7 @@
 #include "KeyTable.h"
 #include "LentKeys.h"
 #include "LentKeysRecord.h"
+#include "LogLineThrottle.h"
 #include "ReceiverProgress.h"
 #include "TextWriter.h"
 
@@ -126,6 +127,7 @@ private:
     unsigned long lastFocus = 0;
     unsigned long lastFocusTop = 0;
     bool noSpareKeyLogged = false;
+    LogLineThrottle noWindowLog{20, 10000};
     std::unique_ptr<LentKeysRecord> record;
     // Everything the record says may be on each lent keycode.
     LentKeys::Contents recorded;

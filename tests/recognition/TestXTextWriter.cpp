@@ -538,8 +538,16 @@ void TestXTextWriter::failuresAreReported()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^X error: BadWindow")));
     QRect rect;
     QVERIFY(!writer->getWindowRect(gone, &rect));
-    QTest::ignoreMessage(QtInfoMsg, "XTextWriter: No window");
-    QVERIFY(!writer->writeText(0, QStringLiteral("text")));
+    // A result flood while nothing has the focus writes a few lines, not one a result.
+    static int noWindowLines = 0;
+    noWindowLines = 0;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& line) {
+        noWindowLines += line.startsWith(QLatin1String("XTextWriter: No window"));
+    });
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(!writer->writeText(0, QStringLiteral("text")));
+    qInstallMessageHandler(previous);
+    QVERIFY2(noWindowLines >= 1 && noWindowLines <= 20, qPrintable(QString::number(noWindowLines)));
 
     XHotKeyConverter converter;
     QVERIFY(!writer->writeKey(recorder.windowId(), converter.ConvertFromString(QStringLiteral("Ctrl+NoSuchKey"))));
