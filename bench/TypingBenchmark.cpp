@@ -1,13 +1,15 @@
 // Types dictated-looking text (Russian in both cases, Latin, digits,
 // punctuation, «»—№€) the way the client does, through the typing queue, into
 // programs of their own process that read key events on their GUI thread: Tk's
-// text widget, a Qt text field, and a plain Xlib window that takes 300 us for
-// each key or stops reading for 300 ms in mid-text. Layouts: us with EnterDelay 50 and 0 (every Cyrillic
-// letter on a lent keycode), de (AltGr characters) and us,ru. For each it
-// prints characters lost and wrong (read back from the program) and chars/s
-// until everything arrived. With "wide" the text holds more characters without
-// a key than the spare keycodes can hold at once (us only). Run it under Xvfb;
-// it changes the layout while it runs and puts it back at the end:
+// text widget (also while a menu of this program holds the keyboard for 1.5 s
+// in mid-text), a Qt text field, and a plain Xlib window that takes 300 us or
+// 2 ms for each key or stops reading for 300 ms or 6 s in mid-text. Layouts:
+// us with EnterDelay 50 and 0 (every Cyrillic letter on a lent keycode), de
+// (AltGr characters) and us,ru. For each it prints characters lost and wrong
+// (read back from the program) and chars/s until everything arrived. With
+// "wide" the text holds more characters without a key than the spare keycodes
+// can hold at once (us only). Run it under Xvfb; it changes the layout while it
+// runs and puts it back at the end:
 //   bash -c 'source scripts/headless-services.sh; build/bench/TypingBenchmark [characters [wide]]'
 
 #include "TextReceiver.h"
@@ -18,13 +20,16 @@
 #include "XTestKeyboard.h"
 #include "XTextWriter.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -50,7 +55,26 @@ struct Run
     int wrong = 0;
 };
 
-Run typeInto(XTestKeyboard& keyboard, TextReceiver& receiver, const QString& text, int enterDelay)
+void spin(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!timer.hasExpired(ms))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// As a user does while a text is typed: opens a menu of the program, looks at it, closes it with Escape.
+void openMenuAWhile(XTestKeyboard& keyboard)
+{
+    QMenu menu;
+    menu.addAction(QStringLiteral("Выход"));
+    QTimer::singleShot(1500, [&keyboard] { keyboard.tap("Escape"); });
+    QTimer::singleShot(10000, &menu, &QMenu::close);
+    menu.exec(QPoint(300, 300));
+}
+
+Run typeInto(XTestKeyboard& keyboard, TextReceiver& receiver, const TextReceiver::Pace& pace, bool menu,
+             const QString& text, int enterDelay)
 {
     Run run;
     QString error;
@@ -61,15 +85,23 @@ Run typeInto(XTestKeyboard& keyboard, TextReceiver& receiver, const QString& tex
     TextWriterSettings settings;
     settings.EnterDelay = enterDelay;
     settings.sync();
-    XTextWriter writer;
+    // The writer goes before the next row, giving its keys back.
+    auto writer = std::make_unique<XTextWriter>();
     QElapsedTimer timer;
     timer.start();
-    writer.queue()->addText(receiver.window(), text);
+    writer->queue()->addText(receiver.window(), text);
+    // Asked while it stops reading, the program answers only then and holds the writer up.
+    spin(pace.pauseMs);
+    if (menu) {
+        spin(100);
+        openMenuAWhile(keyboard);
+    }
     // Until everything arrived, or nothing more came for longer than a writer
-    // waits for a window that does not answer to read a lent key (4 s).
+    // waits for a window that does not answer to read a lent key.
+    const qint64 patienceMs = ReceiverProgress::AssumedReadAfterUs / 1000 + 5000;
     QString received;
     qint64 lastChange = 0;
-    while (received.size() < text.size() && timer.elapsed() - lastChange < 6000) {
+    while (received.size() < text.size() && timer.elapsed() - lastChange < patienceMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         const QString now = receiver.text();
         if (now.size() != received.size()) {
@@ -81,9 +113,6 @@ Run typeInto(XTestKeyboard& keyboard, TextReceiver& receiver, const QString& tex
     const int matched = matchedCharacters(text, received);
     run.lost = text.size() - matched;
     run.wrong = received.size() - matched;
-    // The writer gives its keys back before the next row.
-    while (writer.queue()->isBusy())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return run;
 }
 
@@ -91,7 +120,7 @@ Run typeInto(XTestKeyboard& keyboard, TextReceiver& receiver, const QString& tex
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     QTextStream out(stdout);
     const int length = argc > 1 ? std::max(1, QString::fromLatin1(argv[1]).toInt()) : 2000;
     // "wide": more characters without a key than the spare keycodes hold, on "us" only.
@@ -119,13 +148,16 @@ int main(int argc, char** argv)
     {
         TextReceiver::Kind kind;
         TextReceiver::Pace pace;
+        bool menu;
         const char* name;
     } receivers[] = {
-        {TextReceiver::Tk, {}, "Tk text widget"},
-        {TextReceiver::Qt, {}, "Qt text field"},
-        {TextReceiver::Xlib, {300, 0, 0}, "Xlib, 300 us a key"},
-        {TextReceiver::Xlib, {2000, 0, 0}, "Xlib, 2 ms a key"},
-        {TextReceiver::Xlib, {0, std::min(700, length / 3), 300}, "Xlib, 300 ms pause"},
+        {TextReceiver::Tk, {}, false, "Tk text widget"},
+        {TextReceiver::Tk, {}, true, "Tk, menu open 1.5 s"},
+        {TextReceiver::Qt, {}, false, "Qt text field"},
+        {TextReceiver::Xlib, {300, 0, 0}, false, "Xlib, 300 us a key"},
+        {TextReceiver::Xlib, {2000, 0, 0}, false, "Xlib, 2 ms a key"},
+        {TextReceiver::Xlib, {0, std::min(700, length / 3), 300}, false, "Xlib, 300 ms pause"},
+        {TextReceiver::Xlib, {0, std::min(200, length / 3), 6000}, false, "Xlib, 6 s pause"},
     };
     out << QStringLiteral("%1 characters (%2); chars/s until everything arrived in the receiving program\n")
                .arg(length)
@@ -147,7 +179,7 @@ int main(int argc, char** argv)
             if (!TextReceiver::isAvailable(receiver.kind))
                 continue;
             TextReceiver program(receiver.kind, receiver.pace);
-            const Run run = typeInto(keyboard, program, text, row.enterDelay);
+            const Run run = typeInto(keyboard, program, receiver.pace, receiver.menu, text, row.enterDelay);
             out << QStringLiteral("%1 %2 %3 ")
                        .arg(QLatin1String(row.layout), -8)
                        .arg(row.enterDelay, -11)

@@ -38,7 +38,10 @@ PlaybackDeviceManager::PlaybackDeviceManager(AudioListManager* list, QObject* pa
     format.setCodec(QStringLiteral("audio/pcm"));
 }
 
-PlaybackDeviceManager::~PlaybackDeviceManager() = default;
+PlaybackDeviceManager::~PlaybackDeviceManager()
+{
+    ReportDropped();
+}
 
 ExtAudioDeviceInfo PlaybackDeviceManager::DefaultDevice() const
 {
@@ -98,13 +101,41 @@ void PlaybackDeviceManager::OnDeviceStop()
 
 void PlaybackDeviceManager::playSound(QByteArray _data)
 {
+    if (stream && QueuedCost() + _data.size() + ChunkCostBytes > MaxQueuedBytes) {
+        // Not played, so it has no level either: measuring it would cost as much as it is long.
+        if (droppedChunks++ == 0)
+            qCWarning(lcAudioManager).noquote()
+                << QStringLiteral("Synthesised speech dropped: more than %1 bytes wait to be played").arg(MaxQueuedBytes);
+        droppedBytes += _data.size();
+        return;
+    }
     const int newLevel = LevelCalc::GetSoundLevel(
         reinterpret_cast<const short*>(_data.constData()), _data.size() / 2).level;
     if (stream) {
-        queue.append(_data);
+        // Dropping has ended once half the room is free again, so a server that
+        // keeps sending a little faster than it is played costs two lines, not two a part.
+        if (QueuedCost() < MaxQueuedBytes / 2)
+            ReportDropped();
+        Enqueue(_data);
         WriteDataToStream();
     }
     SetLevel(newLevel);
+}
+
+void PlaybackDeviceManager::Enqueue(const QByteArray& chunk)
+{
+    queue.append(chunk);
+    queuedBytes += chunk.size();
+}
+
+void PlaybackDeviceManager::ReportDropped()
+{
+    if (droppedChunks == 0)
+        return;
+    qCWarning(lcAudioManager).noquote()
+        << QStringLiteral("Synthesised speech: %1 parts of %2 bytes in all were dropped").arg(droppedChunks).arg(droppedBytes);
+    droppedChunks = 0;
+    droppedBytes = 0;
 }
 
 void PlaybackDeviceManager::WriteDataToStream()
@@ -128,6 +159,7 @@ void PlaybackDeviceManager::WriteDataToStream()
         if (written < 1)
             return;
         chunk.remove(0, static_cast<int>(written));
+        queuedBytes -= written;
         if (chunk.isEmpty())
             queue.removeFirst();
     }
@@ -161,7 +193,7 @@ void PlaybackDeviceManager::playSoundFile(QString filePath)
     // The sound server starts a stream only once its buffer is full: a sound shorter
     // than the buffer would wait for the next one. Silence makes up the difference.
     if (stream && device && wav.data.size() < device->bufferSize()) {
-        queue.append(QByteArray(device->bufferSize() - wav.data.size(), '\0'));
+        Enqueue(QByteArray(device->bufferSize() - wav.data.size(), '\0'));
         WriteDataToStream();
     }
 }

@@ -17,6 +17,12 @@ class PlaybackDeviceManager : public AudioDeviceManager<QAudioOutput>
     Q_OBJECT
 
 public:
+    // Sound that may wait to be played: a minute. A server that sends more, or
+    // faster than it is played, has the rest dropped; each chunk counts at
+    // least ChunkCostBytes, the list's own share.
+    static constexpr qint64 MaxQueuedBytes = 22050 * 2 * 60;
+    static constexpr qint64 ChunkCostBytes = 64;
+
     explicit PlaybackDeviceManager(AudioListManager* list, QObject* parent = nullptr);
     ~PlaybackDeviceManager() override;
 
@@ -30,6 +36,8 @@ public:
     int Volume() const { return volume; }
     int CurrentLevel() const { return level; }
     const QAudioFormat& Format() const { return format; }
+    // The sound waiting to be played, as counted against MaxQueuedBytes.
+    qint64 QueuedCost() const { return queuedBytes + queue.size() * ChunkCostBytes; }
 
 signals:
     void VolumeChanged(int vol);
@@ -52,6 +60,9 @@ protected:
 
 private:
     void SetLevel(int value);
+    void Enqueue(const QByteArray& chunk);
+    // Logs how much was dropped since dropping began.
+    void ReportDropped();
 
     QAudioFormat format;
     const int notifyInterval = 100;
@@ -60,4 +71,7 @@ private:
     // Qt deletes the stream itself when the device closes (also when the sound server goes away).
     QPointer<QIODevice> stream;
     QList<QByteArray> queue;
+    qint64 queuedBytes = 0;
+    int droppedChunks = 0;
+    qint64 droppedBytes = 0;
 };

@@ -1,6 +1,7 @@
 #include "ReceiverProgress.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 // A receiver that lets this many pings go unanswered is slow or stuck: more would only queue up.
@@ -56,25 +57,23 @@ void ReceiverProgress::pongReceived(quint32 id)
     pings.erase(pings.cbegin(), answered + 1);
 }
 
+// Entries go in the order sent, so both their keys and their times grow: a
+// minute of keys is searched, not walked.
 quint64 ReceiverProgress::readUpTo(qint64 nowUs) const
 {
-    quint64 read = knownRead;
-    for (const Sent& entry : sent) {
-        if (nowUs < entry.readAtUs)
-            break;
-        read = std::max(read, entry.key);
-    }
-    return read;
+    const auto due = std::upper_bound(sent.cbegin(), sent.cend(), nowUs,
+                                      [](qint64 now, const Sent& entry) { return now < entry.readAtUs; });
+    return due == sent.cbegin() ? knownRead : std::max(knownRead, std::prev(due)->key);
 }
 
 qint64 ReceiverProgress::assumedReadAtUs(quint64 key) const
 {
     if (key <= knownRead)
         return 0;
-    for (const Sent& entry : sent) {
-        if (entry.key >= key)
-            return entry.readAtUs;
-    }
+    const auto holding = std::lower_bound(sent.cbegin(), sent.cend(), key,
+                                          [](const Sent& entry, quint64 wanted) { return entry.key < wanted; });
+    if (holding != sent.cend())
+        return holding->readAtUs;
     return std::max(lastSentAtUs + AssumedReadAfterUs, slowReaderAtUs);
 }
 

@@ -8,16 +8,18 @@
 // decodes a key event with the keyboard map it holds when it reads the event,
 // so a lent keycode may change its meaning only once every event that used it
 // has been read. A window that answers _NET_WM_PING says so: its answer comes
-// after every event sent before the ping. For any other window, keys sent a
-// while ago are taken as read. Keys are numbered by the writer, in the order
-// sent. Lives in the GUI thread, owned by the writer.
+// after every event sent before the ping. Keys no answer covers are taken as
+// read only long after they were sent, when a program that still holds them
+// is hung. Keys are numbered by the writer, in the order sent. Lives in the
+// GUI thread, owned by the writer.
 class ReceiverProgress
 {
 public:
     // Keys not confirmed by an answer are taken as read this long after they
-    // were sent, and no sooner than a slow program reads them one after
+    // were sent (far longer than a freeze a user sits out: a lent key costs
+    // nobody anything), and no sooner than a slow program reads them one after
     // another: a long text may leave such a program far behind the writer.
-    static constexpr qint64 AssumedReadAfterUs = 4000000;
+    static constexpr qint64 AssumedReadAfterUs = 60000000;
     static constexpr int AssumedReadKeysPerSecond = 250;
     // A window that does not answer gets keys no faster than this, after a first
     // burst: about what such programs read, so that it never falls far behind

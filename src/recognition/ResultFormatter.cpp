@@ -1,6 +1,9 @@
 #include "ResultFormatter.h"
 
+#include "ControlCharacterFilter.h"
 #include "ResultIterator.h"
+
+#include <QDebug>
 
 namespace {
 void appendCapitalised(QString& out, const QString& text, const ResultPart& part)
@@ -22,8 +25,13 @@ void ResultFormatter::reset(bool capitalizeFirst)
     spaceBeforeDash = false;
 }
 
-QString ResultFormatter::formatText(const QString& text, bool isFinal)
+QString ResultFormatter::formatText(const QString& source, bool isFinal)
 {
+    int controls = 0;
+    const QString text = ControlCharacterFilter::filter(source, &controls);
+    // Only the count: the text is the patient's.
+    if (isFinal && controls > 0)
+        qInfo().noquote() << QStringLiteral("Recognised text: %1 control characters left out").arg(controls);
     QString out;
     out.reserve(text.size() + 8);
     ResultIterator parts(text);

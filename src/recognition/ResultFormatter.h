@@ -5,7 +5,8 @@
 class ResultPart;
 
 // Turns recognised tokens into typed prose: drops the blanks punctuation
-// forbids, capitalises after sentence ends, renders the dash and quote markers.
+// forbids, capitalises after sentence ends, renders the dash and quote markers,
+// leaves out other control characters.
 // Final results carry the state to the next one so that they join; partial
 // results are formatted from the state without changing it.
 class ResultFormatter

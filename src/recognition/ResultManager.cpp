@@ -6,6 +6,7 @@
 #include "DataMessageProcessor.h"
 #include "ExecutableCommandsManager.h"
 #include "LaunchSettings.h"
+#include "ResultQueue.h"
 #include "TextWriter.h"
 #include "WebSocketClient.h"
 
@@ -18,12 +19,20 @@ ResultManager::ResultManager(WebSocketClient* client, AsrManager* asrManager, Au
     , asrManager(asrManager)
     , autoReplaceManager(autoReplaceManager)
     , executableCommandsManager(executableCommandsManager)
+    , linkResults(new ResultQueue({[this](const TextResult& result) { resultReceived(result); },
+                                   [this](const RecognitionModeInfo& info) { modeChanged(info); },
+                                   [this] { flushPendingResult(); }},
+                                  this))
 {
     qRegisterMetaType<TextResult>("TextResult");
     qRegisterMetaType<RecognitionModeInfo>("RecognitionModeInfo");
     if (client) {
-        connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, this, &ResultManager::modeChanged);
-        connect(client->messageProcessor(), &DataMessageProcessor::resultReceived, this, &ResultManager::resultReceived);
+        // Queued in the link's thread, so that a burst costs this thread what it can show.
+        ResultQueue* queue = linkResults;
+        connect(client->messageProcessor(), &DataMessageProcessor::modeChanged, queue,
+                [queue](const RecognitionModeInfo& info) { queue->pushMode(info); }, Qt::DirectConnection);
+        connect(client->messageProcessor(), &DataMessageProcessor::resultReceived, queue,
+                [queue](const TextResult& result) { queue->pushResult(result); }, Qt::DirectConnection);
     }
     if (asrManager)
         connect(asrManager, &AsrManager::currentModeOrStateChanged, this, &ResultManager::modeStateChanged);
@@ -41,9 +50,17 @@ QString ResultManager::formatText(const QString& text, bool isFinal)
 QString ResultManager::formatTextResult(const QString& text, bool isFinal)
 {
     // Recognised text is patient data: the log gets its size only.
-    qDebug().noquote() << QStringLiteral("source text: %1 characters%2")
-                              .arg(text.size())
-                              .arg(isFinal ? QStringLiteral(" [final]") : QString());
+    QString more;
+    bool logged = false;
+    {
+        QMutexLocker lock(&formatterMutex);
+        logged = sourceLog.pass(&more);
+    }
+    if (logged)
+        qDebug().noquote() << QStringLiteral("source text: %1 characters%2%3")
+                                  .arg(text.size())
+                                  .arg(isFinal ? QStringLiteral(" [final]") : QString(),
+                                       more.isEmpty() ? QString() : QLatin1Char(' ') + more);
     const QString replaced = autoReplaceManager ? autoReplaceManager->ProcessText(text) : text;
     return formatText(replaced, isFinal);
 }
@@ -166,7 +183,7 @@ void ResultManager::dropTyping()
 void ResultManager::writeTextResult(QString text, bool isFinal)
 {
     if (isFinal)
-        TextWriter::WriteText(getResultWindow(), text);
+        TextWriter::WriteText(getResultWindow(), text, fixWindow);
 }
 
 unsigned long ResultManager::getResultWindow()
@@ -204,8 +221,12 @@ void ResultManager::modeStateChanged(RecognitionMode changedMode, AsrState state
                 target->UpdateTargetHandles(resultWindow);
         }
     } else if (state == Stopping) {
-        // A stop is heard at once: the word being typed is finished, what waits behind it is not typed.
+        // A stop is heard at once: the word being typed is finished, what waits
+        // behind it is not typed, nor what came before the stop and still waits
+        // to be handled.
         dropTyping();
+        if (const int dropped = linkResults->dropResults())
+            qInfo().noquote() << QStringLiteral("Stop: %1 results received were not handled").arg(dropped);
         TextWriter::StopTyping();
     } else if (state == Stopped) {
         if (fixWindow)
@@ -213,6 +234,7 @@ void ResultManager::modeStateChanged(RecognitionMode changedMode, AsrState state
         resultWindow = 0;
         // Whatever the server left unfinished belongs to a dictation that is over.
         lastResult.reset();
+        linkResults->dropUnflushedPartials();
     }
 }
 
@@ -227,6 +249,13 @@ void ResultManager::reset()
 }
 
 void ResultManager::flushResult()
+{
+    // What came before the link dropped is handled first.
+    if (!linkResults->pushFlush())
+        flushPendingResult();
+}
+
+void ResultManager::flushPendingResult()
 {
     const std::unique_ptr<TextResult> pending = std::move(lastResult);
     if (!pending)

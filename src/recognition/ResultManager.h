@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AsrState.h"
+#include "LogLineThrottle.h"
 #include "RecognitionMode.h"
 #include "RecognitionModeInfo.h"
 #include "ResultFormatter.h"
@@ -16,16 +17,19 @@
 class AsrManager;
 class AutoReplaceManager;
 class ExecutableCommandsManager;
+class ResultQueue;
 class WebSocketClient;
 
 // Receives every recognition result and decides by the running mode what it
 // is: a voice command to run, dictated text to auto-replace, format and type
 // into the result window, or a form result handled by the form session.
-// Results and mode reports arrive queued from the link's thread; the object
-// lives in the GUI thread and queues the text it types. A command whose work
-// goes on in the background (a document to read) holds the final texts and
-// commands that follow it until its text is out, so they come in order. The
-// form server's thread formats form values through formatTextResult too.
+// Results and mode reports of the link come through a ResultQueue, which
+// keeps only the newest partial and hands them on at the GUI's pace; the
+// object lives in the GUI thread and queues the text it types. A command
+// whose work goes on in the background (a document to read) holds the final
+// texts and commands that follow it until its text is out, so they come in
+// order. The form server's thread formats form values through
+// formatTextResult too.
 class ResultManager : public QObject
 {
     Q_OBJECT
@@ -64,7 +68,8 @@ public slots:
     void resultReceived(TextResult result);
     void modeStateChanged(RecognitionMode mode, AsrState state);
     void writeTextResult(QString text, bool isFinal);
-    // Types the pending partial result as final; the link dropped before the server finished it.
+    // Types the pending partial result as final; the link dropped before the
+    // server finished it. Runs after the results that still wait.
     void flushResult();
 
 private:
@@ -76,6 +81,7 @@ private:
         bool typed = false;
     };
 
+    void flushPendingResult();
     void runCommand(const QString& id, bool typed);
     void startCommand(const QString& id, bool typed);
     void commandEnded(quint64 run, const QString& text);
@@ -92,8 +98,11 @@ private:
     RecognitionMode mode = RecognitionModeNamespace::Off;
     unsigned long resultWindow = 0;
     bool fixWindow = false;
+    ResultQueue* linkResults;
     QMutex formatterMutex;
     ResultFormatter formatter;
+    // Under formatterMutex: the server may send results as fast as it likes.
+    LogLineThrottle sourceLog{20, 10000};
     std::unique_ptr<TextResult> lastResult;
     std::deque<Step> waiting;
     // The typed command still going on in the background, 0 for none; each start gets a new number.

@@ -5,13 +5,27 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 TextWriter* TextWriter::Writer = nullptr;
 
-TextWriter::Typing::Typing(unsigned long window, const QString& text)
+TextWriter::Typing::Typing(unsigned long window, const QString& text, bool followsFocus)
     : window(window)
     , characters(text.toUcs4())
     , end(characters.size())
+    , followsFocus(followsFocus)
 {
+}
+
+int TextWriter::Typing::wordEnd(int from) const
+{
+    int at = from;
+    while (at < end && QChar::isSpace(characters[at]))
+        ++at;
+    const int limit = std::min(end, at + TypingQueue::MaxWordAfterStop);
+    while (at < limit && !QChar::isSpace(characters[at]))
+        ++at;
+    return at;
 }
 
 TextWriter::TextWriter()
@@ -61,9 +75,9 @@ void TextWriter::Cleanup()
     Writer = nullptr;
 }
 
-bool TextWriter::WriteText(unsigned long window, QString text)
+bool TextWriter::WriteText(unsigned long window, QString text, bool inBackground)
 {
-    return Writer && Writer->queue()->addText(window, text);
+    return Writer && Writer->queue()->addText(window, text, !inBackground);
 }
 
 bool TextWriter::WriteKey(unsigned long window, const HotKeyInfo& hotkey)

@@ -31,10 +31,21 @@ public:
         // The window is gone or the X server refused: nothing more is typed.
         bool failed = false;
         bool begun = false;
+        // Typed only while the window has the focus: the text was meant for the
+        // window focused when it came. False for a window chosen to type into
+        // in the background.
+        bool followsFocus = true;
+        // The focus went to another program: typing ended at `next`, the end of a word.
+        bool focusLost = false;
+        // Waits while a window of this program, or a grab, holds the keyboard.
+        bool paused = false;
 
         Typing() = default;
-        Typing(unsigned long window, const QString& text);
-        bool done() const { return failed || next >= end; }
+        Typing(unsigned long window, const QString& text, bool followsFocus = true);
+        bool done() const { return failed || focusLost || next >= end; }
+        // The end of the blanks and the word that follow `from` (at most
+        // TypingQueue::MaxWordAfterStop characters of the word).
+        int wordEnd(int from) const;
     };
 
     TextWriter();
@@ -77,7 +88,8 @@ public:
     static void Init();
     // Drops what waits to be typed and gives back what typing borrowed (see releaseBorrowed).
     static void Cleanup();
-    static bool WriteText(unsigned long window, QString text);
+    // In the background the text goes to the window whether or not it has the focus.
+    static bool WriteText(unsigned long window, QString text, bool inBackground = false);
     static bool WriteKey(unsigned long window, const HotKeyInfo& hotkey);
     static unsigned long GetFocusedWindow();
     static bool GetWindowRect(unsigned long window, QRect* rect);

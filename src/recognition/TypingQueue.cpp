@@ -15,10 +15,10 @@ TypingQueue::TypingQueue(TextWriter* writer)
 
 TypingQueue::~TypingQueue() = default;
 
-bool TypingQueue::addText(unsigned long window, const QString& text)
+bool TypingQueue::addText(unsigned long window, const QString& text, bool followsFocus)
 {
     Job job;
-    job.typing = TextWriter::Typing(window, text);
+    job.typing = TextWriter::Typing(window, text, followsFocus);
     jobs.push_back(std::move(job));
     if (jobs.size() > 1)
         return window != 0;
@@ -107,10 +107,34 @@ void TypingQueue::step()
         jobs.pop_front();
     } else {
         wait = writer->typeSome(job.typing);
-        if (job.typing.done()) {
+        if (job.typing.focusLost) {
+            lastTextFailed = true;
+            dropAfterFocusLoss();
+        } else if (job.typing.done()) {
             lastTextFailed = job.typing.failed || job.typing.untyped > 0;
             jobs.pop_front();
         }
     }
     schedule(wait);
+}
+
+void TypingQueue::dropAfterFocusLoss()
+{
+    // Whatever came for that window was meant for it while it had the focus.
+    const unsigned long window = jobs.front().typing.window;
+    int dropped = 0;
+    for (auto it = jobs.begin(); it != jobs.end();) {
+        if (it->typing.window != window) {
+            ++it;
+            continue;
+        }
+        if (!it->isKey)
+            dropped += it->typing.end - it->typing.next;
+        it = jobs.erase(it);
+    }
+    if (dropped > 0) {
+        qWarning().noquote()
+            << QStringLiteral("Typing stopped, the window lost the focus: %1 characters received were not typed").arg(dropped);
+        emit stopped(dropped);
+    }
 }

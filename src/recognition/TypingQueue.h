@@ -21,7 +21,9 @@ public:
 
     // When nothing waits, the first piece is typed before it returns; false
     // when the text cannot reach the window or some character had no key.
-    bool addText(unsigned long window, const QString& text);
+    // A text that follows the focus ends at a word's end when the focus goes
+    // to another program; what waits for that window is dropped with it.
+    bool addText(unsigned long window, const QString& text, bool followsFocus = true);
     // Pressed at once when nothing waits, else after what waits.
     bool addKey(unsigned long window, const HotKeyInfo& hotkey);
     // Finishes the word being typed (none when between two) and drops everything after it.
@@ -41,7 +43,8 @@ public:
 signals:
     // Everything typed and given back.
     void idle();
-    // A stop dropped this many characters that were received but not typed.
+    // A stop, or the focus leaving the window, dropped this many characters
+    // that were received but not typed.
     void stopped(int untypedCharacters);
 
 private:
@@ -54,6 +57,7 @@ private:
 
     void step();
     void schedule(int waitMs);
+    void dropAfterFocusLoss();
 
     TextWriter* writer;
     std::deque<Job> jobs;

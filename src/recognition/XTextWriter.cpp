@@ -4,8 +4,10 @@
 #include "XErrorTrap.h"
 
 #include <QDebug>
+#include <QGuiApplication>
 #include <QRect>
 #include <QThread>
+#include <QWindow>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -13,10 +15,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
-#include <bitset>
 
 namespace {
 // Synthetic events are read back on the server; syncing now and then bounds
@@ -27,41 +27,18 @@ constexpr qint64 sliceUs = 15000;
 // A window that answers pings is never more than this many keys behind: typing
 // goes at its pace, and a stop is seen there soon after it is made.
 constexpr quint64 maxUnreadKeys = 400;
-// How often a writer waiting for an answer looks for it.
-constexpr int answerPollMs = 5;
 // How far ahead a text is read for the characters the next lent keys must hold.
 constexpr int lookAhead = 4096;
 constexpr int noSpareKey = -1;
+constexpr int needsLending = -2;
+// Keys sent in one go while the server serves the writer alone.
+constexpr int batchKeys = 32;
+// How often a paused text looks whether the keyboard is free again.
+constexpr int pausePollMs = 20;
 
 unsigned long microseconds(int milliseconds)
 {
     return milliseconds > 0 ? static_cast<unsigned long>(milliseconds) * 1000 : 0;
-}
-
-int millisecondsUntil(qint64 us)
-{
-    return static_cast<int>(std::max<qint64>(1, (us + 999) / 1000));
-}
-
-// Every keysym of the Unicode range names a character, and XKeysymToString
-// would hand back a freshly allocated name for most of them (a static one for
-// the few with a legacy name, so its result cannot simply be freed): only
-// the other keysyms are looked up, whose names are static.
-bool isKnownKeysym(KeySym keysym)
-{
-    if (keysym >= 0x1000100 && keysym <= 0x110ffff)
-        return true;
-    return XKeysymToString(keysym) != nullptr;
-}
-
-XTextWriter::XKey shiftReturn(quint32 unicode)
-{
-    XTextWriter::XKey key;
-    key.unicode = unicode;
-    key.keysym = XK_Return;
-    key.state = ShiftMask;
-    key.mapped = false;
-    return key;
 }
 
 unsigned ownModifierMask(const XModifierKeymap* modmap, int keycode)
@@ -75,84 +52,46 @@ unsigned ownModifierMask(const XModifierKeymap* modmap, int keycode)
     return 0;
 }
 
-// The modifiers a receiver needs to see to pick the level; -1 when none
-// reaches it. The resolved mask, not the real modifiers alone: level three
-// is reached through a virtual modifier (LevelThree) bound to Mod5.
-int levelModifiers(const XkbKeyTypeRec* type, int level)
+// The window's parent (its root in *root); 0 when the window is gone.
+Window parentOf(Display* display, Window window, Window* root)
 {
-    if (level == 0)
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int childCount = 0;
+    if (!XQueryTree(display, window, root, &parent, &children, &childCount))
         return 0;
-    int best = -1;
-    for (int i = 0; i < type->map_count; ++i) {
-        const XkbKTMapEntryRec& entry = type->map[i];
-        if (!entry.active || entry.level != level || entry.mods.mask == 0)
-            continue;
-        if (best < 0 || std::bitset<8>(entry.mods.mask).count() < std::bitset<8>(unsigned(best)).count())
-            best = entry.mods.mask;
-    }
-    return best;
+    if (children)
+        XFree(children);
+    return parent;
 }
 
-int shiftLevel(const XkbKeyTypeRec* type)
+// The keyboard map as plain values; empty when the server did not give it.
+KeymapDescription describe(XkbDescPtr xkb, const XModifierKeymap* modmap)
 {
-    for (int i = 0; i < type->map_count; ++i) {
-        if (type->map[i].active && type->map[i].mods.mask == ShiftMask)
-            return type->map[i].level;
-    }
-    return 0;
-}
-
-// A key type of four levels picked by Shift and one more modifier that no
-// program takes for a shortcut (Mod3 or Mod5): a spare keycode of that type
-// holds four characters. -1 when the map has none.
-int fourLevelType(XkbDescPtr xkb, unsigned* thirdLevelMask)
-{
+    KeymapDescription map;
     for (int index = 0; index < xkb->map->num_types; ++index) {
         const XkbKeyTypeRec& type = xkb->map->types[index];
-        if (type.num_levels != 4)
-            continue;
-        const unsigned other = type.mods.mask & ~unsigned(ShiftMask);
-        if (other != Mod5Mask && other != Mod3Mask)
-            continue;
-        int reached = 0;
-        for (int i = 0; i < type.map_count; ++i) {
-            const XkbKTMapEntryRec& entry = type.map[i];
-            if (!entry.active)
-                continue;
-            if ((entry.mods.mask == ShiftMask && entry.level == 1) || (entry.mods.mask == other && entry.level == 2)
-                || (entry.mods.mask == (ShiftMask | other) && entry.level == 3))
-                ++reached;
-        }
-        if (reached == 3) {
-            *thirdLevelMask = other;
-            return index;
-        }
+        KeymapDescription::KeyType described;
+        described.levels = type.num_levels;
+        described.modifiers = type.mods.mask;
+        for (int i = 0; i < type.map_count; ++i)
+            described.entries << KeymapDescription::TypeEntry{bool(type.map[i].active), type.map[i].mods.mask, type.map[i].level};
+        map.types << described;
     }
-    return -1;
-}
-
-// A key whose first group gives Return with and without Shift: line breaks
-// are typed on it as Shift+Return, with no keycode to lend.
-int shiftReturnKeycode(XkbDescPtr xkb)
-{
     for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
-        if (XkbKeyNumGroups(xkb, keycode) == 0 || XkbKeySymEntry(xkb, keycode, 0, 0) != XK_Return)
-            continue;
-        if (XkbKeySymEntry(xkb, keycode, shiftLevel(XkbKeyKeyType(xkb, keycode, 0)), 0) == XK_Return)
-            return keycode;
+        KeymapDescription::Key key;
+        key.keycode = keycode;
+        key.modifiers = ownModifierMask(modmap, keycode);
+        for (int group = 0; group < XkbKeyNumGroups(xkb, keycode); ++group) {
+            KeymapDescription::Group keysyms;
+            keysyms.type = XkbKeyKeyTypeIndex(xkb, keycode, group);
+            for (int level = 0; level < XkbKeyGroupWidth(xkb, keycode, group); ++level)
+                keysyms.keysyms << XkbKeySymEntry(xkb, keycode, level, group);
+            key.groups << keysyms;
+        }
+        map.keys << key;
     }
-    return 0;
-}
-
-// The keysyms of a keycode's first group, when it has one group only.
-QVector<unsigned long> singleGroupKeysyms(XkbDescPtr xkb, int keycode)
-{
-    QVector<unsigned long> keysyms;
-    if (XkbKeyNumGroups(xkb, keycode) != 1)
-        return keysyms;
-    for (int level = 0; level < XkbKeyGroupWidth(xkb, keycode, 0); ++level)
-        keysyms << XkbKeySymEntry(xkb, keycode, level, 0);
-    return keysyms;
+    return map;
 }
 } // namespace
 
@@ -189,7 +128,7 @@ XTextWriter::XTextWriter()
     XErrorTrap trap(display);
     giveBackWhatEndedCopiesLeft();
     buildKeyTable();
-    if (spareKeys.isEmpty())
+    if (lent.isEmpty())
         qWarning() << "XTextWriter: the keyboard has no free keycode; characters of no key cannot be typed";
 }
 
@@ -201,139 +140,44 @@ XTextWriter::~XTextWriter()
     XCloseDisplay(display);
 }
 
+KeymapDescription XTextWriter::readKeymap() const
+{
+    KeymapDescription map;
+    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
+    XModifierKeymap* modmap = XGetModifierMapping(display);
+    if (xkb && modmap)
+        map = describe(xkb, modmap);
+    if (modmap)
+        XFreeModifiermap(modmap);
+    if (xkb)
+        XkbFreeKeyboard(xkb, 0, True);
+    return map;
+}
+
 void XTextWriter::giveBackWhatEndedCopiesLeft()
 {
     const LentKeysRecord::Keys left = LentKeysRecord::takeLeftByEndedCopies(QString::fromLocal8Bit(DisplayString(display)));
     if (left.isEmpty())
         return;
-    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
-    if (!xkb)
-        return;
-    // Only keycodes that still hold nothing but what the record names: the
-    // layout may have been switched since, giving them keys of its own.
-    KeyContents back;
-    for (auto it = left.cbegin(); it != left.cend(); ++it) {
-        if (it.key() < xkb->min_key_code || it.key() > xkb->max_key_code)
-            continue;
-        const QVector<unsigned long> held = singleGroupKeysyms(xkb, it.key());
-        const bool ours = std::any_of(held.cbegin(), held.cend(), [](unsigned long k) { return k != NoSymbol; })
-            && std::all_of(held.cbegin(), held.cend(),
-                           [&it](unsigned long k) { return k == NoSymbol || it.value().contains(k); });
-        if (ours)
-            back.insert(it.key(), {});
-    }
-    XkbFreeKeyboard(xkb, 0, True);
+    LentKeys::Contents back;
+    for (quint8 keycode : LentKeys::stillHolding(readKeymap(), left))
+        back.insert(keycode, {});
     if (!back.isEmpty() && writeKeycodes(back))
         qInfo().noquote() << QStringLiteral("XTextWriter: gave back %1 keycodes that an earlier copy left lent")
                                  .arg(back.size());
 }
 
-bool XTextWriter::isSpareKeycode(int keycode) const
-{
-    return std::any_of(spareKeys.cbegin(), spareKeys.cend(),
-                       [keycode](const SpareKey& slot) { return slot.keycode == keycode; });
-}
-
-unsigned XTextWriter::levelState(int level) const
-{
-    return ((level & 1) ? ShiftMask : 0) | ((level & 2) ? levelThreeMask : 0);
-}
-
-void XTextWriter::findSpareKeys(XkbDescPtr xkb)
-{
-    fourLevelType = ::fourLevelType(xkb, &levelThreeMask);
-    const int levels = fourLevelType >= 0 ? 4 : 2;
-    // A lent keycode stays lent while it holds what was put there: a new map
-    // (a layout switch) may have taken it, a keyboard switch keeps it.
-    QVector<SpareKey> found;
-    QVector<quint8> kept;
-    for (const SpareKey& slot : qAsConst(spareKeys)) {
-        if (slot.keysym == NoSymbol || kept.contains(slot.keycode))
-            continue;
-        const QVector<unsigned long> held = singleGroupKeysyms(xkb, slot.keycode);
-        const bool holds = std::all_of(spareKeys.cbegin(), spareKeys.cend(), [&](const SpareKey& sibling) {
-            return sibling.keycode != slot.keycode || sibling.keysym == NoSymbol
-                || held.value(sibling.level, NoSymbol) == sibling.keysym;
-        });
-        if (!holds)
-            continue;
-        kept << slot.keycode;
-        for (const SpareKey& sibling : qAsConst(spareKeys)) {
-            if (sibling.keycode == slot.keycode)
-                found << sibling;
-        }
-    }
-    // Keycodes with no symbol and no modifier (XKB's modifier map is the core
-    // one) are free to lend. What was typed with them before is remembered: a
-    // receiver may still hold it.
-    for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
-        if (XkbKeyNumGroups(xkb, keycode) != 0 || xkb->map->modmap[keycode] != 0)
-            continue;
-        for (int level = 0; level < levels; ++level) {
-            SpareKey slot;
-            slot.keycode = static_cast<quint8>(keycode);
-            slot.level = static_cast<quint8>(level);
-            for (const SpareKey& before : qAsConst(spareKeys)) {
-                if (before.keycode == slot.keycode && before.level == slot.level) {
-                    slot.lastUse = before.lastUse;
-                    slot.lastUseWindow = before.lastUseWindow;
-                }
-            }
-            found << slot;
-        }
-    }
-    spareKeys = found;
-}
-
 void XTextWriter::buildKeyTable()
 {
-    keys.clear();
-    // Both are typed as Shift+Return, which editors take as a line break inside a paragraph.
-    keys << shiftReturn(0x0a) << shiftReturn(0xb6);
-
-    XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask | XkbModifierMapMask, XkbUseCoreKbd);
-    XModifierKeymap* modmap = XGetModifierMapping(display);
-    if (xkb && modmap) {
-        findSpareKeys(xkb);
-        if (const int returnKeycode = shiftReturnKeycode(xkb)) {
-            for (int i = 0; i < 2; ++i) {
-                keys[i].keycode = static_cast<quint8>(returnKeycode);
-                keys[i].mapped = true;
-            }
-        }
-        for (int keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
-            // What the writer lent is no key of the keyboard's own.
-            if (isSpareKeycode(keycode))
-                continue;
-            const unsigned ownMask = ownModifierMask(modmap, keycode);
-            const int groups = XkbKeyNumGroups(xkb, keycode);
-            for (int group = 0; group < groups; ++group) {
-                const XkbKeyTypeRec* type = XkbKeyKeyType(xkb, keycode, group);
-                for (int level = 0; level < type->num_levels; ++level) {
-                    const KeySym keysym = XkbKeySymEntry(xkb, keycode, level, group);
-                    const int modifiers = levelModifiers(type, level);
-                    if (keysym == NoSymbol || modifiers < 0)
-                        continue;
-                    XKey key;
-                    key.unicode = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym));
-                    key.keycode = static_cast<quint8>(keycode);
-                    key.keysym = keysym;
-                    key.state = (static_cast<unsigned>(group) << 13) | ownMask | static_cast<unsigned>(modifiers);
-                    key.mapped = true;
-                    keys << key;
-                }
-            }
-        }
-    } else {
+    const KeymapDescription map = readKeymap();
+    if (map.isEmpty())
         qWarning() << "XTextWriter: cannot read the keyboard map";
-    }
-    if (modmap)
-        XFreeModifiermap(modmap);
-    if (xkb)
-        XkbFreeKeyboard(xkb, 0, True);
+    else
+        lent.update(map);
+    keyTable.build(map, [this](int keycode) { return lent.isSpareKeycode(keycode); });
 }
 
-void XTextWriter::drainEvents()
+bool XTextWriter::drainEvents()
 {
     bool changed = false;
     while (XPending(display) > 0) {
@@ -353,70 +197,38 @@ void XTextWriter::drainEvents()
                 if (receiver.pingWindow() == answered)
                     receiver.pongReceived(static_cast<quint32>(event.xclient.data.l[1]));
             }
+        } else if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.window == watchedWindow) {
+            // A grab of the keyboard takes the focus from the window until it ends.
+            if (event.type == FocusOut && event.xfocus.mode == NotifyGrab)
+                keyboardGrabbed = true;
+            else if (event.type == FocusIn && event.xfocus.mode != NotifyWhileGrabbed)
+                keyboardGrabbed = false;
         }
     }
     if (changed)
         buildKeyTable();
+    return changed;
 }
 
-XTextWriter::XKey XTextWriter::wchar2key(quint32 character) const
+void XTextWriter::watchFocusOf(unsigned long window)
 {
-    for (const XKey& key : keys) {
-        if (key.unicode == character)
-            return key;
-    }
-    XKey key;
-    key.unicode = character;
-    const KeySym keysym = character <= 0xff ? character : character + 0x1000000;
-    if (!isKnownKeysym(keysym))
-        return key;
-    for (const XKey& entry : keys) {
-        if (entry.keysym == keysym)
-            return entry;
-    }
-    key.keysym = keysym;
-    return key;
-}
-
-XTextWriter::SpareKey* XTextWriter::spareKeyHolding(unsigned long keysym)
-{
-    for (SpareKey& slot : spareKeys) {
-        if (slot.keysym == keysym)
-            return &slot;
-    }
-    return nullptr;
-}
-
-bool XTextWriter::anyLent() const
-{
-    return std::any_of(spareKeys.cbegin(), spareKeys.cend(), [](const SpareKey& slot) { return slot.keysym != NoSymbol; });
-}
-
-XTextWriter::KeyContents XTextWriter::lentContents(const QVector<quint8>& keycodes) const
-{
-    KeyContents contents;
-    for (quint8 keycode : keycodes)
-        contents.insert(keycode, {});
-    for (const SpareKey& slot : spareKeys) {
-        auto it = contents.find(slot.keycode);
-        if (it == contents.end() || slot.keysym == NoSymbol)
-            continue;
-        if (it->size() <= slot.level)
-            it->resize(slot.level + 1);
-        (*it)[slot.level] = slot.keysym;
-    }
-    return contents;
+    if (window == watchedWindow)
+        return;
+    // The window watched before is left selected: it may be gone, and its events are dropped here.
+    watchedWindow = window;
+    keyboardGrabbed = false;
+    XSelectInput(display, window, FocusChangeMask);
 }
 
 // Every keycode goes in one request, so the receivers reload the map once.
-bool XTextWriter::writeKeycodes(const KeyContents& contents)
+bool XTextWriter::writeKeycodes(const LentKeys::Contents& contents)
 {
     if (contents.isEmpty())
         return true;
     XkbDescPtr xkb = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
     if (!xkb)
         return false;
-    const int typeIndex = fourLevelType >= 0 ? fourLevelType : XkbTwoLevelIndex;
+    const int typeIndex = lent.keyType() >= 0 ? lent.keyType() : XkbTwoLevelIndex;
     int types[XkbNumKbdGroups] = {typeIndex, typeIndex, typeIndex, typeIndex};
     for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
         const bool empty = std::all_of(it->cbegin(), it->cend(), [](unsigned long k) { return k == NoSymbol; });
@@ -444,11 +256,12 @@ bool XTextWriter::writeKeycodes(const KeyContents& contents)
     return sent;
 }
 
-bool XTextWriter::recordBeforeChange(const KeyContents& contents)
+bool XTextWriter::recordBeforeChange(const LentKeys::Contents& contents)
 {
     for (auto it = contents.cbegin(); it != contents.cend(); ++it) {
         QVector<unsigned long>& keysyms = recorded[it.key()];
-        for (const SpareKey& slot : qAsConst(spareKeys)) {
+        for (int i = 0; i < lent.size(); ++i) {
+            const LentKeys::Slot& slot = lent.slot(i);
             if (slot.keycode == it.key() && slot.keysym != NoSymbol && !keysyms.contains(slot.keysym))
                 keysyms << slot.keysym;
         }
@@ -462,15 +275,7 @@ bool XTextWriter::recordBeforeChange(const KeyContents& contents)
 
 void XTextWriter::giveBack()
 {
-    QVector<quint8> lent;
-    for (SpareKey& slot : spareKeys) {
-        if (slot.keysym == NoSymbol)
-            continue;
-        slot.keysym = NoSymbol;
-        if (!lent.contains(slot.keycode))
-            lent << slot.keycode;
-    }
-    if (!writeKeycodes(lentContents(lent))) {
+    if (!writeKeycodes(lent.takeBackAll())) {
         qWarning() << "XTextWriter: the keyboard map could not be put back";
         return;
     }
@@ -499,14 +304,8 @@ unsigned long XTextWriter::findPingWindow(unsigned long window)
             return answers ? current : 0;
         }
         Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int childCount = 0;
-        if (!XQueryTree(display, current, &root, &parent, &children, &childCount))
-            return 0;
-        if (children)
-            XFree(children);
-        if (parent == root)
+        const Window parent = parentOf(display, current, &root);
+        if (parent == 0 || parent == root)
             return 0;
         current = parent;
     }
@@ -551,119 +350,253 @@ void XTextWriter::pingUnread(qint64 now)
     XFlush(display);
 }
 
-int XTextWriter::msUntilFree(const SpareKey& slot, qint64 now) const
-{
-    if (slot.lastUse == 0)
-        return 0;
-    const auto it = receivers.constFind(slot.lastUseWindow);
-    if (it == receivers.cend() || it->readUpTo(now) >= slot.lastUse)
-        return 0;
-    const int assumed = millisecondsUntil(it->assumedReadAtUs(slot.lastUse) - now);
-    return it->canPing() ? std::min(answerPollMs, assumed) : assumed;
-}
-
-int XTextWriter::msUntilAllLentFree(qint64 now) const
-{
-    int wait = 0;
-    for (const SpareKey& slot : spareKeys) {
-        if (slot.keysym != NoSymbol)
-            wait = std::max(wait, msUntilFree(slot, now));
-    }
-    return wait;
-}
-
 int XTextWriter::lendKeysFor(const Typing& typing)
 {
     // The keysyms the text needs next, in the order it needs them, as many as there are keys to lend.
     QVector<unsigned long> needed;
     const int stop = std::min(typing.end, typing.next + lookAhead);
-    for (int i = typing.next; i < stop && needed.size() < spareKeys.size(); ++i) {
+    for (int i = typing.next; i < stop && needed.size() < lent.size(); ++i) {
         const XKey key = wchar2key(typing.characters[i]);
         if (!key.mapped && key.keysym != NoSymbol && !needed.contains(key.keysym))
             needed << key.keysym;
     }
-    QVector<unsigned long> missing;
-    for (unsigned long keysym : qAsConst(needed)) {
-        if (!spareKeyHolding(keysym))
-            missing << keysym;
-    }
-    // Keys holding nothing needed: the empty ones first, then the longest unused.
-    QVector<SpareKey*> candidates;
-    for (SpareKey& slot : spareKeys) {
-        if (!needed.contains(slot.keysym))
-            candidates << &slot;
-    }
-    std::stable_sort(candidates.begin(), candidates.end(), [](const SpareKey* a, const SpareKey* b) {
-        return std::make_pair(a->keysym != NoSymbol, a->lastUse) < std::make_pair(b->keysym != NoSymbol, b->lastUse);
-    });
     const qint64 now = nowUs();
-    QVector<SpareKey*> lent;
-    int wait = 0;
-    for (SpareKey* candidate : qAsConst(candidates)) {
-        if (lent.size() == missing.size())
-            break;
-        const int untilFree = msUntilFree(*candidate, now);
-        if (untilFree == 0)
-            lent << candidate;
-        else
-            wait = wait == 0 ? untilFree : std::min(wait, untilFree);
-    }
-    if (lent.isEmpty()) {
+    const LentKeys::Lending lending = lent.lend(needed, receivers, now, now + static_cast<qint64>(enterDelay));
+    if (lending.waitMs > 0) {
         // Every key that could take the character may still be unread by a receiver: ask them.
         pingUnread(now);
-        return std::max(wait, 1);
+        return lending.waitMs;
     }
-    QVector<quint8> keycodes;
-    for (SpareKey* slot : qAsConst(lent)) {
-        if (!keycodes.contains(slot->keycode))
-            keycodes << slot->keycode;
-    }
-    const QVector<unsigned long> before = [&] {
-        QVector<unsigned long> held;
-        for (const SpareKey* slot : qAsConst(lent))
-            held << slot->keysym;
-        return held;
-    }();
-    for (int i = 0; i < lent.size(); ++i) {
-        lent[i]->keysym = missing[i];
-        lent[i]->readyAtUs = now + static_cast<qint64>(enterDelay);
-    }
-    const KeyContents contents = lentContents(keycodes);
+    const LentKeys::Contents contents = lent.contents(lending.keycodes);
     recordBeforeChange(contents);
     if (!writeKeycodes(contents)) {
         if (!noSpareKeyLogged)
             qWarning() << "XTextWriter: the spare keycodes could not be remapped";
         noSpareKeyLogged = true;
-        for (int i = 0; i < lent.size(); ++i)
-            lent[i]->keysym = before[i];
+        lent.undo(lending);
         return noSpareKey;
     }
     return 0;
 }
 
-int XTextWriter::lendKey(const Typing& typing, XKey* key, SpareKey** lent)
+int XTextWriter::strokeFor(uint character, Stroke* stroke)
 {
-    if (spareKeys.isEmpty()) {
+    stroke->key = wchar2key(character);
+    if (stroke->key.mapped)
+        return 0;
+    if (stroke->key.keysym == NoSymbol) {
+        stroke->skip = true;
+        return 0;
+    }
+    if (lent.isEmpty()) {
         if (!noSpareKeyLogged)
             qWarning() << "XTextWriter: no free keycode for characters that no key produces";
         noSpareKeyLogged = true;
-        return noSpareKey;
+        stroke->skip = true;
+        return 0;
     }
-    SpareKey* slot = spareKeyHolding(key->keysym);
-    if (!slot) {
-        const int wait = lendKeysFor(typing);
-        if (wait != 0)
-            return wait;
-        slot = spareKeyHolding(key->keysym);
-        if (!slot)
-            return noSpareKey;
-    }
-    if (slot->readyAtUs > nowUs())
-        return millisecondsUntil(slot->readyAtUs - nowUs());
-    key->keycode = slot->keycode;
-    key->state = levelState(slot->level);
-    *lent = slot;
+    const int index = lent.holding(stroke->key.keysym);
+    if (index < 0)
+        return needsLending;
+    const LentKeys::Slot& holder = lent.slot(index);
+    if (holder.readyAtUs > nowUs())
+        return LentKeys::waitMs(holder.readyAtUs - nowUs());
+    stroke->key.keycode = holder.keycode;
+    stroke->key.state = lent.levelState(holder.level);
+    stroke->slot = index;
     return 0;
+}
+
+int XTextWriter::paceWait(const ReceiverProgress& receiver) const
+{
+    // Typing goes at the receiver's pace.
+    if (receiver.canPing() && receiver.lastKeySent() - receiver.readUpTo(nowUs()) >= maxUnreadKeys)
+        return LentKeys::AnswerPollMs;
+    if (const qint64 paced = receiver.paceWaitUs(nowUs()))
+        return LentKeys::waitMs(paced);
+    return 0;
+}
+
+// More characters without a key than all the lent keys hold at once.
+bool XTextWriter::wordOutgrowsLentKeys(const Typing& typing, int from, int to) const
+{
+    QVector<unsigned long> keysyms;
+    for (int i = from; i < to; ++i) {
+        const XKey key = wchar2key(typing.characters[i]);
+        if (!key.mapped && key.keysym != NoSymbol && !keysyms.contains(key.keysym))
+            keysyms << key.keysym;
+    }
+    return keysyms.size() > lent.size();
+}
+
+int XTextWriter::planBatch(const Typing& typing, const ReceiverProgress& receiver, Batch* batch)
+{
+    if (const int wait = paceWait(receiver))
+        return wait;
+    const int most = symbolDelay > 0 ? 1 : batchKeys;
+    int at = typing.next;
+    for (int lendings = 0; at < typing.end && batch->strokes.size() < most;) {
+        const int wordEnd = symbolDelay > 0 ? at + 1 : typing.wordEnd(at);
+        QVector<Stroke> word;
+        int wait = 0;
+        int i = at;
+        for (; i < wordEnd; ++i) {
+            Stroke stroke;
+            if ((wait = strokeFor(typing.characters[i], &stroke)) != 0)
+                break;
+            word << stroke;
+        }
+        if (wait == 0) {
+            batch->strokes += word;
+            at = wordEnd;
+            continue;
+        }
+        // The words whose keys are ready go now, the next one after.
+        if (!batch->strokes.isEmpty())
+            break;
+        // A word goes whole, so that the focus cannot leave in the middle of
+        // it; only one wider than the lent keys goes in parts.
+        const bool inParts = !word.isEmpty() && wordOutgrowsLentKeys(typing, at, wordEnd);
+        if (wait == needsLending && !inParts && lendings++ == 0)
+            wait = lendKeysFor(typing);
+        if (wait == 0)
+            continue;
+        if (wait == noSpareKey) {
+            Stroke skipped;
+            skipped.key = wchar2key(typing.characters[i]);
+            skipped.skip = true;
+            batch->strokes = word << skipped;
+            at = i + 1;
+            break;
+        }
+        if (!inParts)
+            return wait == needsLending ? LentKeys::AnswerPollMs : wait;
+        batch->strokes = word;
+        at = i;
+        break;
+    }
+    batch->end = at;
+    return 0;
+}
+
+bool XTextWriter::ownPopupShown() const
+{
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [](const QWindow* window) { return window->type() == Qt::Popup && window->isVisible(); });
+}
+
+bool XTextWriter::isOwnWindow(unsigned long window) const
+{
+    const QWindowList windows = QGuiApplication::allWindows();
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [window](QWindow* own) { return own->handle() && own->winId() == window; });
+}
+
+unsigned long XTextWriter::topLevelOf(unsigned long window)
+{
+    Window current = window;
+    for (int depth = 0; depth < 32; ++depth) {
+        Window root = 0;
+        const Window parent = parentOf(display, current, &root);
+        if (parent == 0)
+            return root == current ? current : 0;
+        if (parent == root)
+            break;
+        current = parent;
+    }
+    return current;
+}
+
+unsigned long XTextWriter::focusTopLevel(unsigned long focus)
+{
+    if (focus == None)
+        return 0;
+    if (focus == PointerRoot) {
+        // The keyboard goes to the window under the pointer.
+        Window root = 0;
+        Window child = 0;
+        int x = 0;
+        int y = 0;
+        unsigned int mask = 0;
+        return XQueryPointer(display, typingRoot, &root, &child, &x, &y, &x, &y, &mask) ? child : 0;
+    }
+    if (focus != lastFocus) {
+        lastFocus = focus;
+        lastFocusTop = topLevelOf(focus);
+    }
+    return lastFocusTop;
+}
+
+XTextWriter::Verdict XTextWriter::focusVerdict(const Typing& typing, unsigned long focus)
+{
+    // A program that reads keys only while it has the focus drops them while
+    // a menu, a dialog or another program's grab holds the keyboard.
+    if (keyboardGrabbed || ownPopupShown())
+        return Verdict::Pause;
+    const unsigned long top = focusTopLevel(focus);
+    if (top != 0 && top == targetTop)
+        return Verdict::Type;
+    if (focus != PointerRoot && isOwnWindow(focus))
+        return Verdict::Pause;
+    return typing.followsFocus ? Verdict::Stop : Verdict::Type;
+}
+
+int XTextWriter::sendBatch(Typing& typing, ReceiverProgress& receiver, const Batch& batch)
+{
+    // While the server serves this connection alone, the focus stays where it
+    // was asked for: the whole batch reaches the window that has it, or none.
+    XGrabServer(display);
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(display, &focus, &revertTo);
+    // The map changed since the batch was chosen: its keys may mean other characters now.
+    const Verdict verdict = drainEvents() ? Verdict::Replan : focusVerdict(typing, focus);
+    typing.paused = verdict == Verdict::Pause;
+    if (verdict == Verdict::Type) {
+        for (const Stroke& stroke : batch.strokes) {
+            if (stroke.skip) {
+                skipCharacter(typing, stroke.key);
+                continue;
+            }
+            sendKey(typing.window, stroke.key, true);
+            if (symbolDelay > 0) {
+                XUngrabServer(display);
+                XFlush(display);
+                QThread::usleep(symbolDelay);
+            }
+            sendKey(typing.window, stroke.key, false);
+            keySent(typing.window, receiver, stroke.slot);
+        }
+        typing.next = batch.end;
+    }
+    XUngrabServer(display);
+    XFlush(display);
+    switch (verdict) {
+    case Verdict::Type:
+        return symbolDelay > 0 ? LentKeys::waitMs(static_cast<qint64>(symbolDelay)) : 0;
+    case Verdict::Pause:
+        return pausePollMs;
+    case Verdict::Stop:
+        typing.focusLost = true;
+        qInfo() << "XTextWriter: the focus went to another window; typing into" << typing.window << "ends here";
+        return 0;
+    case Verdict::Replan:
+        break;
+    }
+    return 0;
+}
+
+void XTextWriter::skipCharacter(Typing& typing, const XKey& key)
+{
+    // A control character helps a diagnosis; a letter would be a piece of the dictated text.
+    if (key.keysym == NoSymbol) {
+        if (QChar::isLetterOrNumber(key.unicode))
+            qInfo() << "XTextWriter: Unknown char";
+        else
+            qInfo().noquote() << QStringLiteral("XTextWriter: Unknown char %1").arg(key.unicode, 0, 16);
+    }
+    ++typing.untyped;
 }
 
 void XTextWriter::sendKey(unsigned long window, const XKey& key, bool press)
@@ -685,21 +618,13 @@ void XTextWriter::sendKey(unsigned long window, const XKey& key, bool press)
     XSendEvent(display, window, True, NoEventMask, reinterpret_cast<XEvent*>(&event));
 }
 
-void XTextWriter::typeKey(unsigned long window, ReceiverProgress& receiver, const XKey& key, SpareKey* lent)
+void XTextWriter::keySent(unsigned long window, ReceiverProgress& receiver, int slot)
 {
-    sendKey(window, key, true);
-    if (symbolDelay > 0) {
-        XFlush(display);
-        QThread::usleep(symbolDelay);
-    }
-    sendKey(window, key, false);
     ++keysSent;
     lastKeyUs = nowUs();
-    receiver.keySent(keysSent, lastKeyUs, lent != nullptr);
-    if (lent) {
-        lent->lastUse = keysSent;
-        lent->lastUseWindow = window;
-    }
+    receiver.keySent(keysSent, lastKeyUs, slot >= 0);
+    if (slot >= 0)
+        lent.used(slot, keysSent, window);
     if (keysSent % syncEveryCharacters == 0)
         XSync(display, False);
 }
@@ -710,23 +635,26 @@ bool XTextWriter::beginTyping(Typing& typing)
     if (!display)
         return false;
     if (typing.window == 0) {
-        qInfo() << "XTextWriter: No window";
+        // Every result finds no window while nothing has the focus: a flood of them must not fill the log.
+        QString more;
+        if (noWindowLog.pass(&more))
+            qInfo().noquote() << QStringLiteral("XTextWriter: No window") + (more.isEmpty() ? QString() : ' ' + more);
         return false;
     }
     XErrorTrap trap(display);
     Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int childCount = 0;
-    if (!XQueryTree(display, typing.window, &root, &parent, &children, &childCount) || trap.errorCount() > 0)
+    // The root has no parent: 0 then too.
+    if ((parentOf(display, typing.window, &root) == 0 && root != typing.window) || trap.errorCount() > 0)
         return false;
-    if (children)
-        XFree(children);
     if (typingRoot != root)
         listenForPongs(false);
     typingRoot = root;
     noSpareKeyLogged = false;
     receiverOf(typing.window);
+    targetTop = topLevelOf(typing.window);
+    // A window id may have been taken by another window since.
+    lastFocus = 0;
+    watchFocusOf(typing.window);
     return !trap.failed();
 }
 
@@ -753,46 +681,12 @@ int XTextWriter::typeSome(Typing& typing)
     ReceiverProgress& receiver = receiverOf(typing.window);
     const qint64 sliceEnd = nowUs() + sliceUs;
     int wait = 0;
-    while (typing.next < typing.end && wait == 0 && nowUs() < sliceEnd) {
-        if (receiver.canPing() && receiver.lastKeySent() - receiver.readUpTo(nowUs()) >= maxUnreadKeys) {
-            // Typing goes at the receiver's pace.
-            wait = answerPollMs;
+    while (!typing.done() && wait == 0 && nowUs() < sliceEnd && trap.errorCount() == 0) {
+        Batch batch;
+        wait = planBatch(typing, receiver, &batch);
+        if (batch.strokes.isEmpty())
             break;
-        }
-        if (const qint64 paced = receiver.paceWaitUs(nowUs())) {
-            wait = millisecondsUntil(paced);
-            break;
-        }
-        const uint character = typing.characters[typing.next];
-        XKey key = wchar2key(character);
-        SpareKey* lent = nullptr;
-        if (!key.mapped && key.keysym == NoSymbol) {
-            // A control character helps a diagnosis; a letter would be a piece of the dictated text.
-            if (QChar::isLetterOrNumber(character))
-                qInfo() << "XTextWriter: Unknown char";
-            else
-                qInfo().noquote() << QStringLiteral("XTextWriter: Unknown char %1").arg(character, 0, 16);
-            ++typing.untyped;
-            ++typing.next;
-            continue;
-        }
-        if (!key.mapped) {
-            wait = lendKey(typing, &key, &lent);
-            if (wait == noSpareKey) {
-                wait = 0;
-                ++typing.untyped;
-                ++typing.next;
-                continue;
-            }
-            if (wait > 0)
-                break;
-        }
-        typeKey(typing.window, receiver, key, lent);
-        ++typing.next;
-        if (trap.errorCount() > 0)
-            break; // the window is gone
-        if (symbolDelay > 0)
-            wait = millisecondsUntil(static_cast<qint64>(symbolDelay));
+        wait = sendBatch(typing, receiver, batch);
     }
     ping(receiver);
     XFlush(display);
@@ -811,7 +705,7 @@ int XTextWriter::finishTyping()
         return 0;
     XErrorTrap trap(display);
     drainEvents();
-    if (!anyLent()) {
+    if (!lent.anyLent()) {
         listenForPongs(false);
         receivers.clear();
         return 0;
@@ -821,8 +715,8 @@ int XTextWriter::finishTyping()
     pingUnread(now);
     const qint64 keepUntil = lastKeyUs + KeepLentMs * 1000;
     if (now < keepUntil)
-        return millisecondsUntil(keepUntil - now);
-    if (const int wait = msUntilAllLentFree(now))
+        return LentKeys::waitMs(keepUntil - now);
+    if (const int wait = lent.msUntilAllFree(receivers, now))
         return wait;
     giveBack();
     listenForPongs(false);
@@ -839,11 +733,11 @@ int XTextWriter::releaseBorrowed(int maxWaitMs)
     waited.start();
     for (;;) {
         drainEvents();
-        if (!anyLent())
+        if (!lent.anyLent())
             break;
         const qint64 now = nowUs();
         pingUnread(now);
-        const int wait = msUntilAllLentFree(now);
+        const int wait = lent.msUntilAllFree(receivers, now);
         const qint64 left = maxWaitMs - waited.elapsed();
         if (wait == 0 || left <= 0)
             break;
@@ -853,7 +747,7 @@ int XTextWriter::releaseBorrowed(int maxWaitMs)
     const qint64 now = nowUs();
     for (ReceiverProgress& receiver : receivers)
         unread += receiver.unreadLentKeys(now);
-    if (anyLent())
+    if (lent.anyLent())
         giveBack();
     listenForPongs(false);
     receivers.clear();
@@ -863,13 +757,21 @@ int XTextWriter::releaseBorrowed(int maxWaitMs)
 bool XTextWriter::writeText(unsigned long window, QString text)
 {
     Typing typing(window, text);
+    QElapsedTimer paused;
     while (!typing.done()) {
         const int wait = typeSome(typing);
+        // Nothing turns the event loop here that could close a menu of this program.
+        if (!typing.paused)
+            paused.invalidate();
+        else if (!paused.isValid())
+            paused.start();
+        else if (paused.hasExpired(EndingWaitMs))
+            typing.failed = true;
         if (wait > 0)
             QThread::msleep(static_cast<unsigned long>(wait));
     }
     const int unread = releaseBorrowed(EndingWaitMs);
-    return !typing.failed && typing.untyped == 0 && unread == 0;
+    return !typing.failed && !typing.focusLost && typing.untyped == 0 && unread == 0;
 }
 
 bool XTextWriter::writeKey(unsigned long, const HotKeyInfo& hotkey)
@@ -939,22 +841,9 @@ bool XTextWriter::getWindowRect(unsigned long window, QRect* rect)
         return false;
     XErrorTrap trap(display);
     // The top-level window is the child of the root, normally the window manager's frame.
-    Window current = window;
-    for (;;) {
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int childCount = 0;
-        if (!XQueryTree(display, current, &root, &parent, &children, &childCount))
-            return false;
-        if (children)
-            XFree(children);
-        if (parent == root || parent == None)
-            break;
-        current = parent;
-    }
+    const Window top = topLevelOf(window);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, current, &attributes) || trap.failed())
+    if (top == 0 || !XGetWindowAttributes(display, top, &attributes) || trap.failed())
         return false;
     *rect = QRect(attributes.x, attributes.y, attributes.width, attributes.height);
     return true;

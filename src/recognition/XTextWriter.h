@@ -1,42 +1,33 @@
 #pragma once
 
+#include "KeyTable.h"
+#include "LentKeys.h"
 #include "LentKeysRecord.h"
+#include "LogLineThrottle.h"
 #include "ReceiverProgress.h"
 #include "TextWriter.h"
 
 #include <QElapsedTimer>
-#include <QHash>
-#include <QList>
-#include <QMap>
-#include <QVector>
 #include <QtGlobal>
 
 #include <memory>
 
 struct _XDisplay;
-struct _XkbDesc;
 
 // Types into X11 windows with key events sent straight to the target window,
 // lending the keyboard's spare keycodes to characters that no key produces,
-// and plays key chords through XTest. A receiver decodes a key with the map it
-// holds when it reads the event, so a lent keycode keeps its meaning until
-// every window that received it has read it (ReceiverProgress): the keys a
-// text needs are lent together, stay lent while texts keep coming and go back
-// once the receivers have caught up. Without a display every operation
-// answers false or 0. Lives in the GUI thread.
+// and plays key chords through XTest. The X side of it: which key types a
+// character is KeyTable's, which keycode to lend LentKeys', how far each
+// window has read ReceiverProgress'. Keys go a few words at a time while the
+// server holds still and only while the window has the focus (a program may
+// read keys only then): a text pauses while a menu or dialog of this program
+// or a grab holds the keyboard, and one that follows the focus ends at a
+// word's end when the focus goes to another program. Without a display every
+// operation answers false or 0. Lives in the GUI thread.
 class XTextWriter : public TextWriter
 {
 public:
-    struct XKey
-    {
-        quint32 unicode = 0;
-        quint8 keycode = 0;
-        unsigned long keysym = 0;
-        // X modifier and group state of the event that produces the character.
-        unsigned int state = 0;
-        // The key exists on the keyboard map.
-        bool mapped = false;
-    };
+    using XKey = KeyTable::Key;
 
     XTextWriter();
     ~XTextWriter() override;
@@ -48,68 +39,74 @@ public:
     int typeSome(Typing& typing) override;
     int finishTyping() override;
     int releaseBorrowed(int maxWaitMs) override;
-    bool hasSpareKeys() const override { return !spareKeys.isEmpty(); }
+    bool hasSpareKeys() const override { return !lent.isEmpty(); }
 
     bool isOpen() const { return display != nullptr; }
     // The key that types a character; keysym 0 when X has no keysym for it.
-    XKey wchar2key(quint32 character) const;
+    XKey wchar2key(quint32 character) const { return keyTable.keyFor(character); }
     // Keys the writer may lend to characters (each level of each spare keycode).
-    int spareKeyCount() const { return spareKeys.size(); }
+    int spareKeyCount() const { return lent.size(); }
 
     // Lent keys are kept this long after the last key typed, for the next text.
     static constexpr int KeepLentMs = 1000;
 
 private:
-    // One level of a spare keycode, and what it holds now.
-    struct SpareKey
+    struct Stroke
     {
-        quint8 keycode = 0;
-        quint8 level = 0;
-        unsigned long keysym = 0;
-        // The last key typed with it, and the window it went to (0: none yet).
-        quint64 lastUse = 0;
-        unsigned long lastUseWindow = 0;
-        // Not typed with before then (EnterDelay after it was lent).
-        qint64 readyAtUs = 0;
+        XKey key;
+        // The lent key it is typed with, -1 for none.
+        int slot = -1;
+        // Not typed: no key can produce it.
+        bool skip = false;
     };
-    using KeyContents = QMap<quint8, QVector<unsigned long>>;
+    // Keys for whole words, and where in the text they end.
+    struct Batch
+    {
+        QVector<Stroke> strokes;
+        int end = 0;
+    };
+    enum class Verdict { Type, Pause, Stop, Replan };
 
-    void findSpareKeys(_XkbDesc* xkb);
+    KeymapDescription readKeymap() const;
     void buildKeyTable();
-    void drainEvents();
+    // True when the keyboard map changed.
+    bool drainEvents();
+    void watchFocusOf(unsigned long window);
     void giveBackWhatEndedCopiesLeft();
     bool beginTyping(Typing& typing);
     void endTyping(const Typing& typing);
-    // 0 when the key is ready, else how long to wait; NoSpareKey when none can be had.
-    int lendKey(const Typing& typing, XKey* key, SpareKey** lent);
+    // 0 when the stroke is ready, else how long to wait, or needsLending.
+    int strokeFor(uint character, Stroke* stroke);
+    int paceWait(const ReceiverProgress& receiver) const;
+    bool wordOutgrowsLentKeys(const Typing& typing, int from, int to) const;
+    // The next words whose keys are ready; else how long until they are.
+    int planBatch(const Typing& typing, const ReceiverProgress& receiver, Batch* batch);
+    // Types the batch if the focus lets it; answers how long to wait before the next.
+    int sendBatch(Typing& typing, ReceiverProgress& receiver, const Batch& batch);
+    void skipCharacter(Typing& typing, const XKey& key);
+    Verdict focusVerdict(const Typing& typing, unsigned long focus);
+    unsigned long focusTopLevel(unsigned long focus);
+    unsigned long topLevelOf(unsigned long window);
+    bool ownPopupShown() const;
+    bool isOwnWindow(unsigned long window) const;
+    // 0 when keys were lent, else how long to wait; noSpareKey when the map could not be changed.
     int lendKeysFor(const Typing& typing);
     // Puts the keysyms on the keycodes in one request (an empty list clears one).
-    bool writeKeycodes(const KeyContents& contents);
-    KeyContents lentContents(const QVector<quint8>& keycodes) const;
-    bool recordBeforeChange(const KeyContents& contents);
+    bool writeKeycodes(const LentKeys::Contents& contents);
+    bool recordBeforeChange(const LentKeys::Contents& contents);
     void giveBack();
-    bool anyLent() const;
-    unsigned levelState(int level) const;
-    SpareKey* spareKeyHolding(unsigned long keysym);
-    bool isSpareKeycode(int keycode) const;
-    // 0 when the slot may change its meaning now, else how long until it may.
-    int msUntilFree(const SpareKey& slot, qint64 now) const;
-    int msUntilAllLentFree(qint64 now) const;
     ReceiverProgress& receiverOf(unsigned long window);
     unsigned long findPingWindow(unsigned long window);
     void ping(ReceiverProgress& receiver);
     void pingUnread(qint64 now);
     void listenForPongs(bool listen);
-    void typeKey(unsigned long window, ReceiverProgress& receiver, const XKey& key, SpareKey* lent);
+    void keySent(unsigned long window, ReceiverProgress& receiver, int slot);
     void sendKey(unsigned long window, const XKey& key, bool press);
     qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
 
     _XDisplay* display = nullptr;
-    QList<XKey> keys;
-    QVector<SpareKey> spareKeys;
-    // The key type of four levels (Shift, a third-level modifier) the spare keys take, -1: two levels.
-    int fourLevelType = -1;
-    unsigned levelThreeMask = 0;
+    KeyTable keyTable;
+    LentKeys lent;
     unsigned long symbolDelay = 0;
     unsigned long enterDelay = 0;
     int xkbEventType = -1;
@@ -119,12 +116,19 @@ private:
     bool listeningForPongs = false;
     quint32 lastPingId = 0;
     QElapsedTimer clock;
-    QHash<unsigned long, ReceiverProgress> receivers;
+    LentKeys::Receivers receivers;
     quint64 keysSent = 0;
     qint64 lastKeyUs = 0;
     unsigned long typingRoot = 0;
+    // The top-level window of the text's window, the one whose grabs are watched, and the focus seen last.
+    unsigned long targetTop = 0;
+    unsigned long watchedWindow = 0;
+    bool keyboardGrabbed = false;
+    unsigned long lastFocus = 0;
+    unsigned long lastFocusTop = 0;
     bool noSpareKeyLogged = false;
+    LogLineThrottle noWindowLog{20, 10000};
     std::unique_ptr<LentKeysRecord> record;
     // Everything the record says may be on each lent keycode.
-    KeyContents recorded;
+    LentKeys::Contents recorded;
 };

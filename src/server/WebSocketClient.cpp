@@ -9,6 +9,7 @@
 #include <QNetworkProxy>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
@@ -47,6 +48,9 @@ WebSocketClient::WebSocketClient(QObject* parent, int connectTimeoutMs, CookiesS
     connect(this, &WebSocketClient::open, this, &WebSocketClient::onOpen);
     connect(ws, &QWebSocket::pong, this, &WebSocketClient::onPong);
     connect(ws, &QWebSocket::bytesWritten, this, &WebSocketClient::drainRelay);
+    // After the socket has taken them: what the client sends itself counts too.
+    connect(this, &WebSocketConnection::sendText, this, &WebSocketClient::abortWhenBacklogged);
+    connect(this, &WebSocketConnection::sendBytes, this, &WebSocketClient::abortWhenBacklogged);
 }
 
 WebSocketClient::~WebSocketClient()
@@ -88,7 +92,14 @@ void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(m_cookiesSource->getCookies()));
+    m_aborted = false;
     ws->open(request);
+    // The socket Qt made for this open. Qt answers the server's pings inside
+    // its reading, without a signal: the bytes read are the moment to look.
+    if (auto* tcp = ws->findChild<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly)) {
+        tcp->setReadBufferSize(ReadBufferBytes);
+        connect(tcp, &QTcpSocket::readyRead, this, &WebSocketClient::abortWhenBacklogged, Qt::UniqueConnection);
+    }
     emit startTimer();
 }
 
@@ -132,21 +143,27 @@ void WebSocketClient::drainRelay()
     }
 }
 
-void WebSocketClient::onSocketError(QAbstractSocket::SocketError error)
+void WebSocketClient::noteFailure(const QString& cause)
 {
     QMutexLocker lock(&m_failureMutex);
-    // The first error is the cause; closing after it may add others.
+    // The first is the cause; closing after it may add others.
     if (m_failureCause.isEmpty())
-        m_failureCause = NetworkErrorText::ofSocket(error, m_host, m_port, m_tls);
+        m_failureCause = cause;
+}
+
+QString WebSocketClient::droppedBecause(const QString& why) const
+{
+    return QStringLiteral("соединение с %1:%2 прервано: %3").arg(m_host).arg(m_port).arg(why);
+}
+
+void WebSocketClient::onSocketError(QAbstractSocket::SocketError error)
+{
+    noteFailure(NetworkErrorText::ofSocket(error, m_host, m_port, m_tls));
 }
 
 void WebSocketClient::onConnectTimeout()
 {
-    {
-        QMutexLocker lock(&m_failureMutex);
-        if (m_failureCause.isEmpty())
-            m_failureCause = NetworkErrorText::timedOut(m_host, m_port, m_tls);
-    }
+    noteFailure(NetworkErrorText::timedOut(m_host, m_port, m_tls));
     onClose();
 }
 
@@ -157,11 +174,21 @@ void WebSocketClient::onAboutToClose()
         return;
     qWarning().noquote() << QStringLiteral("Websocket closed: a message over the limit of %1 bytes (close code 1009)")
                                 .arg(MaxIncomingMessageBytes);
-    QMutexLocker lock(&m_failureMutex);
-    if (m_failureCause.isEmpty())
-        m_failureCause = QStringLiteral("соединение с %1:%2 прервано: слишком большое сообщение (код 1009)")
-                             .arg(m_host)
-                             .arg(m_port);
+    noteFailure(droppedBecause(QStringLiteral("слишком большое сообщение (код 1009)")));
+}
+
+void WebSocketClient::abortWhenBacklogged()
+{
+    if (m_aborted || socket()->bytesToWrite() <= MaxUnsentBytes)
+        return;
+    m_aborted = true;
+    qWarning().noquote() << QStringLiteral("Websocket aborted: more than %1 bytes wait to be sent; the server reads "
+                                           "less than it makes the client send")
+                                .arg(MaxUnsentBytes);
+    noteFailure(droppedBecause(QStringLiteral("сервер не принимает ответы клиента")));
+    // At once, as the form sockets are: left for a later turn, Qt's reading of
+    // what is still buffered waits 5 s for a frame's end and then writes a close.
+    socket()->abort();
 }
 
 void WebSocketClient::onStartTimer()

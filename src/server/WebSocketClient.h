@@ -31,6 +31,14 @@ public:
     // Relayed messages go to the socket only while less than this waits in it,
     // so the heartbeat and the client's own messages pass form data by.
     static constexpr qint64 RelayLowWaterBytes = 256 * 1024;
+    // Unsent bytes past which the link is aborted: a server that reads less
+    // than it makes the client answer (Qt answers its pings by itself) would
+    // otherwise keep the answers in this process without limit.
+    static constexpr qint64 MaxUnsentBytes = 8 * 1024 * 1024;
+    // What the socket reads ahead of the frame being handled: one frame of
+    // the largest size (Qt waits for a frame to be whole in the read buffer);
+    // the rest of a flood stays in the kernel and on the server.
+    static constexpr qint64 ReadBufferBytes = qint64(MaxIncomingMessageBytes) + 14;
 
     explicit WebSocketClient(QObject* parent = nullptr);
     // For tests: the handshake limit and the cookies source (taken over).
@@ -69,9 +77,15 @@ private slots:
 
 private:
     void drainRelay();
+    // Keeps the first cause of a failure since the last open.
+    void noteFailure(const QString& cause);
+    // "The link to host:port was dropped: why", for the user.
+    QString droppedBecause(const QString& why) const;
     void onSocketError(QAbstractSocket::SocketError error);
     void onConnectTimeout();
     void onAboutToClose();
+    // Aborts the link, once, when more than MaxUnsentBytes wait to be sent.
+    void abortWhenBacklogged();
 
     std::atomic<bool> m_pongReceived{false};
     mutable QMutex m_failureMutex;
@@ -79,6 +93,7 @@ private:
     QString m_host;
     int m_port = 0;
     bool m_tls = false;
+    bool m_aborted = false;
     QTimer* m_connectTimer;
     int m_connectTimerInterval;
     DataMessageProcessor* m_messageProcessor;

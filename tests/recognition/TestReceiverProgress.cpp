@@ -59,8 +59,8 @@ void TestReceiverProgress::timeRuleWithoutAnswers()
     // A long text sent faster than a slow program reads it: its end is not
     // taken as read a few seconds after it went, but when such a program gets there.
     ReceiverProgress slow;
-    const int keys = 5000;
     const qint64 perKey = 1000000 / ReceiverProgress::AssumedReadKeysPerSecond;
+    const int keys = static_cast<int>(2 * after / perKey);
     for (int key = 1; key <= keys; ++key)
         slow.keySent(key, key * 500, true);
     QVERIFY(slow.readUpTo(keys * 500 + after) < quint64(keys));

@@ -55,6 +55,13 @@ void TestResultFormatter::format_data()
     QTest::newRow("quote opens a dictation after another")
         << QStringList{"так .", "|", open + "да" + close} << QStringList{"Так.", "\"да\""};
     QTest::newRow("pilcrow ends a result") << QStringList{"конец ¶", "начало"} << QStringList{"Конец¶", "Начало"};
+    // No control character but the markers, tab and the line ends gets through;
+    // those taken for blanks stay blanks.
+    QTest::newRow("editing keys left out")
+        << QStringList{QStringLiteral("\u0008\u0008привет\u007f , как\u001b дела \u009b?\u0000")}
+        << QStringList{"Привет, как дела?"};
+    QTest::newRow("blank controls") << QStringList{QStringLiteral("да\u000bнет\u0085ок")} << QStringList{"Да нет ок"};
+    QTest::newRow("tab and carriage return are blanks") << QStringList{"а\tб\rв\t,\tг"} << QStringList{"А\tб\rв,\tг"};
 }
 
 void TestResultFormatter::format()

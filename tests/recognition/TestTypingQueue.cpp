@@ -25,13 +25,18 @@ public:
     int typeSome(Typing& typing) override
     {
         typing.begun = true;
-        for (; budget > 0 && typing.next < typing.end; --budget)
+        const int end = typing.window == lostWindow ? std::min(typing.end, lostAt) : typing.end;
+        for (; budget > 0 && typing.next < end; --budget)
             typed += QString::fromUcs4(&typing.characters[typing.next++], 1);
+        typing.focusLost = typing.next < typing.end && typing.next == end;
         return budget > 0 ? 0 : 1;
     }
 
     QString typed;
     int budget = 0;
+    // The focus leaves this window once that many of its characters are typed.
+    unsigned long lostWindow = 0;
+    int lostAt = 0;
 };
 } // namespace
 
@@ -44,6 +49,7 @@ private slots:
     void stopKeepsTheWord_data();
     void stopKeepsTheWord();
     void chordsWaitForTheTextBeforeThem();
+    void focusLossDropsWhatWaitsForThatWindow();
 };
 
 void TestTypingQueue::stopKeepsTheWord_data()
@@ -99,6 +105,29 @@ void TestTypingQueue::chordsWaitForTheTextBeforeThem()
     QSignalSpy idle(queue, &TypingQueue::idle);
     QVERIFY(idle.wait(TestHome::scaled(5000)));
     QCOMPARE(writer.typed, QStringLiteral("<36>абв<22>г"));
+}
+
+// Texts and chords for the window that lost the focus are dropped and
+// counted; another window's text still goes.
+void TestTypingQueue::focusLossDropsWhatWaitsForThatWindow()
+{
+    BudgetWriter writer;
+    writer.budget = 2;
+    writer.lostWindow = 1;
+    writer.lostAt = 4;
+    TypingQueue* queue = writer.queue();
+    QSignalSpy stopped(queue, &TypingQueue::stopped);
+    QSignalSpy idle(queue, &TypingQueue::idle);
+    QTest::ignoreMessage(QtWarningMsg, "Typing stopped, the window lost the focus: 13 characters received were not typed");
+    queue->addText(1, QStringLiteral("один два три"));
+    queue->addKey(1, HotKeyInfo{36, 0});
+    queue->addText(2, QStringLiteral("другое"));
+    queue->addText(1, QStringLiteral("потом"));
+    writer.budget = 1000;
+    QVERIFY(idle.wait(TestHome::scaled(5000)));
+    QCOMPARE(writer.typed, QStringLiteral("одиндругое"));
+    QCOMPARE(stopped.count(), 1);
+    QCOMPARE(stopped[0][0].toInt(), 13);
 }
 
 QTEST_GUILESS_MAIN(TestTypingQueue)

@@ -7,8 +7,10 @@
 #include "DataMessageProcessor.h"
 #include "FakeHttpServer.h"
 #include "FakeRecognitionServer.h"
+#include "FloodingRelay.h"
 #include "ProfileFile.h"
 #include "RecognitionModeCommand.h"
+#include "ResidentMemory.h"
 #include "SelfSignedCertificate.h"
 #include "SslSettings.h"
 #include "SubService.h"
@@ -25,7 +27,9 @@
 #include <QSettings>
 #include <QWebSocket>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -37,14 +41,15 @@ std::unique_ptr<WebSocketClient> makeClient(int connectTimeoutMs = 3000)
     return std::make_unique<WebSocketClient>(nullptr, connectTimeoutMs, new CookiesSource());
 }
 
-// Listens on plain ws:// first unless the server already listens.
-bool connectTo(WebSocketClient& client, FakeRecognitionServer& server, bool useTls = false)
+// Listens on plain ws:// first unless the server already listens; through a
+// relay on `viaPort` when given.
+bool connectTo(WebSocketClient& client, FakeRecognitionServer& server, bool useTls = false, quint16 viaPort = 0)
 {
     if (server.port() == 0 && !server.listen())
         return false;
     QSignalSpy connected(&client, &WebSocketConnection::connected);
     QSignalSpy disconnected(&client, &WebSocketConnection::disconnected);
-    emit client.open(server.host(), server.port(), useTls);
+    emit client.open(server.host(), viaPort != 0 ? viaPort : server.port(), useTls);
     return QTest::qWaitFor([&] { return !connected.isEmpty() || !disconnected.isEmpty(); }, TestHome::scaled(5000))
         && !connected.isEmpty() && server.waitForClient();
 }
@@ -323,6 +328,54 @@ private slots:
 
         // The same client opens again with a clean cause.
         QVERIFY(connectTo(*client, server));
+        QCOMPARE(client->failureCause(), QString());
+    }
+
+    // A server that makes the client answer more than it reads (Qt answers
+    // pings by itself): the link is aborted at its bound on unsent bytes, the
+    // memory comes back, and the client opens again.
+    void floodedLinkIsCutOff_data()
+    {
+        QTest::addColumn<int>("clientBytes");
+        QTest::newRow("pings, answers read") << int(FloodingRelay::ClientBytes::Dropped);
+        QTest::newRow("pings, nothing read") << int(FloodingRelay::ClientBytes::Unread);
+    }
+    void floodedLinkIsCutOff()
+    {
+        QFETCH(int, clientBytes);
+        FakeRecognitionServer server;
+        QVERIFY(server.listen());
+        FloodingRelay relay(server.port());
+        auto client = makeClient();
+        QVERIFY(connectTo(*client, server, false, relay.port()));
+        QSignalSpy disconnected(client.get(), &WebSocketConnection::disconnected);
+        const qint64 startMb = ResidentMemory::megabytes();
+        qint64 mostMb = startMb;
+        qint64 mostUnsent = 0;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            mostUnsent = std::max(mostUnsent, client->socket()->bytesToWrite());
+            mostMb = std::max(mostMb, ResidentMemory::megabytes());
+        });
+        probe.start(20);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Websocket aborted: more than \\d+ bytes wait to be sent"));
+        const QByteArray ping = FloodingRelay::pingFrame(QByteArray(125, 'p'));
+        relay.flood({[ping](qint64) { return ping; }, std::numeric_limits<qint64>::max(), 0, 0,
+                     FloodingRelay::ClientBytes(clientBytes)});
+        // Given up at once when the memory runs away.
+        QTRY_VERIFY_WITH_TIMEOUT(!disconnected.isEmpty() || mostMb > startMb + 100, TestHome::scaled(10000));
+        relay.stop();
+        probe.stop();
+        QVERIFY2(!ResidentMemory::tells || mostMb <= startMb + 100, qPrintable(QStringLiteral("%1 -> %2 MB").arg(startMb).arg(mostMb)));
+        QCOMPARE(disconnected.count(), 1);
+        // What was read when the bound was passed is answered before the abort.
+        QVERIFY2(mostUnsent <= WebSocketClient::MaxUnsentBytes + WebSocketClient::ReadBufferBytes * 11 / 10,
+                 qPrintable(QString::number(mostUnsent)));
+        QCOMPARE(client->failureCause(),
+                 QStringLiteral("соединение с 127.0.0.1:%1 прервано: сервер не принимает ответы клиента").arg(relay.port()));
+        if (ResidentMemory::tells)
+            QTRY_VERIFY_WITH_TIMEOUT(ResidentMemory::megabytes() <= startMb + 16, TestHome::scaled(5000));
+        QVERIFY(connectTo(*client, server, false, relay.port()));
         QCOMPARE(client->failureCause(), QString());
     }
 

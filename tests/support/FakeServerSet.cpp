@@ -51,6 +51,12 @@ void FakeServerSet::setThemes(const QJsonArray& themes)
     themeList = themes;
 }
 
+void FakeServerSet::offerRecognitionPort(quint16 port)
+{
+    QMutexLocker locker(&mutex);
+    offeredPort = port;
+}
+
 FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
 {
     if (request.path().endsWith("/Servers")) {
@@ -58,7 +64,9 @@ FakeHttpResponse FakeServerSet::answer(const FakeHttpRequest& request)
         ++requests;
         QJsonObject server = BalancerReply::server(QStringLiteral("fake-1"), 0.1);
         server.insert(QStringLiteral("ConnectionString"),
-                      QStringLiteral("127.0.0.1;%1;%2").arg(recognitionServer.port()).arg(http.port()));
+                      QStringLiteral("127.0.0.1;%1;%2")
+                          .arg(offeredPort != 0 ? offeredPort : recognitionServer.port())
+                          .arg(http.port()));
         return BalancerReply::list(QJsonArray{server});
     }
     if (request.path().endsWith("/Theme")) {

@@ -33,6 +33,9 @@ public:
     int balancerRequests() const;
     // The recognition server's theme list; one general theme until set.
     void setThemes(const QJsonArray& themes);
+    // The balancer hands out this port for the recognition server (a relay in
+    // front of it); 0, the default, hands out the server's own.
+    void offerRecognitionPort(quint16 port);
 
     // 16 kHz mono 16-bit audio: one second.
     static constexpr int BytesPerSecond = 32000;
@@ -61,6 +64,7 @@ private:
     mutable QMutex mutex;
     int requests = 0;
     QJsonArray themeList{QJsonObject{{"Id", "general"}, {"Name", "Общая тема"}, {"Version", "1"}}};
+    quint16 offeredPort = 0;
     int currentMode = -1;
     bool dictationResults = false;
     qint64 audioBytes = 0;
