@@ -62,7 +62,7 @@ long wakeUps(const QString& folder)
 
 } // namespace
 
-// XTest presses on the shared display reach the raw-key listener and the hotkey manager.
+// XTest presses on the test's display reach the raw-key listener and the hotkey manager.
 class TestHotKeys : public QObject
 {
     Q_OBJECT

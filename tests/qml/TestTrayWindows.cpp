@@ -359,7 +359,7 @@ void TestTrayWindows::archiveMessageGivesTheFocusBack()
 
     QQuickWindow* settings = openFromTray("signalShowSettings", QStringLiteral("Настройки"));
     QVERIFY(settings);
-    QTRY_COMPARE(focusedQuickWindow(), settings);
+    QTRY_COMPARE_WITH_TIMEOUT(focusedQuickWindow(), settings, TestHome::scaled(5000));
     QObject* about = models->page(QStringLiteral("AboutSettingsViewModel"));
     QVERIFY(about);
 
@@ -390,7 +390,7 @@ void TestTrayWindows::archiveMessageGivesTheFocusBack()
     QVERIFY(settings->isVisible());
 
     QVERIFY(QMetaObject::invokeMethod(settings, "cancel"));
-    QTRY_VERIFY(!settings->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!settings->isVisible(), TestHome::scaled(5000));
 }
 
 // At the settings window's least size every page can still be read to its end.

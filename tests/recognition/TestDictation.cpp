@@ -17,6 +17,9 @@
 
 #include <QtTest>
 
+#include <X11/keysym.h>
+
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -189,22 +192,39 @@ void TestDictation::doubleCtrlStopsALongResultAtOnce()
     const QStringList words = QStringLiteral("съешь же ещё этих мягких французских булок да выпей чаю широкая "
                                              "ЭЛЕКТРИФИКАЦИЯ ЮЖНЫХ ГУБЕРНИЙ ДАСТ МОЩНЫЙ ТОЛЧОК ПОДЪЁМУ СЕЛЬСКОГО ХОЗЯЙСТВА")
                                   .split(' ');
+    // A window that keeps up takes some 30,000 characters a second: typed
+    // whole, this one would outlast the limit below many times over.
     QString result;
-    for (int i = 0; result.size() < 2000; ++i)
+    for (int i = 0; result.size() < 100000; ++i)
         result += words[i % words.size()] + QLatin1Char(' ');
     server->sendResult(result.trimmed(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(recorder->text().size() > 100, TestHome::scaled(5000));
-
+    // The writer types in this thread's event loop, and a wait of Qt Test's runs
+    // every step due for its whole length: one pass at a time instead, so that
+    // the stop comes while the text is still being typed.
     TypingQueue* queue = TextWriter::Writer->queue();
+    QDeadlineTimer begun(TestHome::scaled(10000));
+    while (recorder->text().size() < 100 && !begun.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+    QVERIFY(recorder->text().size() >= 100);
+    QVERIFY(queue->isTyping());
+
     QSignalSpy idle(queue, &TypingQueue::idle);
     keyboard->doubleTap("Control_L");
-    QElapsedTimer sinceDoubleCtrl;
-    sinceDoubleCtrl.start();
-    QVERIFY(QTest::qWaitFor([queue] { return !queue->isTyping(); }, TestHome::scaled(5000)));
-    const qint64 latency = sinceDoubleCtrl.elapsed();
-    QVERIFY2(latency <= TestHome::scaled(500), qPrintable(QStringLiteral("typing ended %1 ms after the double Ctrl").arg(latency)));
+    QVERIFY(QTest::qWaitFor([queue] { return !queue->isTyping(); }, TestHome::scaled(10000)));
     // The lent keys go back once the window has read what used them.
     QVERIFY(idle.wait(TestHome::scaled(10000)));
+    // From the first Ctrl to the last character, as the window that has the
+    // focus read them (on a thread of its own that keeps up, not when this
+    // test got round to looking).
+    const QList<KeyRecorderWindow::KeyEvent> presses = recorder->presses();
+    const auto stop = std::find_if(presses.cbegin(), presses.cend(),
+                                   [](const KeyRecorderWindow::KeyEvent& key) { return key.keysym == XK_Control_L; });
+    QVERIFY(stop != presses.cend());
+    const qint64 latency = presses.last().received - stop->received;
+    QVERIFY2(latency <= TestHome::scaled(500),
+             qPrintable(QStringLiteral("the last character came %1 ms after the first Ctrl").arg(latency)));
 
     // Nothing more comes: one toggle, one request for the idle mode.
     QTest::qWait(TestHome::scaled(300));
@@ -212,7 +232,6 @@ void TestDictation::doubleCtrlStopsALongResultAtOnce()
     QCOMPARE(server->messagesOfType(1).size(), modeRequests + 1);
     QCOMPARE(server->messagesOfType(1).last().data.toObject().value("Type"), QJsonValue(0));
     const QString typed = recorder->text();
-    QVERIFY(typed.size() < result.size() - 100);
     QVERIFY2(words.contains(typed.split(' ', Qt::SkipEmptyParts).last(), Qt::CaseInsensitive),
              qPrintable(typed.right(30)));
     // The keys lent while Ctrl was pressed on another keyboard device are given back.

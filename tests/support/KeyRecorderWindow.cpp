@@ -1,5 +1,6 @@
 #include "KeyRecorderWindow.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -165,6 +166,7 @@ void KeyRecorderWindow::Private::handle(XEvent& event)
     key.state = event.xkey.state;
     key.keysym = keysym;
     key.synthetic = event.xkey.send_event;
+    key.received = QDeadlineTimer::current().deadline();
 
     QString character;
     if (key.press) {

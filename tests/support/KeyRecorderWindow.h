@@ -21,6 +21,9 @@ public:
         unsigned state = 0;
         unsigned long keysym = 0;
         bool synthetic = false;
+        // When this window read it (QDeadlineTimer::current(), ms): the typed
+        // text is sent as events without the server's time.
+        qint64 received = 0;
     };
 
     explicit KeyRecorderWindow(const QRect& geometry = QRect(100, 100, 320, 200));

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <memory>
@@ -57,15 +58,29 @@ QProcessEnvironment daemonEnvironment()
 
 QString pactl(const QStringList& args, int timeoutMsecs)
 {
-    ChildProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral("pactl"), args);
-    if (!process.waitForFinished(timeoutMsecs))
-        return QString();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QString();
-    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    return out.isNull() ? QStringLiteral("") : out;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    QDeadlineTimer deadline(timeoutMsecs);
+    for (;;) {
+        ChildProcess process;
+        process.setProcessEnvironment(environment);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QStringLiteral("pactl"), args);
+        const qint64 left = deadline.remainingTime();
+        if (!process.waitForFinished(left < 0 ? -1 : int(std::max<qint64>(1, left))))
+            return QString();
+        if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+            const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+            return out.isNull() ? QStringLiteral("") : out;
+        }
+        // Starved, the server refuses connections past its listen backlog of 5, as a
+        // desktop's does at login; the command never reached it and is tried again.
+        const bool refused = process.readAllStandardError().contains("Connection refused");
+        const pid_t daemon = pid();
+        if (!refused || daemon <= 0 || ::kill(daemon, 0) != 0 || deadline.hasExpired())
+            return QString();
+        QThread::msleep(20);
+    }
 }
 
 bool isRunning()

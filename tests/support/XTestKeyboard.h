@@ -8,7 +8,7 @@ struct _XDisplay;
 
 // Presses keys through XTest, moves the keyboard focus and switches the
 // keyboard layout for tests, on its own X connection. A layout it changed is
-// put back when it is destroyed (the display is shared by every X test).
+// put back when it is destroyed (later cases of the test expect the one they started with).
 class XTestKeyboard
 {
 public:

@@ -458,14 +458,14 @@ void TestCommandEditor::documentChoice()
     editor->set_ThemeIndex(1);
     // The stored document is gone: the preview says so, and the command can still be saved.
     auto* model = qobject_cast<FileCopyEditModel*>(collection(FileCopy)->editCommand(row(FileCopy, "шаблон")));
-    QTRY_COMPARE(model->get_PreviewText(), QStringLiteral("Файла не существует"));
+    QTRY_COMPARE_WITH_TIMEOUT(model->get_PreviewText(), QStringLiteral("Файла не существует"), TestHome::scaled(5000));
     QVERIFY(model->get_IsError());
 
     answerFileDialog(chosen);
     model->selectFile();
     QTEST(model->filePathField()->get_Text(), "path");
     QFETCH(QString, preview);
-    QTRY_COMPARE(model->get_PreviewText(), preview);
+    QTRY_COMPARE_WITH_TIMEOUT(model->get_PreviewText(), preview, TestHome::scaled(5000));
     QTEST(model->get_IsError(), "isError");
     QTEST(QString(FileDialogSettings().LastFilePath), "lastPath");
     QVERIFY(model->validate());
