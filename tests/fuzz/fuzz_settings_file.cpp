@@ -1,8 +1,8 @@
 // The settings file as the program meets it at start: unreadable files are set
 // aside, then every group reads every typed value, writes it back, and a fresh
 // read must give the same values while keys of no group keep theirs.
-// Setting aside reads the file in a child process; forking under ASan is what
-// bounds this target to a few inputs a second.
+// Setting aside reads the file in a fresh process of the program; starting it
+// under ASan is what bounds this target to a few dozen inputs a second.
 #include "FuzzEnvironment.h"
 
 #include "ASRSettings.h"
