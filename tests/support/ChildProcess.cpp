@@ -38,6 +38,12 @@ void ChildProcess::collectOutput()
     connect(this, &QIODevice::readyRead, this, [this] { collected += QString::fromUtf8(readAll()); });
 }
 
+bool ChildProcess::leakCheckItselfFailed() const
+{
+    return collected.contains(QLatin1String("LeakSanitizer has encountered a fatal error"))
+        && !collected.contains(QLatin1String("LeakSanitizer: detected memory leaks"));
+}
+
 bool ChildProcess::waitToEnd(int msecs)
 {
     if (QTest::qWaitFor([this] { return state() == QProcess::NotRunning; }, msecs))

@@ -24,6 +24,10 @@ public:
     // Keeps both output channels, merged, in output() as they come.
     void collectOutput();
     const QString& output() const { return collected; }
+    // Whether, by its output, a sanitized program's leak check at exit died
+    // without a verdict: gcc's checker itself crashes now and then while it
+    // stops the threads, and the program then exits 1 having found no leak.
+    bool leakCheckItselfFailed() const;
 
     // Waits up to msecs, the event loop running, for the program to end by
     // itself. When it does not (a sanitized program can hang at exit), its
