@@ -250,19 +250,22 @@ void TestSelfTest::runWritesLogAndReport()
     QCOMPARE(log, pane);
     QCOMPARE(dots, 51);
     const QString missing = QFileInfo(sounds.filePath(QStringLiteral("нет такого.raw"))).absoluteFilePath();
+    // The heartbeat goes on meanwhile: on a loaded machine more pings leave before the third one's pong is
+    // read, and pongs still on their way are not waited for.
+    const QString atLeastThree = QStringLiteral("(?:[3-9]|[1-9]\\d+)");
     const QRegularExpression shape(QStringLiteral(
-        "^\\nPing test(\\nPing \\d+ ms){1,}\\n3 requests, [34] responses\\nmin delay \\d+ ms, max delay \\d+ ms, average delay "
+        "^\\nPing test(\\nPing \\d+ ms){1,}\\n%4 requests, [1-9]\\d* responses\\nmin delay \\d+ ms, max delay \\d+ ms, average delay "
         "[\\d.]+ ms\\n\\nStart recognition\\nRecognition started in \\d+ ms\\nPlay file один.raw"
         "\\nResult 1 in \\d+ ms: %1\\nFinished один.raw\\nResult 2 in \\d+ ms: %2\\nAll 2 results received\\n"
         "\\nRecognition started in \\d+ ms\\nCannot open file %3\\nFinished нет такого.raw"
         "\\nRecieved 0 of 1 results, 1 results lost\\n\\nStopped$")
                                      .arg(QRegularExpression::escape(DuringPlay), QRegularExpression::escape(AfterPlay),
-                                          QRegularExpression::escape(missing)));
+                                          QRegularExpression::escape(missing), atLeastThree));
     QVERIFY2(shape.match(log).hasMatch(), qPrintable(log));
 
     const QStringList lines = reportFile("csv").split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 4);
-    QVERIFY2(QRegularExpression(QStringLiteral("^ping;3;[34];\\d+;\\d+;[\\d.]+$")).match(lines.at(0)).hasMatch(),
+    QVERIFY2(QRegularExpression(QStringLiteral("^ping;%1;[1-9]\\d*;\\d+;\\d+;[\\d.]+$").arg(atLeastThree)).match(lines.at(0)).hasMatch(),
              qPrintable(lines.at(0)));
     QStringList during = csvFields(lines.at(1));
     QStringList after = csvFields(lines.at(2));
