@@ -277,6 +277,7 @@ void AsrManager::updateModeStateInfo(RecognitionModeInfo modeInfo)
 void AsrManager::startRecognition()
 {
     QMutexLocker locker(&stateMutex);
+    ++starts;
     if (connectedFlag.load()) {
         // With a form connected, dictation goes into it as a reconnection resumes it.
         if (formConnected.load() && targetModeInfo.RestoreFormMode())
@@ -297,6 +298,13 @@ void AsrManager::stopRecognition()
     // The server may never confirm the stop (the link dropped, a slow server):
     // the next toggle must start, not stop again.
     dictationShown = false;
+}
+
+void AsrManager::stopRecognitionStartedBefore(quint64 count)
+{
+    QMutexLocker locker(&stateMutex);
+    if (starts.load() == count)
+        stopRecognition();
 }
 
 void AsrManager::changeRecognition()

@@ -60,6 +60,8 @@ public:
     // What the monitor shows: a dictation or form mode reported starting or
     // started, and neither stopped nor asked to stop since. The toggle follows it.
     bool isDictationShown();
+    // User starts so far; read from any thread.
+    quint64 startCount() const { return starts.load(); }
 
     ClientThemeInfo getSelectedTheme();
     // The theme list, fetched from the server when empty or forced: blocks for
@@ -91,6 +93,9 @@ public slots:
     void startRecognition();
     void stopRecognition();
     void changeRecognition();
+    // Stops as stopRecognition does, unless a start came after `starts` was
+    // read from startCount(): that start was made for what is current now.
+    void stopRecognitionStartedBefore(quint64 starts);
     void connectionStateChanged(ConnectionStateInfo stateInfo);
     void applyRecognitionSettings();
     void selectedTheme();
@@ -117,6 +122,7 @@ private:
     RecognitionMode lastStartedMode = RecognitionModeNamespace::Off;
     std::atomic<bool> enabled{true};
     std::atomic<bool> formConnected{false};
+    std::atomic<quint64> starts{0};
     bool dictationShown = false;
     QString connectionMessage;
     // Under stateMutex. A local program that opens form after form makes the

@@ -36,13 +36,17 @@ WebSocketServerSession* WebSocketProxyServer::createSession()
 
 void WebSocketProxyServer::newConnection()
 {
+    // Counted before the form can be seen: a start made once it is there is for it.
+    const quint64 starts = asrManager ? asrManager->startCount() : 0;
     // The previous form ends first, so its closing messages reach the server before the new form's opening.
     deleteAllSessions();
     WebSocketServer::newConnection();
     // Dictation started for an earlier target must not run into the new form;
     // stopped in the manager's own thread.
-    if (asrManager)
-        QMetaObject::invokeMethod(asrManager.data(), &AsrManager::stopRecognition);
+    if (asrManager) {
+        AsrManager* asr = asrManager.data();
+        QMetaObject::invokeMethod(asr, [asr, starts] { asr->stopRecognitionStartedBefore(starts); });
+    }
 }
 
 bool WebSocketProxyServer::isOriginAllowed(const QString& origin)

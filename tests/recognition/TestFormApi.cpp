@@ -97,6 +97,7 @@ private slots:
     void listensOnLoopbackAndReportsTakenPortOnce();
     void upgradedSocketMatchedByAddressAndPort();
     void maskedFramesOfEveryLengthPass();
+    void startAsAFormOpensIsKept();
 };
 
 void TestFormApi::init()
@@ -387,6 +388,29 @@ void TestFormApi::maskedFramesOfEveryLengthPass()
     }
     QTRY_COMPARE_WITH_TIMEOUT(api.sent.types().count(118), lengths.size(), TestHome::scaled(10000));
     QCOMPARE(form->state(), QAbstractSocket::ConnectedState);
+}
+
+// The opening of a form stops what ran for an earlier target, not a start made
+// once the form was there (a double Ctrl as the page loads, a test's start).
+void TestFormApi::startAsAFormOpensIsKept()
+{
+    FormApi api;
+    ConnectionStateInfo ready;
+    ready.setState(14);
+    api.asr.connectionStateChanged(ready);
+    QCoreApplication::sendPostedEvents(&api.asr, QEvent::MetaCall);
+    api.sent.clear();
+    // Started as the session announces the form: after its socket was taken,
+    // before the opening's queued stop runs.
+    connect(&api.client, &WebSocketConnection::sendText, this, [&api](const QString& text) {
+        if (text.contains(QLatin1String("\"MessageType\":115")))
+            api.asr.startRecognition();
+    }, Qt::DirectConnection);
+    auto form = api.open();
+    QVERIFY(api.isCurrent(form.get()));
+    QCoreApplication::sendPostedEvents(&api.asr, QEvent::MetaCall);
+    QCOMPARE(api.sent.types(), (QList<int>{115, 1}));
+    QVERIFY(api.sent.dataOfType(1).value(0).toObject().value("Type").isNull()); // the start, not a stop
 }
 
 QTEST_GUILESS_MAIN(TestFormApi)
