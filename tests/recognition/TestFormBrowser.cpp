@@ -15,7 +15,9 @@
 #include <QStandardPaths>
 
 namespace {
-// The MIS form: cookies, then a REST call through the proxy, then form metadata,
+// The MIS form: cookies (set by the page's own response: a write to
+// document.cookie reaches the browser's cookie store asynchronously, and the
+// form socket's handshake could leave before it), then a REST call through the proxy, then form metadata,
 // element and theme; it reports what came back and closes.
 const char pageTemplate[] = R"(<!doctype html><html><body><pre id="out"></pre><script>
 const received = [];
@@ -24,9 +26,6 @@ function report(extra) {
   document.getElementById('out').textContent = JSON.stringify(received);
   fetch('/report', {method: 'POST', body: JSON.stringify(Object.assign({received, rest}, extra))});
 }
-document.cookie = 'MIS_TYPE=mis-e2e';
-document.cookie = 'MIS_VERSION=3.1';
-document.cookie = 'MIS_USER=doctor-7';
 const ws = new WebSocket('ws://127.0.0.1:%1/');
 ws.onerror = () => report({error: 'WebSocket error'});
 ws.onopen = async () => {
@@ -100,6 +99,8 @@ void TestFormBrowser::formRoundTrip()
     page.setHandler([html](const FakeHttpRequest& request) {
         FakeHttpResponse response = FakeHttpResponse::json("{}", request.path() == "/" ? 200 : 404);
         response.headers = {qMakePair(QByteArray("Content-Type"), QByteArray("text/html; charset=utf-8"))};
+        for (const char* cookie : {"MIS_TYPE=mis-e2e", "MIS_VERSION=3.1", "MIS_USER=doctor-7"})
+            response.headers.append(qMakePair(QByteArray("Set-Cookie"), QByteArray(cookie) + "; Path=/"));
         response.body = request.path() == "/" ? html : QByteArray();
         return response;
     });
