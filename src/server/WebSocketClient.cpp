@@ -7,6 +7,7 @@
 #include "NetworkErrorText.h"
 
 #include <QNetworkProxy>
+#include <QPointer>
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QTcpSocket>
@@ -15,6 +16,8 @@
 #include <QVariant>
 #include <QWebSocket>
 #include <QtDebug>
+
+#include <algorithm>
 
 WebSocketClient::WebSocketClient(QObject* parent)
     : WebSocketClient(parent, DefaultConnectTimeoutMs, new CookiesSource())
@@ -97,8 +100,15 @@ void WebSocketClient::onOpen(QString ipAddress, int port, bool useTls)
     // The socket Qt made for this open. Qt answers the server's pings inside
     // its reading, without a signal: the bytes read are the moment to look.
     if (auto* tcp = ws->findChild<QTcpSocket*>(QString(), Qt::FindDirectChildrenOnly)) {
-        tcp->setReadBufferSize(ReadBufferBytes);
+        tcp->setReadBufferSize(ReadBufferStartBytes);
         connect(tcp, &QTcpSocket::readyRead, this, &WebSocketClient::abortWhenBacklogged, Qt::UniqueConnection);
+        // Qt reads the socket in a queued call: posted now, this comes after it.
+        connect(tcp, &QTcpSocket::readyRead, this, [this, tcp = QPointer<QTcpSocket>(tcp)] {
+            QMetaObject::invokeMethod(this, [this, tcp] {
+                if (tcp)
+                    fitReadBuffer(tcp);
+            }, Qt::QueuedConnection);
+        });
     }
     emit startTimer();
 }
@@ -175,6 +185,16 @@ void WebSocketClient::onAboutToClose()
     qWarning().noquote() << QStringLiteral("Websocket closed: a message over the limit of %1 bytes (close code 1009)")
                                 .arg(MaxIncomingMessageBytes);
     noteFailure(droppedBecause(QStringLiteral("слишком большое сообщение (код 1009)")));
+}
+
+void WebSocketClient::fitReadBuffer(QTcpSocket* tcp)
+{
+    const qint64 size = tcp->readBufferSize();
+    const qint64 waiting = tcp->bytesAvailable();
+    if (waiting >= size && size < ReadBufferBytes)
+        tcp->setReadBufferSize(std::min(size * 2, ReadBufferBytes));
+    else if (size > ReadBufferStartBytes && waiting < ReadBufferStartBytes)
+        tcp->setReadBufferSize(ReadBufferStartBytes);
 }
 
 void WebSocketClient::abortWhenBacklogged()

@@ -12,6 +12,7 @@
 
 class CookiesSource;
 class DataMessageProcessor;
+class QTcpSocket;
 class QTimer;
 
 // The link to one recognition server: opens ws:// or wss:// with the identity
@@ -35,10 +36,14 @@ public:
     // than it makes the client answer (Qt answers its pings by itself) would
     // otherwise keep the answers in this process without limit.
     static constexpr qint64 MaxUnsentBytes = 8 * 1024 * 1024;
-    // What the socket reads ahead of the frame being handled: one frame of
-    // the largest size (Qt waits for a frame to be whole in the read buffer);
-    // the rest of a flood stays in the kernel and on the server.
+    // What the socket reads ahead of the frame being handled: at most one
+    // frame of the largest size (Qt waits for a frame to be whole in the read
+    // buffer); the rest of a flood stays in the kernel and on the server.
     static constexpr qint64 ReadBufferBytes = qint64(MaxIncomingMessageBytes) + 14;
+    // What it reads ahead while frames are small: Qt handles every whole frame
+    // in the buffer in one go, and the client's own messages (a stop, the
+    // sound) wait for that. Grows while a larger frame is on its way.
+    static constexpr qint64 ReadBufferStartBytes = 128 * 1024;
 
     explicit WebSocketClient(QObject* parent = nullptr);
     // For tests: the handshake limit and the cookies source (taken over).
@@ -77,6 +82,9 @@ private slots:
 
 private:
     void drainRelay();
+    // After Qt has read what it could: grows the read buffer when a frame
+    // larger than it waits, and shrinks it back once it is empty.
+    void fitReadBuffer(QTcpSocket* tcp);
     // Keeps the first cause of a failure since the last open.
     void noteFailure(const QString& cause);
     // "The link to host:port was dropped: why", for the user.
