@@ -73,6 +73,23 @@ SelfTest::SelfTest(SelfTestViewModel* viewModel, WebSocketWorker* worker, Connec
     });
     connect(&timerB, &QTimer::timeout, this, [this] { guarded("send_data", [this] { send_data(); }); });
 
+    // The link's signals come from other threads: connected for good and let
+    // through only while loaded. Disconnected while the heartbeat's thread
+    // emitted, a connection's slot object was left behind (the leak checker
+    // found it beside busy loops).
+    if (heartbeat)
+        connect(heartbeat, &ConnectionHeartbeat::ping, this, [this] {
+            if (loaded)
+                onPing();
+        });
+    connect(worker->wsClient()->socket(), &QWebSocket::pong, this, [this](qulonglong elapsed, const QByteArray& payload) {
+        if (loaded)
+            onPong(elapsed, payload);
+    });
+    connect(connectionManager, &ConnectionManager::stateChanged, this, [this](const ConnectionStateInfo& info) {
+        if (loaded)
+            onConnectionState(info);
+    });
     connect(viewModel, &SelfTestViewModel::load, this, &SelfTest::onLoad);
     connect(viewModel, &SelfTestViewModel::close, this, &SelfTest::onClose);
     connect(viewModel, &SelfTestViewModel::clear, this, &SelfTest::onClear);
@@ -183,10 +200,6 @@ void SelfTest::load()
     // 16 kHz mono 16-bit audio: 32 bytes a millisecond.
     buffer = QByteArray(soundPeriod * 32, '\0');
 
-    linkConnections << connect(heartbeat, &ConnectionHeartbeat::ping, this, &SelfTest::onPing)
-                    << connect(worker->wsClient()->socket(), &QWebSocket::pong, this, &SelfTest::onPong)
-                    << connect(connectionManager, &ConnectionManager::stateChanged, this, &SelfTest::onConnectionState);
-
     viewModel->set_IsConnected(connectionManager->getState() == ConnectionManager::Ready);
     if (asrManager)
         asrManager->stopRecognition();
@@ -199,9 +212,6 @@ void SelfTest::load()
 void SelfTest::close()
 {
     onStop();
-    for (const QMetaObject::Connection& connection : qAsConst(linkConnections))
-        disconnect(connection);
-    linkConnections.clear();
     restoreDictation();
     CloseFile();
     settings.reset();

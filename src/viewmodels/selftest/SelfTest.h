@@ -134,6 +134,5 @@ private:
 
     std::unique_ptr<QFile> logFile;
     std::unique_ptr<QFile> reportFile;
-    QList<QMetaObject::Connection> linkConnections;
     QList<QMetaObject::Connection> runConnections;
 };
