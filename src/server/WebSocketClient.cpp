@@ -7,8 +7,8 @@
 #include "NetworkErrorText.h"
 
 #include <QNetworkProxy>
-#include <QPointer>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QTcpSocket>
 #include <QTimer>
